@@ -1,0 +1,65 @@
+#pragma once
+// The user's locale as far as the program's text forms need it: the decimal separator, the short-date
+// pattern (always with a four-digit year) and the long-time pattern, plus the date/time text forms built
+// from them. Shared by the value-to-text rule (what the preview and the export write) and the workbook
+// engine (which recognises exactly those forms again).
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+class QLocale;
+
+namespace tabvert::text {
+
+struct Locale {
+    std::string name = "en_US";
+    std::string decimalSeparator = ".";
+    // Patterns use Qt's letters: d dd M MM yyyy for the date; h hh (12-hour when an AP/ap marker is
+    // present), H HH (24-hour), mm ss, AP/ap for the day-half marker; text in single quotes is literal.
+    std::string datePattern = "M/d/yyyy";
+    std::string timePattern = "h:mm:ss AP";
+    std::string amText = "AM";
+    std::string pmText = "PM";
+
+    static Locale enUS();
+    static Locale deDE();
+    // Built from a QLocale: its short date format with the year widened to four digits and its long
+    // time format without the time-zone part.
+    static Locale fromQLocale(const QLocale& locale);
+    // The locale of the user running the program.
+    static Locale system();
+};
+
+// An OLE Automation date: days since 30 Dec 1899, the fraction the time of day. Negative values keep
+// the time of day as a positive fraction (-1.25 is 29 Dec 1899 06:00), as the Jet engine stores them.
+struct CivilDateTime {
+    int year = 1899, month = 12, day = 30;
+    int hour = 0, minute = 0, second = 0;
+};
+
+CivilDateTime SplitOleDate(double oleDate);  // rounded to the whole second
+double JoinOleDate(const CivilDateTime& dt);
+
+enum class DateTextKind { DateOnly, TimeOnly, DateTime };
+
+// Which parts the text form of a date/time shows: the time alone on day zero (30 Dec 1899), the date
+// alone at midnight, both otherwise.
+DateTextKind KindOf(const CivilDateTime& dt);
+
+// The text form of a date/time value in the locale: short date with a four-digit year, long time.
+std::string FormatDateTime(double oleDate, const Locale& locale);
+std::string FormatDateTime(const CivilDateTime& dt, const Locale& locale);
+
+struct ParsedDateTime {
+    double oleDate = 0;
+    DateTextKind kind = DateTextKind::DateTime;
+};
+
+// Recognises exactly the texts FormatDateTime writes, and nothing else.
+std::optional<ParsedDateTime> ParseDateTime(std::string_view text, const Locale& locale);
+
+// An Excel number format that displays a date/time of that kind exactly as FormatDateTime writes it.
+std::string ExcelDateFormat(DateTextKind kind, const Locale& locale);
+
+}  // namespace tabvert::text
