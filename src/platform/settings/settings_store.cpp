@@ -38,20 +38,26 @@ QString SettingsStore::fileFor(const QString& appName) const {
 
 QString SettingsStore::GetSetting(const QString& appName, const QString& section, const QString& key,
                                   const QString& defaultValue) const {
+    return value(appName, section, key).value_or(defaultValue);
+}
+
+std::optional<QString> SettingsStore::value(const QString& appName, const QString& section,
+                                            const QString& key) const {
     const QString file = fileFor(appName);
     // QSettings would happily read a missing file as empty; checking first keeps a read from ever
     // touching the folder.
-    if (!QFileInfo(file).isFile()) return defaultValue;
+    if (!QFileInfo(file).isFile()) return std::nullopt;
 
     QSettings ini(file, QSettings::IniFormat);
-    if (ini.status() != QSettings::NoError) return defaultValue;
+    if (ini.status() != QSettings::NoError) return std::nullopt;
 
     // Keys outside any section land in QSettings' "General" group; a section is a group.
     const QString group = Match(ini.childGroups(), section);
-    if (group.isEmpty()) return defaultValue;
+    if (group.isEmpty()) return std::nullopt;
     ini.beginGroup(group);
     const QString name = Match(ini.childKeys(), key);
-    return name.isEmpty() ? defaultValue : AsText(ini.value(name));
+    if (name.isEmpty()) return std::nullopt;
+    return AsText(ini.value(name));
 }
 
 }  // namespace tabvert::settings

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace tabvert::settings {
 
 class SettingsStore {
@@ -20,6 +22,8 @@ public:
     // names do; an exact match wins.
     QString GetSetting(const QString& appName, const QString& section, const QString& key,
                        const QString& defaultValue) const;
+    // The same lookup, telling an absent key (nullopt) from a stored empty text.
+    std::optional<QString> value(const QString& appName, const QString& section, const QString& key) const;
 
     // The INI file that holds the values of `appName`.
     QString fileFor(const QString& appName) const;

@@ -64,6 +64,9 @@ TEST(SettingsStore, ReadsValuesWithDefaults) {
         EXPECT_EQ(store.GetSetting(c.app, c.section, c.key, "dflt"), QString(c.expected))
             << c.app << "/" << c.section << "/" << c.key;
     }
+    // A stored empty text is a value; only a missing key is absent.
+    EXPECT_EQ(store.value("Norrin Tabvert", "Settings", "Empty"), std::optional<QString>(""));
+    EXPECT_EQ(store.value("Norrin Tabvert", "Settings", "Col3"), std::nullopt);
 }
 
 TEST(SettingsStore, ExactSpellingWinsOverOtherCase) {
