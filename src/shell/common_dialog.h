@@ -1,0 +1,38 @@
+#pragma once
+// A file dialog component as the main window owns two of them (savedlg, cdg1): it keeps its Filter and
+// FileName between showings, and a showing changes FileName only when the user chose a file.
+
+#include <QString>
+
+class QWidget;
+
+namespace tabvert::ui {
+class Prompts;
+}
+
+namespace tabvert::shell {
+
+class CommonDialog {
+public:
+    // owner: the window the dialog is modal to. prompts must outlive the component.
+    CommonDialog(ui::Prompts& prompts, QWidget* owner) : prompts_(&prompts), owner_(owner) {}
+
+    // "description|pattern|description|pattern..." as the user sees it in the type list.
+    QString Filter;
+    // The chosen file; the dialog opens with it filled in.
+    QString FileName;
+
+    // Show the dialog and wait. On OK FileName takes the chosen name; on cancel it keeps its value.
+    // Returns whether the user chose a file (callers that follow the cancel-keeps-the-name rule may
+    // ignore it).
+    bool ShowOpen();
+    bool ShowSave();
+
+private:
+    bool show(bool save);
+
+    ui::Prompts* prompts_;
+    QWidget* owner_;
+};
+
+}  // namespace tabvert::shell

@@ -1,0 +1,47 @@
+#include "shell/forms.h"
+
+#include "shell/frmsplash.h"
+#include "shell/tabvert.h"
+
+#include <utility>
+
+namespace tabvert::shell {
+
+Forms::Forms(ui::Prompts& prompts) : prompts_(&prompts) {}
+
+Forms::~Forms() {
+    for (QPointer<QWidget>& window : windows_) delete window.data();
+    for (QPointer<QWidget>& window : released_) delete window.data();
+}
+
+FrmSplash& Forms::frmSplash() {
+    return load<FrmSplash>(Form::frmSplash, [this] { return new FrmSplash(*this); });
+}
+
+Tabvert& Forms::tabvert() {
+    return load<Tabvert>(Form::tabvert, [this] { return new Tabvert(*this); });
+}
+
+bool Forms::unload(Form which) {
+    QPointer<QWidget>& window = slot(which);
+    if (window.isNull()) return true;
+    QPointer<QWidget> w = window;
+    if (which == Form::tabvert) {
+        if (!w->close()) return false;
+    } else {
+        // Hiding first also ends a modal dialog's exec() and keeps a dialog from turning the close
+        // request into a reject() it may have disabled.
+        w->hide();
+        w->close();
+    }
+    window = nullptr;
+    if (!w.isNull()) {
+        w->deleteLater();
+        // Forget windows already gone, so the list only holds pending ones.
+        std::erase_if(released_, [](const QPointer<QWidget>& p) { return p.isNull(); });
+        released_.push_back(std::move(w));
+    }
+    return true;
+}
+
+}  // namespace tabvert::shell

@@ -1,0 +1,45 @@
+#pragma once
+// An image list as the tree and the toolbar use it: pictures of one size, addressed by a 1-based index,
+// drawn with every pixel of the list's mask colour transparent.
+
+#include <QColor>
+#include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+
+#include <initializer_list>
+#include <vector>
+
+namespace tabvert::shell {
+
+class ImageList {
+public:
+    ImageList(QSize imageSize, QColor maskColor);
+
+    // Adds a picture; pixels of exactly the mask colour become transparent. A picture of another size is
+    // scaled to the list's size, as the control does. Returns the new picture's index (1-based).
+    int add(const QImage& picture);
+    // Loads and adds each file (Qt resource paths work); throws std::runtime_error for one that cannot
+    // be read, since a missing picture is a packaging fault.
+    void addFiles(std::initializer_list<const char*> paths);
+
+    int count() const { return static_cast<int>(pictures_.size()); }
+    // index is 1-based; throws std::out_of_range outside 1..count().
+    const QPixmap& picture(int index) const;
+    QIcon icon(int index) const { return QIcon(picture(index)); }
+
+    QSize imageSize() const { return size_; }
+    QColor maskColor() const { return mask_; }
+
+    // The picture with the mask colour made transparent (exposed for the art generator and tests).
+    static QImage applyMask(const QImage& picture, QColor maskColor);
+
+private:
+    QSize size_;
+    QColor mask_;
+    std::vector<QPixmap> pictures_;
+};
+
+}  // namespace tabvert::shell

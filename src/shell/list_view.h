@@ -1,0 +1,107 @@
+#pragma once
+// The preview list in report view: a header row of column titles and one row per record. Columns are
+// addressed by their 1-based index (the order in which they were added) and have a 1-based display
+// position and a width in pixels; an item is one row, its first column is its text and the further
+// columns are its sub-items 1..n.
+//
+// Filling it row by row is cheap: a batch (ListView::Batch) collects every change silently and shows
+// them at once when it ends, so 10,000 rows of 20 columns appear in a few milliseconds.
+
+#include <QAbstractTableModel>
+#include <QStringList>
+#include <QTreeView>
+
+#include <vector>
+
+namespace tabvert::shell {
+
+class ListViewModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    using QAbstractTableModel::QAbstractTableModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    int headerCount() const { return static_cast<int>(headers_.size()); }
+    int itemCount() const { return static_cast<int>(rows_.size()); }
+    const QString& header(int column0) const { return headers_.at(column0); }
+    QString text(int row, int column0) const;
+
+    void clearItems();
+    void clearColumns();
+    int addColumn(const QString& title);
+    int addItem(const QString& text);
+    void setText(int row, int column0, const QString& text);
+
+    // While batching, changes are stored but announced as one reset when the batch ends.
+    void beginBatch();
+    void endBatch();
+
+private:
+    bool silent() const { return batchDepth_ > 0; }
+
+    QStringList headers_;
+    std::vector<QStringList> rows_;
+    int batchDepth_ = 0;
+    // Row and column counts the view was last told about (they lag behind while batching).
+    int shownRows_ = 0;
+    int shownColumns_ = 0;
+};
+
+class ListView : public QTreeView {
+    Q_OBJECT
+public:
+    explicit ListView(QWidget* parent = nullptr);
+
+    // Collects changes and shows them at once when it goes out of scope (also on an exception).
+    class Batch {
+    public:
+        explicit Batch(ListView& view) : model_(view.model_) { model_->beginBatch(); }
+        ~Batch() { model_->endBatch(); }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        ListViewModel* model_;
+    };
+
+    // Column headers.
+    void clearColumns();
+    int addColumn(const QString& title);  // returns the new column's index (1-based)
+    int columnCount() const { return model_->headerCount(); }
+    QString columnTitle(int index) const;
+    int columnPosition(int index) const;  // 1-based display position of column index
+    void setColumnPosition(int index, int position);
+    int columnWidthAt(int index) const;  // pixels
+    void setColumnWidthAt(int index, int width);
+
+    // Items.
+    void clearItems();
+    int addItem(const QString& text);  // returns the new item's row (0-based)
+    void setSubItem(int row, int subItem, const QString& text);
+    int itemCount() const { return model_->itemCount(); }
+    // column is 1-based: 1 is the item's text, 2.. its sub-items.
+    QString itemText(int row, int column) const;
+
+    // Display options.
+    void setFullRowSelect(bool on);
+    bool fullRowSelect() const { return selectionBehavior() == QAbstractItemView::SelectRows; }
+    void setGridLines(bool on);
+    bool gridLines() const { return gridLines_; }
+
+    ListViewModel* listModel() const { return model_; }
+
+protected:
+    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+private:
+    void checkColumn(int index) const;
+
+    ListViewModel* model_;
+    bool gridLines_ = false;
+};
+
+}  // namespace tabvert::shell
