@@ -10,7 +10,7 @@ packages=(
   mdbtools mdbtools-dev
   libxlsxwriter-dev libgsf-1-dev libglib2.0-dev
   libchm-dev fp-utils
-  python3-openpyxl python3-xlrd
+  python3-openpyxl python3-xlrd libreoffice-calc-nogui
   xvfb xauth imagemagick fonts-dejavu-core
 )
 
