@@ -1,0 +1,57 @@
+// tabvert-cli: the program's database reading (and, through further commands, its export) without the
+// windows, for scripts and checks.
+
+#include "cli/commands.h"
+
+#include <QCoreApplication>
+
+#include <iostream>
+#include <string_view>
+
+namespace {
+
+struct Command {
+    std::string_view name;
+    int (*run)(const tabvert::cli::Args&, std::ostream&, std::ostream&);
+    std::string_view summary;
+};
+
+constexpr Command kCommands[] = {
+    {"tables", tabvert::cli::TablesCommand, "tables DB [--password P]\n"
+                                            "      The tables schema of DB: name TAB type, in the provider's order."},
+    {"rows", tabvert::cli::RowsCommand,
+     "rows DB TABLE [--password P] [--top N] [--locale en_US|de_DE|system]\n"
+     "      A line of field names, then one line per record of the values' text forms, separated by tabs\n"
+     "      (tab, newline, carriage return and backslash inside values written \\t, \\n, \\r, \\\\)."},
+};
+
+void Usage(std::ostream& out) {
+    out << "Usage: tabvert-cli COMMAND ARGUMENTS...\n\n"
+           "Reads Microsoft Access databases (.mdb, .mde, .accdb) the way Norrin Tabvert does: the provider is\n"
+           "chosen by the file's extension, and --password marks the database as password-protected.\n\n"
+           "Commands:\n";
+    for (const auto& c : kCommands) out << "  " << c.summary << "\n";
+    out << "\nExit status 0 on success; otherwise the provider's message on standard error.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::ios::sync_with_stdio(false);
+    if (argc < 2) {
+        Usage(std::cerr);
+        return 2;
+    }
+    const std::string_view name = argv[1];
+    if (name == "--help" || name == "-h" || name == "help") {
+        Usage(std::cout);
+        return 0;
+    }
+    tabvert::cli::Args args(argv + 2, argv + argc);
+    for (const auto& c : kCommands)
+        if (c.name == name) return c.run(args, std::cout, std::cerr);
+    std::cerr << "tabvert-cli: unknown command '" << name << "'\n";
+    Usage(std::cerr);
+    return 2;
+}

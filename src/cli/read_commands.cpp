@@ -1,0 +1,161 @@
+// The reading commands: tables and rows.
+
+#include "cli/commands.h"
+
+#include "database/connection_rule.h"
+#include "platform/provider/ado.h"
+#include "platform/provider/value_text.h"
+#include "platform/text/locale.h"
+
+#include <charconv>
+#include <iostream>
+#include <optional>
+
+namespace tabvert::cli {
+namespace {
+
+struct Options {
+    std::vector<std::string> positional;
+    std::optional<std::string> password;
+    std::optional<std::int64_t> top;
+    text::Locale locale = text::Locale::system();
+    bool help = false;
+};
+
+// Throws std::invalid_argument with a message for the user.
+Options ParseOptions(const Args& args) {
+    Options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
+            return args[++i];
+        };
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--password") {
+            o.password = value();
+        } else if (a == "--top") {
+            const std::string& v = value();
+            std::int64_t n = 0;
+            const auto res = std::from_chars(v.data(), v.data() + v.size(), n);
+            if (res.ec != std::errc() || res.ptr != v.data() + v.size() || n < 0)
+                throw std::invalid_argument("--top needs a whole number, not '" + v + "'");
+            o.top = n;
+        } else if (a == "--locale") {
+            const std::string& v = value();
+            if (v == "en_US") o.locale = text::Locale::enUS();
+            else if (v == "de_DE") o.locale = text::Locale::deDE();
+            else if (v == "system") o.locale = text::Locale::system();
+            else throw std::invalid_argument("unknown locale '" + v + "' (en_US, de_DE or system)");
+        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
+            throw std::invalid_argument("unknown option " + a);
+        } else {
+            o.positional.push_back(a);
+        }
+    }
+    return o;
+}
+
+ado::Connection OpenDatabase(const Options& o) {
+    ado::Connection connection;
+    const std::string& path = o.positional.at(0);
+    connection.Open(database::BuildConnectionString(path, o.password ? 1 : 0, o.password.value_or("")), "", "", -1);
+    return connection;
+}
+
+// Runs body, turning failures into a message on err and exit status 1.
+template <typename Body>
+int Guarded(std::ostream& err, Body&& body) {
+    try {
+        return body();
+    } catch (const ado::ProviderError& e) {
+        err << e.description() << "\n";
+    } catch (const std::invalid_argument& e) {
+        err << "tabvert-cli: " << e.what() << " (see tabvert-cli --help)\n";
+        return 2;
+    } catch (const std::exception& e) {
+        err << e.what() << "\n";
+    }
+    return 1;
+}
+
+}  // namespace
+
+std::string EscapeCell(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\\': out += "\\\\"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+int TablesCommand(const Args& args, std::ostream& out, std::ostream& err) {
+    return Guarded(err, [&] {
+        const Options o = ParseOptions(args);
+        if (o.help) {
+            out << "tabvert-cli tables DB [--password P]\n";
+            return 0;
+        }
+        if (o.positional.size() != 1) throw std::invalid_argument("tables needs exactly one database path");
+        ado::Connection connection = OpenDatabase(o);
+        auto schema = connection.OpenSchema(ado::kSchemaTables);
+        while (!schema->Eof()) {
+            auto& fields = schema->GetFields();
+            out << EscapeCell(ado::ValueToText(fields.Item("table_name").Value(), o.locale)) << '\t'
+                << ado::ValueToText(fields.Item("table_type").Value(), o.locale) << '\n';
+            schema->MoveNext();
+        }
+        schema->Close();
+        connection.Close();
+        return 0;
+    });
+}
+
+int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
+    return Guarded(err, [&] {
+        const Options o = ParseOptions(args);
+        if (o.help) {
+            out << "tabvert-cli rows DB TABLE [--password P] [--top N] [--locale en_US|de_DE|system]\n";
+            return 0;
+        }
+        if (o.positional.size() != 2) throw std::invalid_argument("rows needs a database path and a table name");
+        ado::Connection connection = OpenDatabase(o);
+        std::string name;
+        for (char c : o.positional[1]) {
+            name += c;
+            if (c == ']') name += ']';
+        }
+        const std::string sql =
+            o.top ? "select Top " + std::to_string(*o.top) + " * from [" + name + "]" : "select * from [" + name + "]";
+        ado::Recordset rs;
+        rs.Open(sql, connection, -1, -1, -1);
+        auto& fields = rs.GetFields();
+        const long count = fields.Count();
+        for (long i = 0; i < count; ++i) out << (i ? "\t" : "") << EscapeCell(fields.Item(i).Name());
+        out << '\n';
+        std::string line;
+        while (!rs.Eof()) {
+            line.clear();
+            for (long i = 0; i < count; ++i) {
+                if (i) line += '\t';
+                line += EscapeCell(ado::ValueToText(fields.Item(i).Value(), o.locale));
+            }
+            line += '\n';
+            out << line;
+            rs.MoveNext();
+        }
+        rs.Close();
+        connection.Close();
+        return 0;
+    });
+}
+
+}  // namespace tabvert::cli

@@ -1,0 +1,20 @@
+#pragma once
+// The SELECT texts the program sends: "select * from [name]" and "select top N * from [name]", keywords
+// in any case, blanks between the words as the Jet parser allows them, a "]" in the name written "]]".
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tabvert::ado {
+
+struct SelectStatement {
+    std::string table;
+    std::optional<std::int64_t> top;
+};
+
+// Throws ProviderError ("Syntax error in FROM clause." and the like) for anything else.
+SelectStatement ParseSelect(std::string_view sql);
+
+}  // namespace tabvert::ado

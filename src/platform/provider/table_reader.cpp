@@ -1,0 +1,220 @@
+#include "platform/provider/table_reader.h"
+
+#include "platform/provider/provider_error.h"
+
+#include <cstring>
+
+namespace tabvert::ado::detail {
+namespace {
+
+constexpr int kTypeBigInt = 0x13;        // Large Number
+constexpr int kTypeExtDateTime = 0x14;   // Date/Time Extended
+constexpr std::uint32_t kMemoInline = 0x80000000u;
+constexpr std::uint32_t kMemoSinglePage = 0x40000000u;
+
+std::uint32_t Le32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+std::uint64_t Le64(const std::uint8_t* p) { return Le32(p) | std::uint64_t{Le32(p + 4)} << 32; }
+
+template <typename T>
+T Load(const std::uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+Variant::Type TypeOfColumn(int colType) {
+    switch (colType) {
+    case MDB_BOOL: return Variant::Type::Boolean;
+    case MDB_BYTE: return Variant::Type::Byte;
+    case MDB_INT: return Variant::Type::Integer;
+    case MDB_LONGINT:
+    case MDB_COMPLEX: return Variant::Type::Long;
+    case MDB_MONEY: return Variant::Type::Currency;
+    case MDB_FLOAT: return Variant::Type::Single;
+    case MDB_DOUBLE: return Variant::Type::Double;
+    case MDB_DATETIME: return Variant::Type::Date;
+    case MDB_TEXT:
+    case MDB_MEMO:
+    case kTypeExtDateTime: return Variant::Type::Text;
+    case MDB_REPID: return Variant::Type::Guid;
+    case MDB_NUMERIC: return Variant::Type::Decimal;
+    case kTypeBigInt: return Variant::Type::BigInt;
+    default: return Variant::Type::Binary;
+    }
+}
+
+// Decimal: a sign byte, then a 128-bit magnitude stored as four little-endian 32-bit words, most
+// significant word first.
+DecimalValue ReadDecimal(const std::uint8_t* p, int scale) {
+    __extension__ typedef unsigned __int128 U128;
+    U128 magnitude = 0;
+    for (int word = 0; word < 4; ++word) magnitude = (magnitude << 32) | Le32(p + 1 + 4 * word);
+    DecimalValue d;
+    d.negative = p[0] != 0;
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    d.digits = digits;
+    d.scale = scale < 0 ? 0 : scale;
+    if (d.digits == "0") d.negative = false;
+    return d;
+}
+
+}  // namespace
+
+TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::string& name,
+                         std::uint32_t tablePage, std::optional<std::int64_t> top)
+    : mdb_(mdb_clone_handle(mdb)), header_(header), jet3Text_(header.codePage), remaining_(top) {
+    if (!mdb_) throw ProviderError(kErrUnspecified, "Not enough memory to read the table '" + name + "'.");
+    entry_ = std::make_unique<MdbCatalogEntry>();
+    entry_->mdb = mdb_.get();
+    std::strncpy(entry_->object_name, name.c_str(), MDB_MAX_OBJ_NAME);
+    entry_->object_type = MDB_TABLE;
+    entry_->table_pg = tablePage;
+    table_.reset(mdb_read_table(entry_.get()));
+    if (!table_ || !mdb_read_columns(table_.get()) || table_->num_cols == 0 || table_->num_cols > MDB_MAX_COLS)
+        throw ProviderError(kErrUnspecified, "The table '" + name + "' is damaged: its definition cannot be read.");
+    for (unsigned i = 0; i < table_->num_cols; ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
+        const auto* raw = reinterpret_cast<const std::uint8_t*>(col->name);
+        columns_.push_back({std::string(reinterpret_cast<const char*>(raw)), TypeOfColumn(col->col_type)});
+    }
+    fields_.resize(MDB_MAX_COLS + 1);
+    mdb_rewind_table(table_.get());
+}
+
+TableReader::~TableReader() {
+    table_.reset();  // before the handle it reads through
+    mdb_.reset();
+}
+
+bool TableReader::nextRawRow() {
+    MdbHandle* mdb = mdb_.get();
+    MdbTableDef* t = table_.get();
+    const auto pageSize = static_cast<std::size_t>(mdb->fmt->pg_size);
+    for (;;) {
+        if (!started_) {
+            started_ = true;
+            t->cur_pg_num = 1;
+            t->cur_row = 0;
+            if (!mdb_read_next_dpg(t)) return false;
+        }
+        const int rows = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
+        if (t->cur_row >= static_cast<unsigned>(rows)) {
+            t->cur_row = 0;
+            if (!mdb_read_next_dpg(t)) return false;
+            continue;
+        }
+        const int row = static_cast<int>(t->cur_row++);
+        int start = 0;
+        std::size_t len = 0;
+        if (mdb_find_row(mdb, row, &start, &len) != 0 || len == 0) continue;
+        if (start & 0x4000) continue;  // deleted
+        start &= 0x1FFF;
+        if (static_cast<std::size_t>(start) + len > pageSize) continue;
+        if (mdb_crack_row(t, start, len, fields_.data()) <= 0) continue;
+        return true;
+    }
+}
+
+bool TableReader::next(std::vector<Variant>& values) {
+    if (done_ || (remaining_ && *remaining_ <= 0) || !nextRawRow()) {
+        done_ = true;
+        return false;
+    }
+    if (remaining_) --*remaining_;
+    values.assign(columns_.size(), Variant());
+    const auto count = static_cast<unsigned>(columns_.size());
+    for (unsigned i = 0; i < count; ++i) {
+        const MdbField& field = fields_[i];
+        if (field.colnum < 0 || static_cast<unsigned>(field.colnum) >= count) continue;
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, static_cast<unsigned>(field.colnum)));
+        values[static_cast<std::size_t>(field.colnum)] = decode(*col, field);
+    }
+    return true;
+}
+
+std::string TableReader::decodeText(std::span<const std::uint8_t> bytes) {
+    if (header_.engine == Engine::Jet3) return jet3Text_.decode(bytes);
+    return DecodeUnicodeText(bytes);
+}
+
+Variant TableReader::decode(const MdbColumn& col, const MdbField& field) {
+    if (col.col_type == MDB_BOOL) return Variant::Boolean(!field.is_null);
+    if (field.is_null) return Variant::Null();
+    const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
+    if (field.start < 0 || field.siz < 0 || static_cast<std::size_t>(field.start) + static_cast<std::size_t>(field.siz) > pageSize)
+        return Variant::Null();
+    const std::uint8_t* p = mdb_->pg_buf + field.start;
+    const auto size = static_cast<std::size_t>(field.siz);
+    auto needs = [&](std::size_t n) { return size >= n; };
+    switch (col.col_type) {
+    case MDB_BYTE: return needs(1) ? Variant::Byte(p[0]) : Variant();
+    case MDB_INT: return needs(2) ? Variant::Integer(Load<std::int16_t>(p)) : Variant();
+    case MDB_LONGINT:
+    case MDB_COMPLEX: return needs(4) ? Variant::Long(Load<std::int32_t>(p)) : Variant();
+    case MDB_MONEY: return needs(8) ? Variant::Currency(static_cast<std::int64_t>(Le64(p))) : Variant();
+    case MDB_FLOAT: return needs(4) ? Variant::Single(Load<float>(p)) : Variant();
+    case MDB_DOUBLE: return needs(8) ? Variant::Double(Load<double>(p)) : Variant();
+    case MDB_DATETIME: return needs(8) ? Variant::Date(Load<double>(p)) : Variant();
+    case kTypeBigInt: return needs(8) ? Variant::BigInt(static_cast<std::int64_t>(Le64(p))) : Variant();
+    case MDB_REPID: {
+        if (!needs(16)) return {};
+        GuidBytes g{};
+        std::memcpy(g.data(), p, g.size());
+        return Variant::Guid(g);
+    }
+    case MDB_NUMERIC: return needs(17) ? Variant::Decimal(ReadDecimal(p, col.col_scale)) : Variant();
+    case MDB_TEXT: return Variant::Text(decodeText({p, size}));
+    case MDB_MEMO: {
+        const auto bytes = readLongValue(p, size);
+        return Variant::Text(decodeText(bytes));
+    }
+    case MDB_OLE: return Variant::Binary(readLongValue(p, size));
+    case kTypeExtDateTime: return Variant::Text(std::string(reinterpret_cast<const char*>(p), size));
+    default: return Variant::Binary(std::vector<std::uint8_t>(p, p + size));
+    }
+}
+
+// Memo and long binary values: a 12-byte reference in the row (length with two flag bits, then the
+// page/row of the first part), the data inline behind it, on one page, or on a chain of pages each of
+// whose parts starts with the page/row of the next.
+std::vector<std::uint8_t> TableReader::readLongValue(const std::uint8_t* p, std::size_t size) {
+    std::vector<std::uint8_t> out;
+    if (size < 12) return out;
+    const std::uint32_t head = Le32(p);
+    const std::size_t length = head & 0x3FFFFFFFu;
+    std::uint32_t pgRow = Le32(p + 4);
+    if (head & kMemoInline) {
+        const std::size_t n = std::min(length, size - 12);
+        out.assign(p + 12, p + 12 + n);
+        return out;
+    }
+    const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
+    const bool single = (head & kMemoSinglePage) != 0;
+    out.reserve(std::min<std::size_t>(length, 64u << 20));
+    // A damaged chain could loop; no value spans more parts than it has bytes.
+    for (std::size_t parts = 0; pgRow != 0 && out.size() < length && parts <= length; ++parts) {
+        void* buf = nullptr;
+        int off = 0;
+        std::size_t len = 0;
+        if (mdb_find_pg_row(mdb_.get(), static_cast<int>(pgRow), &buf, &off, &len) != 0) break;
+        if (off < 0 || static_cast<std::size_t>(off) + len > pageSize) break;
+        const auto* data = static_cast<const std::uint8_t*>(buf) + off;
+        if (single) {
+            out.insert(out.end(), data, data + std::min(len, length));
+            break;
+        }
+        if (len < 4) break;
+        pgRow = Le32(data);
+        const std::size_t take = std::min(len - 4, length - out.size());
+        out.insert(out.end(), data + 4, data + 4 + take);
+    }
+    return out;
+}
+
+}  // namespace tabvert::ado::detail
