@@ -245,7 +245,11 @@ QToolButton* Tabvert::Toolbar1Button(int index) const {
 }
 
 // Every menu item's click is connected here.
-void Tabvert::connectMenus() {}
+void Tabvert::connectMenus() {
+    connect(exit_, &QAction::triggered, this, &Tabvert::Exit_Click);
+    connect(helpcontent_, &QAction::triggered, this, &Tabvert::helpcontent_Click);
+    connect(aboutus_, &QAction::triggered, this, &Tabvert::aboutus_Click);
+}
 
 void Tabvert::Toolbar1_ButtonClick(int index) {
     switch (index) {
@@ -254,15 +258,11 @@ void Tabvert::Toolbar1_ButtonClick(int index) {
         case 2:  // export to Excel
             break;
         case 3:  // help
+            helpcontent_Click();
             break;
         default:
             break;
     }
-}
-
-void Tabvert::Form_Load() {
-    // The load set-up, in this order: the help-file path, the toolbar background, the light-green
-    // colour on the window, Label1, Label2, Frame1, Label3 to Label6, then Frame1 hidden.
 }
 
 }  // namespace tabvert::shell

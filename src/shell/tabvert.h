@@ -7,6 +7,7 @@
 // The commands behind the menus and the toolbar, the load set-up and the runs are methods of this class
 // defined in the files of the areas that own them; their declarations are grouped below.
 
+#include "platform/win32/gdi.h"
 #include "shell/common_dialog.h"
 #include "shell/image_list.h"
 
@@ -81,6 +82,21 @@ public:
     void Toolbar1_ButtonClick(int index);
 
     // --- Commands and runs (defined by the areas that own them) ---
+    // Help > Help Content and toolbar button 3: the help file's default topic (src/shell/commands.cpp).
+    void helpcontent_Click();
+    // Help > About Us: the about box, modally.
+    void aboutus_Click();
+    // File > Exit: asks, then closes the window, whose closing sequence asks once more.
+    void Exit_Click();
+    // The help-file path fixed by the load set-up.
+    const QString& helpFilePath() const { return helpFilePath_; }
+    // The GDI objects and window-class brushes of the program (the toolbar's pattern brush lives here).
+    win32::Gdi& gdi() { return gdi_; }
+
+protected:
+    // The closing sequence: asks the exit question; Yes unloads start, frmAbout and frmSplash and lets
+    // the window close, No keeps it open.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     static constexpr int kToolbarButtons = 3;
@@ -91,10 +107,14 @@ private:
     void buildProgressFrame(QWidget* client);
     void buildStatusBar();
     void connectMenus();
-    // The load set-up, run once when the window is loaded.
+    // The load set-up, run once when the window is loaded (src/shell/commands.cpp).
     void Form_Load();
+    void settoolbarbackground();
+    bool AskExit();
 
     Forms* forms_;
+    win32::Gdi gdi_;
+    QString helpFilePath_;
 
     ImageList imageList1_;
     ImageList imlToolbarIcons_;
