@@ -2,6 +2,7 @@
 
 #include "platform/provider/provider_error.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tabvert::ado::detail {
@@ -168,7 +169,9 @@ Variant TableReader::decode(const MdbColumn& col, const MdbField& field) {
         std::memcpy(g.data(), p, g.size());
         return Variant::Guid(g);
     }
-    case MDB_NUMERIC: return needs(17) ? Variant::Decimal(ReadDecimal(p, col.col_scale)) : Variant();
+    case MDB_NUMERIC:
+        // mdbtools 1.0 stores precision and scale in each other's fields; the scale is never the larger.
+        return needs(17) ? Variant::Decimal(ReadDecimal(p, std::min(col.col_scale, col.col_prec))) : Variant();
     case MDB_TEXT: return Variant::Text(decodeText({p, size}));
     case MDB_MEMO: {
         const auto bytes = readLongValue(p, size);
