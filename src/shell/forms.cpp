@@ -3,6 +3,9 @@
 #include "shell/frmsplash.h"
 #include "shell/tabvert.h"
 
+#include <QCoreApplication>
+#include <QThread>
+
 #include <utility>
 
 namespace tabvert::shell {
@@ -41,7 +44,16 @@ bool Forms::unload(Form which) {
         std::erase_if(released_, [](const QPointer<QWidget>& p) { return p.isNull(); });
         released_.push_back(std::move(w));
     }
+    // Checked later, not now: a hand-over unloads one window just before it loads the next.
+    QMetaObject::invokeMethod(&context_, [this] { endProgramIfNoneLoaded(); }, Qt::QueuedConnection);
     return true;
+}
+
+void Forms::endProgramIfNoneLoaded() {
+    for (const QPointer<QWidget>& window : windows_)
+        if (!window.isNull()) return;
+    // Only the program's own event loop ends; a test pumping events by hand has none running.
+    if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
 }  // namespace tabvert::shell

@@ -11,6 +11,7 @@
 //         return load<database::Start>(Form::start, [this] { return new database::Start(*this); });
 //     }
 
+#include <QObject>
 #include <QPointer>
 #include <QWidget>
 
@@ -51,6 +52,8 @@ public:
     // to close (its closing sequence can cancel): then it stays loaded and this returns false. The other
     // windows are hidden first and always go. The object itself is deleted once control is back in the
     // event loop, so a window may unload itself from its own handlers.
+    // When control is back in the program's event loop and no window is loaded any more, the program
+    // ends (the splash screen does not count as a last window for Qt, so this is done here).
     bool unload(Form which);
 
     ui::Prompts& prompts() const { return *prompts_; }
@@ -67,8 +70,12 @@ private:
     QPointer<QWidget>& slot(Form which) { return windows_[static_cast<size_t>(which)]; }
     const QPointer<QWidget>& slot(Form which) const { return windows_[static_cast<size_t>(which)]; }
 
+    void endProgramIfNoneLoaded();
+
     ui::Prompts* prompts_;
     std::array<QPointer<QWidget>, 4> windows_;
+    // Receiver of the queued end-of-program check; it goes with the registry, and the check with it.
+    QObject context_;
     // Unloaded windows waiting for their deferred deletion; deleted at the latest with the registry.
     std::vector<QPointer<QWidget>> released_;
 };
