@@ -191,6 +191,11 @@ void Tabvert::buildPanes(QWidget* client) {
     PlaceInClient(txtEXL_, 4200, 6480, 2655, 375);
     txtEXL_->hide();
 
+    // Labels have no window of their own: they lie beneath the windowed controls they touch (Label2's
+    // last pixel row lies under the list's top edge).
+    label1_->lower();
+    label2_->lower();
+
     setTabOrder(treeView1_, listView1_);
     setTabOrder(listView1_, txtEXL_);
 }
