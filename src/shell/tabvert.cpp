@@ -251,6 +251,7 @@ QToolButton* Tabvert::Toolbar1Button(int index) const {
 
 // Every menu item's click is connected here.
 void Tabvert::connectMenus() {
+    connect(openfile_, &QAction::triggered, this, [this] { openfile_Click(); });
     connect(exit_, &QAction::triggered, this, &Tabvert::Exit_Click);
     connect(helpcontent_, &QAction::triggered, this, &Tabvert::helpcontent_Click);
     connect(aboutus_, &QAction::triggered, this, &Tabvert::aboutus_Click);
@@ -259,6 +260,7 @@ void Tabvert::connectMenus() {
 void Tabvert::Toolbar1_ButtonClick(int index) {
     switch (index) {
         case 1:  // open a database
+            openfile_Click();
             break;
         case 2:  // export to Excel
             break;

@@ -82,6 +82,11 @@ public:
     void Toolbar1_ButtonClick(int index);
 
     // --- Commands and runs (defined by the areas that own them) ---
+    // File > Open File and toolbar button 1: the open-database dialog, modally; returns once the dialog
+    // is hidden or unloaded (src/database/openaccessfile.cpp).
+    void openfile_Click();
+    // The catalogue run started by the dialog's OK: lists the chosen database's tables in TreeView1.
+    void openaccessfile();
     // Help > Help Content and toolbar button 3: the help file's default topic (src/shell/commands.cpp).
     void helpcontent_Click();
     // Help > About Us: the about box, modally.

@@ -1,0 +1,53 @@
+// The catalogue run as the main window performs it: the tree is emptied and the dialog hidden first,
+// then the run fills the tree as it goes. One handler catches every failure: it shows the error's
+// description and, for a wrong or missing password, shows the dialog again with the user's entries.
+
+#include <QLineEdit>
+#include <QTreeWidget>
+
+#include <exception>
+
+#include "database/catalogue.h"
+#include "database/catalogue_tree.h"
+#include "database/start.h"
+#include "platform/provider/provider_error.h"
+#include "platform/ui/prompts.h"
+#include "shell/app_title.h"
+#include "shell/forms.h"
+#include "shell/tabvert.h"
+
+namespace tabvert::shell {
+
+namespace {
+
+void ShowRunError(Tabvert& window, const QString& description) {
+    ui::MessageRequest request;
+    request.text = description;
+    request.title = QString::fromLatin1(AppTitle);
+    request.buttons = ui::Buttons::Ok;
+    request.icon = ui::Icon::None;
+    window.forms().prompts().message(&window, request);
+}
+
+}  // namespace
+
+void Tabvert::openaccessfile() {
+    try {
+        TreeView1()->clear();
+        database::Start& dialog = forms().start();
+        dialog.hide();  // stays loaded: its controls hold the choice for later runs
+        dbpath = dialog.txtDB()->text();
+        database::CatalogueTree tree(*TreeView1(), ImageList1());
+        database::RunCatalogue(database::ReadDatabaseChoice(dialog), tree);
+    } catch (const ado::ProviderError& error) {
+        ShowRunError(*this, QString::fromStdString(error.description()));
+        // Each new showing waits for the user, so a retry loop only goes as deep as the user takes it.
+        if (error.number() == ado::kErrAuthentication) forms().start().showModal();
+    } catch (const std::exception& error) {
+        ShowRunError(*this, QString::fromStdString(error.what()));
+    }
+}
+
+void Tabvert::openfile_Click() { forms().start().showModal(); }
+
+}  // namespace tabvert::shell

@@ -1,0 +1,199 @@
+// The catalogue run without any window: which schema rows become nodes, in which order, with which keys,
+// and what has been reported when the provider fails.
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "database/catalogue.h"
+#include "fixtures/access_writer.h"
+#include "fixtures/fixture_set.h"
+#include "platform/provider/provider_error.h"
+#include "support/paths.h"
+
+namespace tabvert::database {
+namespace {
+
+namespace fx = tabvert::fixtures;
+
+// Records every report in order: "root <path>" and "table <key> <name>".
+class Recorder : public CatalogueSink {
+public:
+    void rootAdded(const std::string& dbpath) override { events.push_back("root " + dbpath); }
+    void tableFound(const CatalogueEntry& entry) override {
+        events.push_back("table " + entry.key + " " + entry.name);
+    }
+    std::vector<std::string> events;
+};
+
+fx::Table OneColumnTable(std::string name, bool system = false) {
+    fx::Table table;
+    table.name = std::move(name);
+    table.columns = {fx::Column{"ID", fx::ColumnType::Long}};
+    table.rows = {{std::int64_t{1}}};
+    table.system = system;
+    return table;
+}
+
+std::string WriteDb(const QTemporaryDir& dir, const std::string& file, const fx::Database& db) {
+    const std::string path = dir.filePath(QString::fromStdString(file)).toStdString();
+    fx::WriteDatabase(db, path);
+    return path;
+}
+
+TEST(CatalogueNames, HiddenAndTrimmed) {
+    struct Case {
+        const char* schemaName;
+        bool hidden;
+        const char* trimmed;
+    };
+    const Case cases[] = {
+        {"MSysObjects", true, "MSysObjects"},
+        {"tblMSysCopy", true, "tblMSysCopy"},
+        {"OldMSys", true, "OldMSys"},
+        {"msysnotes", false, "msysnotes"},
+        {"MSYSData", false, "MSYSData"},
+        {"MSy s", false, "MSy s"},
+        {"  Padded Name  ", false, "Padded Name"},
+        {"   ", false, ""},
+        {"\tTabbed\t", false, "\tTabbed\t"},  // only blanks are trimmed
+        {"", false, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsHiddenTableName(c.schemaName), c.hidden) << c.schemaName;
+        EXPECT_EQ(TrimBlanks(c.schemaName), c.trimmed) << c.schemaName;
+    }
+}
+
+TEST(CatalogueKeys, EqualTrimmedNamesGetDistinctKeys) {
+    TableKeys keys;
+    EXPECT_EQ(keys.take("Orders"), "T_Orders");
+    EXPECT_EQ(keys.take("Dup"), "T_Dup");
+    EXPECT_EQ(keys.take("Dup"), "T_Dup#2");
+    EXPECT_EQ(keys.take("Dup"), "T_Dup#3");
+    // A table really named "Dup#2" must not take the key already given to the second "Dup".
+    EXPECT_EQ(keys.take("Dup#2"), "T_Dup#2#2");
+    EXPECT_EQ(keys.take("dup"), "T_dup");  // keys compare case-sensitively, like the names
+}
+
+TEST(CatalogueRun, ListsSchemaOrderFilteredTrimmedWithUniqueKeys) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    fx::Database db;
+    db.tables = {OneColumnTable("Customers"),     OneColumnTable("MSysExtra", true),
+                 OneColumnTable("  Padded Name  "), OneColumnTable("tblMSysCopy"),
+                 OneColumnTable("msysnotes"),       OneColumnTable("Dup"),
+                 OneColumnTable(" Dup ")};
+    const std::string path = WriteDb(dir, "names.mdb", db);
+
+    Recorder recorder;
+    RunCatalogue(DatabaseChoice{path, 0, ""}, recorder);
+
+    // The provider's schema order decides the node order; compare the user tables as a set of events
+    // after checking that the root comes first.
+    ASSERT_FALSE(recorder.events.empty());
+    EXPECT_EQ(recorder.events.front(), "root " + path);
+    std::vector<std::string> tables(recorder.events.begin() + 1, recorder.events.end());
+    for (const std::string& e : tables) EXPECT_EQ(e.find("MSys"), std::string::npos) << e;
+    std::vector<std::string> sorted = tables;
+    std::sort(sorted.begin(), sorted.end());
+    const std::vector<std::string> expected = {"table T_Customers Customers", "table T_Dup Dup",
+                                               "table T_Dup#2 Dup", "table T_Padded Name Padded Name",
+                                               "table T_msysnotes msysnotes"};
+    EXPECT_EQ(sorted, expected);
+
+    // ListTables gives the same entries in the same order.
+    std::vector<std::string> listed;
+    for (const CatalogueEntry& e : ListTables(DatabaseChoice{path, 0, ""}))
+        listed.push_back("table " + e.key + " " + e.name);
+    EXPECT_EQ(listed, tables);
+}
+
+TEST(CatalogueRun, DatabaseWithoutUserTablesGivesTheRootAlone) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto path = fx::WriteFixtureInto("empty", dir.path().toStdString()).string();
+    Recorder recorder;
+    RunCatalogue(DatabaseChoice{path, 0, ""}, recorder);
+    EXPECT_EQ(recorder.events, std::vector<std::string>{"root " + path});
+}
+
+TEST(CatalogueRun, FailedOpenLeavesTheRootReported) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const std::string missing = dir.filePath("missing.mdb").toStdString();
+    for (const std::string& path : {missing, std::string("   ")}) {
+        Recorder recorder;
+        try {
+            RunCatalogue(DatabaseChoice{path, 0, ""}, recorder);
+            ADD_FAILURE() << "opened '" << path << "'";
+        } catch (const ado::ProviderError& e) {
+            EXPECT_NE(e.number(), ado::kErrAuthentication) << path;
+            EXPECT_FALSE(e.description().empty()) << path;
+        }
+        EXPECT_EQ(recorder.events, std::vector<std::string>{"root " + path});
+    }
+}
+
+TEST(CatalogueRun, PasswordDecidesBetweenAuthenticationFailureAndTables) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const auto path = fx::WriteFixtureInto("password", dir.path().toStdString()).string();
+    struct Case {
+        int pwdcheck;
+        std::string password;
+        bool opens;
+    };
+    const Case cases[] = {
+        {0, "", false},
+        {1, "wrong", false},
+        {0, fx::kFixturePassword, false},  // a password without the flag plays no part
+        {1, fx::kFixturePassword, true},
+        {1, std::string("  ") + fx::kFixturePassword + " ", true},  // sent trimmed
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.pwdcheck) + " '" + c.password + "'");
+        Recorder recorder;
+        try {
+            RunCatalogue(DatabaseChoice{path, c.pwdcheck, c.password}, recorder);
+            EXPECT_TRUE(c.opens);
+            EXPECT_GT(recorder.events.size(), 1u);
+        } catch (const ado::ProviderError& e) {
+            EXPECT_FALSE(c.opens) << e.description();
+            EXPECT_EQ(e.number(), ado::kErrAuthentication);
+            EXPECT_EQ(e.description(), "Not a valid password.");
+            EXPECT_EQ(recorder.events.size(), 1u);
+        }
+    }
+}
+
+// Every user table that mdbtools' own lister finds in the real samples is in the catalogue.
+TEST(CatalogueRun, SamplesListEveryTableThatMdbToolsLists) {
+    const auto samples = test::SamplesDir();
+    if (samples.empty()) GTEST_SKIP() << "no sample databases";
+    for (const char* file : {"testV2003.mdb", "testV2007.accdb", "queryTestV2003.mdb", "noRoman.mdb"}) {
+        SCOPED_TRACE(file);
+        const std::string path = (samples / file).string();
+        std::string out;
+        ASSERT_EQ(test::RunCommand("mdb-tables -1 " + test::ShellQuote(path), &out), 0);
+        std::vector<std::string> names;
+        for (const CatalogueEntry& e : ListTables(DatabaseChoice{path, 0, ""})) names.push_back(e.name);
+        std::istringstream lines(out);
+        std::string line;
+        int count = 0;
+        while (std::getline(lines, line)) {
+            if (line.empty()) continue;
+            ++count;
+            EXPECT_NE(std::find(names.begin(), names.end(), TrimBlanks(line)), names.end()) << line;
+        }
+        EXPECT_GT(count, 0);
+    }
+}
+
+}  // namespace
+}  // namespace tabvert::database

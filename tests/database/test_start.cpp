@@ -1,0 +1,393 @@
+// The open-database dialog and the catalogue as the user drives them: buttons, keys, Browse through the
+// main window's common dialog, the Open command, the tree after success and after each kind of failure,
+// and the password retry through a second showing of the dialog.
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "database/catalogue.h"
+#include "database/catalogue_tree.h"
+#include "database/start.h"
+#include "fixtures/access_writer.h"
+#include "fixtures/fixture_set.h"
+#include "platform/ui/prompts.h"
+#include "shell/forms.h"
+#include "shell/tabvert.h"
+
+namespace tabvert::database {
+namespace {
+
+namespace fx = tabvert::fixtures;
+using shell::Forms;
+
+const QString kNoPath =
+    QStringLiteral("Please Select Required Access Database file from your computer and then click on OK button");
+
+// Runs `onShow(n)` shortly after the n-th showing of a widget, once the showing (and a modal loop) is
+// under way.
+class ShowHook : public QObject {
+public:
+    ShowHook(QWidget& widget, std::function<void(int)> onShow) : onShow_(std::move(onShow)) {
+        widget.installEventFilter(this);
+    }
+    int shows() const { return shows_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            const int n = ++shows_;
+            QTimer::singleShot(0, this, [this, n] { onShow_(n); });
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(int)> onShow_;
+    int shows_ = 0;
+};
+
+class StartTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    Start& start() { return forms.start(); }
+    shell::Tabvert& window() { return forms.tabvert(); }
+    QTreeWidget& tree() { return *window().TreeView1(); }
+
+    std::string write(const std::string& file, const fx::Database& db) {
+        const std::string path = dir.filePath(QString::fromStdString(file)).toStdString();
+        fx::WriteDatabase(db, path);
+        return path;
+    }
+
+    // The tree as lines "key|text", children indented by two blanks.
+    QStringList treeLines() {
+        QStringList lines;
+        for (int i = 0; i < tree().topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* root = tree().topLevelItem(i);
+            lines << NodeKey(*root) + "|" + root->text(0);
+            for (int j = 0; j < root->childCount(); ++j)
+                lines << "  " + NodeKey(*root->child(j)) + "|" + root->child(j)->text(0);
+        }
+        return lines;
+    }
+
+    void pressOk(const QString& path) {
+        start().txtDB()->setText(path);
+        start().OKButton()->click();
+    }
+
+    QStringList messageTexts() const {
+        QStringList texts;
+        for (const auto& m : prompts.messages()) texts << m.text;
+        return texts;
+    }
+
+    QTemporaryDir dir;
+    ui::ScriptedPrompts prompts;
+    Forms forms{prompts};
+};
+
+fx::Table SmallTable(std::string name, bool system = false) {
+    fx::Table table;
+    table.name = std::move(name);
+    table.columns = {fx::Column{"ID", fx::ColumnType::Long}, fx::Column{"Name", fx::ColumnType::Text, 50}};
+    table.rows = {{std::int64_t{1}, std::string("one")}};
+    table.system = system;
+    return table;
+}
+
+TEST_F(StartTest, LoadsWithItsControlsEmptyUncheckedAndLightGreen) {
+    Start& s = start();
+    EXPECT_EQ(s.windowTitle(), "Open Access Database File");
+    EXPECT_EQ(s.size(), QSize(515, 225));
+    struct Control {
+        const char* name;
+        QString caption;
+        bool bold;
+    };
+    const Control controls[] = {
+        {"OKButton", "OK", false},
+        {"CancelButton", "Cancel", false},
+        {"Command1", "Browse", false},
+        {"Frame1", "Select Access Database File", true},
+        {"Label1", "Select Access File", true},
+        {"Label2", "Please mention the DB Password! if Access database is protected with password", false},
+        {"Label3", "Supply Correct Password: ", true},
+    };
+    for (const Control& c : controls) {
+        auto* w = s.findChild<QWidget*>(QString::fromLatin1(c.name));
+        ASSERT_NE(w, nullptr) << c.name;
+        QString caption;
+        if (auto* b = qobject_cast<QPushButton*>(w)) caption = b->text();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) caption = g->title();
+        if (auto* l = qobject_cast<QLabel*>(w)) caption = l->text();
+        EXPECT_EQ(caption, c.caption) << c.name;
+        EXPECT_EQ(w->font().bold(), c.bold) << c.name;
+        if (auto* b = qobject_cast<QPushButton*>(w)) {
+            EXPECT_FALSE(b->autoDefault()) << c.name;
+            EXPECT_FALSE(b->isDefault()) << c.name;
+        }
+    }
+    EXPECT_TRUE(s.txtDB()->text().isEmpty());
+    EXPECT_FALSE(s.pwdcheck()->isChecked());
+    EXPECT_TRUE(s.pwdcheck()->text().isEmpty());
+    EXPECT_FALSE(s.password()->isEnabled());
+    EXPECT_TRUE(s.password()->text().isEmpty());
+    EXPECT_EQ(s.password()->echoMode(), QLineEdit::Normal);
+
+    const QColor green(202, 255, 126);
+    for (QWidget* w : std::initializer_list<QWidget*>{&s, s.Frame1(), s.Label1(), s.Label2(), s.Label3(),
+                                                       s.pwdcheck()}) {
+        EXPECT_EQ(w->palette().color(QPalette::Window), green) << w->objectName().toStdString();
+        EXPECT_TRUE(w->autoFillBackground()) << w->objectName().toStdString();
+    }
+    EXPECT_EQ(s.password()->palette().color(QPalette::Base), QColor(218, 235, 194));
+}
+
+TEST_F(StartTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
+    Start& s = start();
+    s.pwdcheck()->setChecked(true);
+    EXPECT_TRUE(s.password()->isEnabled());
+    EXPECT_EQ(s.password()->palette().color(QPalette::Base), QColor(243, 247, 236));
+    EXPECT_EQ(ReadDatabaseChoice(s).pwdcheck, 1);
+    s.password()->setText(" secret ");
+    EXPECT_EQ(ReadDatabaseChoice(s).password, " secret ");  // trimmed only when used
+
+    s.pwdcheck()->setChecked(false);
+    EXPECT_FALSE(s.password()->isEnabled());
+    EXPECT_TRUE(s.password()->text().isEmpty());
+    EXPECT_EQ(s.password()->palette().color(QPalette::Base), QColor(218, 235, 194));
+    EXPECT_EQ(ReadDatabaseChoice(s).pwdcheck, 0);
+
+    s.pwdcheck()->click();  // as the user does it
+    EXPECT_TRUE(s.password()->isEnabled());
+    EXPECT_TRUE(s.password()->text().isEmpty());
+}
+
+TEST_F(StartTest, EscapeAndEnterPressNeitherButton) {
+    Start& s = start();
+    s.show();
+    for (QWidget* target : std::initializer_list<QWidget*>{s.txtDB(), s.OKButton(), s.CancelButton()}) {
+        for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &press);
+            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+            QCoreApplication::sendEvent(target, &release);
+        }
+    }
+    EXPECT_TRUE(forms.isLoaded(Forms::Form::start));
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_TRUE(prompts.messages().empty());  // OK with the empty path would have said so
+}
+
+TEST_F(StartTest, OkWithEmptyPathAsksForAFileAndStays) {
+    Start& s = start();
+    s.show();
+    s.OKButton()->click();
+    ASSERT_EQ(prompts.messages().size(), 1u);
+    const ui::MessageRequest& m = prompts.messages().front();
+    EXPECT_EQ(m.text, kNoPath);
+    EXPECT_EQ(m.title, "Norrin Tabvert 4.0");
+    EXPECT_EQ(m.buttons, ui::Buttons::Ok);
+    EXPECT_EQ(m.icon, ui::Icon::None);
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_EQ(tree().topLevelItemCount(), 0);
+}
+
+TEST_F(StartTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancel) {
+    Start& s = start();
+    s.txtDB()->setText("typed by hand");
+    prompts.queueFile(std::nullopt);  // cancel before any choice
+    prompts.queueFile(QStringLiteral("/data/first.mdb"));
+    prompts.queueFile(std::nullopt);  // cancel keeps the earlier choice
+
+    s.Command1()->click();
+    EXPECT_TRUE(s.txtDB()->text().isEmpty());
+    s.Command1()->click();
+    EXPECT_EQ(s.txtDB()->text(), "/data/first.mdb");
+    s.txtDB()->setText("/elsewhere.mdb");
+    s.Command1()->click();
+    EXPECT_EQ(s.txtDB()->text(), "/data/first.mdb");
+    EXPECT_EQ(s.fileName(), "/data/first.mdb");
+
+    ASSERT_EQ(prompts.fileDialogs().size(), 3u);
+    for (const auto& request : prompts.fileDialogs()) {
+        EXPECT_EQ(request.kind, ui::FileDialogKind::Open);
+        EXPECT_EQ(request.filter,
+                  "Select Access Database (*.mdb)|*.mdb| Access Database(*.mde)|*.mde| Access Database "
+                  "2007-2010 (*.accdb)|*.accdb| All files (*.*)|*.*  ");
+    }
+    EXPECT_EQ(prompts.fileDialogs()[0].fileName, "");
+    EXPECT_EQ(prompts.fileDialogs()[2].fileName, "/data/first.mdb");  // opens with the last choice
+}
+
+TEST_F(StartTest, CancelDiscardsTheChoiceAndALaterReadLoadsAnEmptyDialog) {
+    Start& s = start();
+    s.txtDB()->setText("/data/a.mdb");
+    s.pwdcheck()->setChecked(true);
+    s.password()->setText("pw");
+    s.CancelButton()->click();
+    EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
+    const DatabaseChoice later = ReadDatabaseChoice(forms);
+    EXPECT_EQ(later.path, "");
+    EXPECT_EQ(later.pwdcheck, 0);
+    EXPECT_EQ(later.password, "");
+}
+
+TEST_F(StartTest, OkListsTheTablesHidesTheDialogAndKeepsTheChoice) {
+    fx::Database db;
+    db.tables = {SmallTable("Customers"), SmallTable("MSysExtra", true), SmallTable("  Padded Name  "),
+                 SmallTable("tblMSysCopy"), SmallTable("msysnotes"), SmallTable("Dup"), SmallTable(" Dup ")};
+    const QString path = QString::fromStdString(write("names.mdb", db));
+
+    Start& s = start();
+    s.show();
+    pressOk(path);
+
+    EXPECT_TRUE(prompts.messages().empty()) << messageTexts().join('\n').toStdString();
+    EXPECT_FALSE(s.isVisible());
+    EXPECT_TRUE(forms.isLoaded(Forms::Form::start));
+    EXPECT_EQ(ReadDatabaseChoice(forms).path, path.toStdString());
+    EXPECT_EQ(window().dbpath, path);
+
+    // The tree shows what the run lists, in its order, under the expanded root.
+    QStringList expected{"NorrinT|" + path};
+    for (const CatalogueEntry& e : ListTables(DatabaseChoice{path.toStdString(), 0, ""}))
+        expected << "  " + QString::fromStdString(e.key) + "|" + QString::fromStdString(e.name);
+    EXPECT_EQ(treeLines(), expected);
+    EXPECT_EQ(expected.size(), 6);
+    EXPECT_TRUE(expected.contains("  T_Padded Name|Padded Name"));
+    EXPECT_TRUE(expected.contains("  T_Dup#2|Dup"));
+    EXPECT_TRUE(expected.contains("  T_msysnotes|msysnotes"));
+
+    QTreeWidgetItem* root = FindNodeByKey(tree(), "NorrinT");
+    ASSERT_NE(root, nullptr);
+    EXPECT_TRUE(root->isExpanded());
+    EXPECT_FALSE(root->icon(0).isNull());
+    QTreeWidgetItem* customers = FindNodeByKey(tree(), "T_Customers");
+    ASSERT_NE(customers, nullptr);
+    EXPECT_EQ(customers->text(0), "Customers");
+    EXPECT_EQ(customers->parent(), root);
+    EXPECT_FALSE(customers->icon(0).isNull());
+    EXPECT_EQ(FindNodeByKey(tree(), "T_tblMSysCopy"), nullptr);
+}
+
+TEST_F(StartTest, FailedOpensShowTheProviderTextAndLeaveTheRootAlone) {
+    // First a database with tables, so that each failure also shows the tree was emptied first.
+    fx::Database one;
+    one.tables = {SmallTable("T1")};
+    const QString good = QString::fromStdString(write("good.mdb", one));
+    for (const QString& path : {dir.filePath("missing.mdb"), QStringLiteral("   ")}) {
+        SCOPED_TRACE(path.toStdString());
+        pressOk(good);
+        ASSERT_EQ(tree().topLevelItemCount(), 1);
+        ASSERT_EQ(tree().topLevelItem(0)->childCount(), 1);
+
+        const size_t before = prompts.messages().size();
+        ShowHook hook(start(), [](int) {});
+        pressOk(path);
+        ASSERT_EQ(prompts.messages().size(), before + 1);
+        const ui::MessageRequest& m = prompts.messages().back();
+        EXPECT_FALSE(m.text.isEmpty());
+        EXPECT_NE(m.text, kNoPath);
+        EXPECT_NE(m.text, "Not a valid password.");
+        EXPECT_EQ(m.title, "Norrin Tabvert 4.0");
+        EXPECT_EQ(m.buttons, ui::Buttons::Ok);
+        EXPECT_EQ(m.icon, ui::Icon::None);
+        EXPECT_EQ(treeLines(), QStringList{"NorrinT|" + path});
+        EXPECT_EQ(window().dbpath, path);
+        EXPECT_EQ(hook.shows(), 0);  // the dialog is not shown again
+        EXPECT_FALSE(start().isVisible());
+    }
+}
+
+TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
+    const auto path = QString::fromStdString(fx::WriteFixtureInto("password", dir.path().toStdString()).string());
+    const QString right = QString::fromLatin1(fx::kFixturePassword);
+    QStringList treeAtRetry;
+    QString pathAtRetry;
+    QString passwordAtRetry;
+    bool modalAtRetry = false;
+
+    Start& s = start();
+    ShowHook hook(s, [&](int n) {
+        if (n == 1) {
+            s.txtDB()->setText(path);
+            s.pwdcheck()->setChecked(true);
+            s.password()->setText("wrong");
+            s.OKButton()->click();
+        } else if (n == 2) {
+            treeAtRetry = treeLines();
+            pathAtRetry = s.txtDB()->text();
+            passwordAtRetry = s.password()->text();
+            modalAtRetry = s.isModal();
+            s.password()->setText(right);
+            s.OKButton()->click();
+        } else {
+            ADD_FAILURE() << "shown " << n << " times";
+            s.CancelButton()->click();
+        }
+    });
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+        ADD_FAILURE() << "the dialog is still waiting";
+        forms.unload(Forms::Form::start);
+    });
+    watchdog.start(20000);
+
+    window().openfile()->trigger();  // the Open command returns once the dialog is hidden for good
+
+    EXPECT_EQ(hook.shows(), 2);
+    EXPECT_EQ(messageTexts(), QStringList{"Not a valid password."});
+    EXPECT_EQ(treeAtRetry, QStringList{"NorrinT|" + path});
+    EXPECT_EQ(pathAtRetry, path);
+    EXPECT_EQ(passwordAtRetry, "wrong");
+    EXPECT_TRUE(modalAtRetry);
+    ASSERT_TRUE(forms.isLoaded(Forms::Form::start));
+    EXPECT_FALSE(s.isVisible());
+    EXPECT_EQ(ReadDatabaseChoice(s).password, right.toStdString());
+    ASSERT_EQ(tree().topLevelItemCount(), 1);
+    EXPECT_GT(tree().topLevelItem(0)->childCount(), 0);
+}
+
+TEST_F(StartTest, OpenCommandFromMenuAndToolbarWaitsForTheDialog) {
+    const std::function<void()> commands[] = {
+        [&] { window().openfile()->trigger(); },
+        [&] { window().Toolbar1Button(1)->click(); },
+    };
+    for (const auto& command : commands) {
+        bool modal = false;
+        bool returned = false;
+        Start& s = start();
+        ShowHook hook(s, [&](int) {
+            modal = s.windowModality() == Qt::ApplicationModal && s.isVisible();
+            EXPECT_FALSE(returned);
+            s.CancelButton()->click();
+        });
+        command();
+        returned = true;
+        EXPECT_EQ(hook.shows(), 1);
+        EXPECT_TRUE(modal);
+        EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
+    }
+}
+
+}  // namespace
+}  // namespace tabvert::database
