@@ -49,6 +49,17 @@ void PlaceInFrame(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(Px(left), Px(top), Px(width), Px(height));
 }
 
+// The toolbar paints nothing but its background (the palette's window brush, the tiled picture once
+// the load set-up installed it). The style's own toolbar panel would paint a gradient over it from the
+// brush's plain colour, which for a picture brush is black. No Q_OBJECT: its class stays QToolBar.
+class PictureToolBar : public QToolBar {
+public:
+    using QToolBar::QToolBar;
+
+protected:
+    void paintEvent(QPaintEvent*) override {}
+};
+
 QFont SansSerif(bool bold) {
     QFont font(QStringLiteral("MS Sans Serif"));
     font.setPointSizeF(8.25);
@@ -118,7 +129,8 @@ void Tabvert::buildMenus() {
 }
 
 void Tabvert::buildToolbar() {
-    toolbar1_ = new QToolBar(this);
+    toolbar1_ = new PictureToolBar(this);
+    toolbar1_->setAutoFillBackground(true);
     toolbar1_->setObjectName(QStringLiteral("Toolbar1"));
     toolbar1_->setMovable(false);
     toolbar1_->setFloatable(false);
