@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QPalette>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QWidget>
 
 namespace tabvert::win32 {
@@ -20,6 +21,24 @@ QPalette WithWindowBrush(QPalette palette, const QBrush& brush) {
         palette.setBrush(group, QPalette::Window, brush);
     return palette;
 }
+
+// Windows' toolbars draw no panel of their own: what shows behind their buttons is the background the
+// class brush erased. Qt's styles paint a toolbar panel over the background (Fusion a gradient of the
+// background's colour, which a picture brush does not have), so a widget with a class brush draws its
+// panels through this style, which leaves them to the background.
+class ClassBrushStyle : public QProxyStyle {
+public:
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        if (element == CE_ToolBar) return;
+        QProxyStyle::drawControl(element, option, painter, widget);
+    }
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                       const QWidget* widget) const override {
+        if (element == PE_PanelToolBar) return;
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
 
 }  // namespace
 
@@ -52,9 +71,17 @@ protected:
     }
 
 private:
+    // Some widgets erase with another role (a toolbar uses Button, which its buttons inherit); the
+    // class brush is the window's own background, so it goes to Window and the widget erases with that.
     static void paint(QWidget* widget, const QBrush& brush) {
+        widget->setBackgroundRole(QPalette::Window);
         widget->setAutoFillBackground(true);
         widget->setPalette(WithWindowBrush(widget->palette(), brush));
+        if (!dynamic_cast<ClassBrushStyle*>(widget->style())) {
+            auto* style = new ClassBrushStyle;
+            style->setParent(widget);  // goes with the widget
+            widget->setStyle(style);
+        }
     }
 
     std::map<QByteArray, QBrush> brushes_;
