@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -28,6 +29,7 @@
 #include "platform/ui/prompts.h"
 #include "shell/forms.h"
 #include "shell/tabvert.h"
+#include "support/paths.h"
 
 namespace tabvert::database {
 namespace {
@@ -286,6 +288,37 @@ TEST_F(StartTest, OkListsTheTablesHidesTheDialogAndKeepsTheChoice) {
     EXPECT_EQ(customers->parent(), root);
     EXPECT_FALSE(customers->icon(0).isNull());
     EXPECT_EQ(FindNodeByKey(tree(), "T_tblMSysCopy"), nullptr);
+}
+
+// The tree against mdbtools' own list of the fixture's user tables: names with MSys anywhere left out,
+// blanks around names removed, two names that trim alike both listed under distinct keys.
+TEST_F(StartTest, CatalogueFixtureMatchesMdbToolsFilteredAndTrimmed) {
+    const std::string path = fx::WriteFixtureInto("catalogue", dir.path().toStdString()).string();
+    std::string out;
+    ASSERT_EQ(test::RunCommand("mdb-tables -1 " + test::ShellQuote(path), &out), 0);
+    QStringList expected;
+    for (const QString& line : QString::fromStdString(out).split('\n', Qt::SkipEmptyParts)) {
+        if (!line.contains("MSys")) expected << TrimBlanks(line.toStdString()).c_str();
+    }
+    ASSERT_TRUE(expected.contains("Padded Name"));
+    ASSERT_EQ(expected.count("Dup"), 2);
+
+    pressOk(QString::fromStdString(path));
+    EXPECT_TRUE(prompts.messages().empty()) << messageTexts().join('\n').toStdString();
+    ASSERT_EQ(tree().topLevelItemCount(), 1);
+    const QTreeWidgetItem* root = tree().topLevelItem(0);
+    QStringList texts;
+    QSet<QString> keys;
+    for (int i = 0; i < root->childCount(); ++i) {
+        texts << root->child(i)->text(0);
+        keys.insert(NodeKey(*root->child(i)));
+    }
+    texts.sort();
+    expected.sort();
+    EXPECT_EQ(texts, expected);
+    EXPECT_EQ(keys.size(), root->childCount());
+    EXPECT_TRUE(keys.contains("T_Padded Name"));
+    EXPECT_TRUE(keys.contains("T_Dup") && keys.contains("T_Dup#2"));
 }
 
 TEST_F(StartTest, FailedOpensShowTheProviderTextAndLeaveTheRootAlone) {
