@@ -172,6 +172,8 @@ void Tabvert::buildPanes(QWidget* client) {
     treeView1_->setIconSize(imageList1_.imageSize());
     treeView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     PlaceInClient(treeView1_, 120, 1440, 3255, 5535);
+    connect(treeView1_, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* node) { TreeView1_NodeClick(node); });
 
     listView1_ = new ListView(client);
     listView1_->setObjectName(QStringLiteral("ListView1"));

@@ -24,6 +24,7 @@ class QStatusBar;
 class QToolBar;
 class QToolButton;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace tabvert::shell {
 
@@ -97,6 +98,10 @@ public:
     const QString& helpFilePath() const { return helpFilePath_; }
     // The GDI objects and window-class brushes of the program (the toolbar's pattern brush lives here).
     win32::Gdi& gdi() { return gdi_; }
+    // A click on a node of TreeView1: previews the table it names (src/database/viewtables.cpp).
+    void TreeView1_NodeClick(QTreeWidgetItem* node);
+    // The preview run: fills ListView1 with up to 10,000 records of the table `tables`.
+    void viewtables(QString& tables);
 
 protected:
     // The closing sequence: asks the exit question; Yes unloads start, frmAbout and frmSplash and lets

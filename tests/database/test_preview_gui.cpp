@@ -1,0 +1,223 @@
+// The preview on the main window: a click on a node of TreeView1 fills ListView1 and drives ProgressBar1;
+// column settings come from the user's settings file; failures show one message and keep the list.
+
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "database/start.h"
+#include "fixtures/access_writer.h"
+#include "platform/provider/value_text.h"
+#include "platform/settings/settings_store.h"
+#include "platform/ui/prompts.h"
+#include "shell/forms.h"
+#include "shell/list_view.h"
+#include "shell/tabvert.h"
+#include "test_preview_fixture.h"
+
+namespace tabvert::database {
+namespace {
+
+namespace fx = tabvert::fixtures;
+
+class PreviewWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        // The settings store follows the user's configuration folder; point it at an empty one.
+        savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
+        hadConfigHome_ = qEnvironmentVariableIsSet("XDG_CONFIG_HOME");
+        qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toUtf8());
+        path_ = test::WritePreviewDatabase(dir_.path().toStdString());
+        forms_ = std::make_unique<shell::Forms>(prompts_);
+        forms_->start().txtDB()->setText(QString::fromStdString(path_.string()));
+        window().openaccessfile();
+        ASSERT_TRUE(prompts_.messages().empty());
+    }
+    void TearDown() override {
+        forms_.reset();
+        if (hadConfigHome_) {
+            qputenv("XDG_CONFIG_HOME", savedConfigHome_);
+        } else {
+            qunsetenv("XDG_CONFIG_HOME");
+        }
+    }
+
+    shell::Tabvert& window() { return forms_->tabvert(); }
+    shell::ListView& list() { return *window().ListView1(); }
+
+    void WriteSettings(const QByteArray& lines) {
+        const QString file = settings::SettingsStore().fileFor("Norrin Tabvert");
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(file).absolutePath()));
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write("[Settings]\n" + lines);
+    }
+
+    // Clicks the tree node with this text as the user would.
+    void Click(const QString& text) {
+        const auto found = window().TreeView1()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        ASSERT_EQ(found.size(), 1) << text.toStdString();
+        emit window().TreeView1()->itemClicked(found.front(), 0);
+    }
+
+    QStringList Row(int row) {
+        QStringList cells;
+        for (int c = 1; c <= list().columnCount(); ++c) cells << list().itemText(row, c);
+        return cells;
+    }
+
+    QTemporaryDir dir_;
+    QByteArray savedConfigHome_;
+    bool hadConfigHome_ = false;
+    std::filesystem::path path_;
+    ui::ScriptedPrompts prompts_;
+    std::unique_ptr<shell::Forms> forms_;
+};
+
+TEST_F(PreviewWindow, TableClickShowsFieldsAndRecords) {
+    Click("People");
+    EXPECT_TRUE(prompts_.messages().empty());
+    ASSERT_EQ(list().columnCount(), 4);
+    EXPECT_EQ(list().columnTitle(1), "ID");
+    EXPECT_EQ(list().columnTitle(4), "Note");
+    ASSERT_EQ(list().itemCount(), 3);
+    // Values in the user's locale, by the same rule as the export.
+    const std::string born = ado::ValueToText(
+        ado::Variant::Date(fx::DateTime::FromParts(1815, 12, 10).ole), text::Locale::system());
+    EXPECT_EQ(Row(0), (QStringList{"1", "Ada", QString::fromStdString(born), "first"}));
+    // Null in the first field is an item with empty text; Null further on an empty cell.
+    EXPECT_EQ(Row(1), (QStringList{"", "Nobody", "", ""}));
+    EXPECT_TRUE(list().fullRowSelect());
+    EXPECT_EQ(window().ProgressBar1()->maximum(), 500);
+    EXPECT_EQ(window().ProgressBar1()->value(), 0);
+
+    // One field: one column, items without sub-items.
+    Click("One");
+    EXPECT_EQ(list().columnCount(), 1);
+    EXPECT_EQ(list().listModel()->columnCount(), 1);
+    ASSERT_EQ(list().itemCount(), 3);
+    EXPECT_EQ(Row(0), QStringList{"a"});
+    EXPECT_EQ(Row(2), QStringList{""});
+
+    // A "]" in the name is no obstacle.
+    Click("a]b");
+    EXPECT_TRUE(prompts_.messages().empty());
+    EXPECT_EQ(list().itemCount(), 2);
+    EXPECT_EQ(Row(1), QStringList{"bracket"});
+}
+
+TEST_F(PreviewWindow, RootClickEmptiesTheListWithoutOpeningTheDatabase) {
+    Click("People");
+    ASSERT_EQ(list().itemCount(), 3);
+    // With the file gone, any attempt to open it would show the provider's message.
+    ASSERT_TRUE(std::filesystem::remove(path_));
+    Click(QString::fromStdString(path_.string()));
+    EXPECT_EQ(list().columnCount(), 0);
+    EXPECT_EQ(list().itemCount(), 0);
+    EXPECT_TRUE(prompts_.messages().empty());
+}
+
+TEST_F(PreviewWindow, AtMostTenThousandRecordsAndTheBarEndsAtZero) {
+    Click("Over");
+    ASSERT_EQ(list().itemCount(), 10000);
+    EXPECT_EQ(list().itemText(0, 1), "1");
+    EXPECT_EQ(list().itemText(9999, 1), "10000");
+    EXPECT_EQ(list().itemText(9999, 2), "row 10000");
+    EXPECT_EQ(window().ProgressBar1()->value(), 0);
+
+    window().ProgressBar1()->setValue(42);
+    Click("Empty");
+    EXPECT_EQ(list().columnCount(), 2);
+    EXPECT_EQ(list().columnTitle(2), "B");
+    EXPECT_EQ(list().itemCount(), 0);
+    EXPECT_EQ(window().ProgressBar1()->value(), 0);
+}
+
+TEST_F(PreviewWindow, StoredWidthAndPositionsApplyOnEveryPreview) {
+    Click("People");
+    const int defaultWidth = list().columnWidthAt(1);
+    EXPECT_NE(defaultWidth, 200);
+
+    WriteSettings("ColWidth1=3000\nCol1=2\n");
+    for (const char* table : {"People", "Empty", "People"}) {
+        Click(table);
+        EXPECT_TRUE(prompts_.messages().empty()) << table;
+        EXPECT_EQ(list().columnWidthAt(1), 200) << table;
+        EXPECT_EQ(list().columnWidthAt(2), defaultWidth) << table;
+        EXPECT_EQ(list().columnPosition(1), 2) << table;
+        EXPECT_EQ(list().columnPosition(2), 1) << table;
+    }
+    // The moved column keeps its texts: the item text is still the first field.
+    EXPECT_EQ(list().itemText(0, 1), "1");
+    EXPECT_EQ(list().header()->logicalIndex(0), 1);
+
+    // Without settings the next preview is back to default widths and field order.
+    QFile::remove(settings::SettingsStore().fileFor("Norrin Tabvert"));
+    Click("People");
+    EXPECT_EQ(list().columnWidthAt(1), defaultWidth);
+    EXPECT_EQ(list().columnPosition(1), 1);
+}
+
+TEST_F(PreviewWindow, RefusedSettingShowsOneMessageAndKeepsTheColumns) {
+    // Col1=4 suits a table of four fields but not one of two.
+    WriteSettings("Col1=4\n");
+    Click("People");
+    EXPECT_TRUE(prompts_.messages().empty());
+    EXPECT_EQ(list().columnPosition(1), 4);
+
+    Click("Empty");
+    ASSERT_EQ(prompts_.messages().size(), 1u);
+    const ui::MessageRequest& message = prompts_.messages().front();
+    EXPECT_TRUE(message.text.contains("Col1")) << message.text.toStdString();
+    EXPECT_EQ(message.title, "Norrin Tabvert 4.0");
+    EXPECT_EQ(message.buttons, ui::Buttons::Ok);
+    EXPECT_EQ(message.icon, ui::Icon::None);
+    EXPECT_EQ(list().columnCount(), 2);
+
+    WriteSettings("ColWidth2=wide\n");
+    Click("People");
+    ASSERT_EQ(prompts_.messages().size(), 2u);
+    EXPECT_TRUE(prompts_.messages().back().text.contains("ColWidth2"));
+    EXPECT_EQ(list().columnCount(), 4);
+    EXPECT_EQ(list().itemCount(), 0);
+}
+
+TEST_F(PreviewWindow, EveryClickReadsTheTableAfresh) {
+    Click("One");
+    ASSERT_EQ(list().itemCount(), 3);
+
+    fx::Database changed = test::PreviewDatabase();
+    for (fx::Table& table : changed.tables) {
+        if (table.name == "One") table.rows = {{std::string("fresh")}};
+    }
+    fx::WriteDatabase(changed, path_);
+    Click("One");
+    ASSERT_EQ(list().itemCount(), 1);
+    EXPECT_EQ(list().itemText(0, 1), "fresh");
+}
+
+TEST_F(PreviewWindow, AfterCancelAClickShowsTheProvidersMessage) {
+    Click("People");
+    forms_->start().CancelButton_Click();
+    Click("People");
+    ASSERT_EQ(prompts_.messages().size(), 1u);
+    EXPECT_FALSE(prompts_.messages().front().text.isEmpty());
+    EXPECT_EQ(window().dbpath, "");
+    EXPECT_EQ(list().columnCount(), 0);
+    EXPECT_EQ(list().itemCount(), 0);
+    // The freshly loaded dialog stays hidden.
+    EXPECT_FALSE(forms_->start().isVisible());
+}
+
+}  // namespace
+}  // namespace tabvert::database
