@@ -14,6 +14,7 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -57,7 +58,7 @@ public:
     using QToolBar::QToolBar;
 
 protected:
-    void paintEvent(QPaintEvent*) override {}
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), palette().window()); }
 };
 
 QFont SansSerif(bool bold) {
@@ -130,7 +131,6 @@ void Tabvert::buildMenus() {
 
 void Tabvert::buildToolbar() {
     toolbar1_ = new PictureToolBar(this);
-    toolbar1_->setAutoFillBackground(true);
     toolbar1_->setObjectName(QStringLiteral("Toolbar1"));
     toolbar1_->setMovable(false);
     toolbar1_->setFloatable(false);
