@@ -17,8 +17,10 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"tables", tabvert::cli::TablesCommand, "tables DB [--password P]\n"
-                                            "      The tables schema of DB: name TAB type, in the provider's order."},
+    {"tables", tabvert::cli::TablesCommand,
+     "tables DB [--password P] [--details] [--locale en_US|de_DE|system]\n"
+     "      The tables schema of DB: name TAB type, in the provider's order; --details adds the\n"
+     "      description, creation and modification dates."},
     {"rows", tabvert::cli::RowsCommand,
      "rows DB TABLE [--password P] [--top N] [--locale en_US|de_DE|system]\n"
      "      A line of field names, then one line per record of the values' text forms, separated by tabs\n"

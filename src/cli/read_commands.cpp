@@ -20,6 +20,7 @@ struct Options {
     std::optional<std::int64_t> top;
     text::Locale locale = text::Locale::system();
     bool help = false;
+    bool details = false;
 };
 
 // Throws std::invalid_argument with a message for the user.
@@ -33,6 +34,8 @@ Options ParseOptions(const Args& args) {
         };
         if (a == "--help" || a == "-h") {
             o.help = true;
+        } else if (a == "--details") {
+            o.details = true;
         } else if (a == "--password") {
             o.password = value();
         } else if (a == "--top") {
@@ -101,7 +104,7 @@ int TablesCommand(const Args& args, std::ostream& out, std::ostream& err) {
     return Guarded(err, [&] {
         const Options o = ParseOptions(args);
         if (o.help) {
-            out << "tabvert-cli tables DB [--password P]\n";
+            out << "tabvert-cli tables DB [--password P] [--details] [--locale en_US|de_DE|system]\n";
             return 0;
         }
         if (o.positional.size() != 1) throw std::invalid_argument("tables needs exactly one database path");
@@ -110,7 +113,11 @@ int TablesCommand(const Args& args, std::ostream& out, std::ostream& err) {
         while (!schema->Eof()) {
             auto& fields = schema->GetFields();
             out << EscapeCell(ado::ValueToText(fields.Item("table_name").Value(), o.locale)) << '\t'
-                << ado::ValueToText(fields.Item("table_type").Value(), o.locale) << '\n';
+                << ado::ValueToText(fields.Item("table_type").Value(), o.locale);
+            if (o.details)
+                for (const char* name : {"DESCRIPTION", "DATE_CREATED", "DATE_MODIFIED"})
+                    out << '\t' << EscapeCell(ado::ValueToText(fields.Item(name).Value(), o.locale));
+            out << '\n';
             schema->MoveNext();
         }
         schema->Close();

@@ -1,5 +1,6 @@
 #include "platform/provider/database.h"
 
+#include "platform/provider/properties.h"
 #include "platform/provider/provider_error.h"
 #include "platform/provider/table_reader.h"
 
@@ -35,26 +36,15 @@ bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
     return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
 }
 
-struct PropsDeleter {
-    void operator()(GPtrArray* props) const noexcept {
-        for (guint i = 0; i < props->len; ++i) mdb_free_props(static_cast<MdbProperties*>(g_ptr_array_index(props, i)));
-        g_ptr_array_free(props, TRUE);
-    }
-};
+std::string DecodeJet3(std::span<const std::uint8_t> bytes, void* decoder) {
+    return static_cast<detail::CodePageDecoder*>(decoder)->decode(bytes);
+}
 
-// The "Description" property of the object itself (not of one of its columns), from MSysObjects.LvProp.
-std::string DescriptionOf(MdbHandle* mdb, const Variant& lvProp) {
-    if (lvProp.type() != Variant::Type::Binary || lvProp.bytes().size() < 8) return {};
-    std::vector<std::uint8_t> copy = lvProp.bytes();
-    std::unique_ptr<GPtrArray, PropsDeleter> props(mdb_kkd_to_props(mdb, copy.data(), copy.size()));
-    if (!props) return {};
-    for (guint i = 0; i < props->len; ++i) {
-        auto* p = static_cast<MdbProperties*>(g_ptr_array_index(props.get(), i));
-        if (p->name && *p->name) continue;
-        if (!p->hash) continue;
-        if (auto* value = static_cast<const char*>(g_hash_table_lookup(p->hash, "Description"))) return value;
-    }
-    return {};
+// The "Description" property of the object itself, from MSysObjects.LvProp.
+std::string DescriptionOf(const Variant& lvProp, std::uint16_t codePage, bool jet3) {
+    if (lvProp.type() != Variant::Type::Binary) return {};
+    detail::CodePageDecoder decoder(codePage);
+    return detail::DescriptionProperty(detail::ParseProperties(lvProp.bytes(), jet3, DecodeJet3, &decoder));
 }
 
 const Variant* ValueByName(const std::vector<ColumnInfo>& columns, const std::vector<Variant>& values,
@@ -161,7 +151,7 @@ void Database::readCatalog() {
         const Variant created = get("DateCreate"), modified = get("DateUpdate");
         if (created.type() == Variant::Type::Date) object.created = created.oleDate();
         if (modified.type() == Variant::Type::Date) object.modified = modified.oleDate();
-        object.description = DescriptionOf(mdb_.get(), get("LvProp"));
+        object.description = DescriptionOf(get("LvProp"), header_.codePage, header_.engine == Engine::Jet3);
         const Variant database = get("Database"), foreign = get("ForeignName");
         if (database.type() == Variant::Type::Text) object.linkedDatabase = database.text();
         if (foreign.type() == Variant::Type::Text) object.linkedName = foreign.text();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_set>
 
 namespace tabvert::ado::detail {
 namespace {
@@ -200,8 +201,9 @@ std::vector<std::uint8_t> TableReader::readLongValue(const std::uint8_t* p, std:
     const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
     const bool single = (head & kMemoSinglePage) != 0;
     out.reserve(std::min<std::size_t>(length, 64u << 20));
-    // A damaged chain could loop; no value spans more parts than it has bytes.
-    for (std::size_t parts = 0; pgRow != 0 && out.size() < length && parts <= length; ++parts) {
+    // A damaged chain could loop back on itself.
+    std::unordered_set<std::uint32_t> visited;
+    while (pgRow != 0 && out.size() < length && visited.insert(pgRow).second) {
         void* buf = nullptr;
         int off = 0;
         std::size_t len = 0;

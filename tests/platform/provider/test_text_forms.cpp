@@ -1,8 +1,10 @@
 // Connection-string parsing, SELECT texts and the value-to-text rule: the pure parts of the provider.
 
 #include "platform/provider/connection_string.h"
+#include "platform/provider/properties.h"
 #include "platform/provider/provider_error.h"
 #include "platform/provider/select_text.h"
+#include "platform/provider/text_decode.h"
 #include "platform/provider/value_text.h"
 
 #include <gtest/gtest.h>
@@ -126,6 +128,82 @@ TEST(ValueToText, FollowsTheLocale) {
     for (const auto& c : cases) {
         EXPECT_EQ(ValueToText(c.value, us), c.us) << TypeName(c.value.type());
         EXPECT_EQ(ValueToText(c.value, de), c.de) << TypeName(c.value.type());
+    }
+}
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> list) {
+    std::vector<std::uint8_t> out;
+    for (int b : list) out.push_back(static_cast<std::uint8_t>(b));
+    return out;
+}
+
+TEST(StoredText, DecodesUtf16AndTheCompressedForm) {
+    const struct {
+        std::vector<std::uint8_t> bytes;
+        const char* utf8;
+    } cases[] = {
+        {Bytes({'A', 0, 0xE9, 0}), "A\u00E9"},
+        {Bytes({0xFF, 0xFE, 'a', 'b', 0xE9}), "ab\u00E9"},
+        // A zero byte switches to two bytes per character and back.
+        {Bytes({0xFF, 0xFE, 'x', 0, 0x34, 0x12, 0, 'y'}), "x\u1234y"},
+        {Bytes({0x3D, 0xD8, 0x00, 0xDE}), "\U0001F600"},        // a surrogate pair
+        {Bytes({0x3D, 0xD8, 'A', 0}), "\uFFFDA"},               // an unpaired high surrogate
+        {Bytes({0x00, 0xDE}), "\uFFFD"},                         // a lone low surrogate
+        {Bytes({'A', 0, 'B'}), "A"},                             // an odd trailing byte
+    };
+    for (const auto& c : cases) EXPECT_EQ(detail::DecodeUnicodeText(c.bytes), c.utf8);
+}
+
+TEST(StoredText, Jet3CodePages) {
+    detail::CodePageDecoder western(1252);
+    EXPECT_EQ(western.decode(Bytes({'C', 'a', 'f', 0xE9})), "Caf\u00E9");
+    EXPECT_EQ(western.decode(Bytes({'M', 0xFC, 'l', 'l', 'e', 'r'})), "M\u00FCller");
+    EXPECT_EQ(western.decode(Bytes({'c', 0xE7, 0xE3, 'o'})), "c\u00E7\u00E3o");  // one pair is not enough
+    EXPECT_EQ(western.decode(Bytes({'G', 'B', 'K', 0xB1, 0xE0, 0xC2, 0xEB})), "GBK\u7F16\u7801");
+    detail::CodePageDecoder cyrillic(1251);
+    EXPECT_EQ(cyrillic.decode(Bytes({0xC0, 0xE1})), "\u0410\u0431");
+}
+
+// A property block as Access writes it: a names block, then a value block for the object and one for
+// a column.
+std::vector<std::uint8_t> PropertyBlockBytes() {
+    std::vector<std::uint8_t> b = {'M', 'R', '2', 0};
+    auto u16 = [&](std::size_t v) { b.push_back(static_cast<std::uint8_t>(v)); b.push_back(static_cast<std::uint8_t>(v >> 8)); };
+    auto u32 = [&](std::size_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+    auto utf16 = [&](const std::string& s) { for (char c : s) u16(static_cast<unsigned char>(c)); };
+    const std::vector<std::string> names = {"Description", "Format"};
+    std::size_t len = 6;
+    for (auto& n : names) len += 2 + 2 * n.size();
+    u32(len); u16(0x80);
+    for (auto& n : names) { u16(2 * n.size()); utf16(n); }
+    auto valueBlock = [&](const std::string& owner, const std::string& value) {
+        const std::size_t header = 6 + 2 * owner.size();
+        const std::size_t entry = 8 + 2 * value.size();
+        u32(6 + header + entry); u16(0x00);
+        u32(header); u16(2 * owner.size()); utf16(owner);
+        u16(entry); b.push_back(0); b.push_back(0x0A); u16(0); u16(2 * value.size()); utf16(value);
+    };
+    valueBlock("", "Orders of 2024");
+    valueBlock("Amount", "in euros");
+    return b;
+}
+
+std::string NoJet3(std::span<const std::uint8_t>, void*) { return {}; }
+
+TEST(Properties, FindsTheObjectsDescription) {
+    const auto bytes = PropertyBlockBytes();
+    const auto blocks = detail::ParseProperties(bytes, false, NoJet3, nullptr);
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(detail::DescriptionProperty(blocks), "Orders of 2024");
+    EXPECT_EQ(blocks[1].owner, "Amount");
+    EXPECT_EQ(blocks[1].texts.at("Description"), "in euros");
+    // Every cut and every damaged length byte gives fewer blocks, never a read past the end.
+    for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+        std::vector<std::uint8_t> part(bytes.begin(), bytes.begin() + static_cast<long>(cut));
+        EXPECT_LE(detail::ParseProperties(part, false, NoJet3, nullptr).size(), 2u);
+        auto damaged = bytes;
+        damaged[cut] = 0xFF;
+        EXPECT_LE(detail::ParseProperties(damaged, false, NoJet3, nullptr).size(), 2u);
     }
 }
 
