@@ -137,8 +137,6 @@ void Tabvert::buildToolbar() {
     toolbar1_->toggleViewAction()->setEnabled(false);
     toolbar1_->setContextMenuPolicy(Qt::PreventContextMenu);
     toolbar1_->setContentsMargins(0, 0, 0, 0);
-    toolbar1_->layout()->setContentsMargins(0, 0, 0, 0);
-    toolbar1_->layout()->setSpacing(0);
     toolbar1_->setIconSize(kToolbarIcon);
     toolbar1_->setFixedHeight(kToolbarHeight);
     for (int i = 0; i < kToolbarButtons; ++i) {
@@ -152,7 +150,9 @@ void Tabvert::buildToolbar() {
         button->setFocusPolicy(Qt::NoFocus);
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
         connect(button, &QToolButton::clicked, this, [this, index] { Toolbar1_ButtonClick(index); });
-        toolbar1_->addWidget(button);
+        // Placed by hand, edge to edge from the top-left corner: the toolbar's own layout would add
+        // the style's margins, and the buttons are exactly as high as the bar.
+        button->move(i * kToolbarButton.width(), 0);
         toolbarButtons_[i] = button;
     }
     addToolBar(Qt::TopToolBarArea, toolbar1_);
