@@ -1,10 +1,9 @@
 #include "database/preview.h"
 
+#include <QString>
 #include <cmath>
 #include <optional>
 #include <utility>
-
-#include <QString>
 
 #include "database/connection_rule.h"
 #include "platform/provider/ado.h"

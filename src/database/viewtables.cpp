@@ -5,7 +5,6 @@
 
 #include <QLineEdit>
 #include <QTreeWidget>
-
 #include <exception>
 #include <optional>
 
@@ -44,8 +43,8 @@ void Tabvert::viewtables(QString& tables) {
         ListView1()->setFullRowSelect(true);
         // The filler shows its rows when it goes away, before any message box below.
         database::PreviewListFiller filler(*ListView1(), *ProgressBar1());
-        database::RunPreview(database::ReadDatabaseChoice(dialog), tables.toStdString(), settings::SettingsStore(),
-                             text::Locale::system(), filler);
+        database::RunPreview(database::ReadDatabaseChoice(dialog), tables.toStdString(),
+                             settings::SettingsStore(), text::Locale::system(), filler);
     } catch (const ado::ProviderError& error) {
         failure = QString::fromStdString(error.description());
     } catch (const std::exception& error) {

@@ -1,12 +1,11 @@
 // The preview run without any window: the query, the column settings, the rows and the progress values it
 // hands over, and what has been handed over when something fails.
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <numeric>
 #include <string>
@@ -83,7 +82,7 @@ TEST(ColumnSettings, OrderAndWidths) {
         {"Col1=3\nCol3=1\n", {3, 2, 1}, {}},
         {"Col3=1\nCol1=3\n", {3, 2, 1}, {}},  // applied in index order, whatever the file's order
         {"Col2=1\nCol1=2\n", {2, 1, 3}, {}},
-        {"Col2= 2.5 \n", {1, 2, 3}, {}},   // half rounds to even
+        {"Col2= 2.5 \n", {1, 2, 3}, {}},  // half rounds to even
         {"Col1=2.5\n", {2, 1, 3}, {}},
         {"Col4=1\nColWidth9=100\n", {1, 2, 3}, {}},  // settings of columns the table lacks are not read
         {"col1=3\ncolwidth2=150\n", {2, 3, 1}, {{2, 10}}},

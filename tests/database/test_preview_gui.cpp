@@ -1,6 +1,8 @@
 // The preview on the main window: a click on a node of TreeView1 fills ListView1 and drives ProgressBar1;
 // column settings come from the user's settings file; failures show one message and keep the list.
 
+#include <gtest/gtest.h>
+
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -8,9 +10,6 @@
 #include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <memory>
 
@@ -92,8 +91,8 @@ TEST_F(PreviewWindow, TableClickShowsFieldsAndRecords) {
     EXPECT_EQ(list().columnTitle(4), "Note");
     ASSERT_EQ(list().itemCount(), 3);
     // Values in the user's locale, by the same rule as the export.
-    const std::string born = ado::ValueToText(
-        ado::Variant::Date(fx::DateTime::FromParts(1815, 12, 10).ole), text::Locale::system());
+    const std::string born = ado::ValueToText(ado::Variant::Date(fx::DateTime::FromParts(1815, 12, 10).ole),
+                                              text::Locale::system());
     EXPECT_EQ(Row(0), (QStringList{"1", "Ada", QString::fromStdString(born), "first"}));
     // Null in the first field is an item with empty text; Null further on an empty cell.
     EXPECT_EQ(Row(1), (QStringList{"", "Nobody", "", ""}));

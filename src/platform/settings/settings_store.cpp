@@ -4,7 +4,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStringList>
-
 #include <utility>
 
 namespace tabvert::settings {

@@ -5,7 +5,6 @@
 // ($XDG_CONFIG_HOME, else ~/.config). Nothing in the program writes to the store.
 
 #include <QString>
-
 #include <optional>
 
 namespace tabvert::settings {

@@ -1,10 +1,10 @@
-#include "platform/settings/settings_store.h"
+#include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include "platform/settings/settings_store.h"
 
 using tabvert::settings::SettingsStore;
 
@@ -51,10 +51,10 @@ TEST(SettingsStore, ReadsValuesWithDefaults) {
         const char* expected;
     } cases[] = {
         {"Norrin Tabvert", "Settings", "ColWidth1", "3000"},
-        {"Norrin Tabvert", "Settings", "Col2", "1"},        // blanks around the value are not part of it
+        {"Norrin Tabvert", "Settings", "Col2", "1"},         // blanks around the value are not part of it
         {"Norrin Tabvert", "Settings", "ColWidth3", "1,5"},  // case-insensitive key, commas kept as text
         {"Norrin Tabvert", "SETTINGS", "colwidth1", "3000"},
-        {"Norrin Tabvert", "Settings", "Empty", ""},         // present but empty is not absent
+        {"Norrin Tabvert", "Settings", "Empty", ""},          // present but empty is not absent
         {"Norrin Tabvert", "Settings", "ColWidth2", "dflt"},  // only in another section
         {"Norrin Tabvert", "Other", "ColWidth2", "99"},
         {"Norrin Tabvert", "Missing", "ColWidth1", "dflt"},
