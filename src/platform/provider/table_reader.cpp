@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <unordered_set>
 
 namespace tabvert::ado::detail {
@@ -66,6 +67,47 @@ DecimalValue ReadDecimal(const std::uint8_t* p, int scale) {
     return d;
 }
 
+// The column names as stored in the table definition (which may run over several pages, each further
+// page continuing at offset 8), keyed by column number. mdbtools turns Jet 3 names into text through
+// one fixed code page and Jet 4 names beyond the Basic Multilingual Plane into "??", so the names are
+// decoded here the way values are.
+std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePage, unsigned numCols,
+                                           unsigned numRealIndexes, bool jet3, CodePageDecoder& jet3Text) {
+    const auto* fmt = mdb->fmt;
+    const auto pageSize = static_cast<std::size_t>(fmt->pg_size);
+    std::vector<std::uint8_t> stream;
+    std::uint32_t page = tablePage;
+    for (int pages = 0; page != 0 && pages < 64; ++pages) {
+        if (mdb_read_alt_pg(mdb, page) != fmt->pg_size || mdb->alt_pg_buf[0] != 0x02) return {};
+        const std::uint8_t* buf = mdb->alt_pg_buf;
+        stream.insert(stream.end(), buf + (pages == 0 ? 0 : 8), buf + pageSize);
+        page = Le32(buf + 4);
+    }
+    std::vector<int> numbers;
+    std::size_t pos = fmt->tab_cols_start_offset + std::size_t{numRealIndexes} * fmt->tab_ridx_entry_size;
+    for (unsigned i = 0; i < numCols; ++i, pos += fmt->tab_col_entry_size) {
+        if (pos + fmt->col_num_offset + 2 > stream.size()) return {};
+        numbers.push_back(stream[pos + fmt->col_num_offset] | stream[pos + fmt->col_num_offset + 1] << 8);
+    }
+    std::map<int, std::string> names;
+    for (int number : numbers) {
+        std::size_t length = 0;
+        if (jet3) {
+            if (pos + 1 > stream.size()) return {};
+            length = stream[pos++];
+        } else {
+            if (pos + 2 > stream.size()) return {};
+            length = static_cast<std::size_t>(stream[pos] | stream[pos + 1] << 8);
+            pos += 2;
+        }
+        if (pos + length > stream.size()) return {};
+        const std::span<const std::uint8_t> bytes(stream.data() + pos, length);
+        names[number] = jet3 ? jet3Text.decode(bytes) : DecodeUnicodeText(bytes);
+        pos += length;
+    }
+    return names;
+}
+
 }  // namespace
 
 TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::string& name,
@@ -80,10 +122,12 @@ TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::st
     table_.reset(mdb_read_table(entry_.get()));
     if (!table_ || !mdb_read_columns(table_.get()) || table_->num_cols == 0 || table_->num_cols > MDB_MAX_COLS)
         throw ProviderError(kErrUnspecified, "The table '" + name + "' is damaged: its definition cannot be read.");
+    const auto names = ReadColumnNames(mdb_.get(), tablePage, table_->num_cols, table_->num_real_idxs,
+                                       header.engine == Engine::Jet3, jet3Text_);
     for (unsigned i = 0; i < table_->num_cols; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
-        const auto* raw = reinterpret_cast<const std::uint8_t*>(col->name);
-        columns_.push_back({std::string(reinterpret_cast<const char*>(raw)), TypeOfColumn(col->col_type)});
+        const auto own = names.find(col->col_num);
+        columns_.push_back({own != names.end() ? own->second : std::string(col->name), TypeOfColumn(col->col_type)});
     }
     fields_.resize(MDB_MAX_COLS + 1);
     mdb_rewind_table(table_.get());
