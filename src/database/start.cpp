@@ -4,7 +4,7 @@
 #include <QCloseEvent>
 #include <QEventLoop>
 #include <QGroupBox>
-#include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,6 +16,7 @@
 #include "shell/app_title.h"
 #include "shell/common_dialog.h"
 #include "shell/forms.h"
+#include "shell/pictures.h"
 #include "shell/tabvert.h"
 
 namespace tabvert::shell {
@@ -87,7 +88,8 @@ Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(for
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(7725 / 15, 3375 / 15);
     setFont(FormFont(false));
-    setWindowIcon(QGuiApplication::windowIcon());
+    shell::pictures::Register();
+    setWindowIcon(QIcon(QString::fromUtf8(shell::pictures::kIcon)));
 
     OKButton_ = MakeButton(QStringLiteral("OK"), this, Twips(2280, 2880, 1335, 375));
     CancelButton_ = MakeButton(QStringLiteral("Cancel"), this, Twips(4200, 2880, 1215, 375));
