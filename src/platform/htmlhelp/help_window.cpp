@@ -129,6 +129,10 @@ void HelpWindow::fillContents() {
     const auto sitemap = sitemapPath.isEmpty() ? std::nullopt : file_.read(sitemapPath);
     if (sitemap) AddEntries(nullptr, contents_, ParseContents(QString::fromLocal8Bit(*sitemap)));
     contents_->expandAll();
+    // Branch marks only where there is something to fold.
+    bool nested = false;
+    for (int i = 0; i < contents_->topLevelItemCount(); ++i) nested |= contents_->topLevelItem(i)->childCount() > 0;
+    contents_->setRootIsDecorated(nested);
     if (contents_->topLevelItemCount() == 0) contents_->hide();
 }
 
