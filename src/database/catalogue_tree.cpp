@@ -2,7 +2,6 @@
 
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
-
 #include <stdexcept>
 
 #include "shell/image_list.h"

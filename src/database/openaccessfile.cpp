@@ -4,7 +4,6 @@
 
 #include <QLineEdit>
 #include <QTreeWidget>
-
 #include <exception>
 
 #include "database/catalogue.h"

@@ -98,7 +98,8 @@ Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(for
     Frame1_->setGeometry(Twips(120, 240, 7455, 2415));
     Frame1_->setFont(FormFont(true));  // the caption; every child below sets its own font
 
-    Label1_ = MakeAutoSizeLabel(QStringLiteral("Select Access File"), Frame1_, Twips(120, 480, 1590, 195), true);
+    Label1_ =
+        MakeAutoSizeLabel(QStringLiteral("Select Access File"), Frame1_, Twips(120, 480, 1590, 195), true);
 
     txtDB_ = new QLineEdit(Frame1_);
     txtDB_->setGeometry(Twips(1800, 360, 4095, 375));
@@ -111,12 +112,13 @@ Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(for
     pwdcheck_->setFont(FormFont(false));
 
     Label2_ = new QLabel(
-        QStringLiteral("Please mention the DB Password! if Access database is protected with password"), Frame1_);
+        QStringLiteral("Please mention the DB Password! if Access database is protected with password"),
+        Frame1_);
     Label2_->setGeometry(Twips(720, 1200, 6375, 255));
     Label2_->setFont(FormFont(false));
 
-    Label3_ = MakeAutoSizeLabel(QStringLiteral("Supply Correct Password: "), Frame1_, Twips(120, 1680, 2250, 195),
-                                true);
+    Label3_ = MakeAutoSizeLabel(QStringLiteral("Supply Correct Password: "), Frame1_,
+                                Twips(120, 1680, 2250, 195), true);
 
     password_ = new QLineEdit(Frame1_);
     password_->setGeometry(Twips(2400, 1560, 3495, 375));
@@ -125,10 +127,11 @@ Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(for
     password_->setEnabled(false);
 
     const std::pair<QWidget*, const char*> names[] = {
-        {OKButton_, "OKButton"}, {CancelButton_, "CancelButton"}, {Frame1_, "Frame1"},
-        {Label1_, "Label1"},     {txtDB_, "txtDB"},               {Command1_, "Command1"},
-        {pwdcheck_, "pwdcheck"}, {Label2_, "Label2"},             {Label3_, "Label3"},
-        {password_, "password"}};
+        {OKButton_, "OKButton"}, {CancelButton_, "CancelButton"},
+        {Frame1_, "Frame1"},     {Label1_, "Label1"},
+        {txtDB_, "txtDB"},       {Command1_, "Command1"},
+        {pwdcheck_, "pwdcheck"}, {Label2_, "Label2"},
+        {Label3_, "Label3"},     {password_, "password"}};
     for (const auto& [widget, name] : names) widget->setObjectName(QString::fromLatin1(name));
 
     setTabOrder(OKButton_, CancelButton_);
@@ -149,9 +152,9 @@ Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(for
 Start::~Start() = default;
 
 void Start::applyLoadColours() {
-    for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1_),
-                            static_cast<QWidget*>(Label1_), static_cast<QWidget*>(Label2_),
-                            static_cast<QWidget*>(Label3_), static_cast<QWidget*>(pwdcheck_)}) {
+    for (QWidget* widget :
+         {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1_), static_cast<QWidget*>(Label1_),
+          static_cast<QWidget*>(Label2_), static_cast<QWidget*>(Label3_), static_cast<QWidget*>(pwdcheck_)}) {
         SetBackground(widget, QPalette::Window, kLightGreen);
     }
     SetBackground(password_, QPalette::Base, kPasswordDisabled);

@@ -1,10 +1,9 @@
 // The catalogue run without any window: which schema rows become nodes, in which order, with which keys,
 // and what has been reported when the provider fails.
 
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <algorithm>
 #include <string>
 #include <vector>
@@ -83,10 +82,10 @@ TEST(CatalogueRun, ListsSchemaOrderFilteredTrimmedWithUniqueKeys) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     fx::Database db;
-    db.tables = {OneColumnTable("Customers"),     OneColumnTable("MSysExtra", true),
-                 OneColumnTable("  Padded Name  "), OneColumnTable("tblMSysCopy"),
-                 OneColumnTable("msysnotes"),       OneColumnTable("Dup"),
-                 OneColumnTable(" Dup ")};
+    db.tables = {
+        OneColumnTable("Customers"),   OneColumnTable("MSysExtra", true), OneColumnTable("  Padded Name  "),
+        OneColumnTable("tblMSysCopy"), OneColumnTable("msysnotes"),       OneColumnTable("Dup"),
+        OneColumnTable(" Dup ")};
     const std::string path = WriteDb(dir, "names.mdb", db);
 
     Recorder recorder;

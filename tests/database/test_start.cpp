@@ -2,6 +2,8 @@
 // main window's common dialog, the Open command, the tree after success and after each kind of failure,
 // and the password retry through a second showing of the dialog.
 
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -16,9 +18,6 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
-
-#include <gtest/gtest.h>
-
 #include <functional>
 
 #include "database/catalogue.h"
@@ -36,8 +35,8 @@ namespace {
 namespace fx = tabvert::fixtures;
 using shell::Forms;
 
-const QString kNoPath =
-    QStringLiteral("Please Select Required Access Database file from your computer and then click on OK button");
+const QString kNoPath = QStringLiteral(
+    "Please Select Required Access Database file from your computer and then click on OK button");
 
 // Runs `onShow(n)` shortly after the n-th showing of a widget, once the showing (and a modal loop) is
 // under way.
@@ -110,8 +109,8 @@ TEST_F(StartTest, LoadsEmptyUncheckedDisabledAndLightGreen) {
     EXPECT_FALSE(s.password()->isEnabled());
 
     const QColor green(202, 255, 126);
-    for (QWidget* w : std::initializer_list<QWidget*>{&s, s.Frame1(), s.Label1(), s.Label2(), s.Label3(),
-                                                       s.pwdcheck()}) {
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{&s, s.Frame1(), s.Label1(), s.Label2(), s.Label3(), s.pwdcheck()}) {
         EXPECT_EQ(w->palette().color(QPalette::Window), green) << w->objectName().toStdString();
         EXPECT_TRUE(w->autoFillBackground()) << w->objectName().toStdString();
     }
@@ -278,7 +277,8 @@ TEST_F(StartTest, FailedOpensShowTheProviderTextAndLeaveTheRootAlone) {
 }
 
 TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
-    const auto path = QString::fromStdString(fx::WriteFixtureInto("password", dir.path().toStdString()).string());
+    const auto path =
+        QString::fromStdString(fx::WriteFixtureInto("password", dir.path().toStdString()).string());
     const QString right = QString::fromLatin1(fx::kFixturePassword);
     QStringList treeAtRetry;
     QString pathAtRetry;
