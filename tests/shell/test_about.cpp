@@ -37,35 +37,6 @@ bool CentredOnScreen(const QWidget& window) {
     return (window.frameGeometry().center() - screenCentre).manhattanLength() <= 2;
 }
 
-TEST(AboutBox, IsAFixedDialogWithThePictureAndOneOkButton) {
-    FrmAbout box;
-    EXPECT_EQ(box.windowTitle(), QStringLiteral("About Norrin Tabvert 4.0"));
-    EXPECT_EQ(box.minimumSize(), QSize(311, 304));
-    EXPECT_EQ(box.maximumSize(), QSize(311, 304));
-    EXPECT_EQ(box.picture().size(), QSize(311, 304));
-    const Qt::WindowFlags flags = box.windowFlags();
-    EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
-    EXPECT_FALSE(flags.testFlag(Qt::WindowMinimizeButtonHint));
-    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint));
-    EXPECT_TRUE(box.testAttribute(Qt::WA_DeleteOnClose));
-
-    const QList<QPushButton*> buttons = box.findChildren<QPushButton*>();
-    ASSERT_EQ(buttons.size(), 1);
-    EXPECT_EQ(buttons.front(), box.cmdOK());
-    EXPECT_EQ(box.cmdOK()->text(), QStringLiteral("OK"));
-    EXPECT_EQ(box.cmdOK()->geometry(), QRect(128, 272, 57, 25));
-    EXPECT_FALSE(box.cmdOK()->isDefault());
-    EXPECT_FALSE(box.cmdOK()->autoDefault());
-
-    // The picture fills the box: what is painted is the picture, under the button too.
-    box.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
-    const QImage shot = box.grab().toImage();
-    const QImage picture = box.picture().toImage();
-    for (const QPoint p : {QPoint(0, 0), QPoint(310, 303), QPoint(150, 100), QPoint(20, 290)})
-        EXPECT_EQ(QColor(shot.pixel(p)), QColor(picture.pixel(p))) << p.x() << "," << p.y();
-}
-
 TEST(AboutBox, EscapeAndEnterDoNothingSpacePressesTheFocusedOkButton) {
     ui::ScriptedPrompts prompts;
     Forms forms(prompts);

@@ -103,24 +103,6 @@ INSTANTIATE_TEST_SUITE_P(
                     ClosingCase{"CloseBoxNo", false, {Answer::No}, 1, true}),
     [](const testing::TestParamInfo<ClosingCase>& param) { return std::string(param.param.name); });
 
-TEST(Closing, NoLeavesEverythingAsItWasAndALaterYesStillCloses) {
-    ui::ScriptedPrompts prompts;
-    prompts.queueAnswer(Answer::No);
-    prompts.queueAnswer(Answer::Yes);
-    Forms forms(prompts);
-    Tabvert& window = forms.tabvert();
-    window.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    window.dbpath = QStringLiteral("/data/kept.mdb");
-
-    EXPECT_FALSE(window.close());
-    EXPECT_TRUE(window.isVisible());
-    EXPECT_EQ(window.dbpath, QStringLiteral("/data/kept.mdb"));
-    EXPECT_TRUE(window.close());
-    EXPECT_FALSE(window.isVisible());
-    EXPECT_EQ(prompts.messages().size(), 2u);
-}
-
 TEST(HelpCommand, WithNoHelpFileBesideTheProgramShowsNothingAndSaysNothing) {
     ui::ScriptedPrompts prompts;
     Forms forms(prompts);
