@@ -31,11 +31,14 @@ std::vector<std::vector<std::string>> MakeRows() {
     return rows;
 }
 
-// The list shown at its size on the main window, so that the batch's end lays out and paints rows.
+// The list and the bar shown at their sizes on the main window, so that the batch's end lays out and
+// paints rows and the bar repaints as its value changes.
 struct Screen {
     Screen() {
         list.resize(449, 369);
         list.show();
+        progress.resize(673, 17);
+        progress.show();
         QApplication::processEvents();
     }
     tabvert::shell::ListView list;

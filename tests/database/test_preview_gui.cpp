@@ -12,7 +12,9 @@
 #include <QTreeWidget>
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 
+#include "database/preview_list.h"
 #include "database/start.h"
 #include "fixtures/access_writer.h"
 #include "platform/provider/value_text.h"
@@ -216,6 +218,27 @@ TEST_F(PreviewWindow, AfterCancelAClickShowsTheProvidersMessage) {
     EXPECT_EQ(list().itemCount(), 0);
     // The freshly loaded dialog stays hidden.
     EXPECT_FALSE(forms_->start().isVisible());
+}
+
+// The filler shows its rows all at once when it goes away, also when a failure ends the run early, so
+// the list is complete before the failure's message box appears.
+TEST(PreviewListFiller, ShowsRowsWhenItEndsEvenAfterAFailure) {
+    shell::ListView list;
+    QProgressBar bar;
+    try {
+        PreviewListFiller filler(list, bar);
+        filler.addColumns({"A", "B", "C"});
+        filler.addRow({"1", "x", ""});
+        filler.addRow({"", "y", "z"});
+        EXPECT_EQ(list.listModel()->rowCount(), 0);  // nothing announced while the run goes on
+        throw std::runtime_error("the provider fails on the third record");
+    } catch (const std::runtime_error&) {
+    }
+    ASSERT_EQ(list.listModel()->rowCount(), 2);
+    EXPECT_EQ(list.itemText(0, 1), "1");
+    EXPECT_EQ(list.itemText(1, 1), "");
+    EXPECT_EQ(list.itemText(1, 3), "z");
+    EXPECT_EQ(list.columnTitle(3), "C");
 }
 
 }  // namespace
