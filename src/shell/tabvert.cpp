@@ -14,7 +14,6 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPainter>
 #include <QProgressBar>
 #include <QScreen>
 #include <QStatusBar>
@@ -49,17 +48,6 @@ void PlaceInClient(QWidget* w, int left, int top, int width, int height) {
 void PlaceInFrame(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(Px(left), Px(top), Px(width), Px(height));
 }
-
-// The toolbar paints nothing but its background (the palette's window brush, the tiled picture once
-// the load set-up installed it). The style's own toolbar panel would paint a gradient over it from the
-// brush's plain colour, which for a picture brush is black. No Q_OBJECT: its class stays QToolBar.
-class PictureToolBar : public QToolBar {
-public:
-    using QToolBar::QToolBar;
-
-protected:
-    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), palette().window()); }
-};
 
 QFont SansSerif(bool bold) {
     QFont font(QStringLiteral("MS Sans Serif"));
@@ -130,7 +118,7 @@ void Tabvert::buildMenus() {
 }
 
 void Tabvert::buildToolbar() {
-    toolbar1_ = new PictureToolBar(this);
+    toolbar1_ = new QToolBar(this);
     toolbar1_->setObjectName(QStringLiteral("Toolbar1"));
     toolbar1_->setMovable(false);
     toolbar1_->setFloatable(false);
