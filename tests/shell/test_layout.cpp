@@ -153,6 +153,7 @@ TEST_F(MainWindow, ToolbarHasThreePictureButtonsInIndexOrder) {
         QToolButton* button = w.Toolbar1Button(index);
         EXPECT_EQ(button->parentWidget(), w.Toolbar1());
         EXPECT_EQ(button->size(), QSize(73, 69));
+        EXPECT_TRUE(w.Toolbar1()->rect().contains(button->geometry())) << "button " << index << " is cut off";
         EXPECT_EQ(button->iconSize(), QSize(66, 63));
         EXPECT_TRUE(button->text().isEmpty() || button->toolButtonStyle() == Qt::ToolButtonIconOnly);
         EXPECT_TRUE(button->toolTip().isEmpty());
@@ -163,6 +164,18 @@ TEST_F(MainWindow, ToolbarHasThreePictureButtonsInIndexOrder) {
         const QImage listed = w.imlToolbarIcons().picture(index).toImage().convertToFormat(QImage::Format_ARGB32);
         EXPECT_EQ(shown, listed) << "button " << index;
     }
+}
+
+TEST_F(MainWindow, ToolbarShowsItsBackgroundBrushBesideTheButtons) {
+    // After the load set-up the toolbar's brush is Picture1's picture; it must reach the screen as it
+    // is, with no style panel painted over it.
+    w.show();
+    QCoreApplication::processEvents();
+    const QImage picture = w.Picture1()->pixmap().toImage();
+    const QImage shown = w.Toolbar1()->grab().toImage();
+    ASSERT_EQ(w.Toolbar1()->palette().window().style(), Qt::TexturePattern);
+    for (const QPoint at : {QPoint(400, 10), QPoint(600, 33), QPoint(687, 60)})
+        EXPECT_EQ(shown.pixelColor(at), picture.pixelColor(at)) << at.x() << "," << at.y();
 }
 
 TEST_F(MainWindow, ClientAreaHoldsToolbarPanesAndStatusBar) {

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
@@ -191,13 +192,16 @@ QImage Splash() {
     DrawLogo(p, QPointF(22, 40), 118);
 
     p.setPen(Qt::white);
-    p.setFont(Font("URW Gothic", 22, QFont::Bold));
+    const QFont title = Font("URW Gothic", 22, QFont::Bold);
+    p.setFont(title);
     p.drawText(QRectF(150, 52, 196, 34), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Norrin"));
-    p.setFont(Font("URW Gothic", 22, QFont::Bold));
     p.drawText(QRectF(150, 82, 196, 34), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tabvert"));
+    // The version follows the second word on its baseline.
+    const qreal versionLeft = 150 + QFontMetricsF(title).horizontalAdvance(QStringLiteral("Tabvert")) + 8;
     p.setPen(kGreenLight);
-    p.setFont(Font("DejaVu Sans", 20, QFont::Bold));
-    p.drawText(QRectF(286, 82, 56, 34), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("4.0"));
+    p.setFont(Font("URW Gothic", 16, QFont::Bold));
+    p.drawText(QRectF(versionLeft, 86, 340 - versionLeft, 30), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("4.0"));
     p.setPen(QColor(255, 255, 255, 210));
     p.setFont(Font("DejaVu Sans", 7.5, QFont::Normal, 0.3));
     p.drawText(QRectF(152, 118, 194, 16), Qt::AlignLeft | Qt::AlignVCenter,
