@@ -7,6 +7,8 @@
 #include "platform/provider/value_text.h"
 #include "platform/text/locale.h"
 
+#include <QLocale>
+
 #include <charconv>
 #include <iostream>
 #include <optional>
@@ -14,11 +16,16 @@
 namespace tabvert::cli {
 namespace {
 
+// The user's locale; the C locale of a bare shell has no date forms worth the name, so US English then.
+text::Locale UserLocale() {
+    return QLocale::system().language() == QLocale::C ? text::Locale::enUS() : text::Locale::system();
+}
+
 struct Options {
     std::vector<std::string> positional;
     std::optional<std::string> password;
     std::optional<std::int64_t> top;
-    text::Locale locale = text::Locale::system();
+    text::Locale locale = UserLocale();
     bool help = false;
     bool details = false;
 };
@@ -49,7 +56,7 @@ Options ParseOptions(const Args& args) {
             const std::string& v = value();
             if (v == "en_US") o.locale = text::Locale::enUS();
             else if (v == "de_DE") o.locale = text::Locale::deDE();
-            else if (v == "system") o.locale = text::Locale::system();
+            else if (v == "system") o.locale = UserLocale();
             else throw std::invalid_argument("unknown locale '" + v + "' (en_US, de_DE or system)");
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
             throw std::invalid_argument("unknown option " + a);

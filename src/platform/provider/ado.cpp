@@ -7,6 +7,8 @@
 
 #include <QString>
 
+#include <cctype>
+
 namespace tabvert::ado {
 namespace {
 
@@ -14,9 +16,22 @@ constexpr char kJetProvider[] = "Microsoft.Jet.OLEDB.4.0";
 constexpr char kAceProvider[] = "Microsoft.ACE.OLEDB.12.0";
 constexpr char kClosedMessage[] = "Operation is not allowed when the object is closed.";
 
-bool EqualsIgnoringCase(const std::string& a, std::string_view b) {
-    return QString::fromUtf8(a).compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())),
-                                        Qt::CaseInsensitive) == 0;
+bool IsAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (IsAscii(a) && IsAscii(b)) {  // the usual case, without converting to UTF-16
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+                return false;
+        return true;
+    }
+    return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
+               .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())), Qt::CaseInsensitive) == 0;
 }
 
 // The tables schema, read whole when it is opened.
