@@ -1,6 +1,7 @@
 #include "platform/provider/table_reader.h"
 
 #include "platform/provider/provider_error.h"
+#include "platform/provider/stored_values.h"
 
 #include <algorithm>
 #include <cstring>
@@ -39,32 +40,13 @@ Variant::Type TypeOfColumn(int colType) {
     case MDB_DOUBLE: return Variant::Type::Double;
     case MDB_DATETIME: return Variant::Type::Date;
     case MDB_TEXT:
-    case MDB_MEMO:
-    case kTypeExtDateTime: return Variant::Type::Text;
+    case MDB_MEMO: return Variant::Type::Text;
+    case kTypeExtDateTime: return Variant::Type::Date;
     case MDB_REPID: return Variant::Type::Guid;
     case MDB_NUMERIC: return Variant::Type::Decimal;
     case kTypeBigInt: return Variant::Type::BigInt;
     default: return Variant::Type::Binary;
     }
-}
-
-// Decimal: a sign byte, then a 128-bit magnitude stored as four little-endian 32-bit words, most
-// significant word first.
-DecimalValue ReadDecimal(const std::uint8_t* p, int scale) {
-    __extension__ typedef unsigned __int128 U128;
-    U128 magnitude = 0;
-    for (int word = 0; word < 4; ++word) magnitude = (magnitude << 32) | Le32(p + 1 + 4 * word);
-    DecimalValue d;
-    d.negative = p[0] != 0;
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
-        magnitude /= 10;
-    } while (magnitude != 0);
-    d.digits = digits;
-    d.scale = scale < 0 ? 0 : scale;
-    if (d.digits == "0") d.negative = false;
-    return d;
 }
 
 // The column names as stored in the table definition (which may run over several pages, each further
@@ -216,7 +198,7 @@ Variant TableReader::decode(const MdbColumn& col, const MdbField& field) {
     }
     case MDB_NUMERIC:
         // mdbtools 1.0 stores precision and scale in each other's fields; the scale is never the larger.
-        return needs(17) ? Variant::Decimal(ReadDecimal(p, std::min(col.col_scale, col.col_prec))) : Variant();
+        return needs(17) ? Variant::Decimal(DecimalFromStored(std::span<const std::uint8_t, 17>(p, 17), std::min(col.col_scale, col.col_prec))) : Variant();
     case MDB_TEXT: return Variant::Text(decodeText({p, size}));
     case MDB_MEMO: {
         const auto bytes = readLongValue(p, size);

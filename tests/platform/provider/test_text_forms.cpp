@@ -4,6 +4,7 @@
 #include "platform/provider/properties.h"
 #include "platform/provider/provider_error.h"
 #include "platform/provider/select_text.h"
+#include "platform/provider/stored_values.h"
 #include "platform/provider/text_decode.h"
 #include "platform/provider/value_text.h"
 
@@ -205,6 +206,55 @@ TEST(Properties, FindsTheObjectsDescription) {
         damaged[cut] = 0xFF;
         EXPECT_LE(detail::ParseProperties(damaged, false, NoJet3, nullptr).size(), 2u);
     }
+}
+
+TEST(StoredValues, Decimal) {
+    const struct {
+        std::vector<std::uint8_t> bytes;
+        int scale;
+        const char* text;
+    } cases[] = {
+        {Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x39, 0x30, 0, 0}), 2, "123.45"},
+        {Bytes({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}), 0, "-1"},
+        {Bytes({0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0, "18446744073709551616"},  // 2^64
+        {Bytes({0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 28,
+         "34028236692.0938463463374607431768211455"},
+        {Bytes({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 4, "0"},
+        {Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0}), 6, "0.000005"},
+    };
+    for (const auto& c : cases) {
+        const auto d = detail::DecimalFromStored(std::span<const std::uint8_t, 17>(c.bytes.data(), 17), c.scale);
+        EXPECT_EQ(ValueToText(Variant::Decimal(d), text::Locale::enUS()), c.text);
+    }
+}
+
+TEST(StoredValues, ExtendedDateTime) {
+    auto parse = [](const std::string& s) {
+        return detail::ParseExtendedDateTime({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()});
+    };
+    const struct {
+        const char* stored;
+        text::CivilDateTime expected;
+    } cases[] = {
+        {"0000000000000738153:0000000452967891234:7 ", {2021, 12, 30, 12, 34, 57}},
+        {"0000000000000693593:0000000000000000000:7 ", {1899, 12, 30, 0, 0, 0}},
+        {"0000000000000693592:0000000216000000000:7 ", {1899, 12, 29, 6, 0, 0}},
+        {"0000000000000365240:0000000452967891234:7 ", {1000, 12, 30, 12, 34, 57}},
+        {"0000000000003652058:0000000000000000000:7 ", {9999, 12, 31, 0, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        const auto ole = parse(c.stored);
+        ASSERT_TRUE(ole.has_value()) << c.stored;
+        const auto got = text::SplitOleDate(*ole);
+        EXPECT_EQ(std::tie(got.year, got.month, got.day, got.hour, got.minute, got.second),
+                  std::tie(c.expected.year, c.expected.month, c.expected.day, c.expected.hour, c.expected.minute,
+                           c.expected.second))
+            << c.stored;
+    }
+    EXPECT_EQ(parse("0000000000000693592:0000000216000000000:7 "), -1.25);
+    for (const char* bad : {"", "0000000000000738153-0000000452967891234:7 ", "00000000000007381x3:0000000452967891234:7 ",
+                            "0000000000000738153:0000000864000000000:7 "})
+        EXPECT_FALSE(parse(bad).has_value()) << bad;
 }
 
 }  // namespace
