@@ -81,6 +81,10 @@ TEST_F(MainWindow, StartsEmptyWithTheDesignedCaptionsAndStates) {
     EXPECT_EQ(w.Label5()->text(), ":   ....");
     EXPECT_EQ(w.Label6()->text(), ": ...");
     EXPECT_EQ(w.StatusBar1Text()->text(), "Norrin Tabvert 4.0");
+    // The status text stays at all times, also while a temporary message (a menu tip) is shown.
+    w.StatusBar1()->showMessage(QStringLiteral("a passing tip"));
+    EXPECT_TRUE(w.StatusBar1Text()->isVisibleTo(&w));
+    w.StatusBar1()->clearMessage();
 
     // Headings, the frame caption, Label3/Label4 and the status text are bold; the values are not.
     EXPECT_TRUE(w.Label1()->font().bold());
@@ -438,17 +442,6 @@ TEST(ListView, BatchShowsItsRowsWhenItEnds) {
     }
     EXPECT_EQ(list.model()->rowCount(), 1);
     EXPECT_EQ(list.itemText(0, 1), "only");
-}
-
-TEST(ListView, DisplayOptions) {
-    ListView list;
-    EXPECT_FALSE(list.rootIsDecorated());
-    EXPECT_TRUE(list.header()->sectionsMovable());
-    EXPECT_FALSE(list.fullRowSelect());
-    list.setFullRowSelect(true);
-    EXPECT_EQ(list.selectionBehavior(), QAbstractItemView::SelectRows);
-    list.setGridLines(true);
-    EXPECT_TRUE(list.gridLines());
 }
 
 }  // namespace
