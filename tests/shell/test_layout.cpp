@@ -82,6 +82,7 @@ TEST_F(MainWindow, StartsEmptyWithTheDesignedCaptionsAndStates) {
     EXPECT_EQ(w.Label6()->text(), ": ...");
     EXPECT_EQ(w.StatusBar1Text()->text(), "Norrin Tabvert 4.0");
     // The status text stays at all times, also while a temporary message (a menu tip) is shown.
+    w.show();
     w.StatusBar1()->showMessage(QStringLiteral("a passing tip"));
     EXPECT_TRUE(w.StatusBar1Text()->isVisibleTo(&w));
     w.StatusBar1()->clearMessage();
