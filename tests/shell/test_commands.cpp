@@ -1,5 +1,6 @@
 // The main window's load set-up, the exit question in every way of closing, and the help command
 // when no help file lies beside the program.
+#include "database/start.h"
 #include "platform/htmlhelp/help_window.h"
 #include "platform/ui/prompts.h"
 #include "shell/auto_size_label.h"
@@ -71,6 +72,7 @@ TEST_P(Closing, AsksTheExitQuestionAndUnloadsTheOtherWindowsOnYes) {
     Forms forms(prompts);
     forms.frmSplash().Timer1()->stop();  // loaded, but it must not hand over by itself
     forms.frmAbout();                    // loaded, never shown
+    forms.start().hide();                // loaded and hidden, as after a database was opened
     Tabvert& window = forms.tabvert();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -89,6 +91,7 @@ TEST_P(Closing, AsksTheExitQuestionAndUnloadsTheOtherWindowsOnYes) {
     }
     EXPECT_TRUE(prompts.allAnswersUsed());
     EXPECT_EQ(window.isVisible(), c.staysOpen);
+    EXPECT_EQ(forms.isLoaded(Forms::Form::start), c.staysOpen);
     EXPECT_EQ(forms.isLoaded(Forms::Form::frmAbout), c.staysOpen);
     EXPECT_EQ(forms.isLoaded(Forms::Form::frmSplash), c.staysOpen);
     EXPECT_TRUE(forms.isLoaded(Forms::Form::tabvert));
