@@ -266,7 +266,12 @@ Locale Locale::fromQLocale(const QLocale& q) {
     return l;
 }
 
-Locale Locale::system() { return fromQLocale(QLocale::system()); }
+// The bare C locale (LANG=C, or no locale at all) has no date and time forms worth the name; US English,
+// the forms the program has always written, stands in for it.
+Locale Locale::system() {
+    const QLocale user = QLocale::system();
+    return user.language() == QLocale::C ? enUS() : fromQLocale(user);
+}
 
 CivilDateTime SplitOleDate(double oleDate) {
     double days = std::trunc(oleDate);

@@ -27,7 +27,7 @@ struct Locale {
     // Built from a QLocale: its short date format with the year widened to four digits and its long
     // time format without the time-zone part.
     static Locale fromQLocale(const QLocale& locale);
-    // The locale of the user running the program.
+    // The locale of the user running the program; US English when that is the bare C locale.
     static Locale system();
 };
 
