@@ -257,7 +257,7 @@ QImage About() {
                               "into one Excel workbook (.xls or .xlsx): one worksheet per table, a "
                               "formatted header row and one row per record."));
     p.setPen(QColor(90, 110, 100));
-    p.drawText(QRectF(20, 236, 272, 18), Qt::AlignLeft, QStringLiteral("Password-protected databases welcome."));
+    p.drawText(QRectF(20, 236, 272, 18), Qt::AlignLeft, QStringLiteral("Databases with a password open as well."));
     p.setPen(QPen(QColor(180, 210, 160), 1));
     p.drawLine(20, 260, 291, 260);
     return image;
