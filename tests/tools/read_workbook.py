@@ -1,0 +1,97 @@
+#!/usr/bin/python3
+"""Prints a workbook's sheets and cells as JSON, read by an independent library:
+openpyxl for .xlsx, xlrd (formatting_info=True) for .xls. Run with Debian's /usr/bin/python3.
+
+Output: {"format": "xlsx"|"xls", "active": <0-based index>, "sheets": [{"name": ..., "cells": [
+  {"row": 1, "col": 1, "value": ..., "type": "s"|"n"|"d"|"b", "number_format": ...,
+   "bold": bool, "underline": bool, "font_size": float}, ...]}]}
+Rows and columns count from 1. Text values are given as they are stored; numbers as numbers; date
+cells as their serial number (type "d"). Empty cells that carry a format are listed with value null
+and type "blank".
+"""
+import json
+import sys
+
+
+def read_xlsx(path):
+    import openpyxl
+    with open(path, "rb") as f:  # a file object: openpyxl would judge a path by its extension
+        wb = openpyxl.load_workbook(f)
+    sheets = []
+    for ws in wb.worksheets:
+        cells = []
+        # Only the cells the file holds: iter_rows() would walk the whole used rectangle.
+        for _, c in sorted(ws._cells.items()):
+            if c.value is None and not c.has_style:
+                continue
+            value = c.value
+            if c.value is None:
+                kind = "blank"
+            elif c.data_type == "d" or c.is_date:
+                kind = "d"
+                from openpyxl.utils.datetime import to_excel
+                value = to_excel(c.value)
+            elif c.data_type == "n":
+                kind = "n"
+            elif c.data_type == "b":
+                kind = "b"
+            else:
+                kind = "s"
+            cells.append({
+                "row": c.row, "col": c.column, "value": value, "type": kind,
+                "number_format": c.number_format,
+                "bold": bool(c.font.b), "underline": c.font.u not in (None, "none"),
+                "font_size": float(c.font.sz) if c.font.sz is not None else None,
+            })
+        sheets.append({"name": ws.title, "cells": cells})
+    return {"format": "xlsx", "active": wb.index(wb.active), "sheets": sheets}
+
+
+def read_xls(path):
+    import xlrd
+    book = xlrd.open_workbook(path, formatting_info=True, ragged_rows=True)
+    active = 0
+    sheets = []
+    for index in range(book.nsheets):
+        sh = book.sheet_by_index(index)
+        if sh.sheet_visible:
+            active = index
+        cells = []
+        for r in range(sh.nrows):
+            for c in range(sh.row_len(r)):
+                cell = sh.cell(r, c)
+                if cell.ctype == xlrd.XL_CELL_EMPTY:
+                    continue
+                xf = book.xf_list[cell.xf_index]
+                font = book.font_list[xf.font_index]
+                fmt = book.format_map.get(xf.format_key)
+                kind = {xlrd.XL_CELL_TEXT: "s", xlrd.XL_CELL_NUMBER: "n", xlrd.XL_CELL_DATE: "d",
+                        xlrd.XL_CELL_BOOLEAN: "b", xlrd.XL_CELL_BLANK: "blank"}.get(cell.ctype, "other")
+                value = None if kind == "blank" else cell.value
+                cells.append({
+                    "row": r + 1, "col": c + 1, "value": value, "type": kind,
+                    "number_format": fmt.format_str if fmt else "General",
+                    "bold": font.weight >= 700, "underline": font.underline_type != 0,
+                    "font_size": font.height / 20.0,
+                })
+        sheets.append({"name": sh.name, "cells": cells})
+    return {"format": "xls", "active": active, "sheets": sheets}
+
+
+def main():
+    if len(sys.argv) != 2:
+        sys.exit("usage: read_workbook.py WORKBOOK")
+    path = sys.argv[1]
+    with open(path, "rb") as f:
+        magic = f.read(8)
+    if magic.startswith(b"PK"):
+        result = read_xlsx(path)
+    elif magic == b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1":
+        result = read_xls(path)
+    else:
+        sys.exit("not a workbook: " + path)
+    json.dump(result, sys.stdout, ensure_ascii=False)
+
+
+if __name__ == "__main__":
+    main()
