@@ -2,6 +2,7 @@
 
 #include "platform/htmlhelp/contents.h"
 
+#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -47,7 +48,16 @@ QUrl TopicUrl(const QString& insidePath) {
 }
 
 HelpBrowser::HelpBrowser(const ChmFile& file, QWidget* parent) : QTextBrowser(parent), file_(file) {
-    setOpenExternalLinks(false);
+    // Links into the help file stay in this window; web and mail links go to the desktop's programs
+    // instead of becoming an empty page here.
+    setOpenLinks(false);
+    connect(this, &QTextBrowser::anchorClicked, this, [this](const QUrl& link) {
+        const QUrl url = link.isRelative() ? source().resolved(link) : link;
+        if (url.scheme() == QLatin1String(kScheme))
+            setSource(url);
+        else
+            QDesktopServices::openUrl(url);
+    });
 }
 
 QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
