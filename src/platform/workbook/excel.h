@@ -33,6 +33,7 @@ private:
 inline constexpr long kErrorCannotCreateObject = 429;  // the application could not be created/started
 inline constexpr long kErrorObjectDefined = 1004;      // Excel refused the operation (bad argument, name, save)
 inline constexpr long kErrorObjectGone = 462;          // the workbook was closed / the application has quit
+inline constexpr long kErrorSubscriptOutOfRange = 9;   // no worksheet with that index or name
 
 inline constexpr std::string_view kApplicationClassId = "{00024500-0000-0000-C000-000000000046}";
 
@@ -57,6 +58,7 @@ struct Problem {
         TextTooLong,         // a text over 32,767 characters was refused
         SheetNameRefused,    // SetName refused a name; the sheet kept its name
         LeftOutOfXls,        // a cell beyond 65,536 rows x 256 columns was not written to an .xls file
+        FormatOfEmptyCellsLeftOut,  // a font set on over a million cells reaches only those with values
     };
     Kind kind = Kind::CellOutsideGrid;
     std::string sheet;
