@@ -1,0 +1,103 @@
+// Cells per second and peak memory of the workbook engine against libxlsxwriter used directly.
+//   workbook_bench engine|lxw OUTPUT_FILE ROWS COLUMNS
+// "engine" writes through the Excel stand-in (one SetValue per cell, then SaveAs; the extension of
+// OUTPUT_FILE picks .xlsx or .xls); "lxw" writes the same cells with libxlsxwriter in constant-memory
+// mode. Prints one line: mode, file, cells, seconds, cells per second, peak resident memory (MiB).
+// Run it in one process per measurement (see workbook_bench.sh): peak memory is per process.
+
+#include "platform/workbook/excel.h"
+
+#include <xlsxwriter.h>
+
+#include <sys/resource.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+// Short texts that stay texts: neither numbers nor dates.
+void CellText(long row, long col, std::string& out) {
+    out = "r";
+    out += std::to_string(row);
+    out += 'c';
+    out += std::to_string(col);
+}
+
+int RunEngine(const std::string& path, long rows, long cols) {
+    using namespace tabvert::excel;
+    ApplicationOptions options;
+    options.tempFolder = std::filesystem::path(path).parent_path().string();
+    if (options.tempFolder.empty()) options.tempFolder = ".";
+    auto excel = CreateApplication(kApplicationClassId, options);
+    Workbook& book = excel->GetWorkbooks().Add();
+    Worksheet& sheet = book.GetWorksheets().Add();
+    sheet.SetName("Bench");
+    std::string text;
+    for (long c = 1; c <= cols; ++c) sheet.Cells(1, c).SetValue("Column" + std::to_string(c));
+    sheet.GetRange("A1", "Z1").GetFont().SetBold(true);
+    for (long r = 2; r <= rows; ++r) {
+        for (long c = 1; c <= cols; ++c) {
+            CellText(r, c, text);
+            sheet.Cells(r, c).SetValue(text);
+        }
+    }
+    book.SaveAs(path, kWorkbookNormal, 1);
+    book.Close();
+    excel->Quit();
+    return 0;
+}
+
+int RunLxw(const std::string& path, long rows, long cols) {
+    lxw_workbook_options options{};
+    options.constant_memory = LXW_TRUE;
+    lxw_workbook* wb = workbook_new_opt(path.c_str(), &options);
+    if (wb == nullptr) return 1;
+    lxw_worksheet* ws = workbook_add_worksheet(wb, "Bench");
+    lxw_format* bold = workbook_add_format(wb);
+    format_set_bold(bold);
+    std::string text;
+    for (long c = 1; c <= cols; ++c) {
+        worksheet_write_string(ws, 0, static_cast<lxw_col_t>(c - 1), ("Column" + std::to_string(c)).c_str(), bold);
+    }
+    for (long r = 2; r <= rows; ++r) {
+        for (long c = 1; c <= cols; ++c) {
+            CellText(r, c, text);
+            worksheet_write_string(ws, static_cast<lxw_row_t>(r - 1), static_cast<lxw_col_t>(c - 1), text.c_str(),
+                                   nullptr);
+        }
+    }
+    return workbook_close(wb) == LXW_NO_ERROR ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: %s engine|lxw OUTPUT_FILE ROWS COLUMNS\n", argv[0]);
+        return 2;
+    }
+    const std::string mode = argv[1];
+    const std::string path = argv[2];
+    const long rows = std::atol(argv[3]);
+    const long cols = std::atol(argv[4]);
+    const auto start = std::chrono::steady_clock::now();
+    int status = 0;
+    try {
+        status = mode == "lxw" ? RunLxw(path, rows, cols) : RunEngine(path, rows, cols);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "failed: %s\n", e.what());
+        return 1;
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    const double cells = static_cast<double>(rows) * static_cast<double>(cols);
+    std::printf("%-6s %-28s %10.0f cells %8.2f s %12.0f cells/s peak %7.1f MiB\n", mode.c_str(),
+                std::filesystem::path(path).filename().c_str(), cells, seconds, cells / seconds,
+                static_cast<double>(usage.ru_maxrss) / 1024.0);
+    return status;
+}
