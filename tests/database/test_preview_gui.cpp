@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
 #include <memory>
@@ -41,6 +42,7 @@ protected:
         path_ = test::WritePreviewDatabase(dir_.path().toStdString());
         forms_ = std::make_unique<shell::Forms>(prompts_);
         forms_->start().txtDB()->setText(QString::fromStdString(path_.string()));
+        window().show();
         window().openaccessfile();
         ASSERT_TRUE(prompts_.messages().empty());
     }
@@ -64,11 +66,13 @@ protected:
         out.write("[Settings]\n" + lines);
     }
 
-    // Clicks the tree node with this text as the user would.
+    // Clicks the tree node with this text with the mouse.
     void Click(const QString& text) {
-        const auto found = window().TreeView1()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        QTreeWidget* tree = window().TreeView1();
+        const auto found = tree->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
         ASSERT_EQ(found.size(), 1) << text.toStdString();
-        emit window().TreeView1()->itemClicked(found.front(), 0);
+        tree->scrollToItem(found.front());
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(found.front()).center());
     }
 
     QStringList Row(int row) {
