@@ -36,8 +36,7 @@ int PositionSetting(const QString& key, const QString& value, int columnCount) {
     const double position = std::nearbyint(*number);
     if (position < 1 || position > columnCount) {
         Refuse(QStringLiteral("The column setting %1 is not a position from 1 to %2.")
-                   .arg(Quoted(key, value))
-                   .arg(columnCount));
+                   .arg(Quoted(key, value), QString::number(columnCount)));
     }
     return static_cast<int>(position);
 }
@@ -47,8 +46,7 @@ int WidthSetting(const QString& key, const QString& value) {
     if (!twips) Refuse(QStringLiteral("The column setting %1 is not a number.").arg(Quoted(key, value)));
     if (*twips < 0 || *twips > kMaxWidthTwips) {
         Refuse(QStringLiteral("The column setting %1 is not a width in twips from 0 to %2.")
-                   .arg(Quoted(key, value))
-                   .arg(kMaxWidthTwips, 0, 'f', 0));
+                   .arg(Quoted(key, value), QString::number(kMaxWidthTwips, 'f', 0)));
     }
     return static_cast<int>(std::lround(*twips / kTwipsPerPixel));
 }
