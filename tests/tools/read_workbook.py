@@ -10,7 +10,15 @@ cells as their serial number (type "d"). Empty cells that carry a format are lis
 and type "blank".
 """
 import json
+import re
 import sys
+
+_XSTRING_ESCAPE = re.compile(r"_x([0-9A-Fa-f]{4})_")
+
+
+def unescape_xstring(text):
+    """Office Open XML strings carry characters XML cannot hold as _xHHHH_ (openpyxl keeps them)."""
+    return _XSTRING_ESCAPE.sub(lambda m: chr(int(m.group(1), 16)), text)
 
 
 def read_xlsx(path):
@@ -37,6 +45,7 @@ def read_xlsx(path):
                 kind = "b"
             else:
                 kind = "s"
+                value = unescape_xstring(value)
             cells.append({
                 "row": c.row, "col": c.column, "value": value, "type": kind,
                 "number_format": c.number_format,

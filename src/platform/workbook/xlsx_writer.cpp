@@ -47,6 +47,23 @@ private:
     std::map<std::tuple<bool, bool, double, uint16_t>, lxw_format*> cache_;
 };
 
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
+
+// Readers of the format take "_xHHHH_" for the character HHHH (libxlsxwriter writes control characters
+// that way). A text holding such a sequence literally gets its underscore escaped as "_x005F_".
+const char* LiteralXstring(const std::string& text, std::string& scratch) {
+    if (text.find("_x") == std::string::npos) return text.c_str();
+    scratch.clear();
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) && IsHex(text[i + 3]) &&
+            IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_') {
+            scratch += "_x005F";
+        }
+        scratch += text[i];
+    }
+    return scratch.c_str();
+}
+
 }  // namespace
 
 void WriteXlsx(const std::string& path, const BookOut& book) {
@@ -70,13 +87,14 @@ void WriteXlsx(const std::string& path, const BookOut& book) {
         lxw_worksheet* ws = sheets[i];
         auto cursor = book.sheets[i].cells();
         OutCell cell;
+        std::string scratch;
         while (cursor->Next(cell)) {
             const auto row = static_cast<lxw_row_t>(cell.row - 1);
             const auto col = static_cast<lxw_col_t>(cell.column - 1);
             lxw_format* format = formats.Get(cell.font, cell.format);
             lxw_error error = LXW_NO_ERROR;
             switch (cell.kind) {
-                case OutCell::Kind::Text: error = worksheet_write_string(ws, row, col, cell.text.c_str(), format); break;
+                case OutCell::Kind::Text: error = worksheet_write_string(ws, row, col, LiteralXstring(cell.text, scratch), format); break;
                 case OutCell::Kind::Number: error = worksheet_write_number(ws, row, col, cell.number, format); break;
                 case OutCell::Kind::Blank: error = worksheet_write_blank(ws, row, col, format); break;
             }

@@ -53,6 +53,7 @@ std::vector<Expected> ValueRow() {
         {"line one\nline two\ttab", "s", 0, ""},
         {"", "", 0, ""},
         {"  spaced  ", "s", 0, ""},
+        {"bell\x07 and _x0041_ as typed", "s", 0, ""},
         {Repeat("long text ", 3276) + "1234567", "s", 0, ""},  // exactly 32,767 characters
     };
 }
@@ -251,6 +252,11 @@ TEST(WorkbookFiles, LibreOfficeOpensBothFormats) {
             const auto* cell = orders.Find(2, static_cast<long>(i) + 1);
             ASSERT_NE(cell, nullptr) << i;
             EXPECT_EQ(cell->type, values[i].type) << values[i].written;
+            // LibreOffice's own .xlsx leaves a typed "_x0041_" unescaped, so that one is compared
+            // only where LibreOffice read our .xlsx and wrote .xls.
+            if (values[i].type == "s" && (other == "xls" || values[i].written.find("_x") == std::string::npos)) {
+                EXPECT_EQ(cell->text, values[i].written);
+            }
             if (values[i].type == "d") {
                 // LibreOffice writes the same format with its spaces escaped ("h:mm:ss\\ AM/PM").
                 std::string format = cell->numberFormat;
