@@ -269,6 +269,8 @@ void Workbook::SaveAs(const std::string& fileName, long fileFormat, long accessM
         throw ExcelError(kErrorObjectDefined, "SaveAs: access mode " + std::to_string(accessMode) + " is not valid.");
     }
     const SaveTarget target = ResolveSaveTarget(fileName, fileFormat);
+    // What an earlier save left out is no longer news; this save reports its own.
+    std::erase_if(state_->problems, [](const Problem& p) { return p.kind == Problem::Kind::LeftOutOfXls; });
 
     BookOut book;
     book.active = state_->active;

@@ -50,11 +50,16 @@ private:
 bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
 // Readers of the format take "_xHHHH_" for the character HHHH (libxlsxwriter writes control characters
-// that way). A text holding such a sequence literally gets its underscore escaped as "_x005F_".
+// that way). A text holding such a sequence literally gets its underscore escaped as "_x005F_", and a
+// NUL, which would end the C string handed to libxlsxwriter, is written as "_x0000_".
 const char* LiteralXstring(const std::string& text, std::string& scratch) {
-    if (text.find("_x") == std::string::npos) return text.c_str();
+    if (text.find("_x") == std::string::npos && text.find('\0') == std::string::npos) return text.c_str();
     scratch.clear();
     for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\0') {
+            scratch += "_x0000_";
+            continue;
+        }
         if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) && IsHex(text[i + 3]) &&
             IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_') {
             scratch += "_x005F";
