@@ -1,5 +1,7 @@
 #include "platform/provider/file_header.h"
 
+#include "platform/provider/little_endian.h"
+
 #include <array>
 #include <cstring>
 
@@ -14,9 +16,6 @@ constexpr std::size_t kKeyOffset = 0x3e;
 constexpr std::size_t kCodePageOffset = 0x3c;
 constexpr std::size_t kCreationDateOffset = 0x72;
 
-std::uint32_t Le32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
 
 }  // namespace
 

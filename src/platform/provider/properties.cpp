@@ -1,5 +1,7 @@
 #include "platform/provider/properties.h"
 
+#include "platform/provider/little_endian.h"
+
 #include "platform/provider/text_decode.h"
 
 #include <cstring>
@@ -10,10 +12,6 @@ namespace {
 constexpr std::uint16_t kNamesBlock = 0x80;
 constexpr std::uint8_t kTypeText = 0x0A, kTypeMemo = 0x0C;
 
-std::uint16_t U16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-std::uint32_t U32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
 
 }  // namespace
 
@@ -33,28 +31,28 @@ std::vector<PropertyBlock> ParseProperties(std::span<const std::uint8_t> bytes, 
     std::vector<std::string> names;
     std::size_t pos = 4;
     while (pos + 6 <= bytes.size()) {
-        const std::size_t blockLength = U32(&bytes[pos]);
-        const std::uint16_t type = U16(&bytes[pos + 4]);
+        const std::size_t blockLength = Le32(&bytes[pos]);
+        const std::uint16_t type = Le16(&bytes[pos + 4]);
         if (blockLength < 6 || blockLength > bytes.size() - pos) break;
         const std::size_t start = pos + 6, end = pos + blockLength;
         if (type == kNamesBlock) {
             for (std::size_t p = start; p + 2 <= end;) {
-                const std::size_t n = U16(&bytes[p]);
+                const std::size_t n = Le16(&bytes[p]);
                 if (n > end - p - 2) break;
                 names.push_back(text(p + 2, n));
                 p += 2 + n;
             }
         } else if (type <= 0x02 && start + 6 <= end) {
             PropertyBlock block;
-            const std::size_t headerLength = U32(&bytes[start]);
-            const std::size_t ownerLength = U16(&bytes[start + 4]);
+            const std::size_t headerLength = Le32(&bytes[start]);
+            const std::size_t ownerLength = Le16(&bytes[start + 4]);
             if (headerLength < 6 || headerLength > end - start || ownerLength > headerLength - 6) break;
             block.owner = text(start + 6, ownerLength);
             for (std::size_t p = start + headerLength; p + 8 <= end;) {
-                const std::size_t entryLength = U16(&bytes[p]);
+                const std::size_t entryLength = Le16(&bytes[p]);
                 const std::uint8_t dataType = bytes[p + 3];
-                const std::size_t nameIndex = U16(&bytes[p + 4]);
-                const std::size_t dataLength = U16(&bytes[p + 6]);
+                const std::size_t nameIndex = Le16(&bytes[p + 4]);
+                const std::size_t dataLength = Le16(&bytes[p + 6]);
                 if (entryLength < 8 || entryLength > end - p || dataLength > entryLength - 8) break;
                 if ((dataType == kTypeText || dataType == kTypeMemo) && nameIndex < names.size())
                     block.texts[names[nameIndex]] = text(p + 8, dataLength);

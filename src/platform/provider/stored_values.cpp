@@ -1,13 +1,8 @@
 #include "platform/provider/stored_values.h"
 
+#include "platform/provider/little_endian.h"
+
 namespace tabvert::ado::detail {
-namespace {
-
-std::uint32_t Le32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
-}  // namespace
 
 DecimalValue DecimalFromStored(std::span<const std::uint8_t, 17> p, int scale) {
     __extension__ typedef unsigned __int128 U128;

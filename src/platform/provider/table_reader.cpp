@@ -1,5 +1,6 @@
 #include "platform/provider/table_reader.h"
 
+#include "platform/provider/little_endian.h"
 #include "platform/provider/provider_error.h"
 #include "platform/provider/stored_values.h"
 
@@ -16,10 +17,6 @@ constexpr int kTypeExtDateTime = 0x14;   // Date/Time Extended
 constexpr std::uint32_t kMemoInline = 0x80000000u;
 constexpr std::uint32_t kMemoSinglePage = 0x40000000u;
 
-std::uint32_t Le32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-std::uint64_t Le64(const std::uint8_t* p) { return Le32(p) | std::uint64_t{Le32(p + 4)} << 32; }
 
 template <typename T>
 T Load(const std::uint8_t* p) {
@@ -69,7 +66,7 @@ std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePa
     std::size_t pos = fmt->tab_cols_start_offset + std::size_t{numRealIndexes} * fmt->tab_ridx_entry_size;
     for (unsigned i = 0; i < numCols; ++i, pos += fmt->tab_col_entry_size) {
         if (pos + fmt->col_num_offset + 2 > stream.size()) return {};
-        numbers.push_back(stream[pos + fmt->col_num_offset] | stream[pos + fmt->col_num_offset + 1] << 8);
+        numbers.push_back(Le16(&stream[pos + fmt->col_num_offset]));
     }
     std::map<int, std::string> names;
     for (int number : numbers) {
@@ -79,7 +76,7 @@ std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePa
             length = stream[pos++];
         } else {
             if (pos + 2 > stream.size()) return {};
-            length = static_cast<std::size_t>(stream[pos] | stream[pos + 1] << 8);
+            length = Le16(&stream[pos]);
             pos += 2;
         }
         if (pos + length > stream.size()) return {};
