@@ -1,7 +1,8 @@
 // Cells per second and peak memory of the workbook engine against libxlsxwriter used directly.
-//   workbook_bench engine|lxw OUTPUT_FILE ROWS COLUMNS
+//   workbook_bench engine|engine-reverse|lxw OUTPUT_FILE ROWS COLUMNS
 // "engine" writes through the Excel stand-in (one SetValue per cell, then SaveAs; the extension of
-// OUTPUT_FILE picks .xlsx or .xls); "lxw" writes the same cells with libxlsxwriter in constant-memory
+// OUTPUT_FILE picks .xlsx or .xls); "engine-reverse" does the same from the last row up, the worst
+// order for the spool (every row a run of its own); "lxw" writes the same cells with libxlsxwriter in constant-memory
 // mode. Prints one line: mode, file, cells, seconds, cells per second, peak resident memory (MiB).
 // Run it in one process per measurement (see workbook_bench.sh): peak memory is per process.
 
@@ -27,7 +28,7 @@ void CellText(long row, long col, std::string& out) {
     out += std::to_string(col);
 }
 
-int RunEngine(const std::string& path, long rows, long cols) {
+int RunEngine(const std::string& path, long rows, long cols, bool reverse) {
     using namespace tabvert::excel;
     ApplicationOptions options;
     options.tempFolder = std::filesystem::path(path).parent_path().string();
@@ -39,7 +40,8 @@ int RunEngine(const std::string& path, long rows, long cols) {
     std::string text;
     for (long c = 1; c <= cols; ++c) sheet.Cells(1, c).SetValue("Column" + std::to_string(c));
     sheet.GetRange("A1", "Z1").GetFont().SetBold(true);
-    for (long r = 2; r <= rows; ++r) {
+    for (long i = 2; i <= rows; ++i) {
+        const long r = reverse ? rows + 2 - i : i;
         for (long c = 1; c <= cols; ++c) {
             CellText(r, c, text);
             sheet.Cells(r, c).SetValue(text);
@@ -77,7 +79,7 @@ int RunLxw(const std::string& path, long rows, long cols) {
 
 int main(int argc, char** argv) {
     if (argc != 5) {
-        std::fprintf(stderr, "usage: %s engine|lxw OUTPUT_FILE ROWS COLUMNS\n", argv[0]);
+        std::fprintf(stderr, "usage: %s engine|engine-reverse|lxw OUTPUT_FILE ROWS COLUMNS\n", argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
@@ -87,7 +89,7 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     int status = 0;
     try {
-        status = mode == "lxw" ? RunLxw(path, rows, cols) : RunEngine(path, rows, cols);
+        status = mode == "lxw" ? RunLxw(path, rows, cols) : RunEngine(path, rows, cols, mode == "engine-reverse");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "failed: %s\n", e.what());
         return 1;
@@ -96,7 +98,7 @@ int main(int argc, char** argv) {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     const double cells = static_cast<double>(rows) * static_cast<double>(cols);
-    std::printf("%-6s %-28s %10.0f cells %8.2f s %12.0f cells/s peak %7.1f MiB\n", mode.c_str(),
+    std::printf("%-14s %-20s %10.0f cells %8.2f s %12.0f cells/s peak %7.1f MiB\n", mode.c_str(),
                 std::filesystem::path(path).filename().c_str(), cells, seconds, cells / seconds,
                 static_cast<double>(usage.ru_maxrss) / 1024.0);
     return status;

@@ -13,4 +13,6 @@ trap 'rm -rf "$out"' EXIT
 "$bin" lxw    "$out/lxw-650k.xlsx"   65000 10
 "$bin" engine "$out/engine-650k.xlsx" 65000 10
 "$bin" engine "$out/engine-650k.xls"  65000 10
+# The same 10,000,000 cells written from the last row up.
+"$bin" engine-reverse "$out/engine-rev-10m.xlsx" 1000000 10
 ls -l "$out"

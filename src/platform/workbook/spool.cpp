@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <unistd.h>
 #include <utility>
 
@@ -16,7 +17,7 @@ namespace {
 constexpr size_t kWriteBuffer = 1 << 20;
 constexpr size_t kReadBuffer = 1 << 16;
 constexpr size_t kFanIn = 16;
-constexpr size_t kMaxRuns = 4096;  // merged early beyond this, so a shuffled write keeps memory bounded
+constexpr uint64_t kLevelZeroBytes = 64 * 1024;  // runs up to this size are level 0
 
 uint64_t KeyOf(uint32_t row, uint16_t column) { return (uint64_t{row} << 16) | column; }
 
@@ -183,6 +184,12 @@ void TempFile::WriteAt(uint64_t offset, const char* data, size_t size) {
     }
 }
 
+void TempFile::Discard(uint64_t offset, uint64_t size) {
+    if (size > 0) {
+        fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset), static_cast<off_t>(size));
+    }
+}
+
 size_t TempFile::ReadAt(uint64_t offset, char* data, size_t size) const {
     size_t total = 0;
     while (total < size) {
@@ -206,11 +213,8 @@ void CellSpool::Append(uint32_t row, uint16_t column, SpooledCell::Kind kind, ui
     if (!file_) file_ = std::make_unique<TempFile>(TempFile::Create(folder_));
     const uint64_t key = KeyOf(row, column);
     if (!any_ || key <= lastKey_) {
-        if (runs_.size() >= kMaxRuns) {
-            Flush();
-            MergeDown(kFanIn);
-        }
-        runs_.push_back({size_ + buffer_.size(), 0});
+        EndRun();
+        runs_.push_back({size_ + buffer_.size(), 0, 0});
     }
     any_ = true;
     lastKey_ = key;
@@ -235,34 +239,41 @@ void CellSpool::Flush() {
     buffer_.clear();
 }
 
-// Merges groups of fanIn runs into a new file, one run per group.
-void CellSpool::MergeDown(size_t fanIn) {
-    auto merged = std::make_unique<TempFile>(TempFile::Create(folder_));
-    std::vector<Run> newRuns;
-    uint64_t out = 0;
-    std::string buffer;
-    for (size_t first = 0; first < runs_.size(); first += fanIn) {
+// Closes the current run and merges the newest runs while sixteen of one level stand at the end.
+void CellSpool::EndRun() {
+    if (runs_.empty() || runs_.back().end != 0) return;
+    Flush();
+    Run& last = runs_.back();
+    last.end = size_;
+    last.level = 0;
+    for (uint64_t bytes = (last.end - last.begin) / kLevelZeroBytes; bytes > 0; bytes /= kFanIn) ++last.level;
+    MergeTail();
+}
+
+void CellSpool::MergeTail() {
+    while (runs_.size() >= kFanIn) {
+        const size_t first = runs_.size() - kFanIn;
+        const int level = runs_.back().level;
+        bool sameLevel = true;
+        for (size_t k = first; k < runs_.size(); ++k) sameLevel = sameLevel && runs_[k].level == level;
+        if (!sameLevel) return;
+
         std::vector<std::pair<uint64_t, uint64_t>> group;
-        for (size_t k = first; k < std::min(runs_.size(), first + fanIn); ++k) {
-            group.emplace_back(runs_[k].begin, k + 1 < runs_.size() ? runs_[k + 1].begin : size_);
-        }
-        newRuns.push_back({out + buffer.size(), 0});
-        Merger merger(*file_, group);
-        SpooledCell cell;
-        while (merger.Next(cell)) {
-            Encode(buffer, cell);
-            if (buffer.size() >= kWriteBuffer) {
-                merged->WriteAt(out, buffer.data(), buffer.size());
-                out += buffer.size();
-                buffer.clear();
+        for (size_t k = first; k < runs_.size(); ++k) group.emplace_back(runs_[k].begin, runs_[k].end);
+        const uint64_t begin = size_;
+        {
+            Merger merger(*file_, group);
+            SpooledCell cell;
+            while (merger.Next(cell)) {
+                Encode(buffer_, cell);
+                if (buffer_.size() >= kWriteBuffer) Flush();
             }
+            Flush();
         }
+        for (const auto& [from, to] : group) file_->Discard(from, to - from);
+        runs_.resize(first);
+        runs_.push_back({begin, size_, level + 1});
     }
-    merged->WriteAt(out, buffer.data(), buffer.size());
-    out += buffer.size();
-    file_ = std::move(merged);
-    runs_ = std::move(newRuns);
-    size_ = out;
 }
 
 namespace {
@@ -293,15 +304,10 @@ private:
 }  // namespace
 
 std::unique_ptr<CellSpool::Reader> CellSpool::Read() {
-    if (file_) {
-        Flush();
-        while (runs_.size() > kFanIn) MergeDown(kFanIn);
-    }
+    EndRun();
     std::vector<std::pair<uint64_t, uint64_t>> runs;
-    for (size_t k = 0; k < runs_.size(); ++k) {
-        runs.emplace_back(runs_[k].begin, k + 1 < runs_.size() ? runs_[k + 1].begin : size_);
-    }
-    // Later appends must start a run of their own, since the reader holds the current layout.
+    for (const Run& run : runs_) runs.emplace_back(run.begin, run.end);
+    // Later appends start a run of their own.
     any_ = false;
     return std::make_unique<SortedReader>(file_.get(), runs);
 }

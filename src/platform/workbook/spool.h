@@ -1,8 +1,10 @@
 #pragma once
 // Cells of one worksheet, spooled to an unlinked temporary file as they arrive and read back in
 // (row, column) order at the save. Cells may arrive in any order: each stretch written in ascending
-// order is a run; runs are merged (and merged early when there get to be many), so memory stays
-// bounded by a few buffers whatever the number of cells. A cell written twice keeps its last value.
+// order is a run. Sixteen runs of about the same size are merged into one as soon as they are there
+// (appended to the file, the space of the old ones given back), so there are never more than a few
+// dozen runs, each cell is rewritten only a few times, and memory stays bounded by a few buffers
+// whatever the number of cells or their order. A cell written twice keeps its last value.
 
 #include <cstdint>
 #include <memory>
@@ -35,6 +37,7 @@ public:
 
     void WriteAt(uint64_t offset, const char* data, size_t size);  // throws ExcelError
     size_t ReadAt(uint64_t offset, char* data, size_t size) const;   // throws ExcelError
+    void Discard(uint64_t offset, uint64_t size);                     // gives the space back, if it can
 
 private:
     explicit TempFile(int fd) : fd_(fd) {}
@@ -64,9 +67,11 @@ public:
 private:
     struct Run {
         uint64_t begin, end;
+        int level;  // grows with the size: runs of one level are merged sixteen at a time
     };
     void Flush();
-    void MergeDown(size_t fanIn);
+    void EndRun();
+    void MergeTail();
 
     std::string folder_;
     std::unique_ptr<TempFile> file_;
