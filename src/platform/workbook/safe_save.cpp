@@ -15,19 +15,13 @@ namespace fs = std::filesystem;
 
 SaveTarget ResolveSaveTarget(const std::string& fileName, long fileFormat) {
     if (fileName.empty()) throw ExcelError(kErrorObjectDefined, "SaveAs: the file name is empty.");
-    SaveTarget target{fileName, false};
     const fs::path p(fileName);
-    const std::string ext = p.has_filename() ? p.extension().string() : std::string();
     if (!p.has_filename()) throw ExcelError(kErrorObjectDefined, "SaveAs: \"" + fileName + "\" names a folder.");
-    if (ext.empty() || ext == ".") {
-        if (ext.empty()) target.path += ".xls";
-    } else {
-        std::string lower = ext;
-        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        target.xlsx = lower == ".xlsx";
-    }
-    if (fileFormat == kOpenXmlWorkbook) target.xlsx = true;
-    if (fileFormat == kExcel8) target.xlsx = false;
+    SaveTarget target{fileName, false};
+    std::string ext = p.extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    target.xlsx = fileFormat == kOpenXmlWorkbook || (fileFormat != kExcel8 && ext == ".xlsx");
+    if (ext.empty()) target.path += target.xlsx ? ".xlsx" : ".xls";  // Excel adds the format's extension
     return target;
 }
 

@@ -163,7 +163,7 @@ TEST(Saving, TheExtensionChoosesTheFormat) {
         {"c.xls", kWorkbookNormal, "c.xls", false},    {"d.txt", kWorkbookNormal, "d.txt", false},
         {"e", kWorkbookNormal, "e.xls", false},        {"f.xlsm", kWorkbookNormal, "f.xlsm", false},
         {"g.xls", kOpenXmlWorkbook, "g.xls", true},    {"h.xlsx", kExcel8, "h.xlsx", false},
-        {"dir.v2/i", kWorkbookNormal, "dir.v2/i.xls", false},
+        {"dir.v2/i", kWorkbookNormal, "dir.v2/i.xls", false}, {"j", kOpenXmlWorkbook, "j.xlsx", true},
     };
     fs::create_directory(out / "dir.v2");
     for (const auto& c : cases) {
