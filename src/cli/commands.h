@@ -13,6 +13,8 @@ using Args = std::vector<std::string>;
 
 int TablesCommand(const Args& args, std::ostream& out, std::ostream& err);
 int RowsCommand(const Args& args, std::ostream& out, std::ostream& err);
+// The export run into a workbook: exit 0 clean, 1 written with warnings, 2 nothing written.
+int ExportCommand(const Args& args, std::ostream& out, std::ostream& err);
 
 // Escapes tabs, newlines, carriage returns and backslashes as \t, \n, \r and \\ so that a value stays
 // on its line and in its column.

@@ -25,6 +25,11 @@ constexpr Command kCommands[] = {
      "rows DB TABLE [--password P] [--top N] [--locale en_US|de_DE|system]\n"
      "      A line of field names, then one line per record of the values' text forms, separated by tabs\n"
      "      (tab, newline, carriage return and backslash inside values written \\t, \\n, \\r, \\\\)."},
+    {"export", tabvert::cli::ExportCommand,
+     "export DB WORKBOOK [--password P]\n"
+     "      Every table of DB into one workbook (.xlsx, or .xls for any other name), as the program's\n"
+     "      Export to Excel does. Exit status 0 when complete, 1 when written with the listed warnings,\n"
+     "      2 when nothing was written."},
 };
 
 void Usage(std::ostream& out) {

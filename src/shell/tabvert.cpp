@@ -257,6 +257,7 @@ void Tabvert::connectMenus() {
     connect(exit_, &QAction::triggered, this, &Tabvert::Exit_Click);
     connect(helpcontent_, &QAction::triggered, this, &Tabvert::helpcontent_Click);
     connect(aboutus_, &QAction::triggered, this, &Tabvert::aboutus_Click);
+    connect(exporttoExcel_, &QAction::triggered, this, [this] { ExporttoExcel_Click(); });
 }
 
 void Tabvert::Toolbar1_ButtonClick(int index) {
@@ -265,6 +266,7 @@ void Tabvert::Toolbar1_ButtonClick(int index) {
             openfile_Click();
             break;
         case 2:  // export to Excel
+            ExporttoExcel_Click();
             break;
         case 3:  // help
             helpcontent_Click();

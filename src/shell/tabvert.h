@@ -7,6 +7,7 @@
 // The commands behind the menus and the toolbar, the load set-up and the runs are methods of this class
 // defined in the files of the areas that own them; their declarations are grouped below.
 
+#include "export/sheet_name.h"
 #include "platform/win32/gdi.h"
 #include "shell/common_dialog.h"
 #include "shell/image_list.h"
@@ -102,6 +103,10 @@ public:
     void TreeView1_NodeClick(QTreeWidgetItem* node);
     // The preview run: fills ListView1 with up to 10,000 records of the table `tables`.
     void viewtables(QString& tables);
+    // The Export command behind File > Export to Excel and toolbar button 2 (src/export/export_command.cpp).
+    void ExporttoExcel_Click();
+    // The export run into the workbook `newpath` (src/export/exportdata_form.cpp).
+    void exportdata(const QString& newpath);
 
 protected:
     // The closing sequence: asks the exit question; Yes unloads start, frmAbout and frmSplash and lets
@@ -125,6 +130,8 @@ private:
     Forms* forms_;
     win32::Gdi gdi_;
     QString helpFilePath_;
+    // Draws the digits of shortened sheet names: one sequence per program start.
+    exporting::NameDigitGenerator nameDigits_;
 
     ImageList imageList1_;
     ImageList imlToolbarIcons_;

@@ -1,0 +1,45 @@
+// File > Export to Excel and toolbar button 2: asks for the target workbook and starts the export run.
+
+#include <QLineEdit>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include "export/export_target.h"
+#include "platform/ui/prompts.h"
+#include "shell/app_title.h"
+#include "shell/forms.h"
+#include "shell/tabvert.h"
+
+namespace tabvert::shell {
+
+namespace {
+
+int NodeCount(const QTreeWidget& tree) {
+    int count = 0;
+    for (QTreeWidgetItemIterator it(const_cast<QTreeWidget*>(&tree)); *it; ++it) ++count;
+    return count;
+}
+
+}  // namespace
+
+void Tabvert::ExporttoExcel_Click() {
+    if (NodeCount(*TreeView1()) == 0) {
+        ui::MessageRequest request;
+        request.text = QStringLiteral("Please open access database file.");
+        request.title = QString::fromUtf8(AppTitle);
+        forms().prompts().message(this, request);
+        return;
+    }
+    txtEXL()->setText(QString());
+
+    savedlg().FileName = QString();
+    savedlg().Filter = QString::fromUtf8(exporting::kSaveDialogFilter);
+    savedlg().ShowSave();
+
+    txtEXL()->setText(QString::fromStdString(exporting::ReplaceMdbEnding(savedlg().FileName.toStdString())));
+    const std::string workingPath = txtEXL()->text().toStdString();
+    if (workingPath.empty()) return;
+    exportdata(QString::fromStdString(exporting::CollapseTripleBackslashes(workingPath)));
+}
+
+}  // namespace tabvert::shell

@@ -1,0 +1,96 @@
+// The main window's side of the export run: maps the run's steps onto Frame1, ListView1, the
+// open-database dialog, Label5, Label6 and ProgressBar1, and shows the closing message.
+
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QProgressBar>
+
+#include "database/start.h"
+#include "export/export_run.h"
+#include "platform/ui/prompts.h"
+#include "shell/app_title.h"
+#include "shell/auto_size_label.h"
+#include "shell/forms.h"
+#include "shell/list_view.h"
+#include "shell/tabvert.h"
+
+namespace tabvert::shell {
+
+namespace {
+
+// The run keeps the user-interface thread and takes no input, so nothing would reach the screen until
+// it ends. The frame and the bar are repainted directly instead, at most about twenty times a second.
+constexpr qint64 kRepaintIntervalMs = 50;
+
+class WindowProgress : public exporting::ExportObserver {
+public:
+    WindowProgress(Tabvert& window, const database::DatabaseChoice& choice) : w_(window), choice_(choice) {
+        sinceRepaint_.start();
+    }
+
+    void frameShown() override {
+        w_.Frame1()->show();
+        repaintNow();
+    }
+    void previewCleared() override {
+        w_.ListView1()->clearItems();
+        w_.ListView1()->clearColumns();
+    }
+    void databaseDialogHidden() override {
+        w_.forms().start().hide();
+        w_.dbpath = QString::fromStdString(choice_.path);
+    }
+    void tableNameShown(const std::string& tableName) override {
+        w_.Label5()->setText(QString::fromStdString(tableName));
+        repaintNow();
+    }
+    void recordNumberShown(std::int64_t recordNumber) override {
+        w_.Label6()->setText(QString::number(recordNumber));
+        repaintSoon();
+    }
+    void barMaximumSet(int maximum) override { w_.ProgressBar1()->setMaximum(maximum); }
+    void barValueSet(int value) override {
+        // QProgressBar, like the platform's bar, refuses a value beyond its maximum.
+        w_.ProgressBar1()->setValue(value);
+        repaintSoon();
+    }
+    void messageShown(const std::string& text) override {
+        repaintNow();
+        ui::MessageRequest request;
+        request.text = QString::fromStdString(text);
+        request.title = QString::fromUtf8(AppTitle);
+        request.buttons = ui::Buttons::Ok;
+        request.icon = ui::Icon::None;
+        w_.forms().prompts().message(&w_, request);
+    }
+    void frameHidden() override { w_.Frame1()->hide(); }
+
+private:
+    void repaintSoon() {
+        if (sinceRepaint_.elapsed() >= kRepaintIntervalMs) repaintNow();
+    }
+    void repaintNow() {
+        if (w_.Frame1()->isVisible()) w_.Frame1()->repaint();
+        w_.ProgressBar1()->repaint();
+        sinceRepaint_.restart();
+    }
+
+    Tabvert& w_;
+    const database::DatabaseChoice& choice_;
+    QElapsedTimer sinceRepaint_;
+};
+
+}  // namespace
+
+void Tabvert::exportdata(const QString& newpath) {
+    // The path and password as the open-database dialog holds them now, not as they were when the
+    // tree was filled.
+    const database::DatabaseChoice choice = database::ReadDatabaseChoice(forms());
+    exporting::ExportRequest request;
+    request.database = choice;
+    request.target = newpath.toStdString();
+    WindowProgress progress(*this, choice);
+    exporting::RunExport(request, progress, nameDigits_);
+}
+
+}  // namespace tabvert::shell

@@ -1,0 +1,37 @@
+// Shows the main window, opens DB and exports it to OUT with scripted answers, then quits: lets a
+// screenshot taken from outside (Xvfb + import) catch the progress frame in the middle of a long run.
+//   export_progress_demo DB OUT [DELAY_MS]
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <cstdio>
+
+#include "database/start.h"
+#include "platform/ui/prompts.h"
+#include "shell/forms.h"
+#include "shell/tabvert.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s DB OUT [DELAY_MS]\n", argv[0]);
+        return 2;
+    }
+    tabvert::ui::ScriptedPrompts prompts;
+    prompts.queueFile(QString::fromLocal8Bit(argv[2]));
+    prompts.queueAnswer(tabvert::ui::Answer::Ok);
+    tabvert::shell::Forms forms(prompts);
+    tabvert::shell::Tabvert& window = forms.tabvert();
+    window.show();
+    forms.start().txtDB()->setText(QString::fromLocal8Bit(argv[1]));
+    window.openaccessfile();
+    const int delay = argc > 3 ? std::atoi(argv[3]) : 1500;
+    QTimer::singleShot(delay, &window, [&] {
+        window.Toolbar1_ButtonClick(2);
+        std::fprintf(stderr, "export finished\n");
+        QApplication::quit();
+    });
+    return QApplication::exec();
+}

@@ -1,0 +1,354 @@
+// The export run end to end: fixture databases written to disk, exported, and read back with openpyxl
+// and xlrd.
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
+#include "export/export_run.h"
+#include "export/worksheet_writer.h"
+#include "export_test_support.h"
+#include "fixtures/fixture_set.h"
+#include "platform/provider/ado.h"
+#include "database/connection_rule.h"
+#include "support/workbook_reader.h"
+
+namespace tabvert::exporting::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Outcome = ExportResult::Outcome;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool IsSystemName(const std::string& name) { return Has(name, "MSys"); }
+
+std::string FileBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A cell holds the text the provider gave, or the number or date/time that text shows exactly.
+void ExpectCellShows(const tabvert::test::ReadSheet& sheet, long row, long column, const std::string& expected) {
+    SCOPED_TRACE(sheet.name + " R" + std::to_string(row) + "C" + std::to_string(column) + " expected '" +
+                 expected.substr(0, 60) + "'");
+    const auto* cell = sheet.Find(row, column);
+    if (expected.empty()) {
+        EXPECT_TRUE(cell == nullptr || cell->type == "blank");
+        return;
+    }
+    ASSERT_NE(cell, nullptr);
+    if (cell->type == "s") {
+        EXPECT_EQ(cell->text, expected);
+    } else if (cell->type == "n") {
+        EXPECT_DOUBLE_EQ(cell->number, std::stod(expected));
+    } else if (cell->type == "d") {
+        const auto parsed = text::ParseDateTime(expected, text::Locale::enUS());
+        ASSERT_TRUE(parsed.has_value());
+        EXPECT_NEAR(cell->number, parsed->oleDate, 1e-6);
+    } else {
+        ADD_FAILURE() << "cell of type " << cell->type;
+    }
+}
+
+class CatalogueExport : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(CatalogueExport, EveryUserTableBecomesASheetWithHeaderAndValues) {
+    QTemporaryDir dir;
+    const std::string db = WriteDb(fixtures::CatalogueFixture(), dir.filePath("catalogue.mdb").toStdString());
+    const std::string target = dir.filePath("out." + QString::fromStdString(GetParam())).toStdString();
+
+    RecordingObserver observer;
+    NameDigitGenerator digits;
+    const ExportResult result = RunExport(Request(db, target), observer, digits);
+
+    // Exported tables, in catalogue order, with the sheet names they should get.
+    NameDigitGenerator reference;
+    std::vector<std::string> tables, sheets;
+    for (const std::string& name : SchemaNames(db)) {
+        if (IsSystemName(name)) continue;
+        tables.push_back(name);
+        std::string sheet = GetSheetName(name, reference);
+        // Names the workbook refuses leave the sheet with the name it was added with.
+        if (sheet.find_first_of(":\\?*[]") != std::string::npos) sheet = "Sheet" + std::to_string(tables.size() + 1);
+        sheets.push_back(sheet);
+    }
+    ASSERT_TRUE(std::find(tables.begin(), tables.end(), "msysnotes") != tables.end());
+    EXPECT_EQ(result.tablesExported, static_cast<int>(tables.size()));
+
+    // Long memo text, and the two refused sheet names: completed, with each one listed.
+    EXPECT_EQ(result.outcome, Outcome::CompletedWithWarnings);
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_EQ(observer.messages[0].rfind(kCompletedText, 0), 0u) << observer.messages[0];
+    for (const char* table : {"LongMemos", "Time:Slot", "Odd]Name"}) EXPECT_TRUE(Has(observer.messages[0], table)) << table;
+    EXPECT_TRUE(Has(observer.messages[0], "32,767"));
+
+    std::string error;
+    const auto book = tabvert::test::ReadWorkbookFile(target, &error);
+    ASSERT_TRUE(book.has_value()) << error;
+    std::vector<std::string> expectedOrder(sheets.rbegin(), sheets.rend());
+    expectedOrder.push_back("Sheet1");
+    ASSERT_EQ(book->SheetNames(), expectedOrder);
+
+    for (std::size_t t = 0; t < tables.size(); ++t) {
+        SCOPED_TRACE("table " + tables[t]);
+        const auto& sheet = book->sheets[tables.size() - 1 - t];
+        const auto fields = FieldNames(db, tables[t]);
+        const auto rows = TableTexts(db, tables[t]);
+        for (std::size_t f = 0; f < fields.size(); ++f) ExpectCellShows(sheet, 1, static_cast<long>(f + 1), HeaderText(fields[f]));
+        // The header format covers A1:Z1 exactly, whatever the number of fields.
+        for (long c = 1; c <= 30; ++c) {
+            const auto* cell = sheet.Find(1, c);
+            if (c <= 26) {
+                ASSERT_NE(cell, nullptr) << "column " << c;
+                EXPECT_TRUE(cell->bold && cell->underline && cell->fontSize == 15) << "column " << c;
+            } else if (cell) {
+                EXPECT_FALSE(cell->bold || cell->underline || cell->fontSize == 15) << "column " << c;
+            }
+        }
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            for (std::size_t f = 0; f < fields.size(); ++f) {
+                const std::string& text = rows[r][f];
+                // Over Excel's cell limit: refused, so the cell stays empty.
+                ExpectCellShows(sheet, static_cast<long>(r + 2), static_cast<long>(f + 1), text.size() > 32767 ? "" : text);
+            }
+        }
+        const long lastRow = static_cast<long>(rows.size()) + 1;
+        for (const auto& cell : sheet.cells) {
+            EXPECT_LE(cell.row, lastRow) << "stray cell in row " << cell.row;
+            if (cell.column > static_cast<long>(fields.size())) {
+                EXPECT_EQ(cell.type, "blank");
+            }
+        }
+    }
+    const auto wide = std::find(tables.begin(), tables.end(), "Wide30") - tables.begin();
+    EXPECT_EQ(book->sheets[tables.size() - 1 - wide].Find(1, 30)->text, "Field30");
+    const auto empty = std::find(tables.begin(), tables.end(), "EmptyTable") - tables.begin();
+    for (const auto& cell : book->sheets[tables.size() - 1 - empty].cells) EXPECT_EQ(cell.row, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, CatalogueExport, ::testing::Values("xlsx", "xls"));
+
+TEST(ExportRun, EmptyDatabaseGivesTheNewWorkbookAlone) {
+    QTemporaryDir dir;
+    const std::string db = WriteDb(fixtures::EmptyFixture(), dir.filePath("empty.mdb").toStdString());
+    const std::string target = dir.filePath("empty.xlsx").toStdString();
+    RecordingObserver observer;
+    NameDigitGenerator digits;
+    const ExportResult result = RunExport(Request(db, target), observer, digits);
+    EXPECT_EQ(result.outcome, Outcome::Completed);
+    EXPECT_EQ(observer.messages, std::vector<std::string>{kCompletedText});
+    const auto book = tabvert::test::ReadWorkbookFile(target);
+    ASSERT_TRUE(book.has_value());
+    EXPECT_EQ(book->SheetNames(), std::vector<std::string>{"Sheet1"});
+    // Only skipped catalogue rows: each sets 500, which the bar (still 0 to 100) refuses.
+    EXPECT_EQ(observer.barMaximum, 100);
+    EXPECT_EQ(observer.barValue, 0);
+}
+
+TEST(ExportRun, ProgressFollowsEveryRecord) {
+    QTemporaryDir dir;
+    fixtures::Database desc;
+    desc.tables = {NumberedTable("Long", 1200), NumberedTable("None", 0)};
+    const std::string db = WriteDb(desc, dir.filePath("progress.mdb").toStdString());
+    RecordingObserver observer;
+    NameDigitGenerator digits;
+    RunExport(Request(db, dir.filePath("p.xlsx").toStdString()), observer, digits);
+
+    std::vector<std::string> expected = {"frame+", "clear", "dialog-"};
+    for (const std::string& name : SchemaNames(db)) {
+        if (!IsSystemName(name)) {
+            expected.insert(expected.end(), {"table:" + name, "max:500", "bar:0"});
+            const int rows = name == "Long" ? 1200 : 0;
+            for (int i = 1; i <= rows; ++i) {
+                expected.push_back("record:" + std::to_string(i));
+                expected.push_back("bar:" + std::to_string(i >= 500 ? 0 : i));
+            }
+        }
+        expected.push_back("bar:500");
+    }
+    expected.insert(expected.end(), {"message", "frame-"});
+    EXPECT_EQ(observer.events, expected);
+    EXPECT_EQ(observer.barValue, 500);
+}
+
+TEST(ExportRun, NameDigitsRepeatFromStartToStart) {
+    QTemporaryDir dir;
+    fixtures::Database desc;
+    desc.tables = {NumberedTable("Orders/Q1", 1), NumberedTable("Quarterly figures of the north", 1),
+                   NumberedTable("Quarterly figures of the north region", 1), NumberedTable("X/Y", 1)};
+    const std::string db = WriteDb(desc, dir.filePath("names.mdb").toStdString());
+    auto sheetsOf = [&](NameDigitGenerator& digits, const std::string& file) {
+        RecordingObserver observer;
+        RunExport(Request(db, dir.filePath(QString::fromStdString(file)).toStdString()), observer, digits);
+        const auto book = tabvert::test::ReadWorkbookFile(dir.filePath(QString::fromStdString(file)).toStdString());
+        return book ? book->SheetNames() : std::vector<std::string>{};
+    };
+    NameDigitGenerator firstStart, secondStart;
+    const auto first = sheetsOf(firstStart, "a.xlsx");
+    const auto second = sheetsOf(secondStart, "b.xlsx");
+    EXPECT_EQ(first, second);
+
+    // Within one start the generator goes on: a second export draws the next digits.
+    const auto again = sheetsOf(firstStart, "c.xlsx");
+    NameDigitGenerator reference;
+    std::vector<int> drawn;
+    for (int i = 0; i < 6; ++i) drawn.push_back(reference.nextDigit());
+    std::vector<std::string> order;
+    for (const std::string& n : SchemaNames(db))
+        if (!IsSystemName(n)) order.push_back(n);
+    ASSERT_EQ(order.size(), 4u);
+    std::vector<int> firstDigits, againDigits;
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const std::string& a = first[order.size() - 1 - i];
+        const std::string& b = again[order.size() - 1 - i];
+        if (a == order[i]) continue;  // not shortened
+        firstDigits.push_back(a.back() - '0');
+        againDigits.push_back(b.back() - '0');
+    }
+    EXPECT_EQ(firstDigits, std::vector<int>(drawn.begin(), drawn.begin() + 3));
+    EXPECT_EQ(againDigits, std::vector<int>(drawn.begin() + 3, drawn.end()));
+}
+
+TEST(ExportRun, TableNameWithClosingBracketIsExported) {
+    QTemporaryDir dir;
+    fixtures::Database desc;
+    desc.tables = {NumberedTable("Odd]Name]", 3)};
+    const std::string db = WriteDb(desc, dir.filePath("bracket.mdb").toStdString());
+    EXPECT_EQ(TableQuery("Odd]Name]"), "select * from [Odd]]Name]]]");
+    const std::string target = dir.filePath("b.xlsx").toStdString();
+    RecordingObserver observer;
+    NameDigitGenerator digits;
+    EXPECT_EQ(RunExport(Request(db, target), observer, digits).outcome, Outcome::CompletedWithWarnings);
+    const auto book = tabvert::test::ReadWorkbookFile(target);
+    ASSERT_TRUE(book.has_value());
+    ASSERT_EQ(book->sheets.size(), 2u);
+    // "]" is not a sheet-name character: the sheet keeps its first name, the rows are there.
+    EXPECT_EQ(book->sheets[0].name, "Sheet2");
+    ExpectCellShows(book->sheets[0], 4, 2, "Row 3");
+}
+
+struct FailureCase {
+    const char* label;
+    const char* dbPath;      // relative to the test folder; "" for the empty path
+    int pwdcheck;
+    const char* password;
+    const char* target;      // relative to the test folder
+    const char* says;        // part of the closing message
+    bool providerSays;       // the message also carries the provider's own description
+};
+
+class NothingWritten : public ::testing::TestWithParam<FailureCase> {};
+
+TEST_P(NothingWritten, ReportsWhyAndWritesNoFile) {
+    const FailureCase& c = GetParam();
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    WriteDb(fixtures::PasswordFixture(), root / "locked.mdb");
+    WriteDb(fixtures::EmptyFixture(), root / "open.mdb");
+    fs::create_directory(root / "sub");
+    fs::create_symlink(root / "open.mdb", root / "link.xls");
+
+    ExportRequest request = Request(*c.dbPath ? (root / c.dbPath).string() : "", (root / c.target).string());
+    request.database.pwdcheck = c.pwdcheck;
+    request.database.password = c.password;
+    const std::string dbBefore = FileBytes(root / "open.mdb");
+    const bool targetExisted = fs::exists(root / c.target);
+
+    RecordingObserver observer;
+    NameDigitGenerator digits;
+    const ExportResult result = RunExport(request, observer, digits);
+    EXPECT_EQ(result.outcome, Outcome::NothingWritten);
+    ASSERT_EQ(observer.messages.size(), 1u);
+    EXPECT_TRUE(Has(observer.messages[0], c.says)) << observer.messages[0];
+    EXPECT_FALSE(Has(observer.messages[0], kCompletedText));
+    if (c.providerSays) {
+        std::string description;
+        try {
+            ado::Connection probe;
+            probe.Open(database::BuildConnectionString(request.database.path, c.pwdcheck, c.password));
+        } catch (const ado::ProviderError& e) {
+            description = e.description();
+        }
+        ASSERT_FALSE(description.empty());
+        EXPECT_TRUE(Has(observer.messages[0], description)) << observer.messages[0];
+    }
+    EXPECT_EQ(FileBytes(root / "open.mdb"), dbBefore);
+    EXPECT_EQ(fs::exists(root / c.target), targetExisted);
+    // Nothing is left behind beside the target either.
+    for (const auto& entry : fs::directory_iterator(root))
+        EXPECT_TRUE(Has(" locked.mdb open.mdb sub link.xls ", " " + entry.path().filename().string() + " "))
+            << entry.path();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, NothingWritten,
+    ::testing::Values(
+        FailureCase{"WrongPassword", "locked.mdb", 1, "wrong", "out.xlsx", "could not be opened", true},
+        FailureCase{"PasswordNotGiven", "locked.mdb", 0, "", "out.xlsx", "could not be opened", true},
+        FailureCase{"MissingFile", "missing.mdb", 0, "", "out.xlsx", "could not be opened", true},
+        FailureCase{"EmptyPath", "", 0, "", "out.xls", "could not be opened", true},
+        FailureCase{"SaveIntoMissingFolder", "open.mdb", 0, "", "nowhere/out.xlsx", "was not saved", false},
+        FailureCase{"TargetIsTheDatabase", "open.mdb", 0, "", "open.mdb", "over the database", false},
+        FailureCase{"TargetSpelledOtherwise", "open.mdb", 0, "", "sub/../open.mdb", "over the database", false},
+        FailureCase{"TargetLinksToTheDatabase", "open.mdb", 0, "", "link.xls", "over the database", false}),
+    [](const ::testing::TestParamInfo<FailureCase>& c) { return std::string(c.param.label); });
+
+TEST(ExportRun, SameFileIsRefusedBeforeExcelStarts) {
+    QTemporaryDir dir;
+    const std::string db = WriteDb(fixtures::EmptyFixture(), dir.filePath("self.mdb").toStdString());
+    RecordingObserver observer;
+    NameDigitGenerator digits;
+    RunExport(Request(db, db), observer, digits);
+    EXPECT_EQ(observer.events, std::vector<std::string>{"message"});
+    EXPECT_TRUE(IsSameFile(dir.filePath("./self.mdb").toStdString(), db));
+    EXPECT_FALSE(IsSameFile(dir.filePath("other.mdb").toStdString(), db));
+}
+
+TEST(ExportRun, SpreadsheetEngineThatCannotStartWritesNothing) {
+    QTemporaryDir dir;
+    const std::string db = WriteDb(fixtures::EmptyFixture(), dir.filePath("e.mdb").toStdString());
+    const std::string target = dir.filePath("e.xlsx").toStdString();
+    const char* saved = std::getenv("TMPDIR");
+    const std::string previous = saved ? saved : "";
+    // A folder where nothing can be created, not even by root.
+    ::setenv("TMPDIR", "/proc", 1);
+    RecordingObserver observer;
+    NameDigitGenerator digits;
+    const ExportResult result = RunExport(Request(db, target), observer, digits);
+    if (saved) {
+        ::setenv("TMPDIR", previous.c_str(), 1);
+    } else {
+        ::unsetenv("TMPDIR");
+    }
+    EXPECT_EQ(result.outcome, Outcome::NothingWritten);
+    EXPECT_EQ(observer.events, std::vector<std::string>{"message"});
+    EXPECT_TRUE(Has(observer.messages.at(0), "could not be started"));
+    EXPECT_FALSE(fs::exists(target));
+}
+
+TEST(ExportRun, RowsBeyondAnOldFormatSheetAreListed) {
+    QTemporaryDir dir;
+    fixtures::Database desc;
+    desc.tables = {NumberedTable("Tall", 65540)};
+    const std::string db = WriteDb(desc, dir.filePath("tall.mdb").toStdString());
+    NameDigitGenerator digits;
+    RecordingObserver xlsx, xls;
+    EXPECT_EQ(RunExport(Request(db, dir.filePath("t.xlsx").toStdString()), xlsx, digits).outcome, Outcome::Completed);
+    const ExportResult old = RunExport(Request(db, dir.filePath("t.xls").toStdString()), xls, digits);
+    EXPECT_EQ(old.outcome, Outcome::CompletedWithWarnings);
+    ASSERT_EQ(old.problems.size(), 1u);
+    EXPECT_EQ(old.problems[0].table, "Tall");
+    EXPECT_TRUE(Has(old.problems[0].what, "65,536")) << old.problems[0].what;
+    EXPECT_TRUE(Has(old.problems[0].what, "A65537")) << old.problems[0].what;
+    const auto book = tabvert::test::ReadWorkbookFile(dir.filePath("t.xls").toStdString());
+    ASSERT_TRUE(book.has_value());
+    ExpectCellShows(book->sheets[0], 65536, 2, "Row 65535");
+}
+
+}  // namespace
+}  // namespace tabvert::exporting::test
