@@ -16,6 +16,7 @@ constexpr int kTypeBigInt = 0x13;        // Large Number
 constexpr int kTypeExtDateTime = 0x14;   // Date/Time Extended
 constexpr std::uint32_t kMemoInline = 0x80000000u;
 constexpr std::uint32_t kMemoSinglePage = 0x40000000u;
+constexpr int kRowDeleted = 0x8000, kRowMoved = 0x4000, kRowOffsetMask = 0x1FFF;
 
 
 template <typename T>
@@ -134,16 +135,48 @@ bool TableReader::nextRawRow() {
             if (!mdb_read_next_dpg(t)) return false;
             continue;
         }
-        const int row = static_cast<int>(t->cur_row++);
+        int row = static_cast<int>(t->cur_row++);
         int start = 0;
         std::size_t len = 0;
         if (mdb_find_row(mdb, row, &start, &len) != 0 || len == 0) continue;
-        if (start & 0x4000) continue;  // deleted
-        start &= 0x1FFF;
-        if (static_cast<std::size_t>(start) + len > pageSize) continue;
-        if (mdb_crack_row(t, start, len, fields_.data()) <= 0) continue;
+        // 0x8000: deleted, or the data of a row that grew and moved, read through the row's own slot.
+        if (start & kRowDeleted) continue;
+        // 0x4000 alone: the row moved; its slot holds the row number and page of its data. Jet reads the
+        // row here, in the slot's place; mdbtools would skip the slot and read the data in its new place
+        // (also after the row was deleted, since the deletion marks only the slot).
+        for (int hops = 0; (start & kRowMoved) && hops < 4; ++hops) {
+            const int at = start & kRowOffsetMask;
+            if (len < 4 || static_cast<std::size_t>(at) + 4 > pageSize) break;
+            const std::uint8_t* pointer = mdb->pg_buf + at;
+            const std::uint32_t page = pointer[1] | pointer[2] << 8 | std::uint32_t{pointer[3]} << 16;
+            row = pointer[0];
+            if (!movedPage_) movedPage_ = t->cur_phys_pg;
+            if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size || mdb->pg_buf[0] != 0x01 ||
+                Le32(mdb->pg_buf + 4) != table_->entry->table_pg ||
+                mdb_find_row(mdb, row, &start, &len) != 0 || len == 0) {
+                start = kRowDeleted;
+                break;
+            }
+            start &= ~kRowDeleted;  // moved data is always marked deleted in its own slot
+        }
+        if (start & (kRowDeleted | kRowMoved)) {
+            restorePage();
+            continue;
+        }
+        start &= kRowOffsetMask;
+        if (static_cast<std::size_t>(start) + len > pageSize || mdb_crack_row(t, start, len, fields_.data()) <= 0) {
+            restorePage();
+            continue;
+        }
         return true;
     }
+}
+
+// After a moved row, the page being walked goes back into the buffer.
+void TableReader::restorePage() {
+    if (!movedPage_) return;
+    mdb_read_pg(mdb_.get(), *movedPage_);
+    movedPage_.reset();
 }
 
 bool TableReader::next(std::vector<Variant>& values) {
@@ -160,6 +193,7 @@ bool TableReader::next(std::vector<Variant>& values) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, static_cast<unsigned>(field.colnum)));
         values[static_cast<std::size_t>(field.colnum)] = decode(*col, field);
     }
+    restorePage();
     return true;
 }
 

@@ -30,6 +30,7 @@ public:
 
 private:
     bool nextRawRow();
+    void restorePage();
     Variant decode(const MdbColumn& col, const MdbField& field);
     std::vector<std::uint8_t> readLongValue(const std::uint8_t* p, std::size_t size);
     std::string decodeText(std::span<const std::uint8_t> bytes);
@@ -44,6 +45,7 @@ private:
     std::optional<std::int64_t> remaining_;
     bool started_ = false;
     bool done_ = false;
+    std::optional<std::uint32_t> movedPage_;  // the page being walked while a moved row is read
 };
 
 }  // namespace tabvert::ado::detail
