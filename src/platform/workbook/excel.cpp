@@ -270,14 +270,19 @@ void Workbook::SaveAs(const std::string& fileName, long fileFormat, long accessM
     }
     const SaveTarget target = ResolveSaveTarget(fileName, fileFormat);
     // What an earlier save left out is no longer news; this save reports its own.
-    std::erase_if(state_->problems, [](const Problem& p) { return p.kind == Problem::Kind::LeftOutOfXls; });
+    std::erase_if(state_->problems, [](const Problem& p) {
+        return p.kind == Problem::Kind::LeftOutOfXls || p.kind == Problem::Kind::TextNotExact;
+    });
 
     BookOut book;
     book.active = state_->active;
     book.formats = &state_->formats;
     book.tempFolder = state_->tempFolder;
     book.problem = [this](Problem::Kind kind, const std::string& sheet, long row, long column) {
-        state_->AddProblem(kind, sheet, "cells beyond 65,536 rows or 256 columns were left out of the .xls file",
+        state_->AddProblem(kind, sheet,
+                           kind == Problem::Kind::LeftOutOfXls
+                               ? "cells beyond 65,536 rows or 256 columns were left out of the .xls file"
+                               : "texts whose escaped form exceeds 32,767 characters were written unescaped",
                            CellName(row, column));
     };
     for (auto& sheet : state_->sheets) {

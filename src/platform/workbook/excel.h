@@ -59,6 +59,7 @@ struct Problem {
         SheetNameRefused,    // SetName refused a name; the sheet kept its name
         LeftOutOfXls,        // a cell beyond 65,536 rows x 256 columns was not written to an .xls file
         FormatOfEmptyCellsLeftOut,  // a font set on over a million cells reaches only those with values
+        TextNotExact,        // .xlsx: a text with NULs or literal "_xHHHH_" too long to escape, written as given
     };
     Kind kind = Kind::CellOutsideGrid;
     std::string sheet;

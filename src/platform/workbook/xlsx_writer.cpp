@@ -99,7 +99,16 @@ void WriteXlsx(const std::string& path, const BookOut& book) {
             lxw_format* format = formats.Get(cell.font, cell.format);
             lxw_error error = LXW_NO_ERROR;
             switch (cell.kind) {
-                case OutCell::Kind::Text: error = worksheet_write_string(ws, row, col, LiteralXstring(cell.text, scratch), format); break;
+                case OutCell::Kind::Text: {
+                    const char* text = LiteralXstring(cell.text, scratch);
+                    error = worksheet_write_string(ws, row, col, text, format);
+                    if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED && text != cell.text.c_str()) {
+                        // The escapes made it too long: keep the text as given rather than lose it.
+                        if (book.problem) book.problem(Problem::Kind::TextNotExact, book.sheets[i].name, cell.row, cell.column);
+                        error = worksheet_write_string(ws, row, col, cell.text.c_str(), format);
+                    }
+                    break;
+                }
                 case OutCell::Kind::Number: error = worksheet_write_number(ws, row, col, cell.number, format); break;
                 case OutCell::Kind::Blank: error = worksheet_write_blank(ws, row, col, format); break;
             }

@@ -228,8 +228,20 @@ TEST(WorkbookFiles, ControlCharactersAndNulSurviveInBothFormats) {
             ASSERT_NE(cell, nullptr) << name << " " << i;
             EXPECT_EQ(cell->text, texts[i]) << name << " " << i;
         }
+        EXPECT_TRUE(book.Problems().empty());
         book.Close();
     }
+    // At the cell limit the escapes no longer fit: the text goes in as given, and the save says so.
+    Workbook& book = excel->GetWorkbooks().Add();
+    const std::string full = "_x0041_" + std::string(kMaxCellChars - 7, 'y');
+    book.ActiveSheet().Cells(1, 1).SetValue(full);
+    const fs::path path = fs::path(dir.path().toStdString()) / "full.xlsx";
+    book.SaveAs(path.string());
+    ASSERT_EQ(book.Problems().size(), 1u);
+    EXPECT_EQ(book.Problems()[0].kind, Problem::Kind::TextNotExact);
+    const auto read = test::ReadWorkbookFile(path);
+    ASSERT_TRUE(read.has_value());
+    EXPECT_EQ(read->sheets.at(0).Find(1, 1)->text.size(), static_cast<size_t>(kMaxCellChars) - 6);  // "A" + y...
 }
 
 // LibreOffice, headless, converts our files: to the other format (read back again) and to CSV,
