@@ -1,6 +1,7 @@
 // The main window's side of the export run: maps the run's steps onto Frame1, ListView1, the
 // open-database dialog, Label5, Label6 and ProgressBar1, and shows the closing message.
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QProgressBar>
@@ -30,6 +31,10 @@ public:
 
     void frameShown() override {
         w_.Frame1()->show();
+        // Showing posts the frame's and its labels' first layout and polish events; deliver just those
+        // (no input reaches the window) so the first repaint draws the captions too.
+        QCoreApplication::sendPostedEvents(w_.Frame1(), 0);
+        for (QObject* child : w_.Frame1()->children()) QCoreApplication::sendPostedEvents(child, 0);
         repaintNow();
     }
     void previewCleared() override {

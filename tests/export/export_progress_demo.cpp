@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
     tabvert::ui::ScriptedPrompts prompts;
     prompts.queueFile(QString::fromLocal8Bit(argv[2]));
     prompts.queueAnswer(tabvert::ui::Answer::Ok);
+    prompts.queueAnswer(tabvert::ui::Answer::Yes);  // the exit question when the window goes
     tabvert::shell::Forms forms(prompts);
     tabvert::shell::Tabvert& window = forms.tabvert();
     window.show();
