@@ -157,43 +157,35 @@ void Range::SetValue(const std::string& given) {
 
 Font Range::GetFont() {
     sheet_->checkOpen();
-    return Font(sheet_, row1_, col1_, row2_, col2_);
+    return Font(*this);
 }
 
-namespace {
-
-void AddFontOp(SheetStore& store, WorkbookState& book, const std::string& sheetName, FontOp op) {
+void Font::Apply(int property, double value) {
+    Worksheet* sheet = range_.sheet_;
+    sheet->checkOpen();
+    const FontOp op{range_.row1_, range_.col1_, range_.row2_, range_.col2_, static_cast<FontOp::Property>(property),
+                    value};
     if (op.Area() > kMaxFormattedBlankArea) {
-        book.AddProblem(Problem::Kind::FormatOfEmptyCellsLeftOut, sheetName,
-                        "a font set on more than a million cells applies only to the cells with values",
-                        CellName(op.row1, op.col1));
+        sheet->book_->AddProblem(Problem::Kind::FormatOfEmptyCellsLeftOut, sheet->name_,
+                                 "a font set on more than a million cells applies only to the cells with values",
+                                 CellName(op.row1, op.col1));
     }
-    store.fontOps.push_back(op);
+    sheet->store_->fontOps.push_back(op);
 }
 
-}  // namespace
-
-void Font::SetBold(bool bold) {
-    sheet_->checkOpen();
-    AddFontOp(*sheet_->store_, *sheet_->book_, sheet_->name_,
-              {row1_, col1_, row2_, col2_, FontOp::Property::Bold, bold ? 1.0 : 0.0});
-}
+void Font::SetBold(bool bold) { Apply(static_cast<int>(FontOp::Property::Bold), bold ? 1.0 : 0.0); }
 
 void Font::SetUnderline(bool underline) {
-    sheet_->checkOpen();
-    AddFontOp(*sheet_->store_, *sheet_->book_, sheet_->name_,
-              {row1_, col1_, row2_, col2_, FontOp::Property::Underline, underline ? 1.0 : 0.0});
+    Apply(static_cast<int>(FontOp::Property::Underline), underline ? 1.0 : 0.0);
 }
 
 void Font::SetSize(double points) {
-    sheet_->checkOpen();
+    range_.sheet_->checkOpen();
     if (!(points >= 1 && points <= 409)) {
         throw ExcelError(kErrorObjectDefined, "Unable to set the font size: it must lie between 1 and 409 points.");
     }
     // Excel keeps font sizes to the half point.
-    const double size = std::round(points * 2) / 2;
-    AddFontOp(*sheet_->store_, *sheet_->book_, sheet_->name_,
-              {row1_, col1_, row2_, col2_, FontOp::Property::Size, size});
+    Apply(static_cast<int>(FontOp::Property::Size), std::round(points * 2) / 2);
 }
 
 // ---- Worksheets ----

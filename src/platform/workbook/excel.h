@@ -74,19 +74,7 @@ class Worksheet;
 struct WorkbookState;
 struct SheetStore;
 
-class Font {
-public:
-    void SetBold(bool bold);
-    void SetSize(double points);  // 1 to 409 points, as Excel accepts
-    void SetUnderline(bool underline);
-
-private:
-    friend class Range;
-    Font(Worksheet* sheet, long row1, long col1, long row2, long col2)
-        : sheet_(sheet), row1_(row1), col1_(col1), row2_(row2), col2_(col2) {}
-    Worksheet* sheet_;
-    long row1_, col1_, row2_, col2_;
-};
+class Font;
 
 // A rectangle of cells of one worksheet.
 class Range {
@@ -102,10 +90,25 @@ public:
 
 private:
     friend class Worksheet;
+    friend class Font;
     Range(Worksheet* sheet, long row1, long col1, long row2, long col2)
         : sheet_(sheet), row1_(row1), col1_(col1), row2_(row2), col2_(col2) {}
     Worksheet* sheet_;
     long row1_, col1_, row2_, col2_;
+};
+
+// The font of a range: each property set applies to every cell of the range, empty ones included.
+class Font {
+public:
+    void SetBold(bool bold);
+    void SetSize(double points);  // 1 to 409 points, as Excel accepts
+    void SetUnderline(bool underline);
+
+private:
+    friend class Range;
+    explicit Font(const Range& range) : range_(range) {}
+    void Apply(int property, double value);
+    Range range_;
 };
 
 class Worksheet {
