@@ -1,6 +1,6 @@
 // tabvert-cli export DB OUT [--password P]: the program's export run without a window. A progress line
-// (table, record, the bar's percentage) goes to a terminal on stderr; the closing message goes to
-// stdout when a workbook was written and to stderr when none was.
+// (share of the tables done, the table, its record number) goes to a terminal on stderr; the closing
+// message goes to stdout when a workbook was written and to stderr when none was.
 
 #include <unistd.h>
 
@@ -9,6 +9,8 @@
 #include <ostream>
 
 #include "cli/commands.h"
+#include "database/catalogue.h"
+#include "platform/provider/provider_error.h"
 #include "export/export_run.h"
 
 namespace tabvert::cli {
@@ -17,10 +19,13 @@ namespace {
 
 constexpr const char* kExportUsage = "usage: tabvert-cli export DATABASE WORKBOOK [--password PASSWORD]\n";
 
-// Shows the run on one terminal line, rewritten at most ten times a second.
+// Shows the run on one terminal line, rewritten at most ten times a second. The window's bar starts
+// over with every table and reads 0 past a table's 500th record, which says little on a terminal;
+// the share of the tables already done is shown instead.
 class TerminalProgress : public exporting::ExportObserver {
 public:
-    TerminalProgress(std::ostream& out, bool enabled) : out_(out), enabled_(enabled) {}
+    TerminalProgress(std::ostream& out, bool enabled, std::size_t tables)
+        : out_(out), enabled_(enabled), tables_(tables) {}
 
     void frameShown() override {}
     void previewCleared() override {}
@@ -28,16 +33,15 @@ public:
     void tableNameShown(const std::string& tableName) override {
         table_ = tableName;
         record_ = 0;
+        ++started_;
         draw(true);
     }
     void recordNumberShown(std::int64_t recordNumber) override {
         record_ = recordNumber;
         draw(false);
     }
-    void barMaximumSet(int maximum) override { maximum_ = maximum; }
-    void barValueSet(int value) override {
-        if (value >= 0 && value <= maximum_) value_ = value;
-    }
+    void barMaximumSet(int) override {}
+    void barValueSet(int) override {}
     void messageShown(const std::string&) override { clear(); }
     void frameHidden() override { clear(); }
 
@@ -47,8 +51,12 @@ private:
         const auto now = std::chrono::steady_clock::now();
         if (!force && now - last_ < std::chrono::milliseconds(100)) return;
         last_ = now;
-        const int percent = maximum_ > 0 ? value_ * 100 / maximum_ : 0;
-        out_ << "\r\033[K" << table_ << ": record " << record_ << " (" << percent << "%)" << std::flush;
+        out_ << "\r\033[K";
+        if (tables_ > 0) {
+            const std::size_t done = started_ > 0 ? started_ - 1 : 0;
+            out_ << "[" << done * 100 / tables_ << "%] table " << started_ << " of " << tables_ << ", ";
+        }
+        out_ << table_ << ": record " << record_ << std::flush;
         shown_ = true;
     }
     void clear() {
@@ -61,8 +69,8 @@ private:
     bool shown_ = false;
     std::string table_;
     std::int64_t record_ = 0;
-    int maximum_ = 100;
-    int value_ = 0;
+    std::size_t tables_;
+    std::size_t started_ = 0;
     std::chrono::steady_clock::time_point last_{};
 };
 
@@ -91,7 +99,15 @@ int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
     request.target = positional[1];
 
     const bool terminal = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
-    TerminalProgress progress(err, terminal);
+    std::size_t tables = 0;
+    if (terminal) {
+        // Only to size the progress line; the run reads the catalogue itself and reports any failure.
+        try {
+            tables = database::ListTables(request.database).size();
+        } catch (const ado::ProviderError&) {
+        }
+    }
+    TerminalProgress progress(err, terminal, tables);
     // One generator per invocation: the same tables get the same sheet names on every run.
     exporting::NameDigitGenerator digits;
     const exporting::ExportResult result = exporting::RunExport(request, progress, digits);

@@ -1,5 +1,8 @@
 #include "export_test_support.h"
 
+#include <fstream>
+#include <iterator>
+
 #include "database/connection_rule.h"
 #include "platform/provider/ado.h"
 #include "platform/provider/value_text.h"
@@ -68,6 +71,11 @@ ExportRequest Request(const std::string& dbpath, const std::string& target) {
     r.target = target;
     r.locale = text::Locale::enUS();
     return r;
+}
+
+std::string FileText(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 }  // namespace tabvert::exporting::test

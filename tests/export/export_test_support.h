@@ -54,4 +54,6 @@ std::vector<std::string> FieldNames(const std::string& dbpath, const std::string
 
 ExportRequest Request(const std::string& dbpath, const std::string& target);
 
+std::string FileText(const std::filesystem::path& path);
+
 }  // namespace tabvert::exporting::test

@@ -7,8 +7,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 
 #include "export/export_run.h"
 #include "export/worksheet_writer.h"
@@ -26,11 +24,6 @@ using Outcome = ExportResult::Outcome;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 bool IsSystemName(const std::string& name) { return Has(name, "MSys"); }
-
-std::string FileBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // A cell holds the text the provider gave, or the number or date/time that text shows exactly.
 void ExpectCellShows(const tabvert::test::ReadSheet& sheet, long row, long column, const std::string& expected) {
@@ -256,7 +249,7 @@ TEST_P(NothingWritten, ReportsWhyAndWritesNoFile) {
     ExportRequest request = Request(*c.dbPath ? (root / c.dbPath).string() : "", (root / c.target).string());
     request.database.pwdcheck = c.pwdcheck;
     request.database.password = c.password;
-    const std::string dbBefore = FileBytes(root / "open.mdb");
+    const std::string dbBefore = FileText(root / "open.mdb");
     const bool targetExisted = fs::exists(root / c.target);
 
     RecordingObserver observer;
@@ -277,7 +270,7 @@ TEST_P(NothingWritten, ReportsWhyAndWritesNoFile) {
         ASSERT_FALSE(description.empty());
         EXPECT_TRUE(Has(observer.messages[0], description)) << observer.messages[0];
     }
-    EXPECT_EQ(FileBytes(root / "open.mdb"), dbBefore);
+    EXPECT_EQ(FileText(root / "open.mdb"), dbBefore);
     EXPECT_EQ(fs::exists(root / c.target), targetExisted);
     // Nothing is left behind beside the target either.
     for (const auto& entry : fs::directory_iterator(root))
