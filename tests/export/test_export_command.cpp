@@ -204,17 +204,5 @@ TEST_F(ExportCommand, SkippedTablesCannotFillABarThatStillEndsAt100) {
     EXPECT_TRUE(fs::exists(root() / "empty.xls"));
 }
 
-TEST_F(ExportCommand, WorkbookOverTheDatabaseIsRefused) {
-    OpenDatabase(fixtures::AccdbFixture(), "self.accdb");
-    const auto sizeBefore = fs::file_size(root() / "self.accdb");
-    prompts_.queueFile(QString::fromStdString((root() / "self.accdb").string()));
-    prompts_.queueAnswer(ui::Answer::Ok);
-    window().ExporttoExcel()->trigger();
-    ASSERT_FALSE(prompts_.messages().empty());
-    EXPECT_NE(prompts_.messages().back().text.indexOf("over the database"), -1);
-    EXPECT_EQ(fs::file_size(root() / "self.accdb"), sizeBefore);
-    EXPECT_EQ(SchemaNames((root() / "self.accdb").string()).empty(), false);
-}
-
 }  // namespace
 }  // namespace tabvert::exporting::test
