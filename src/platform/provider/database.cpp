@@ -7,9 +7,9 @@
 #include <QString>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <system_error>
 
 namespace tabvert::ado {
@@ -47,11 +47,16 @@ std::string DescriptionOf(const Variant& lvProp, std::uint16_t codePage, bool je
     return detail::DescriptionProperty(detail::ParseProperties(lvProp.bytes(), jet3, DecodeJet3, &decoder));
 }
 
-const Variant* ValueByName(const std::vector<ColumnInfo>& columns, const std::vector<Variant>& values,
-                           const char* name) {
-    for (std::size_t i = 0; i < columns.size(); ++i)
-        if (SameNameIgnoringCase(columns[i].name, name)) return &values[i];
-    return nullptr;
+// Where each named column of a table lies; -1 for a column it does not have.
+std::map<std::string, int> ColumnIndexes(const std::vector<ColumnInfo>& columns,
+                                         std::initializer_list<const char*> names) {
+    std::map<std::string, int> at;
+    for (const char* name : names) {
+        at[name] = -1;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (SameNameIgnoringCase(columns[i].name, name)) at[name] = static_cast<int>(i);
+    }
+    return at;
 }
 
 }  // namespace
@@ -119,12 +124,13 @@ void Database::readCatalog() {
     } catch (const ProviderError&) {
         Unrecognized(path_);
     }
-    const auto& cols = reader->columns();
+    const auto at = ColumnIndexes(reader->columns(), {"Name", "Type", "Id", "Flags", "DateCreate", "DateUpdate",
+                                                      "LvProp", "Database", "ForeignName"});
     std::vector<Variant> row;
     while (reader->next(row)) {
         auto get = [&](const char* name) -> Variant {
-            const Variant* v = ValueByName(cols, row, name);
-            return v ? *v : Variant();
+            const int i = at.at(name);
+            return i < 0 ? Variant() : row[static_cast<std::size_t>(i)];
         };
         const Variant nameValue = get("Name");
         const Variant typeValue = get("Type");
