@@ -49,8 +49,10 @@ public:
         w_.Label5()->setText(QString::fromStdString(tableName));
         repaintNow();
     }
+    // Label6 resizes itself with every caption, which costs more than writing the record's cells;
+    // nothing can look at it between two repaints, so the caption is set when it is painted.
     void recordNumberShown(std::int64_t recordNumber) override {
-        w_.Label6()->setText(QString::number(recordNumber));
+        pendingRecord_ = recordNumber;
         repaintSoon();
     }
     void barMaximumSet(int maximum) override { w_.ProgressBar1()->setMaximum(maximum); }
@@ -68,13 +70,22 @@ public:
         request.icon = ui::Icon::None;
         w_.forms().prompts().message(&w_, request);
     }
-    void frameHidden() override { w_.Frame1()->hide(); }
+    void frameHidden() override {
+        showPendingRecord();
+        w_.Frame1()->hide();
+    }
 
 private:
     void repaintSoon() {
         if (sinceRepaint_.elapsed() >= kRepaintIntervalMs) repaintNow();
     }
+    void showPendingRecord() {
+        if (pendingRecord_ < 0) return;
+        w_.Label6()->setText(QString::number(pendingRecord_));
+        pendingRecord_ = -1;
+    }
     void repaintNow() {
+        showPendingRecord();
         if (w_.Frame1()->isVisible()) w_.Frame1()->repaint();
         w_.ProgressBar1()->repaint();
         sinceRepaint_.restart();
@@ -83,6 +94,7 @@ private:
     Tabvert& w_;
     const database::DatabaseChoice& choice_;
     QElapsedTimer sinceRepaint_;
+    std::int64_t pendingRecord_ = -1;
 };
 
 }  // namespace
