@@ -43,8 +43,9 @@ std::vector<std::string> SchemaNames(const std::string& dbpath, const std::strin
     return names;
 }
 
-std::vector<std::vector<std::string>> TableTexts(const std::string& dbpath, const std::string& table) {
-    ado::Connection c = Open(dbpath, "");
+std::vector<std::vector<std::string>> TableTexts(const std::string& dbpath, const std::string& table,
+                                                 const std::string& password) {
+    ado::Connection c = Open(dbpath, password);
     ado::Recordset rs;
     rs.Open(TableQuery(table), c);
     std::vector<std::vector<std::string>> rows;
@@ -56,8 +57,9 @@ std::vector<std::vector<std::string>> TableTexts(const std::string& dbpath, cons
     return rows;
 }
 
-std::vector<std::string> FieldNames(const std::string& dbpath, const std::string& table) {
-    ado::Connection c = Open(dbpath, "");
+std::vector<std::string> FieldNames(const std::string& dbpath, const std::string& table,
+                                    const std::string& password) {
+    ado::Connection c = Open(dbpath, password);
     ado::Recordset rs;
     rs.Open(TableQuery(table), c);
     std::vector<std::string> names;

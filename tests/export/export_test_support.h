@@ -49,8 +49,10 @@ std::filesystem::path WriteDb(const fixtures::Database& db, const std::filesyste
 
 // The catalogue's table names in the provider's order, and a table's records as text (Null as "").
 std::vector<std::string> SchemaNames(const std::string& dbpath, const std::string& password = "");
-std::vector<std::vector<std::string>> TableTexts(const std::string& dbpath, const std::string& table);
-std::vector<std::string> FieldNames(const std::string& dbpath, const std::string& table);
+std::vector<std::vector<std::string>> TableTexts(const std::string& dbpath, const std::string& table,
+                                                 const std::string& password = "");
+std::vector<std::string> FieldNames(const std::string& dbpath, const std::string& table,
+                                    const std::string& password = "");
 
 ExportRequest Request(const std::string& dbpath, const std::string& target);
 

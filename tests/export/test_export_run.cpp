@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <map>
 #include <cstdlib>
 
 #include "export/export_run.h"
@@ -14,6 +15,7 @@
 #include "fixtures/fixture_set.h"
 #include "platform/provider/ado.h"
 #include "database/connection_rule.h"
+#include "support/paths.h"
 #include "support/workbook_reader.h"
 
 namespace tabvert::exporting::test {
@@ -310,6 +312,71 @@ TEST(ExportRun, RowsBeyondAnOldFormatSheetAreListed) {
     const auto book = tabvert::test::ReadWorkbookFile(dir.filePath("t.xls").toStdString());
     ASSERT_TRUE(book.has_value());
     ExpectCellShows(book->sheets[0], 65536, 2, "Row 65535");
+}
+
+TEST(ExportRun, RealSampleDatabases) {
+    const fs::path samples = tabvert::test::SamplesDir();
+    if (samples.empty()) GTEST_SKIP() << "no sample databases";
+    const std::map<std::string, std::string> passwords = {
+        {"V2000_with-password.mdb", "password"}, {"V2003_with-password.mdb", "password"},
+        {"V2010_with-password.accdb", "password"}, {"office-agile-4.4.accdb", "password"},
+        {"password.mdb", "ucanaccess"}, {"db2007-enc.accdb", "Test123"}, {"db2007-oldenc.accdb", "Test123"},
+        {"db2013-enc.accdb", "1234"}};
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(samples))
+        if (entry.path().extension() != ".md") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    QTemporaryDir dir;
+    for (const fs::path& file : files) {
+        const std::string name = file.filename().string();
+        SCOPED_TRACE(name);
+        const auto pw = passwords.find(name);
+        const std::string password = pw == passwords.end() ? "" : pw->second;
+        ExportRequest request = Request(file.string(), dir.filePath(QString::fromStdString(name + ".xlsx")).toStdString());
+        request.database.pwdcheck = password.empty() ? 0 : 1;
+        request.database.password = password;
+
+        std::vector<std::string> tables;
+        bool readable = true;
+        try {
+            for (const std::string& t : SchemaNames(file.string(), password))
+                if (!IsSystemName(t)) tables.push_back(t);
+        } catch (const ado::ProviderError&) {
+            readable = false;
+        }
+        RecordingObserver observer;
+        NameDigitGenerator digits;
+        const ExportResult result = RunExport(request, observer, digits);
+        if (!readable) {
+            // Files the provider cannot open give no workbook, and the message says so.
+            EXPECT_EQ(result.outcome, Outcome::NothingWritten);
+            EXPECT_FALSE(fs::exists(request.target));
+            continue;
+        }
+        ASSERT_NE(result.outcome, Outcome::NothingWritten) << result.message;
+        const auto book = tabvert::test::ReadWorkbookFile(request.target);
+        ASSERT_TRUE(book.has_value());
+        ASSERT_EQ(book->sheets.size(), tables.size() + 1);
+        for (std::size_t t = 0; t < tables.size(); ++t) {
+            SCOPED_TRACE(tables[t]);
+            const auto& sheet = book->sheets[tables.size() - 1 - t];
+            std::vector<std::vector<std::string>> rows;
+            try {
+                rows = TableTexts(file.string(), tables[t], password);
+            } catch (const ado::ProviderError&) {
+                // A view or linked table the provider cannot read: its sheet stays empty and the
+                // closing message names it.
+                EXPECT_TRUE(sheet.cells.empty());
+                EXPECT_TRUE(std::any_of(result.problems.begin(), result.problems.end(),
+                                        [&](const ExportProblem& p) { return p.table == tables[t]; }));
+                continue;
+            }
+            for (std::size_t r = 0; r < rows.size(); ++r)
+                for (std::size_t f = 0; f < rows[r].size(); ++f)
+                    ExpectCellShows(sheet, static_cast<long>(r + 2), static_cast<long>(f + 1),
+                                    rows[r][f].size() > 32767 ? "" : rows[r][f]);
+        }
+    }
 }
 
 }  // namespace
