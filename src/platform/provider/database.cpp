@@ -87,6 +87,8 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
     // catalogue's.
     if (fileSize % header.pageSize != 0 || fileSize < header.pageSize * (kCatalogPage + 1)) Unrecognized(path);
     if (jetOnly && header.engine == Engine::Ace) Unrecognized(path);
+    if (fileSize / header.pageSize > 0xFFFFFFu) Unrecognized(path);  // page numbers have 24 bits
+    header.pageCount = static_cast<std::uint32_t>(fileSize / header.pageSize);
 
     std::vector<std::uint8_t> catalogPage(header.pageSize);
     in.seekg(static_cast<std::streamoff>(header.pageSize * kCatalogPage));

@@ -17,6 +17,7 @@ struct FileHeader {
     int version = 0;          // byte 0x14: 0 Jet 3, 1 Jet 4, 2 and up ACE
     Engine engine = Engine::Jet3;
     std::size_t pageSize = 0; // 2048 for Jet 3, 4096 otherwise
+    std::uint32_t pageCount = 0;  // whole pages in the file (set by whoever knows its size)
     std::uint32_t pageKey = 0;  // RC4 key of every page but the first; 0 when pages are plain
     std::uint16_t codePage = 0; // of Jet 3 text; 0 when the file does not say
     std::u16string password;    // the database password; empty when there is none

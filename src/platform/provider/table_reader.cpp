@@ -47,6 +47,35 @@ Variant::Type TypeOfColumn(int colType) {
     }
 }
 
+// The pages a usage map marks, in increasing order, each below pageCount.
+std::vector<std::uint32_t> UsageMapPages(std::span<const std::uint8_t> map, MdbHandle* mdb, std::uint32_t pageCount) {
+    std::vector<std::uint32_t> pages;
+    if (map.size() < 5) return pages;
+    auto addBits = [&](const std::uint8_t* bits, std::size_t bytes, std::uint64_t first) {
+        for (std::size_t i = 0; i < bytes; ++i) {
+            if (bits[i] == 0) continue;
+            for (int b = 0; b < 8; ++b) {
+                const std::uint64_t page = first + i * 8 + static_cast<unsigned>(b);
+                if ((bits[i] >> b & 1) && page < pageCount) pages.push_back(static_cast<std::uint32_t>(page));
+            }
+        }
+    };
+    if (map[0] == 0) {
+        addBits(map.data() + 5, map.size() - 5, Le32(map.data() + 1));
+    } else if (map[0] == 1) {
+        const auto pageSize = static_cast<std::size_t>(mdb->fmt->pg_size);
+        const std::uint64_t perBitmapPage = (pageSize - 4) * 8;
+        for (std::size_t j = 0; 1 + 4 * j + 4 <= map.size(); ++j) {
+            const std::uint32_t bitmapPage = Le32(map.data() + 1 + 4 * j);
+            if (bitmapPage == 0 || bitmapPage >= pageCount) continue;
+            if (j * perBitmapPage >= pageCount) break;
+            if (mdb_read_alt_pg(mdb, bitmapPage) != mdb->fmt->pg_size) continue;
+            addBits(mdb->alt_pg_buf + 4, pageSize - 4, j * perBitmapPage);
+        }
+    }
+    return pages;
+}
+
 // The column names as stored in the table definition (which may run over several pages, each further
 // page continuing at offset 8), keyed by column number. mdbtools turns Jet 3 names into text through
 // one fixed code page and Jet 4 names beyond the Basic Multilingual Plane into "??", so the names are
@@ -110,7 +139,8 @@ TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::st
         columns_.push_back({own != names.end() ? own->second : std::string(col->name), TypeOfColumn(col->col_type)});
     }
     fields_.resize(MDB_MAX_COLS + 1);
-    mdb_rewind_table(table_.get());
+    tablePage_ = tablePage;
+    dataPages_ = UsageMapPages({table_->usage_map, table_->usage_map ? table_->map_sz : 0}, mdb_.get(), header_.pageCount);
 }
 
 TableReader::~TableReader() {
@@ -125,17 +155,14 @@ bool TableReader::nextRawRow() {
     for (;;) {
         if (!started_) {
             started_ = true;
-            t->cur_pg_num = 1;
-            t->cur_row = 0;
-            if (!mdb_read_next_dpg(t)) return false;
+            if (!nextDataPage()) return false;
         }
         const int rows = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
-        if (t->cur_row >= static_cast<unsigned>(rows)) {
-            t->cur_row = 0;
-            if (!mdb_read_next_dpg(t)) return false;
+        if (currentRow_ >= static_cast<unsigned>(rows)) {
+            if (!nextDataPage()) return false;
             continue;
         }
-        int row = static_cast<int>(t->cur_row++);
+        int row = static_cast<int>(currentRow_++);
         int start = 0;
         std::size_t len = 0;
         if (mdb_find_row(mdb, row, &start, &len) != 0 || len == 0) continue;
@@ -150,9 +177,9 @@ bool TableReader::nextRawRow() {
             const std::uint8_t* pointer = mdb->pg_buf + at;
             const std::uint32_t page = pointer[1] | pointer[2] << 8 | std::uint32_t{pointer[3]} << 16;
             row = pointer[0];
-            if (!movedPage_) movedPage_ = t->cur_phys_pg;
+            movedRow_ = true;
             if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size || mdb->pg_buf[0] != 0x01 ||
-                Le32(mdb->pg_buf + 4) != table_->entry->table_pg ||
+                Le32(mdb->pg_buf + 4) != tablePage_ ||
                 mdb_find_row(mdb, row, &start, &len) != 0 || len == 0) {
                 start = kRowDeleted;
                 break;
@@ -174,9 +201,27 @@ bool TableReader::nextRawRow() {
 
 // After a moved row, the page being walked goes back into the buffer.
 void TableReader::restorePage() {
-    if (!movedPage_) return;
-    mdb_read_pg(mdb_.get(), *movedPage_);
-    movedPage_.reset();
+    if (!movedRow_) return;
+    mdb_read_pg(mdb_.get(), currentPage_);
+    movedRow_ = false;
+}
+
+// The next data page of the table, read into the buffer. The pages come from the table's usage map,
+// walked here rather than by mdbtools, which trusts a damaged map. A map is either a bitmap of pages
+// from a start page (type 0), or a list of pages each holding a bitmap of 8 * (page size - 4) pages
+// (type 1).
+bool TableReader::nextDataPage() {
+    MdbHandle* mdb = mdb_.get();
+    while (nextPage_ < dataPages_.size()) {
+        const std::uint32_t page = dataPages_[nextPage_++];
+        if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size || mdb->pg_buf[0] != 0x01 ||
+            Le32(mdb->pg_buf + 4) != tablePage_)
+            continue;
+        currentPage_ = page;
+        currentRow_ = 0;
+        return true;
+    }
+    return false;
 }
 
 bool TableReader::next(std::vector<Variant>& values) {

@@ -30,6 +30,7 @@ public:
 
 private:
     bool nextRawRow();
+    bool nextDataPage();
     void restorePage();
     Variant decode(const MdbColumn& col, const MdbField& field);
     std::vector<std::uint8_t> readLongValue(const std::uint8_t* p, std::size_t size);
@@ -45,7 +46,12 @@ private:
     std::optional<std::int64_t> remaining_;
     bool started_ = false;
     bool done_ = false;
-    std::optional<std::uint32_t> movedPage_;  // the page being walked while a moved row is read
+    std::uint32_t tablePage_ = 0;
+    std::vector<std::uint32_t> dataPages_;  // from the table's usage map, in file order
+    std::size_t nextPage_ = 0;
+    std::uint32_t currentPage_ = 0;
+    unsigned currentRow_ = 0;
+    bool movedRow_ = false;  // a moved row's page is in the buffer instead of currentPage_
 };
 
 }  // namespace tabvert::ado::detail
