@@ -47,8 +47,7 @@ std::string ProblemText(const excel::Problem& p) {
             return Count(p.count, "cell lies", "cells lie")
                    + " beyond the 65,536 rows or 256 columns of an Excel 97-2003 file and "
                    + (p.count == 1 ? "was" : "were") + " not saved" + where;
-        case excel::Problem::Kind::FormatOfEmptyCellsLeftOut:
-        case excel::Problem::Kind::SheetNameRefused:
+        default:  // the engine's own words for the rarer kinds
             break;
     }
     return p.description;
@@ -109,6 +108,17 @@ public:
         : request_(request), observer_(observer), digits_(digits), app_(app) {}
 
     ExportResult go() {
+        try {
+            return copyAndSave();
+        } catch (const std::exception& e) {
+            // Anything else the provider or the engine throws (out of memory, a broken file system):
+            // the run still ends as a run does, and says what stopped it.
+            return finish(nothingWritten("The export stopped, so no workbook was written.\n\n" + std::string(e.what())));
+        }
+    }
+
+private:
+    ExportResult copyAndSave() {
         ExportResult result;
         const database::DatabaseChoice& choice = request_.database;
         ado::Connection connection;
@@ -161,7 +171,6 @@ public:
         return finish(std::move(result));
     }
 
-private:
     static ExportResult nothingWritten(std::string message) {
         ExportResult r;
         r.outcome = ExportResult::Outcome::NothingWritten;
@@ -180,7 +189,7 @@ private:
     ExportResult finish(ExportResult result) {
         observer_.messageShown(result.message);
         observer_.frameHidden();
-        if (book_) {
+        if (book_ && !book_->IsClosed()) {
             try {
                 book_->Close(1033);
             } catch (const excel::ExcelError&) {
