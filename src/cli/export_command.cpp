@@ -117,7 +117,8 @@ int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
             out << result.message << "\n";
             return 0;
         case exporting::ExportResult::Outcome::CompletedWithWarnings:
-            out << result.message << "\n";
+            // A terminal has room for every problem, not only those the window's message box shows.
+            out << exporting::CompletionMessage(result.problems, result.problems.size()) << "\n";
             return 1;
         case exporting::ExportResult::Outcome::NothingWritten:
             break;

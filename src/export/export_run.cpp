@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -90,14 +91,22 @@ std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs, co
     return out;
 }
 
-std::string CompletionMessage(const std::vector<ExportProblem>& problems) {
+}  // namespace
+
+std::string CompletionMessage(const std::vector<ExportProblem>& problems, std::size_t limit) {
     std::string text = kCompletedText;
     if (problems.empty()) return text;
     text += "\n\nNot everything could be copied:";
-    for (const ExportProblem& p : problems)
+    const std::size_t shown = std::min(limit, problems.size());
+    for (std::size_t i = 0; i < shown; ++i) {
+        const ExportProblem& p = problems[i];
         text += "\n- " + (p.table.empty() ? p.what : "Table " + Quoted(p.table) + ": " + p.what);
+    }
+    if (shown < problems.size()) text += "\n- and " + Count(static_cast<long>(problems.size() - shown), "more problem", "more problems") + ".";
     return text;
 }
+
+namespace {
 
 // Steps 7 to 16 of a run, once Excel is up and the frame is shown. Every failure is caught where it
 // happens; the run goes on with the next step and remembers what went wrong.
@@ -167,7 +176,7 @@ private:
         result.problems = CollectProblems(logs_, catalogueFailure, book->Problems());
         result.outcome = result.problems.empty() ? ExportResult::Outcome::Completed
                                                  : ExportResult::Outcome::CompletedWithWarnings;
-        result.message = CompletionMessage(result.problems);
+        result.message = CompletionMessage(result.problems, kMessageProblemLimit);
         return finish(std::move(result));
     }
 

@@ -66,6 +66,12 @@ struct ExportResult {
     int tablesExported = 0;
 };
 
+/// The closing text of a written workbook: kCompletedText, then the first `limit` problems, one a line,
+/// and how many more there are. The run's own message keeps to kMessageProblemLimit lines so that its
+/// box fits a screen; ExportResult::problems has them all.
+std::string CompletionMessage(const std::vector<ExportProblem>& problems, std::size_t limit);
+inline constexpr std::size_t kMessageProblemLimit = 20;
+
 /// Runs the export. `digits` is the program's name-digit generator, advanced for every shortened
 /// sheet name. Never throws for failures of the database or the workbook: they end up in the result
 /// and in the closing message.

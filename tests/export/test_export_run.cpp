@@ -50,6 +50,18 @@ void ExpectCellShows(const tabvert::test::ReadSheet& sheet, long row, long colum
     }
 }
 
+TEST(CompletionMessage, ListsProblemsUpToTheLimit) {
+    EXPECT_EQ(CompletionMessage({}, kMessageProblemLimit), kCompletedText);
+    const std::vector<ExportProblem> two = {{"Orders", "its records could not be read: gone"}, {"", "the list ended"}};
+    EXPECT_EQ(CompletionMessage(two, kMessageProblemLimit),
+              std::string(kCompletedText) + "\n\nNot everything could be copied:\n- Table \"Orders\": its records "
+                                            "could not be read: gone\n- the list ended");
+    const std::vector<ExportProblem> many(23, ExportProblem{"T", "x"});
+    const std::string text = CompletionMessage(many, 20);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + 20 + 1);
+    EXPECT_TRUE(text.ends_with("\n- and 3 more problems.")) << text;
+}
+
 class CatalogueExport : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(CatalogueExport, EveryUserTableBecomesASheetWithHeaderAndValues) {
