@@ -3,11 +3,11 @@
 // common types, through the test fixture writer.
 //   export_make_db OUT.mdb [TABLES] [ROWS]
 
-#include "fixtures/access_writer.h"
-
 #include <cstdio>
 #include <exception>
 #include <string>
+
+#include "fixtures/access_writer.h"
 
 int main(int argc, char** argv) {
     using namespace tabvert::fixtures;
@@ -22,11 +22,11 @@ int main(int argc, char** argv) {
         for (std::size_t k = 0; k < tables; ++k) {
             Table t;
             t.name = "Sales" + std::to_string(2000 + k);
-            t.columns = {{"ID", ColumnType::Long},         {"Customer", ColumnType::Text, 50},
-                         {"Amount", ColumnType::Currency}, {"Ratio", ColumnType::Double},
+            t.columns = {{"ID", ColumnType::Long},          {"Customer", ColumnType::Text, 50},
+                         {"Amount", ColumnType::Currency},  {"Ratio", ColumnType::Double},
                          {"Ordered", ColumnType::DateTime}, {"Paid", ColumnType::Bool},
-                         {"Qty", ColumnType::Integer},     {"Region", ColumnType::Text, 20},
-                         {"Code", ColumnType::Text, 12},   {"Note", ColumnType::Memo}};
+                         {"Qty", ColumnType::Integer},      {"Region", ColumnType::Text, 20},
+                         {"Code", ColumnType::Text, 12},    {"Note", ColumnType::Memo}};
             t.rowCount = rows;
             t.generate = [k](std::size_t i) {
                 static const char* const kRegions[] = {"North", "South", "East", "West", "Centre"};
@@ -35,7 +35,8 @@ int main(int argc, char** argv) {
                            "Customer " + std::to_string((i * 31 + k) % 9973),
                            Currency{(n * 12345 + static_cast<std::int64_t>(k)) % 100000000},
                            static_cast<double>(i) / 7.0,
-                           DateTime{40000.0 + static_cast<double>(i % 5000) + static_cast<double>(i % 86400) / 86400.0},
+                           DateTime{40000.0 + static_cast<double>(i % 5000) +
+                                    static_cast<double>(i % 86400) / 86400.0},
                            i % 3 == 0,
                            static_cast<std::int64_t>(i % 30000),
                            std::string(kRegions[i % 5]),

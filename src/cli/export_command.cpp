@@ -10,8 +10,8 @@
 
 #include "cli/commands.h"
 #include "database/catalogue.h"
-#include "platform/provider/provider_error.h"
 #include "export/export_run.h"
+#include "platform/provider/provider_error.h"
 
 namespace tabvert::cli {
 
@@ -23,7 +23,7 @@ constexpr const char* kExportUsage = "usage: tabvert-cli export DATABASE WORKBOO
 // over with every table and reads 0 past a table's 500th record, which says little on a terminal;
 // the share of the tables already done is shown instead.
 class TerminalProgress : public exporting::ExportObserver {
-public:
+  public:
     TerminalProgress(std::ostream& out, bool enabled, std::size_t tables)
         : out_(out), enabled_(enabled), tables_(tables) {}
 
@@ -45,7 +45,7 @@ public:
     void messageShown(const std::string&) override { clear(); }
     void frameHidden() override { clear(); }
 
-private:
+  private:
     void draw(bool force) {
         if (!enabled_) return;
         const auto now = std::chrono::steady_clock::now();

@@ -21,10 +21,10 @@ namespace {
 // What happened to one table on its way into the workbook.
 struct TableLog {
     std::string table;
-    std::string sheet;            // the worksheet's name as it ended up
-    std::string refusedName;      // the name the workbook would not take, with its reason
+    std::string sheet;        // the worksheet's name as it ended up
+    std::string refusedName;  // the name the workbook would not take, with its reason
     std::string refusedReason;
-    std::string readFailure;      // the table could not be opened, or reading stopped early
+    std::string readFailure;  // the table could not be opened, or reading stopped early
     std::int64_t records = 0;
     WriteTally tally;
 };
@@ -39,15 +39,16 @@ std::string ProblemText(const excel::Problem& p) {
     const std::string where = p.firstCell.empty() ? "" : " (the first at " + p.firstCell + ")";
     switch (p.kind) {
         case excel::Problem::Kind::CellOutsideGrid:
-            return Count(p.count, "cell lies", "cells lie") + " beyond the last row or column a worksheet holds and "
-                   + (p.count == 1 ? "was" : "were") + " left out" + where;
+            return Count(p.count, "cell lies", "cells lie") +
+                   " beyond the last row or column a worksheet holds and " + (p.count == 1 ? "was" : "were") +
+                   " left out" + where;
         case excel::Problem::Kind::TextTooLong:
-            return Count(p.count, "cell", "cells") + " with more than 32,767 characters "
-                   + (p.count == 1 ? "was" : "were") + " left empty" + where;
+            return Count(p.count, "cell", "cells") + " with more than 32,767 characters " +
+                   (p.count == 1 ? "was" : "were") + " left empty" + where;
         case excel::Problem::Kind::LeftOutOfXls:
-            return Count(p.count, "cell lies", "cells lie")
-                   + " beyond the 65,536 rows or 256 columns of an Excel 97-2003 file and "
-                   + (p.count == 1 ? "was" : "were") + " not saved" + where;
+            return Count(p.count, "cell lies", "cells lie") +
+                   " beyond the 65,536 rows or 256 columns of an Excel 97-2003 file and " +
+                   (p.count == 1 ? "was" : "were") + " not saved" + where;
         default:  // the engine's own words for the rarer kinds
             break;
     }
@@ -59,7 +60,8 @@ bool IsCellProblem(excel::Problem::Kind kind) {
 }
 
 // Turns the tables' logs and the workbook's own account into one list, table by table, in export order.
-std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs, const std::string& catalogueFailure,
+std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
+                                           const std::string& catalogueFailure,
                                            const std::vector<excel::Problem>& workbookProblems) {
     std::vector<ExportProblem> out;
     std::map<std::string, const TableLog*> bySheet;
@@ -80,8 +82,8 @@ std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs, co
         if (t.refusedCells > explained)
             add(Count(t.refusedCells - explained, "cell was", "cells were") + " refused: " + t.firstRefusal);
         if (t.unreadValues > 0)
-            add(Count(t.unreadValues, "value", "values") + " could not be read and " + (t.unreadValues == 1 ? "its cell is" : "their cells are")
-                + " empty: " + t.firstUnread);
+            add(Count(t.unreadValues, "value", "values") + " could not be read and " +
+                (t.unreadValues == 1 ? "its cell is" : "their cells are") + " empty: " + t.firstUnread);
         if (t.refusedFormats > 0) add("the header format was not fully applied: " + t.formatRefusal);
     }
     for (const excel::Problem& p : workbookProblems)
@@ -102,7 +104,9 @@ std::string CompletionMessage(const std::vector<ExportProblem>& problems, std::s
         const ExportProblem& p = problems[i];
         text += "\n- " + (p.table.empty() ? p.what : "Table " + Quoted(p.table) + ": " + p.what);
     }
-    if (shown < problems.size()) text += "\n- and " + Count(static_cast<long>(problems.size() - shown), "more problem", "more problems") + ".";
+    if (shown < problems.size())
+        text += "\n- and " +
+                Count(static_cast<long>(problems.size() - shown), "more problem", "more problems") + ".";
     return text;
 }
 
@@ -111,7 +115,7 @@ namespace {
 // Steps 7 to 16 of a run, once Excel is up and the frame is shown. Every failure is caught where it
 // happens; the run goes on with the next step and remembers what went wrong.
 class Run {
-public:
+  public:
     Run(const ExportRequest& request, ExportObserver& observer, NameDigitGenerator& digits,
         excel::Application& app)
         : request_(request), observer_(observer), digits_(digits), app_(app) {}
@@ -122,21 +126,22 @@ public:
         } catch (const std::exception& e) {
             // Anything else the provider or the engine throws (out of memory, a broken file system):
             // the run still ends as a run does, and says what stopped it.
-            return finish(nothingWritten("The export stopped, so no workbook was written.\n\n" + std::string(e.what())));
+            return finish(nothingWritten("The export stopped, so no workbook was written.\n\n" +
+                                         std::string(e.what())));
         }
     }
 
-private:
+  private:
     ExportResult copyAndSave() {
         ExportResult result;
         const database::DatabaseChoice& choice = request_.database;
         ado::Connection connection;
         try {
-            connection.Open(database::BuildConnectionString(choice.path, choice.pwdcheck, choice.password), "",
-                            "", -1);
+            connection.Open(database::BuildConnectionString(choice.path, choice.pwdcheck, choice.password),
+                            "", "", -1);
         } catch (const ado::ProviderError& e) {
-            return finish(nothingWritten("The database could not be opened, so no workbook was written.\n\n"
-                                         + e.description()));
+            return finish(nothingWritten("The database could not be opened, so no workbook was written.\n\n" +
+                                         e.description()));
         }
 
         excel::Workbook* book = nullptr;
@@ -144,8 +149,8 @@ private:
             book = &app_.GetWorkbooks().Add(1033);
         } catch (const excel::ExcelError& e) {
             closeQuietly(connection);
-            return finish(nothingWritten("The workbook could not be created, so nothing was written.\n\n"
-                                         + e.description()));
+            return finish(nothingWritten("The workbook could not be created, so nothing was written.\n\n" +
+                                         e.description()));
         }
         book_ = book;
 
@@ -154,8 +159,8 @@ private:
             catalogue = connection.OpenSchema(kSchemaQueryType);
         } catch (const ado::ProviderError& e) {
             closeQuietly(connection);
-            return finish(nothingWritten("The list of tables could not be read, so no workbook was written.\n\n"
-                                         + e.description()));
+            return finish(nothingWritten(
+                "The list of tables could not be read, so no workbook was written.\n\n" + e.description()));
         }
 
         std::string catalogueFailure = walkCatalogue(connection, *catalogue);
@@ -168,8 +173,8 @@ private:
         try {
             book->SaveAs(request_.target, kFileFormatNormal, kAccessModeNoChange, 1033);
         } catch (const excel::ExcelError& e) {
-            return finish(nothingWritten("The workbook was not saved to\n" + request_.target + "\n\n"
-                                         + e.description()));
+            return finish(nothingWritten("The workbook was not saved to\n" + request_.target + "\n\n" +
+                                         e.description()));
         }
 
         result.tablesExported = static_cast<int>(logs_.size());
@@ -273,7 +278,8 @@ private:
             try {
                 if (table.Eof()) break;
             } catch (const ado::ProviderError& e) {
-                log.readFailure = "reading stopped after record " + std::to_string(counter) + ": " + e.description();
+                log.readFailure =
+                    "reading stopped after record " + std::to_string(counter) + ": " + e.description();
                 break;
             }
             ++counter;
@@ -284,7 +290,8 @@ private:
             try {
                 table.MoveNext();
             } catch (const ado::ProviderError& e) {
-                log.readFailure = "reading stopped after record " + std::to_string(counter) + ": " + e.description();
+                log.readFailure =
+                    "reading stopped after record " + std::to_string(counter) + ": " + e.description();
                 break;
             }
         }
@@ -317,7 +324,8 @@ std::string TableQuery(std::string_view tableName) {
 }
 
 bool IsSameFile(const std::string& target, const std::string& database) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     if (::stat(target.c_str(), &a) != 0 || ::stat(database.c_str(), &b) != 0) return false;
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
@@ -328,11 +336,12 @@ ExportResult RunExport(const ExportRequest& request, ExportObserver& observer, N
     const std::string& db = request.database.path;
     const std::string& target = request.target;
     const auto slash = target.find_last_of('/');
-    const bool hasExtension = target.find('.', slash == std::string::npos ? 0 : slash + 1) != std::string::npos;
+    const bool hasExtension =
+        target.find('.', slash == std::string::npos ? 0 : slash + 1) != std::string::npos;
     if (IsSameFile(target, db) || (!hasExtension && IsSameFile(target + ".xls", db))) {
         ExportResult r;
-        r.message = "The workbook cannot be saved over the database it is made from:\n" + target
-                    + "\n\nChoose another file name. Nothing was written.";
+        r.message = "The workbook cannot be saved over the database it is made from:\n" + target +
+                    "\n\nChoose another file name. Nothing was written.";
         observer.messageShown(r.message);
         return r;
     }
@@ -345,7 +354,8 @@ ExportResult RunExport(const ExportRequest& request, ExportObserver& observer, N
         app->SetVisible(false, 1033);
     } catch (const excel::ExcelError& e) {
         ExportResult r;
-        r.message = "The spreadsheet engine could not be started, so no workbook was written.\n\n" + e.description();
+        r.message =
+            "The spreadsheet engine could not be started, so no workbook was written.\n\n" + e.description();
         observer.messageShown(r.message);
         return r;
     }

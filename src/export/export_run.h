@@ -26,7 +26,7 @@ inline constexpr const char* kCompletedText = "Conversion Process Completed";
 /// ListView1, the open-database dialog, Label5, Label6 and ProgressBar1; tabvert-cli onto a terminal
 /// line.
 class ExportObserver {
-public:
+  public:
     virtual ~ExportObserver() = default;
     virtual void frameShown() = 0;
     virtual void previewCleared() = 0;

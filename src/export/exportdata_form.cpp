@@ -24,7 +24,7 @@ namespace {
 constexpr qint64 kRepaintIntervalMs = 50;
 
 class WindowProgress : public exporting::ExportObserver {
-public:
+  public:
     WindowProgress(Tabvert& window, const database::DatabaseChoice& choice) : w_(window), choice_(choice) {
         sinceRepaint_.start();
     }
@@ -75,7 +75,7 @@ public:
         w_.Frame1()->hide();
     }
 
-private:
+  private:
     void repaintSoon() {
         if (sinceRepaint_.elapsed() >= kRepaintIntervalMs) repaintNow();
     }

@@ -13,13 +13,13 @@ namespace tabvert::exporting {
 /// (or a command-line run) names the same tables the same way; the program owns one instance and
 /// never reseeds it.
 class NameDigitGenerator {
-public:
+  public:
     /// The next number in [0, 1).
     double next();
     /// The next decimal digit, 0 to 9: the whole part of ten times next().
     int nextDigit();
 
-private:
+  private:
     std::uint32_t state_ = 0x50000;
 };
 

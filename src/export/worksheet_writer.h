@@ -24,11 +24,11 @@ inline constexpr double kHeaderFontSize = 15;
 
 /// What the writer had to pass over on one worksheet.
 struct WriteTally {
-    long refusedCells = 0;       // cell writes the workbook refused
-    std::string firstRefusal;    // the workbook's reason for the first of them
-    long unreadValues = 0;       // values the provider could not deliver; their cells stay empty
+    long refusedCells = 0;     // cell writes the workbook refused
+    std::string firstRefusal;  // the workbook's reason for the first of them
+    long unreadValues = 0;     // values the provider could not deliver; their cells stay empty
     std::string firstUnread;
-    int refusedFormats = 0;      // header font settings the workbook refused
+    int refusedFormats = 0;  // header font settings the workbook refused
     std::string formatRefusal;
 };
 

@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QTimer>
-
 #include <cstdio>
 
 #include "database/start.h"

@@ -16,7 +16,7 @@ namespace tabvert::exporting::test {
 // "frame-"), and keeps a bar that refuses values above its maximum, starting at 0 of 100 like the
 // main window's.
 class RecordingObserver : public ExportObserver {
-public:
+  public:
     void frameShown() override { events.push_back("frame+"); }
     void previewCleared() override { events.push_back("clear"); }
     void databaseDialogHidden() override { events.push_back("dialog-"); }

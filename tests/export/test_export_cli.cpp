@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-
 #include <filesystem>
 
 #include "export/export_run.h"
@@ -35,8 +34,9 @@ TEST_P(ExportCli, ExitStatusSaysWhatWasWritten) {
     std::string out;
     // stderr is a file here, not a terminal: no progress line may appear in it.
     const int status = tabvert::test::RunCommand(
-        ShellQuote((tabvert::test::BuildDir() / "tabvert-cli").string()) + " export " + ShellQuote(db.string()) +
-            " " + ShellQuote(target.string()) + " " + c.extraArgs + " 2>" + ShellQuote((root / "err.txt").string()),
+        ShellQuote((tabvert::test::BuildDir() / "tabvert-cli").string()) + " export " +
+            ShellQuote(db.string()) + " " + ShellQuote(target.string()) + " " + c.extraArgs + " 2>" +
+            ShellQuote((root / "err.txt").string()),
         &out);
     const std::string err = FileText(root / "err.txt");
     EXPECT_EQ(status, c.status) << out << err;
@@ -57,8 +57,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CliCase{"Clean", "northwind-lite", "", 0},
                       CliCase{"Password", "password", "--password 's3cret pw'", 0},
                       CliCase{"WithWarnings", "catalogue", "", 1},
-                      CliCase{"PasswordMissing", "password", "", 2},
-                      CliCase{"NoDatabase", "", "", 2},
+                      CliCase{"PasswordMissing", "password", "", 2}, CliCase{"NoDatabase", "", "", 2},
                       CliCase{"PasswordWithoutValue", "northwind-lite", "--password", 2}),
     [](const ::testing::TestParamInfo<CliCase>& i) { return std::string(i.param.label); });
 
@@ -70,8 +69,9 @@ TEST(ExportCli, WritesTheSameWorkbookAsTheProgram) {
         SCOPED_TRACE(ext);
         const fs::path fromCli = root / (std::string("cli.") + ext);
         const fs::path fromRun = root / (std::string("run.") + ext);
-        tabvert::test::RunCommand(ShellQuote((tabvert::test::BuildDir() / "tabvert-cli").string()) + " export " +
-                                  ShellQuote(db.string()) + " " + ShellQuote(fromCli.string()) + " >/dev/null");
+        tabvert::test::RunCommand(ShellQuote((tabvert::test::BuildDir() / "tabvert-cli").string()) +
+                                  " export " + ShellQuote(db.string()) + " " + ShellQuote(fromCli.string()) +
+                                  " >/dev/null");
         ExportRequest request = Request(db.string(), fromRun.string());
         request.locale = text::Locale::system();
         RecordingObserver observer;
@@ -80,10 +80,11 @@ TEST(ExportCli, WritesTheSameWorkbookAsTheProgram) {
         // The readers' whole account of each file: sheets, cells, values and formats.
         auto readBack = [](const fs::path& path) {
             std::string json;
-            tabvert::test::RunCommand(std::string(tabvert::test::SystemPython()) + " " +
-                                          ShellQuote((tabvert::test::SourceDir() / "tests/tools/read_workbook.py").string()) +
-                                          " " + ShellQuote(path.string()),
-                                      &json);
+            tabvert::test::RunCommand(
+                std::string(tabvert::test::SystemPython()) + " " +
+                    ShellQuote((tabvert::test::SourceDir() / "tests/tools/read_workbook.py").string()) + " " +
+                    ShellQuote(path.string()),
+                &json);
             return json;
         };
         const std::string cli = readBack(fromCli);

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeWidget>
-
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -35,7 +34,7 @@ namespace fs = std::filesystem;
 
 // Scripted answers that also note whether the progress frame was showing when each message came.
 class WatchingPrompts : public ui::ScriptedPrompts {
-public:
+  public:
     ui::Answer message(QWidget* parent, const ui::MessageRequest& request) override {
         frameShowing.push_back(frame && !frame->isHidden());
         return ScriptedPrompts::message(parent, request);
@@ -45,7 +44,7 @@ public:
 };
 
 class ExportCommand : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         forms_ = std::make_unique<shell::Forms>(prompts_);
@@ -105,7 +104,8 @@ TEST_F(ExportCommand, CancellingTheDialogStartsNothing) {
     ASSERT_EQ(prompts_.fileDialogs().size(), 1u);
     const ui::FileDialogRequest& d = prompts_.fileDialogs()[0];
     EXPECT_EQ(d.kind, ui::FileDialogKind::Save);
-    EXPECT_EQ(d.filter, "Select excel file (*.xls)|*.xls| Excel 2007-2010 (*.xlsx)|*.xlsx| All files (*.*)|*.*  ");
+    EXPECT_EQ(d.filter,
+              "Select excel file (*.xls)|*.xls| Excel 2007-2010 (*.xlsx)|*.xlsx| All files (*.*)|*.*  ");
     EXPECT_EQ(d.fileName, "");
     EXPECT_TRUE(d.confirmOverwrite);
     EXPECT_EQ(window().txtEXL()->text(), "");
@@ -145,13 +145,13 @@ TEST_P(ExportPaths, DialogAnswerBecomesTheWorkbookPath) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, ExportPaths,
-    ::testing::Values(PathCase{"LowerCaseMdbEnding", "", "out.mdb", "out.xls", "out.xls"},
-                      PathCase{"UpperCaseMdbKept", "", "OUT.MDB", "OUT.MDB", "OUT.MDB"},
-                      PathCase{"FolderNamedMdbKept", "old.mdb", "old.mdb/copy.mdb", "old.mdb/copy.xls",
-                               "old.mdb/copy.xls"},
-                      PathCase{"ThreeBackslashesBecomeTwo", "", "a\\\\\\b.xlsx", "a\\\\\\b.xlsx", "a\\\\b.xlsx"},
-                      PathCase{"SixBackslashesBecomeFour", "", "c\\\\\\\\\\\\d.xlsx", "c\\\\\\\\\\\\d.xlsx",
-                               "c\\\\\\\\d.xlsx"}),
+    ::testing::Values(
+        PathCase{"LowerCaseMdbEnding", "", "out.mdb", "out.xls", "out.xls"},
+        PathCase{"UpperCaseMdbKept", "", "OUT.MDB", "OUT.MDB", "OUT.MDB"},
+        PathCase{"FolderNamedMdbKept", "old.mdb", "old.mdb/copy.mdb", "old.mdb/copy.xls", "old.mdb/copy.xls"},
+        PathCase{"ThreeBackslashesBecomeTwo", "", "a\\\\\\b.xlsx", "a\\\\\\b.xlsx", "a\\\\b.xlsx"},
+        PathCase{"SixBackslashesBecomeFour", "", "c\\\\\\\\\\\\d.xlsx", "c\\\\\\\\\\\\d.xlsx",
+                 "c\\\\\\\\d.xlsx"}),
     [](const ::testing::TestParamInfo<PathCase>& i) { return std::string(i.param.label); });
 
 TEST_F(ExportCommand, RunLeavesTheWindowAsDescribed) {

@@ -4,17 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-
 #include <algorithm>
-#include <map>
 #include <cstdlib>
+#include <map>
 
+#include "database/connection_rule.h"
 #include "export/export_run.h"
 #include "export/worksheet_writer.h"
 #include "export_test_support.h"
 #include "fixtures/fixture_set.h"
 #include "platform/provider/ado.h"
-#include "database/connection_rule.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
 
@@ -28,7 +27,8 @@ bool Has(const std::string& text, const std::string& part) { return text.find(pa
 bool IsSystemName(const std::string& name) { return Has(name, "MSys"); }
 
 // A cell holds the text the provider gave, or the number or date/time that text shows exactly.
-void ExpectCellShows(const tabvert::test::ReadSheet& sheet, long row, long column, const std::string& expected) {
+void ExpectCellShows(const tabvert::test::ReadSheet& sheet, long row, long column,
+                     const std::string& expected) {
     SCOPED_TRACE(sheet.name + " R" + std::to_string(row) + "C" + std::to_string(column) + " expected '" +
                  expected.substr(0, 60) + "'");
     const auto* cell = sheet.Find(row, column);
@@ -52,10 +52,12 @@ void ExpectCellShows(const tabvert::test::ReadSheet& sheet, long row, long colum
 
 TEST(CompletionMessage, ListsProblemsUpToTheLimit) {
     EXPECT_EQ(CompletionMessage({}, kMessageProblemLimit), kCompletedText);
-    const std::vector<ExportProblem> two = {{"Orders", "its records could not be read: gone"}, {"", "the list ended"}};
+    const std::vector<ExportProblem> two = {{"Orders", "its records could not be read: gone"},
+                                            {"", "the list ended"}};
     EXPECT_EQ(CompletionMessage(two, kMessageProblemLimit),
-              std::string(kCompletedText) + "\n\nNot everything could be copied:\n- Table \"Orders\": its records "
-                                            "could not be read: gone\n- the list ended");
+              std::string(kCompletedText) +
+                  "\n\nNot everything could be copied:\n- Table \"Orders\": its records "
+                  "could not be read: gone\n- the list ended");
     const std::vector<ExportProblem> many(23, ExportProblem{"T", "x"});
     const std::string text = CompletionMessage(many, 20);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 2 + 20 + 1);
@@ -81,7 +83,8 @@ TEST_P(CatalogueExport, EveryUserTableBecomesASheetWithHeaderAndValues) {
         tables.push_back(name);
         std::string sheet = GetSheetName(name, reference);
         // Names the workbook refuses leave the sheet with the name it was added with.
-        if (sheet.find_first_of(":\\?*[]") != std::string::npos) sheet = "Sheet" + std::to_string(tables.size() + 1);
+        if (sheet.find_first_of(":\\?*[]") != std::string::npos)
+            sheet = "Sheet" + std::to_string(tables.size() + 1);
         sheets.push_back(sheet);
     }
     ASSERT_TRUE(std::find(tables.begin(), tables.end(), "msysnotes") != tables.end());
@@ -91,7 +94,8 @@ TEST_P(CatalogueExport, EveryUserTableBecomesASheetWithHeaderAndValues) {
     EXPECT_EQ(result.outcome, Outcome::CompletedWithWarnings);
     ASSERT_EQ(observer.messages.size(), 1u);
     EXPECT_EQ(observer.messages[0].rfind(kCompletedText, 0), 0u) << observer.messages[0];
-    for (const char* table : {"LongMemos", "Time:Slot", "Odd]Name"}) EXPECT_TRUE(Has(observer.messages[0], table)) << table;
+    for (const char* table : {"LongMemos", "Time:Slot", "Odd]Name"})
+        EXPECT_TRUE(Has(observer.messages[0], table)) << table;
     EXPECT_TRUE(Has(observer.messages[0], "32,767"));
 
     std::string error;
@@ -106,7 +110,8 @@ TEST_P(CatalogueExport, EveryUserTableBecomesASheetWithHeaderAndValues) {
         const auto& sheet = book->sheets[tables.size() - 1 - t];
         const auto fields = FieldNames(db, tables[t]);
         const auto rows = TableTexts(db, tables[t]);
-        for (std::size_t f = 0; f < fields.size(); ++f) ExpectCellShows(sheet, 1, static_cast<long>(f + 1), HeaderText(fields[f]));
+        for (std::size_t f = 0; f < fields.size(); ++f)
+            ExpectCellShows(sheet, 1, static_cast<long>(f + 1), HeaderText(fields[f]));
         // The header format covers A1:Z1 exactly, whatever the number of fields.
         for (long c = 1; c <= 30; ++c) {
             const auto* cell = sheet.Find(1, c);
@@ -121,7 +126,8 @@ TEST_P(CatalogueExport, EveryUserTableBecomesASheetWithHeaderAndValues) {
             for (std::size_t f = 0; f < fields.size(); ++f) {
                 const std::string& text = rows[r][f];
                 // Over Excel's cell limit: refused, so the cell stays empty.
-                ExpectCellShows(sheet, static_cast<long>(r + 2), static_cast<long>(f + 1), text.size() > 32767 ? "" : text);
+                ExpectCellShows(sheet, static_cast<long>(r + 2), static_cast<long>(f + 1),
+                                text.size() > 32767 ? "" : text);
             }
         }
         const long lastRow = static_cast<long>(rows.size()) + 1;
@@ -217,12 +223,12 @@ TEST(ExportRun, NameDigitsRepeatFromStartToStart) {
 
 struct FailureCase {
     const char* label;
-    const char* dbPath;      // relative to the test folder; "" for the empty path
+    const char* dbPath;  // relative to the test folder; "" for the empty path
     int pwdcheck;
     const char* password;
-    const char* target;      // relative to the test folder
-    const char* says;        // part of the closing message
-    bool providerSays;       // the message also carries the provider's own description
+    const char* target;  // relative to the test folder
+    const char* says;    // part of the closing message
+    bool providerSays;   // the message also carries the provider's own description
 };
 
 class NothingWritten : public ::testing::TestWithParam<FailureCase> {};
@@ -281,7 +287,8 @@ INSTANTIATE_TEST_SUITE_P(
         FailureCase{"EmptyPath", "", 0, "", "out.xls", "could not be opened", true},
         FailureCase{"SaveIntoMissingFolder", "open.mdb", 0, "", "nowhere/out.xlsx", "was not saved", false},
         FailureCase{"TargetIsTheDatabase", "open.mdb", 0, "", "open.mdb", "over the database", false},
-        FailureCase{"TargetSpelledOtherwise", "open.mdb", 0, "", "sub/../open.mdb", "over the database", false},
+        FailureCase{"TargetSpelledOtherwise", "open.mdb", 0, "", "sub/../open.mdb", "over the database",
+                    false},
         FailureCase{"TargetLinksToTheDatabase", "open.mdb", 0, "", "link.xls", "over the database", false}),
     [](const ::testing::TestParamInfo<FailureCase>& c) { return std::string(c.param.label); });
 
@@ -314,7 +321,8 @@ TEST(ExportRun, RowsBeyondAnOldFormatSheetAreListed) {
     const std::string db = WriteDb(desc, dir.filePath("tall.mdb").toStdString());
     NameDigitGenerator digits;
     RecordingObserver xlsx, xls;
-    EXPECT_EQ(RunExport(Request(db, dir.filePath("t.xlsx").toStdString()), xlsx, digits).outcome, Outcome::Completed);
+    EXPECT_EQ(RunExport(Request(db, dir.filePath("t.xlsx").toStdString()), xlsx, digits).outcome,
+              Outcome::Completed);
     const ExportResult old = RunExport(Request(db, dir.filePath("t.xls").toStdString()), xls, digits);
     EXPECT_EQ(old.outcome, Outcome::CompletedWithWarnings);
     ASSERT_EQ(old.problems.size(), 1u);
@@ -329,11 +337,14 @@ TEST(ExportRun, RowsBeyondAnOldFormatSheetAreListed) {
 TEST(ExportRun, RealSampleDatabases) {
     const fs::path samples = tabvert::test::SamplesDir();
     if (samples.empty()) GTEST_SKIP() << "no sample databases";
-    const std::map<std::string, std::string> passwords = {
-        {"V2000_with-password.mdb", "password"}, {"V2003_with-password.mdb", "password"},
-        {"V2010_with-password.accdb", "password"}, {"office-agile-4.4.accdb", "password"},
-        {"password.mdb", "ucanaccess"}, {"db2007-enc.accdb", "Test123"}, {"db2007-oldenc.accdb", "Test123"},
-        {"db2013-enc.accdb", "1234"}};
+    const std::map<std::string, std::string> passwords = {{"V2000_with-password.mdb", "password"},
+                                                          {"V2003_with-password.mdb", "password"},
+                                                          {"V2010_with-password.accdb", "password"},
+                                                          {"office-agile-4.4.accdb", "password"},
+                                                          {"password.mdb", "ucanaccess"},
+                                                          {"db2007-enc.accdb", "Test123"},
+                                                          {"db2007-oldenc.accdb", "Test123"},
+                                                          {"db2013-enc.accdb", "1234"}};
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(samples))
         if (entry.path().extension() != ".md") files.push_back(entry.path());
@@ -344,7 +355,8 @@ TEST(ExportRun, RealSampleDatabases) {
         SCOPED_TRACE(name);
         const auto pw = passwords.find(name);
         const std::string password = pw == passwords.end() ? "" : pw->second;
-        ExportRequest request = Request(file.string(), dir.filePath(QString::fromStdString(name + ".xlsx")).toStdString());
+        ExportRequest request =
+            Request(file.string(), dir.filePath(QString::fromStdString(name + ".xlsx")).toStdString());
         request.database.pwdcheck = password.empty() ? 0 : 1;
         request.database.password = password;
 

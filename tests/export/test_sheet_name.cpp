@@ -1,11 +1,11 @@
-#include "export/export_run.h"
-#include "export/export_target.h"
-#include "export/sheet_name.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "export/export_run.h"
+#include "export/export_target.h"
+#include "export/sheet_name.h"
 
 namespace tabvert::exporting {
 namespace {
@@ -60,7 +60,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // Characters, not bytes: 30 two-byte letters stay, 31 are cut to 25 letters.
                       NameCase{Times("\xC3\xA4", 30), Times("\xC3\xA4", 30)},
                       NameCase{Times("\xC3\xA4", 31), Times("\xC3\xA4", 25) + "#"},
-                      NameCase{"\xE2\x82\xAC/" + Times("\xE2\x82\xAC", 26), "\xE2\x82\xAC-" + Times("\xE2\x82\xAC", 23) + "#"}));
+                      NameCase{"\xE2\x82\xAC/" + Times("\xE2\x82\xAC", 26),
+                               "\xE2\x82\xAC-" + Times("\xE2\x82\xAC", 23) + "#"}));
 
 TEST(SheetName, DigitsFollowTheExportOrder) {
     NameDigitGenerator g;
@@ -95,8 +96,7 @@ TEST_P(ExportTargetCases, DerivesTheWorkingPath) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, ExportTargetCases,
     ::testing::Values(
-        TargetCase{"", "", ""},
-        TargetCase{"/home/u/out.mdb", "/home/u/out.xls", "/home/u/out.xls"},
+        TargetCase{"", "", ""}, TargetCase{"/home/u/out.mdb", "/home/u/out.xls", "/home/u/out.xls"},
         TargetCase{"/home/u/OUT.MDB", "/home/u/OUT.MDB", "/home/u/OUT.MDB"},
         TargetCase{"/home/u/out.Mdb", "/home/u/out.Mdb", "/home/u/out.Mdb"},
         // Folder names keep ".mdb"; only the file name's ending changes.
