@@ -20,7 +20,9 @@ namespace tabvert::shell {
 namespace {
 
 // The run keeps the user-interface thread and takes no input, so nothing would reach the screen until
-// it ends. The frame and the bar are repainted directly instead, at most about twenty times a second.
+// it ends. The frame and the bar are repainted directly instead, together and at most about twenty
+// times a second. QProgressBar repaints itself on every visible change of its value; its updates are
+// held while the frame shows, so that it neither runs ahead of the labels nor costs a paint per record.
 constexpr qint64 kRepaintIntervalMs = 50;
 
 class WindowProgress : public exporting::ExportObserver {
@@ -28,6 +30,9 @@ class WindowProgress : public exporting::ExportObserver {
     WindowProgress(Tabvert& window, const database::DatabaseChoice& choice) : w_(window), choice_(choice) {
         sinceRepaint_.start();
     }
+    ~WindowProgress() override { w_.ProgressBar1()->setUpdatesEnabled(true); }
+    WindowProgress(const WindowProgress&) = delete;
+    WindowProgress& operator=(const WindowProgress&) = delete;
 
     void frameShown() override {
         w_.Frame1()->show();
@@ -35,6 +40,7 @@ class WindowProgress : public exporting::ExportObserver {
         // (no input reaches the window) so the first repaint draws the captions too.
         QCoreApplication::sendPostedEvents(w_.Frame1(), 0);
         for (QObject* child : w_.Frame1()->children()) QCoreApplication::sendPostedEvents(child, 0);
+        w_.ProgressBar1()->setUpdatesEnabled(false);
         repaintNow();
     }
     void previewCleared() override {
@@ -47,7 +53,7 @@ class WindowProgress : public exporting::ExportObserver {
     }
     void tableNameShown(const std::string& tableName) override {
         w_.Label5()->setText(QString::fromStdString(tableName));
-        repaintNow();
+        repaintSoon();
     }
     // Label6 resizes itself with every caption, which costs more than writing the record's cells;
     // nothing can look at it between two repaints, so the caption is set when it is painted.
@@ -72,6 +78,7 @@ class WindowProgress : public exporting::ExportObserver {
     }
     void frameHidden() override {
         showPendingRecord();
+        w_.ProgressBar1()->setUpdatesEnabled(true);
         w_.Frame1()->hide();
     }
 
@@ -87,7 +94,11 @@ class WindowProgress : public exporting::ExportObserver {
     void repaintNow() {
         showPendingRecord();
         if (w_.Frame1()->isVisible()) w_.Frame1()->repaint();
-        w_.ProgressBar1()->repaint();
+        QProgressBar* bar = w_.ProgressBar1();
+        const bool held = !bar->updatesEnabled();
+        bar->setUpdatesEnabled(true);
+        bar->repaint();
+        if (held) bar->setUpdatesEnabled(false);
         sinceRepaint_.restart();
     }
 
