@@ -25,7 +25,6 @@ struct TableLog {
     std::string refusedName;  // the name the workbook would not take, with its reason
     std::string refusedReason;
     std::string readFailure;  // the table could not be opened, or reading stopped early
-    std::int64_t records = 0;
     WriteTally tally;
 };
 
@@ -295,7 +294,6 @@ class Run {
                 break;
             }
         }
-        log.records = counter;
         if (opened) {
             try {
                 table.Close();
