@@ -55,7 +55,7 @@ void RunCatalogue(const DatabaseChoice& choice, CatalogueSink& sink) {
         if (!IsHiddenTableName(schemaName)) {
             std::string name = TrimBlanks(schemaName);
             std::string key = keys.take(name);
-            sink.tableFound(CatalogueEntry{std::move(key), std::move(name)});
+            sink.tableFound(CatalogueEntry{std::move(key), std::move(name), schemaName});
         }
         schema->MoveNext();
     }

@@ -16,10 +16,12 @@ namespace tabvert::database {
 // Key of the tree's root node.
 inline constexpr std::string_view kRootKey = "NorrinT";
 
-// One listed table: its node key and its name with the blanks around it removed.
+// One listed table: its node key, its name with the blanks around it removed (the node's text), and the
+// name as the database stores it, which is the one a query must use.
 struct CatalogueEntry {
     std::string key;
     std::string name;
+    std::string storedName;
 
     bool operator==(const CatalogueEntry&) const = default;
 };

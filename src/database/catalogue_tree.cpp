@@ -12,6 +12,7 @@ namespace {
 
 constexpr int kDatabasePicture = 1;
 constexpr int kTablePicture = 2;
+constexpr int kStoredNameRole = Qt::UserRole + 1;
 
 const QString& RootKey() {
     static const QString key = QString::fromLatin1(kRootKey.data(), static_cast<qsizetype>(kRootKey.size()));
@@ -29,6 +30,11 @@ QTreeWidgetItem* FindNodeByKey(const QTreeWidget& tree, const QString& key) {
 
 QString NodeKey(const QTreeWidgetItem& node) { return node.data(0, Qt::UserRole).toString(); }
 
+QString NodeTableName(const QTreeWidgetItem& node) {
+    const QVariant stored = node.data(0, kStoredNameRole);
+    return stored.isValid() ? stored.toString() : node.text(0);
+}
+
 void CatalogueTree::rootAdded(const std::string& dbpath) {
     auto* root = new QTreeWidgetItem(&tree_);
     root->setText(0, QString::fromStdString(dbpath));
@@ -44,6 +50,8 @@ void CatalogueTree::tableFound(const CatalogueEntry& entry) {
     auto* node = new QTreeWidgetItem(root_);
     node->setText(0, QString::fromStdString(entry.name));
     node->setData(0, Qt::UserRole, QString::fromStdString(entry.key));
+    if (!entry.storedName.empty() && entry.storedName != entry.name)
+        node->setData(0, kStoredNameRole, QString::fromStdString(entry.storedName));
     node->setIcon(0, images_.icon(kTablePicture));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The catalogue tree TreeView1 as a keyed node collection: every node carries its key in the item's
-// Qt::UserRole data, so that nodes can be looked up by key. CatalogueTree fills the tree from the
+// Qt::UserRole data, so that nodes can be looked up by key. A table node whose stored name differs from
+// its text (blanks around it) also keeps the stored name, so that a click previews that very table. CatalogueTree fills the tree from the
 // catalogue run as the run reports root and tables.
 
 #include <QString>
@@ -20,6 +21,8 @@ namespace tabvert::database {
 QTreeWidgetItem* FindNodeByKey(const QTreeWidget& tree, const QString& key);
 // The key stored in a node.
 QString NodeKey(const QTreeWidgetItem& node);
+// The table name a query on this node must use: the stored name where it differs from the text.
+QString NodeTableName(const QTreeWidgetItem& node);
 
 class CatalogueTree : public CatalogueSink {
 public:

@@ -8,6 +8,7 @@
 #include <exception>
 #include <optional>
 
+#include "database/catalogue_tree.h"
 #include "database/preview.h"
 #include "database/preview_list.h"
 #include "database/start.h"
@@ -24,7 +25,9 @@ namespace tabvert::shell {
 
 void Tabvert::TreeView1_NodeClick(QTreeWidgetItem* node) {
     if (node == nullptr) return;
-    QString tables = node->text(0);
+    // The node's text is the trimmed name; a table stored with blanks around it (or two tables that trim
+    // to the same text) is read by the name the database stores.
+    QString tables = database::NodeTableName(*node);
     viewtables(tables);
 }
 

@@ -22,7 +22,8 @@ inline fixtures::Table MakeTable(std::string name, std::vector<fixtures::Column>
 }
 
 // "People" (ID, Name, Born, Note; Nulls in the first and later fields), "One" (one field), "Empty"
-// (two fields, no rows), "Over" (kOverRows rows, N = row number), "a]b" (a "]" in its name).
+// (two fields, no rows), "Over" (kOverRows rows, N = row number), "a]b" (a "]" in its name), "Twin" and
+// " Twin " (names that trim alike, different rows).
 inline fixtures::Database PreviewDatabase() {
     namespace fx = tabvert::fixtures;
     fx::Database db;
@@ -54,6 +55,14 @@ inline fixtures::Database PreviewDatabase() {
     fx::Table bracket = MakeTable("a]b", {{"V", fx::ColumnType::Text, 10}});
     bracket.rows = {{std::string("inside")}, {std::string("bracket")}};
     db.tables.push_back(bracket);
+
+    // Two tables whose names trim to the same node text.
+    fx::Table twin = MakeTable("Twin", {{"V", fx::ColumnType::Text, 10}});
+    twin.rows = {{std::string("plain")}};
+    db.tables.push_back(twin);
+    fx::Table paddedTwin = MakeTable(" Twin ", {{"V", fx::ColumnType::Text, 10}});
+    paddedTwin.rows = {{std::string("padded")}, {std::string("twin")}};
+    db.tables.push_back(paddedTwin);
     return db;
 }
 

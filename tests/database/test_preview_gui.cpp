@@ -15,6 +15,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "database/catalogue_tree.h"
 #include "database/preview_list.h"
 #include "database/start.h"
 #include "fixtures/access_writer.h"
@@ -119,6 +120,23 @@ TEST_F(PreviewWindow, TableClickShowsFieldsAndRecords) {
     EXPECT_TRUE(prompts_.messages().empty());
     EXPECT_EQ(list().itemCount(), 2);
     EXPECT_EQ(Row(1), QStringList{"bracket"});
+}
+
+TEST_F(PreviewWindow, NodesThatTrimAlikePreviewTheirOwnTables) {
+    // Both nodes show "Twin"; each must read the table it stands for, not the first one of that text.
+    // The schema sorts " Twin " before "Twin", so the padded table gets the plain key.
+    for (const auto& [key, rows] : {std::pair<QString, QStringList>{"T_Twin", {"padded", "twin"}},
+                                    std::pair<QString, QStringList>{"T_Twin#2", {"plain"}}}) {
+        QTreeWidget* tree = window().TreeView1();
+        QTreeWidgetItem* node = FindNodeByKey(*tree, key);
+        ASSERT_NE(node, nullptr) << key.toStdString();
+        EXPECT_EQ(node->text(0), "Twin");
+        tree->scrollToItem(node);
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
+        ASSERT_TRUE(prompts_.messages().empty()) << prompts_.messages().front().text.toStdString();
+        ASSERT_EQ(list().itemCount(), rows.size()) << key.toStdString();
+        for (int r = 0; r < rows.size(); ++r) EXPECT_EQ(Row(r), QStringList{rows[r]});
+    }
 }
 
 TEST_F(PreviewWindow, RootClickEmptiesTheListWithoutOpeningTheDatabase) {
