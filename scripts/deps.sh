@@ -11,7 +11,7 @@ packages=(
   libxlsxwriter-dev libgsf-1-dev libglib2.0-dev
   libchm-dev fp-utils
   python3-openpyxl python3-xlrd libreoffice-calc-nogui
-  xvfb xauth imagemagick fonts-dejavu-core xdotool
+  xvfb xauth imagemagick fonts-dejavu-core fonts-urw-base35 xdotool
 )
 
 missing=()

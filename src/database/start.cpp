@@ -16,6 +16,7 @@
 #include "shell/app_title.h"
 #include "shell/common_dialog.h"
 #include "shell/forms.h"
+#include "shell/look.h"
 #include "shell/pictures.h"
 #include "shell/tabvert.h"
 
@@ -46,12 +47,7 @@ QRect Twips(int left, int top, int width, int height) {
     return {left / 15, top / 15, width / 15, height / 15};
 }
 
-QFont FormFont(bool bold) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(8.25);
-    font.setBold(bold);
-    return font;
-}
+QFont FormFont(bool bold) { return shell::WindowFont(bold); }
 
 void SetBackground(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
     QPalette palette = widget->palette();

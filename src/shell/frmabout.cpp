@@ -2,6 +2,7 @@
 
 #include "shell/app_title.h"
 #include "shell/forms.h"
+#include "shell/look.h"
 #include "shell/pictures.h"
 
 #include <QApplication>
@@ -36,9 +37,7 @@ FrmAbout::FrmAbout(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("About ") + QString::fromUtf8(AppTitle));
     setWindowIcon(QIcon(QString::fromUtf8(pictures::kIcon)));
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(WindowFont());
     setFixedSize(kClientSize);
     setSizeGripEnabled(false);
     picture_ = QPixmap(QString::fromUtf8(pictures::kAbout));

@@ -4,6 +4,7 @@
 #include "shell/auto_size_label.h"
 #include "shell/forms.h"
 #include "shell/list_view.h"
+#include "shell/look.h"
 #include "shell/pictures.h"
 
 #include <QAction>
@@ -49,12 +50,7 @@ void PlaceInFrame(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(Px(left), Px(top), Px(width), Px(height));
 }
 
-QFont SansSerif(bool bold) {
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(8.25);
-    font.setBold(bold);
-    return font;
-}
+QFont SansSerif(bool bold) { return WindowFont(bold); }
 
 }  // namespace
 
