@@ -7,7 +7,7 @@
 namespace tabvert::ado {
 namespace {
 
-const char kBadFormat[] = "Format of the initialization string does not conform to the OLE DB specification.";
+const char kBadFormat[] = "Format of the initialization string does not conform to the OLE DB rules.";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
