@@ -70,7 +70,9 @@ TEST(SelectText, AcceptsTheProgramsQueriesAndNothingElse) {
 
 TEST(ValueToText, FollowsTheLocale) {
     GuidBytes guid = {0x78, 0x56, 0x34, 0x12, 0xbc, 0x9a, 0xf0, 0xde, 0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
-    const auto date = [](int y, int mo, int d, int h, int mi, int s) { return Variant::Date(text::JoinOleDate({y, mo, d, h, mi, s})); };
+    const auto date = [](int y, int mo, int d, int h, int mi, int s) {
+        return Variant::Date(text::JoinOleDate({y, mo, d, h, mi, s}));
+    };
     const struct {
         Variant value;
         const char* us;
@@ -137,7 +139,8 @@ std::string NoJet3(std::span<const std::uint8_t>, void*) { return {}; }
 // read past the end.
 TEST(Properties, FindsTheObjectsDescription) {
     std::vector<std::uint8_t> b = {'M', 'R', '2', 0};
-    auto u16 = [&](std::size_t v) { b.push_back(static_cast<std::uint8_t>(v)); b.push_back(static_cast<std::uint8_t>(v >> 8)); };
+    auto u8 = [&](std::size_t v) { b.push_back(static_cast<std::uint8_t>(v)); };
+    auto u16 = [&](std::size_t v) { u8(v); u8(v >> 8); };
     auto u32 = [&](std::size_t v) { u16(v & 0xFFFF); u16(v >> 16); };
     auto utf16 = [&](const std::string& s) { for (char c : s) u16(static_cast<unsigned char>(c)); };
     u32(6 + 2 + 22 + 2 + 12); u16(0x80);
@@ -146,7 +149,7 @@ TEST(Properties, FindsTheObjectsDescription) {
         const std::size_t header = 6 + 2 * owner.size(), entry = 8 + 2 * value.size();
         u32(6 + header + entry); u16(0x00);
         u32(header); u16(2 * owner.size()); utf16(owner);
-        u16(entry); b.push_back(0); b.push_back(0x0A); u16(0); u16(2 * value.size()); utf16(value);
+        u16(entry); u8(0); u8(0x0A); u16(0); u16(2 * value.size()); utf16(value);
     };
     valueBlock("", "Orders of 2024");
     valueBlock("Amount", "in euros");
@@ -202,7 +205,8 @@ TEST(StoredValues, DecimalAndExtendedDateTime) {
         EXPECT_STREQ(got, expected) << stored;
     }
     EXPECT_EQ(parse("0000000000000693592:0000000216000000000:7 "), -1.25);
-    for (const char* bad : {"", "0000000000000738153-0000000452967891234:7 ", "00000000000007381x3:0000000452967891234:7 ",
+    for (const char* bad : {"", "0000000000000738153-0000000452967891234:7 ",
+                            "00000000000007381x3:0000000452967891234:7 ",
                             "0000000000000738153:0000000864000000000:7 "})
         EXPECT_FALSE(parse(bad).has_value()) << bad;
 }
