@@ -352,7 +352,6 @@ TEST(ProviderSamples, ValuesMdbtoolsGetsWrong) {
     EXPECT_GE(text::SplitOleDate(old).year, 1300);
     EXPECT_LT(text::SplitOleDate(old).year, 1700);
     // Rows that grew and moved come back in their own place, as Jet reads them (mdbtools puts them last).
-    // Characters beyond the Basic Multilingual Plane arrive as four-byte UTF-8.
     std::string order;
     for (const auto& row : SampleRows("overflowTestV2003.mdb", "Table1"))
         for (const Variant& v : row)
@@ -361,6 +360,7 @@ TEST(ProviderSamples, ValuesMdbtoolsGetsWrong) {
                 break;
             }
     EXPECT_EQ(order, "1234567");
+    // Characters beyond the Basic Multilingual Plane arrive as four-byte UTF-8.
     int fourByte = 0;
     for (const auto& row : SampleRows("testEmoticonsV2010.accdb", "data"))
         for (const Variant& v : row)
