@@ -1,5 +1,5 @@
-// The catalogue run without any window: which schema rows become nodes, in which order, with which keys,
-// and what has been reported when the provider fails.
+// The catalogue run without any window: which schema rows become nodes, with which keys, and what has been
+// reported when the provider fails.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "database/catalogue.h"
@@ -24,52 +25,36 @@ namespace fx = tabvert::fixtures;
 class Recorder : public CatalogueSink {
 public:
     void rootAdded(const std::string& dbpath) override { events.push_back("root " + dbpath); }
-    void tableFound(const CatalogueEntry& entry) override {
-        events.push_back("table " + entry.key + " " + entry.name);
-    }
+    void tableFound(const CatalogueEntry& e) override { events.push_back("table " + e.key + " " + e.name); }
     std::vector<std::string> events;
 };
 
-TEST(CatalogueNames, HiddenAndTrimmed) {
-    struct Case {
-        const char* schemaName;
-        bool hidden;
-        const char* trimmed;
+TEST(CatalogueNames, HiddenTrimmedAndKeyed) {
+    // {schema name, hidden, trimmed}: MSys hides in any position but only with that case; only blanks trim.
+    const std::tuple<const char*, bool, const char*> cases[] = {
+        {"MSysObjects", true, "MSysObjects"}, {"tblMSysCopy", true, "tblMSysCopy"},
+        {"OldMSys", true, "OldMSys"},         {"msysnotes", false, "msysnotes"},
+        {"MSYSData", false, "MSYSData"},      {"MSy s", false, "MSy s"},
+        {"  Padded Name  ", false, "Padded Name"}, {"   ", false, ""},
+        {"\tTabbed\t", false, "\tTabbed\t"},  {"", false, ""},
     };
-    const Case cases[] = {
-        {"MSysObjects", true, "MSysObjects"},
-        {"tblMSysCopy", true, "tblMSysCopy"},
-        {"OldMSys", true, "OldMSys"},
-        {"msysnotes", false, "msysnotes"},
-        {"MSYSData", false, "MSYSData"},
-        {"MSy s", false, "MSy s"},
-        {"  Padded Name  ", false, "Padded Name"},
-        {"   ", false, ""},
-        {"\tTabbed\t", false, "\tTabbed\t"},  // only blanks are trimmed
-        {"", false, ""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(IsHiddenTableName(c.schemaName), c.hidden) << c.schemaName;
-        EXPECT_EQ(TrimBlanks(c.schemaName), c.trimmed) << c.schemaName;
+    for (const auto& [name, hidden, trimmed] : cases) {
+        EXPECT_EQ(IsHiddenTableName(name), hidden) << name;
+        EXPECT_EQ(TrimBlanks(name), trimmed) << name;
     }
-}
 
-TEST(CatalogueKeys, EqualTrimmedNamesGetDistinctKeys) {
     TableKeys keys;
-    EXPECT_EQ(keys.take("Orders"), "T_Orders");
     EXPECT_EQ(keys.take("Dup"), "T_Dup");
     EXPECT_EQ(keys.take("Dup"), "T_Dup#2");
     EXPECT_EQ(keys.take("Dup"), "T_Dup#3");
-    // A table really named "Dup#2" must not take the key already given to the second "Dup".
-    EXPECT_EQ(keys.take("Dup#2"), "T_Dup#2#2");
-    EXPECT_EQ(keys.take("dup"), "T_dup");  // keys compare case-sensitively, like the names
+    EXPECT_EQ(keys.take("Dup#2"), "T_Dup#2#2");  // a table really named "Dup#2" gets a key of its own
+    EXPECT_EQ(keys.take("dup"), "T_dup");        // case-sensitive, like the names
 }
 
 // Against mdbtools' own list of the fixture's user tables: names with MSys anywhere left out, blanks
 // around names removed, two names that trim alike both listed under distinct keys; the root first.
 TEST(CatalogueRun, CatalogueFixtureMatchesMdbToolsFilteredAndTrimmed) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
     const std::string path = fx::WriteFixtureInto("catalogue", dir.path().toStdString()).string();
     std::string out;
     ASSERT_EQ(test::RunCommand("mdb-tables -1 " + test::ShellQuote(path), &out), 0);
@@ -78,7 +63,7 @@ TEST(CatalogueRun, CatalogueFixtureMatchesMdbToolsFilteredAndTrimmed) {
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.find("MSys") == std::string::npos) expected.push_back(TrimBlanks(line));
     }
-    ASSERT_EQ(std::count(expected.begin(), expected.end(), "Dup"), 2);
+    ASSERT_EQ(std::count(expected.begin(), expected.end(), "Dup"), 2);  // the fixture holds the hard cases
     ASSERT_NE(std::find(expected.begin(), expected.end(), "Padded Name"), expected.end());
 
     Recorder recorder;
@@ -96,40 +81,32 @@ TEST(CatalogueRun, CatalogueFixtureMatchesMdbToolsFilteredAndTrimmed) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names, expected);
     EXPECT_EQ(keys.size(), names.size());
-    EXPECT_TRUE(keys.contains("T_Padded Name"));
-    EXPECT_TRUE(keys.contains("T_Dup") && keys.contains("T_Dup#2"));
+    EXPECT_TRUE(keys.contains("T_Padded Name") && keys.contains("T_Dup") && keys.contains("T_Dup#2"));
 }
 
 // After a failure the root stays reported and nothing else; the password flag and text decide between
 // the provider's authentication failure and a listing.
 TEST(CatalogueRun, ReportsTheRootAloneUnlessTheOpenSucceeds) {
     QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const std::string protectedDb = fx::WriteFixtureInto("password", dir.path().toStdString()).string();
+    const std::string locked = fx::WriteFixtureInto("password", dir.path().toStdString()).string();
     const std::string empty = fx::WriteFixtureInto("empty", dir.path().toStdString()).string();
     const std::string pw = fx::kFixturePassword;
-    struct Case {
-        std::string path;
-        int pwdcheck;
-        std::string password;
-        long error;  // 0: opens
-    };
-    const Case cases[] = {
+    const std::tuple<std::string, int, std::string, long> cases[] = {  // path, flag, password, error
         {empty, 0, "", 0},
         {dir.filePath("missing.mdb").toStdString(), 0, "", ado::kErrUnspecified},
         {"   ", 0, "", ado::kErrUnspecified},
-        {protectedDb, 0, "", ado::kErrAuthentication},
-        {protectedDb, 1, "wrong", ado::kErrAuthentication},
-        {protectedDb, 0, pw, ado::kErrAuthentication},  // a password without the flag plays no part
-        {protectedDb, 1, pw, 0},
-        {protectedDb, 1, "  " + pw + " ", 0},  // sent trimmed
+        {locked, 0, "", ado::kErrAuthentication},
+        {locked, 1, "wrong", ado::kErrAuthentication},
+        {locked, 0, pw, ado::kErrAuthentication},  // a password without the flag plays no part
+        {locked, 1, pw, 0},
+        {locked, 1, "  " + pw + " ", 0},  // sent trimmed
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE("'" + c.path + "' " + std::to_string(c.pwdcheck) + " '" + c.password + "'");
+    for (const auto& [path, pwdcheck, password, expectedError] : cases) {
+        SCOPED_TRACE("'" + path + "' " + std::to_string(pwdcheck) + " '" + password + "'");
         Recorder recorder;
         long error = 0;
         try {
-            RunCatalogue(DatabaseChoice{c.path, c.pwdcheck, c.password}, recorder);
+            RunCatalogue(DatabaseChoice{path, pwdcheck, password}, recorder);
         } catch (const ado::ProviderError& e) {
             error = e.number();
             EXPECT_FALSE(e.description().empty());
@@ -137,12 +114,11 @@ TEST(CatalogueRun, ReportsTheRootAloneUnlessTheOpenSucceeds) {
                 EXPECT_EQ(e.description(), "Not a valid password.");
             }
         }
-        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(error, expectedError);
         ASSERT_FALSE(recorder.events.empty());
-        EXPECT_EQ(recorder.events.front(), "root " + c.path);
+        EXPECT_EQ(recorder.events.front(), "root " + path);
         // The empty fixture lists nothing either way; the protected one has a table once open.
-        const size_t expected = (c.error != 0 || c.path == empty) ? 1u : 2u;
-        EXPECT_EQ(recorder.events.size(), expected);
+        EXPECT_EQ(recorder.events.size(), (expectedError != 0 || path == empty) ? 1u : 2u);
     }
 }
 

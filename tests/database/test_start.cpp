@@ -7,10 +7,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QCoreApplication>
-#include <QEvent>
-#include <QGroupBox>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -38,25 +35,16 @@ const QString kNoPath = QStringLiteral(
 
 // Runs `onShow(n)` shortly after the n-th showing of a widget, once the showing (and a modal loop) is
 // under way.
-class ShowHook : public QObject {
-public:
+struct ShowHook : QObject {
     ShowHook(QWidget& widget, std::function<void(int)> onShow) : onShow_(std::move(onShow)) {
         widget.installEventFilter(this);
     }
-    int shows() const { return shows_; }
-
-protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show) {
-            const int n = ++shows_;
-            QTimer::singleShot(0, this, [this, n] { onShow_(n); });
-        }
+        if (event->type() == QEvent::Show) QTimer::singleShot(0, this, [this, n = ++shows] { onShow_(n); });
         return QObject::eventFilter(watched, event);
     }
-
-private:
     std::function<void(int)> onShow_;
-    int shows_ = 0;
+    int shows = 0;
 };
 
 class StartTest : public ::testing::Test {
@@ -95,31 +83,14 @@ protected:
     Forms forms{prompts};
 };
 
-// Other forms and the runs find the controls by name; a fresh dialog holds an empty choice.
-TEST_F(StartTest, LoadsEmptyUncheckedDisabledAndLightGreen) {
-    Start& s = start();
-    for (const char* name : {"OKButton", "CancelButton", "Frame1", "Label1", "txtDB", "Command1", "pwdcheck",
-                             "Label2", "Label3", "password"})
-        EXPECT_NE(s.findChild<QWidget*>(QString::fromLatin1(name)), nullptr) << name;
-    const DatabaseChoice fresh = ReadDatabaseChoice(s);
-    EXPECT_EQ(fresh.path, "");
-    EXPECT_EQ(fresh.pwdcheck, 0);
-    EXPECT_FALSE(s.password()->isEnabled());
-
-    const QColor green(202, 255, 126);
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{&s, s.Frame1(), s.Label1(), s.Label2(), s.Label3(), s.pwdcheck()}) {
-        EXPECT_EQ(w->palette().color(QPalette::Window), green) << w->objectName().toStdString();
-        EXPECT_TRUE(w->autoFillBackground()) << w->objectName().toStdString();
-    }
-    EXPECT_EQ(s.password()->palette().color(QPalette::Base), QColor(218, 235, 194));
-}
-
+// A fresh dialog holds an empty choice; the password box follows the check box and empties when unchecked.
 TEST_F(StartTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
     Start& s = start();
+    EXPECT_EQ(ReadDatabaseChoice(s).path, "");
+    EXPECT_EQ(ReadDatabaseChoice(s).pwdcheck, 0);
+    EXPECT_FALSE(s.password()->isEnabled());
     s.pwdcheck()->setChecked(true);
     EXPECT_TRUE(s.password()->isEnabled());
-    EXPECT_EQ(s.password()->palette().color(QPalette::Base), QColor(243, 247, 236));
     EXPECT_EQ(ReadDatabaseChoice(s).pwdcheck, 1);
     s.password()->setText(" secret ");
     EXPECT_EQ(ReadDatabaseChoice(s).password, " secret ");  // trimmed only when used
@@ -127,7 +98,6 @@ TEST_F(StartTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
     s.pwdcheck()->setChecked(false);
     EXPECT_FALSE(s.password()->isEnabled());
     EXPECT_TRUE(s.password()->text().isEmpty());
-    EXPECT_EQ(s.password()->palette().color(QPalette::Base), QColor(218, 235, 194));
     EXPECT_EQ(ReadDatabaseChoice(s).pwdcheck, 0);
 
     s.pwdcheck()->click();  // as the user does it
@@ -135,7 +105,7 @@ TEST_F(StartTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
     EXPECT_TRUE(s.password()->text().isEmpty());
 }
 
-TEST_F(StartTest, EscapeAndEnterPressNeitherButton) {
+TEST_F(StartTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
     Start& s = start();
     s.show();
     for (QWidget* target : std::initializer_list<QWidget*>{s.txtDB(), s.OKButton(), s.CancelButton()}) {
@@ -148,24 +118,15 @@ TEST_F(StartTest, EscapeAndEnterPressNeitherButton) {
     }
     EXPECT_TRUE(forms.isLoaded(Forms::Form::start));
     EXPECT_TRUE(s.isVisible());
-    EXPECT_TRUE(prompts.messages().empty());  // OK with the empty path would have said so
-}
+    EXPECT_TRUE(prompts.messages().empty());  // OK with the empty path says so:
 
-TEST_F(StartTest, OkWithEmptyPathAsksForAFileAndStays) {
-    Start& s = start();
-    s.show();
     s.OKButton()->click();
-    ASSERT_EQ(prompts.messages().size(), 1u);
-    const ui::MessageRequest& m = prompts.messages().front();
-    EXPECT_EQ(m.text, kNoPath);
-    EXPECT_EQ(m.title, "Norrin Tabvert 4.0");
-    EXPECT_EQ(m.buttons, ui::Buttons::Ok);
-    EXPECT_EQ(m.icon, ui::Icon::None);
+    EXPECT_EQ(messageTexts(), QStringList{kNoPath});
     EXPECT_TRUE(s.isVisible());
     EXPECT_EQ(tree().topLevelItemCount(), 0);
 }
 
-TEST_F(StartTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancel) {
+TEST_F(StartTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancelAndCancelDiscardsAll) {
     Start& s = start();
     s.txtDB()->setText("typed by hand");
     prompts.queueFile(std::nullopt);  // cancel before any choice
@@ -182,27 +143,16 @@ TEST_F(StartTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancel) {
     EXPECT_EQ(s.fileName(), "/data/first.mdb");
 
     ASSERT_EQ(prompts.fileDialogs().size(), 3u);
-    for (const auto& request : prompts.fileDialogs()) {
-        EXPECT_EQ(request.kind, ui::FileDialogKind::Open);
-        EXPECT_EQ(request.filter,
-                  "Select Access Database (*.mdb)|*.mdb| Access Database(*.mde)|*.mde| Access Database "
-                  "2007-2010 (*.accdb)|*.accdb| All files (*.*)|*.*  ");
-    }
     EXPECT_EQ(prompts.fileDialogs()[0].fileName, "");
     EXPECT_EQ(prompts.fileDialogs()[2].fileName, "/data/first.mdb");  // opens with the last choice
-}
 
-TEST_F(StartTest, CancelDiscardsTheChoiceAndALaterReadLoadsAnEmptyDialog) {
-    Start& s = start();
-    s.txtDB()->setText("/data/a.mdb");
+    // Cancel discards the choice: a later read loads an empty dialog.
     s.pwdcheck()->setChecked(true);
     s.password()->setText("pw");
     s.CancelButton()->click();
     EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
     const DatabaseChoice later = ReadDatabaseChoice(forms);
-    EXPECT_EQ(later.path, "");
-    EXPECT_EQ(later.pwdcheck, 0);
-    EXPECT_EQ(later.password, "");
+    EXPECT_EQ(std::tie(later.path, later.pwdcheck, later.password), std::tuple("", 0, ""));
 }
 
 // OK fills the tree with what the catalogue run lists, in its order, under the expanded root.
@@ -221,15 +171,8 @@ TEST_F(StartTest, OkListsTheCatalogueUnderTheRootAndKeepsTheChoice) {
         expected << "  " + QString::fromStdString(e.key) + "|" + QString::fromStdString(e.name);
     EXPECT_GT(expected.size(), 10);
     EXPECT_EQ(treeLines(), expected);
-    const QTreeWidgetItem* root = FindNodeByKey(tree(), "NorrinT");
-    ASSERT_NE(root, nullptr);
-    EXPECT_TRUE(root->isExpanded());
-    EXPECT_FALSE(root->icon(0).isNull());
-    const QTreeWidgetItem* dup2 = FindNodeByKey(tree(), "T_Dup#2");
-    ASSERT_NE(dup2, nullptr);
-    EXPECT_EQ(dup2->text(0), "Dup");
-    EXPECT_EQ(dup2->parent(), root);
-    EXPECT_FALSE(dup2->icon(0).isNull());
+    EXPECT_TRUE(expected.contains("  T_Dup#2|Dup"));
+    EXPECT_TRUE(tree().topLevelItem(0)->isExpanded());
 }
 
 TEST_F(StartTest, FailedOpensShowTheProviderTextAndLeaveTheRootAlone) {
@@ -246,16 +189,11 @@ TEST_F(StartTest, FailedOpensShowTheProviderTextAndLeaveTheRootAlone) {
         ShowHook hook(start(), [](int) {});
         pressOk(path);
         ASSERT_EQ(prompts.messages().size(), before + 1);
-        const ui::MessageRequest& m = prompts.messages().back();
-        EXPECT_FALSE(m.text.isEmpty());
-        EXPECT_NE(m.text, kNoPath);
-        EXPECT_NE(m.text, "Not a valid password.");
-        EXPECT_EQ(m.title, "Norrin Tabvert 4.0");
-        EXPECT_EQ(m.buttons, ui::Buttons::Ok);
-        EXPECT_EQ(m.icon, ui::Icon::None);
+        const QString text = prompts.messages().back().text;
+        EXPECT_FALSE(text.isEmpty() || text == kNoPath || text == "Not a valid password.") << text.toStdString();
         EXPECT_EQ(treeLines(), QStringList{"NorrinT|" + path});
         EXPECT_EQ(window().dbpath, path);
-        EXPECT_EQ(hook.shows(), 0);  // the dialog is not shown again
+        EXPECT_EQ(hook.shows, 0);  // the dialog is not shown again
         EXPECT_FALSE(start().isVisible());
     }
 }
@@ -264,10 +202,7 @@ TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
     const auto path =
         QString::fromStdString(fx::WriteFixtureInto("password", dir.path().toStdString()).string());
     const QString right = QString::fromLatin1(fx::kFixturePassword);
-    QStringList treeAtRetry;
-    QString pathAtRetry;
-    QString passwordAtRetry;
-    bool modalAtRetry = false;
+    QStringList atRetry;  // the tree, the path, the password and the modality at the second showing
 
     Start& s = start();
     ShowHook hook(s, [&](int n) {
@@ -277,10 +212,7 @@ TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
             s.password()->setText("wrong");
             s.OKButton()->click();
         } else if (n == 2) {
-            treeAtRetry = treeLines();
-            pathAtRetry = s.txtDB()->text();
-            passwordAtRetry = s.password()->text();
-            modalAtRetry = s.isModal();
+            atRetry = treeLines() << s.txtDB()->text() << s.password()->text() << (s.isModal() ? "modal" : "");
             s.password()->setText(right);
             s.OKButton()->click();
         } else {
@@ -288,22 +220,16 @@ TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
             s.CancelButton()->click();
         }
     });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    QTimer::singleShot(20000, &window(), [&] {
         ADD_FAILURE() << "the dialog is still waiting";
         forms.unload(Forms::Form::start);
     });
-    watchdog.start(20000);
 
     window().openfile()->trigger();  // the Open command returns once the dialog is hidden for good
 
-    EXPECT_EQ(hook.shows(), 2);
+    EXPECT_EQ(hook.shows, 2);
     EXPECT_EQ(messageTexts(), QStringList{"Not a valid password."});
-    EXPECT_EQ(treeAtRetry, QStringList{"NorrinT|" + path});
-    EXPECT_EQ(pathAtRetry, path);
-    EXPECT_EQ(passwordAtRetry, "wrong");
-    EXPECT_TRUE(modalAtRetry);
+    EXPECT_EQ(atRetry, (QStringList{"NorrinT|" + path, path, "wrong", "modal"}));
     ASSERT_TRUE(forms.isLoaded(Forms::Form::start));
     EXPECT_FALSE(s.isVisible());
     EXPECT_EQ(ReadDatabaseChoice(s).password, right.toStdString());
@@ -327,7 +253,7 @@ TEST_F(StartTest, OpenCommandFromMenuAndToolbarWaitsForTheDialog) {
         });
         command();
         returned = true;
-        EXPECT_EQ(hook.shows(), 1);
+        EXPECT_EQ(hook.shows, 1);
         EXPECT_TRUE(modal);
         EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
     }
