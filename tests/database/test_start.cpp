@@ -1,6 +1,5 @@
-// The open-database dialog and the catalogue as the user drives them: buttons, keys, Browse through the
-// main window's common dialog, the Open command, the tree after success and after each kind of failure,
-// and the password retry through a second showing of the dialog.
+// The open-database dialog and the catalogue as the user drives them: buttons, keys, Browse, the Open
+// command, the tree after success and failures, and the password retry through a second showing.
 
 #include <gtest/gtest.h>
 
@@ -14,6 +13,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <functional>
 
 #include "database/catalogue.h"
@@ -58,12 +58,8 @@ protected:
     // The tree as lines "key|text", children indented by two blanks.
     QStringList treeLines() {
         QStringList lines;
-        for (int i = 0; i < tree().topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* root = tree().topLevelItem(i);
-            lines << NodeKey(*root) + "|" + root->text(0);
-            for (int j = 0; j < root->childCount(); ++j)
-                lines << "  " + NodeKey(*root->child(j)) + "|" + root->child(j)->text(0);
-        }
+        for (QTreeWidgetItemIterator it(&tree()); *it; ++it)
+            lines << QString((*it)->parent() ? "  " : "") + NodeKey(**it) + "|" + (*it)->text(0);
         return lines;
     }
 
@@ -83,11 +79,9 @@ protected:
     Forms forms{prompts};
 };
 
-// A fresh dialog holds an empty choice; the password box follows the check box and empties when unchecked.
+// The password box follows the check box and empties when unchecked.
 TEST_F(StartTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
     Start& s = start();
-    EXPECT_EQ(ReadDatabaseChoice(s).path, "");
-    EXPECT_EQ(ReadDatabaseChoice(s).pwdcheck, 0);
     EXPECT_FALSE(s.password()->isEnabled());
     s.pwdcheck()->setChecked(true);
     EXPECT_TRUE(s.password()->isEnabled());
@@ -110,10 +104,10 @@ TEST_F(StartTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
     s.show();
     for (QWidget* target : std::initializer_list<QWidget*>{s.txtDB(), s.OKButton(), s.CancelButton()}) {
         for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
-            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
-            QCoreApplication::sendEvent(target, &press);
-            QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-            QCoreApplication::sendEvent(target, &release);
+            for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                QKeyEvent event(type, key, Qt::NoModifier);
+                QCoreApplication::sendEvent(target, &event);
+            }
         }
     }
     EXPECT_TRUE(forms.isLoaded(Forms::Form::start));
@@ -140,7 +134,6 @@ TEST_F(StartTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancelAndCancelDiscardsA
     s.txtDB()->setText("/elsewhere.mdb");
     s.Command1()->click();
     EXPECT_EQ(s.txtDB()->text(), "/data/first.mdb");
-    EXPECT_EQ(s.fileName(), "/data/first.mdb");
 
     ASSERT_EQ(prompts.fileDialogs().size(), 3u);
     EXPECT_EQ(prompts.fileDialogs()[0].fileName, "");
@@ -155,8 +148,9 @@ TEST_F(StartTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancelAndCancelDiscardsA
     EXPECT_EQ(std::tie(later.path, later.pwdcheck, later.password), std::tuple("", 0, ""));
 }
 
-// OK fills the tree with what the catalogue run lists, in its order, under the expanded root.
-TEST_F(StartTest, OkListsTheCatalogueUnderTheRootAndKeepsTheChoice) {
+// OK fills the tree with what the catalogue run lists, in its order, under the expanded root. A failed open
+// shows the provider's text and leaves the root alone: the tree is emptied first, also by a successful open.
+TEST_F(StartTest, OkListsTheCatalogueAndAFailedOpenLeavesTheRootAlone) {
     const std::string path = fx::WriteFixtureInto("catalogue", dir.path().toStdString()).string();
     const QString qpath = QString::fromStdString(path);
     start().show();
@@ -169,32 +163,25 @@ TEST_F(StartTest, OkListsTheCatalogueUnderTheRootAndKeepsTheChoice) {
     QStringList expected{"NorrinT|" + qpath};
     for (const CatalogueEntry& e : ListTables(DatabaseChoice{path, 0, ""}))
         expected << "  " + QString::fromStdString(e.key) + "|" + QString::fromStdString(e.name);
-    EXPECT_GT(expected.size(), 10);
     EXPECT_EQ(treeLines(), expected);
     EXPECT_TRUE(expected.contains("  T_Dup#2|Dup"));
     EXPECT_TRUE(tree().topLevelItem(0)->isExpanded());
-}
 
-TEST_F(StartTest, FailedOpensShowTheProviderTextAndLeaveTheRootAlone) {
-    // First a database with tables, so that each failure also shows the tree was emptied first.
-    const QString good =
-        QString::fromStdString(fx::WriteFixtureInto("northwind-lite", dir.path().toStdString()).string());
-    for (const QString& path : {dir.filePath("missing.mdb"), QStringLiteral("   ")}) {
-        SCOPED_TRACE(path.toStdString());
-        pressOk(good);
-        ASSERT_EQ(tree().topLevelItemCount(), 1);
-        ASSERT_GT(tree().topLevelItem(0)->childCount(), 0);
-
+    for (const QString& bad : {dir.filePath("missing.mdb"), QStringLiteral("   ")}) {
+        SCOPED_TRACE(bad.toStdString());
         const size_t before = prompts.messages().size();
         ShowHook hook(start(), [](int) {});
-        pressOk(path);
+        pressOk(bad);
         ASSERT_EQ(prompts.messages().size(), before + 1);
         const QString text = prompts.messages().back().text;
-        EXPECT_FALSE(text.isEmpty() || text == kNoPath || text == "Not a valid password.") << text.toStdString();
-        EXPECT_EQ(treeLines(), QStringList{"NorrinT|" + path});
-        EXPECT_EQ(window().dbpath, path);
+        EXPECT_FALSE(text.isEmpty() || text == kNoPath || text == "Not a valid password.")
+            << text.toStdString();
+        EXPECT_EQ(treeLines(), QStringList{"NorrinT|" + bad});
+        EXPECT_EQ(window().dbpath, bad);
         EXPECT_EQ(hook.shows, 0);  // the dialog is not shown again
         EXPECT_FALSE(start().isVisible());
+        pressOk(qpath);
+        ASSERT_EQ(treeLines(), expected);
     }
 }
 
@@ -212,7 +199,8 @@ TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
             s.password()->setText("wrong");
             s.OKButton()->click();
         } else if (n == 2) {
-            atRetry = treeLines() << s.txtDB()->text() << s.password()->text() << (s.isModal() ? "modal" : "");
+            atRetry = treeLines() << s.txtDB()->text() << s.password()->text()
+                                  << (s.isModal() ? "modal" : "");
             s.password()->setText(right);
             s.OKButton()->click();
         } else {
@@ -237,26 +225,21 @@ TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
     EXPECT_GT(tree().topLevelItem(0)->childCount(), 0);
 }
 
-TEST_F(StartTest, OpenCommandFromMenuAndToolbarWaitsForTheDialog) {
-    const std::function<void()> commands[] = {
-        [&] { window().openfile()->trigger(); },
-        [&] { window().Toolbar1Button(1)->click(); },
-    };
-    for (const auto& command : commands) {
-        bool modal = false;
-        bool returned = false;
-        Start& s = start();
-        ShowHook hook(s, [&](int) {
-            modal = s.windowModality() == Qt::ApplicationModal && s.isVisible();
-            EXPECT_FALSE(returned);
-            s.CancelButton()->click();
-        });
-        command();
-        returned = true;
-        EXPECT_EQ(hook.shows, 1);
-        EXPECT_TRUE(modal);
-        EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
-    }
+// The menu's Open command is driven above; the toolbar's waits for the dialog the same way.
+TEST_F(StartTest, ToolbarOpenWaitsForTheModalDialog) {
+    bool modal = false;
+    bool returned = false;
+    Start& s = start();
+    ShowHook hook(s, [&](int) {
+        modal = s.windowModality() == Qt::ApplicationModal && s.isVisible();
+        EXPECT_FALSE(returned);
+        s.CancelButton()->click();
+    });
+    window().Toolbar1Button(1)->click();
+    returned = true;
+    EXPECT_EQ(hook.shows, 1);
+    EXPECT_TRUE(modal);
+    EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
 }
 
 }  // namespace
