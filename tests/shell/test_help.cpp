@@ -1,5 +1,4 @@
-// The help: the help-file path rule, reading .chm files, the help window, and the Help command with
-// the built help file beside the program (this test runs from a folder that holds a copy of it).
+// The help path rule, .chm reading, the help window and the Help command (run beside a copy of the built help file).
 #include "platform/htmlhelp/chm_file.h"
 #include "platform/htmlhelp/contents.h"
 #include "platform/htmlhelp/help_window.h"
@@ -10,7 +9,6 @@
 #include "shell/tabvert.h"
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -78,43 +76,33 @@ TEST(ChmContents, NestsEntriesByTheirLists) {
 </ul></body></html>)");
     const std::vector<ContentsEntry> top = ParseContents(sitemap);
     ASSERT_EQ(top.size(), 2u);
-    EXPECT_EQ(top[0].name, QStringLiteral("Start"));
-    EXPECT_EQ(top[0].local, QStringLiteral("start.html"));
     ASSERT_EQ(top[0].children.size(), 1u);
-    EXPECT_EQ(top[0].children[0].name, QStringLiteral("Fish & Chips"));
-    EXPECT_EQ(top[0].children[0].local, QStringLiteral("fish.html"));
+    EXPECT_EQ(std::pair(top[0].name, top[0].local), std::pair(QStringLiteral("Start"), QStringLiteral("start.html")));
+    EXPECT_EQ(std::pair(top[0].children[0].name, top[0].children[0].local),
+              std::pair(QStringLiteral("Fish & Chips"), QStringLiteral("fish.html")));
     EXPECT_EQ(top[1].name, QStringLiteral("End"));
     EXPECT_TRUE(top[1].children.empty());
     // Unbalanced lists neither crash nor lose the entries.
     EXPECT_EQ(ParseContents(QStringLiteral("</ul></ul>") + sitemap + QStringLiteral("<ul><ul>")).size(), 2u);
 }
 
-TEST(ChmFile, ReadsTheBuiltHelpFile) {
+TEST(ChmFile, ReadsTheBuiltHelpFileAndRefusesWhatIsNone) {
     const auto file = ChmFile::Open(QFile::encodeName(BuiltHelpFile()));
     ASSERT_TRUE(file.has_value()) << BuiltHelpFile().toStdString();
-    EXPECT_EQ(file->defaultTopic(), QStringLiteral("/welcome.html"));
-    EXPECT_EQ(file->info().title, QStringLiteral("Norrin Tabvert 4.0 Help"));
-    const auto page = file->read(QStringLiteral("/opening.html"));
-    ASSERT_TRUE(page.has_value());
-    EXPECT_TRUE(page->contains("Password-protected databases"));
-    const auto picture = file->read(QStringLiteral("images/toolbar.png"));
+    const auto picture = file->read(QStringLiteral("images/toolbar.png"));  // no leading separator
     ASSERT_TRUE(picture.has_value());
     EXPECT_TRUE(picture->startsWith("\x89PNG"));
     EXPECT_FALSE(file->read(QStringLiteral("/missing.html")).has_value());
-}
 
-TEST(ChmFile, RefusesWhatIsNoHelpFile) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QFile text(dir.filePath(QStringLiteral("notes.chm")));
-    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
-    text.write("ITSF but not really a compiled help file");
-    text.close();
-    QFile empty(dir.filePath(QStringLiteral("empty.chm")));
-    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
-    empty.close();
-    for (const QString& path : {dir.filePath(QStringLiteral("missing.chm")), text.fileName(), empty.fileName(),
-                                dir.path(), QString()})
+    const QString text = dir.filePath(QStringLiteral("notes.chm")), empty = dir.filePath(QStringLiteral("empty.chm"));
+    for (const auto& [path, content] : {std::pair{text, "ITSF but not really a compiled help file"}, {empty, ""}}) {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(content);
+    }
+    for (const QString& path : {dir.filePath(QStringLiteral("missing.chm")), text, empty, dir.path(), QString()})
         EXPECT_FALSE(ChmFile::Open(QFile::encodeName(path)).has_value()) << path.toStdString();
 }
 

@@ -7,7 +7,6 @@
 
 #include <QLCDNumber>
 #include <QLabel>
-#include <QPainter>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -29,17 +28,14 @@ QPixmap Stripes(QSize size, int seed) {
     return QPixmap::fromImage(image);
 }
 
-// Compares an area of a screenshot with `picture` tiled from the area's top-left corner; returns the
-// number of sampled points that differ.
-int TileMismatches(const QImage& shot, QRect area, const QImage& picture, int step = 13) {
+// Counts the sampled points of `area` in `shot` that differ from `picture` tiled from `origin`.
+int TileMismatches(const QImage& shot, QRect area, QPoint origin, const QImage& picture) {
     int mismatches = 0;
-    for (int y = area.top(); y <= area.bottom(); y += 5) {
-        for (int x = area.left(); x <= area.right(); x += step) {
-            const QRgb expected =
-                picture.pixel((x - area.left()) % picture.width(), (y - area.top()) % picture.height());
-            if (QColor(shot.pixel(x, y)).rgb() != QColor(expected).rgb()) ++mismatches;
+    for (int y = area.top(); y <= area.bottom(); y += 4)
+        for (int x = area.left(); x <= area.right(); x += 11) {
+            const QRgb expected = picture.pixel((x - origin.x()) % picture.width(), (y - origin.y()) % picture.height());
+            mismatches += QColor(shot.pixel(x, y)).rgb() != QColor(expected).rgb();
         }
-    }
     return mismatches;
 }
 
@@ -62,51 +58,41 @@ TEST(Gdi, ABrushOutlivesItsBitmapAndNothingIsDeletedTwice) {
     EXPECT_EQ(gdi.Deleted(), std::vector<win32::HGDIOBJ>{bitmap});
 }
 
-TEST(Gdi, SetClassLongChangesOnlyTheBackgroundBrushOfALiveBrush) {
-    win32::Gdi gdi;
-    QLCDNumber window;
-    const HBRUSH original = ClassBrush(gdi, &window);
-    ASSERT_TRUE(gdi.IsLive(original));
-    const HBRUSH brush = gdi.CreatePatternBrush(gdi.PictureHandle(Stripes({8, 8}, 2)));
-
-    EXPECT_EQ(gdi.SetClassLongA(&window, -12, static_cast<win32::LONG>(brush)), 0);
-    EXPECT_EQ(gdi.SetClassLongA(nullptr, GCL_HBRBACKGROUND, static_cast<win32::LONG>(brush)), 0);
-    EXPECT_EQ(gdi.SetClassLongA(&window, GCL_HBRBACKGROUND, 999), 0);
-    EXPECT_EQ(ClassBrush(gdi, &window), original);
-
-    EXPECT_EQ(gdi.SetClassLongA(&window, GCL_HBRBACKGROUND, static_cast<win32::LONG>(brush)),
-              static_cast<win32::LONG>(original));
-    EXPECT_EQ(ClassBrush(gdi, &window), brush);
-    EXPECT_TRUE(gdi.Deleted().empty()) << "SetClassLongA deletes nothing itself";
-}
-
-TEST(SetClassBrush, DeletesThePreviousClassBrushOnceAndKeepsTheNewOne) {
+TEST(Gdi, SetClassBrushReplacesTheBrushOfTheWholeClassAndDeletesThePreviousOnce) {
     win32::Gdi gdi;
     QLCDNumber first;
     QLCDNumber second;  // the same window class
     const HBRUSH original = ClassBrush(gdi, &first);
+    ASSERT_TRUE(gdi.IsLive(original));
     const HBRUSH one = gdi.CreatePatternBrush(gdi.PictureHandle(Stripes({8, 8}, 3)));
     const HBRUSH two = gdi.CreatePatternBrush(gdi.PictureHandle(Stripes({8, 8}, 4)));
 
-    SetClassBrush(gdi, &first, one);
-    EXPECT_EQ(gdi.Deleted(), std::vector<win32::HGDIOBJ>{original});
-    EXPECT_EQ(ClassBrush(gdi, &second), one) << "the brush belongs to the class, not the window";
-    EXPECT_TRUE(gdi.IsLive(one));
+    // SetClassLongA refuses other indexes, no window and dead brushes, and deletes nothing itself.
+    EXPECT_EQ(gdi.SetClassLongA(&first, -12, static_cast<win32::LONG>(one)), 0);
+    EXPECT_EQ(gdi.SetClassLongA(nullptr, GCL_HBRBACKGROUND, static_cast<win32::LONG>(one)), 0);
+    EXPECT_EQ(gdi.SetClassLongA(&first, GCL_HBRBACKGROUND, 999), 0);
+    EXPECT_EQ(ClassBrush(gdi, &first), original);
+    EXPECT_EQ(gdi.SetClassLongA(&first, GCL_HBRBACKGROUND, static_cast<win32::LONG>(two)),
+              static_cast<win32::LONG>(original));
+    EXPECT_TRUE(gdi.Deleted().empty());
 
-    SetClassBrush(gdi, &second, two);
-    EXPECT_EQ(gdi.Deleted(), (std::vector<win32::HGDIOBJ>{original, one}));
-    EXPECT_TRUE(gdi.IsLive(two));
+    SetClassBrush(gdi, &first, one);
+    EXPECT_EQ(gdi.Deleted(), std::vector<win32::HGDIOBJ>{two});
+    EXPECT_EQ(ClassBrush(gdi, &second), one) << "the brush belongs to the class, not the window";
+    SetClassBrush(gdi, &second, original);
+    EXPECT_EQ(gdi.Deleted(), (std::vector<win32::HGDIOBJ>{two, one}));
+    EXPECT_TRUE(gdi.IsLive(original));
 }
 
-TEST(ToolbarBackground, LoadTilesPicture1AcrossAWideToolbar) {
+TEST(ToolbarBackground, LoadTilesPicture1AcrossTheToolbarAndToolbarsCreatedLater) {
     ui::ScriptedPrompts prompts;
     Forms forms(prompts);
     Tabvert& window = forms.tabvert();
     const QImage picture = window.Picture1()->pixmap().toImage();
     ASSERT_EQ(picture.size(), QSize(688, 66));
 
-    // The class held one brush before load; load deleted it and nothing else, and installed a pattern of
-    // Picture1 that stays alive.
+    // Load deleted the class's previous brush and nothing else, and installed a pattern of Picture1 that
+    // stays alive.
     win32::Gdi& gdi = window.gdi();
     const HBRUSH installed = ClassBrush(gdi, window.Toolbar1());
     ASSERT_TRUE(gdi.IsLive(installed));
@@ -114,33 +100,18 @@ TEST(ToolbarBackground, LoadTilesPicture1AcrossAWideToolbar) {
     ASSERT_EQ(gdi.Deleted().size(), 1u);
     EXPECT_NE(gdi.Deleted().front(), installed);
 
+    // Right of the three buttons a wide toolbar shows nothing but its background; its 69 pixels of height
+    // also show the tile's first rows again below the 66 of the picture.
     window.resize(1600, window.height());
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const QRect bar = window.Toolbar1()->geometry();
     ASSERT_GT(bar.width(), 2 * picture.width());
-    const QImage shot = window.grab().toImage();
-    // Right of the three buttons the toolbar shows nothing but its background; its 69 pixels of height
-    // also show the tile's first rows again below the 66 of the picture.
-    const int buttonsEnd = window.Toolbar1Button(3)->geometry().right() + 1;
-    int mismatches = 0;
-    for (int y = 0; y < bar.height(); y += 4) {
-        for (int x = buttonsEnd + 2; x < bar.width(); x += 11) {
-            const QRgb expected = picture.pixel(x % picture.width(), y % picture.height());
-            if (QColor(shot.pixel(bar.left() + x, bar.top() + y)).rgb() != QColor(expected).rgb())
-                ++mismatches;
-        }
-    }
-    EXPECT_EQ(mismatches, 0);
-}
+    const QRect beside(QPoint(bar.left() + window.Toolbar1Button(3)->geometry().right() + 3, bar.top()),
+                       bar.bottomRight());
+    EXPECT_EQ(TileMismatches(window.grab().toImage(), beside, bar.topLeft(), picture), 0);
 
-TEST(ToolbarBackground, ToolbarsCreatedAfterLoadPaintThePatternToo) {
-    ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
-    Tabvert& window = forms.tabvert();
-    const QImage picture = window.Picture1()->pixmap().toImage();
-
-    // A later toolbar inside a window of another colour: the class brush, not the parent's colour.
+    // A later toolbar inside a window of another colour paints the class brush, not the parent's colour.
     QWidget host;
     QPalette green = host.palette();
     green.setColor(QPalette::Window, QColor(202, 255, 126));
@@ -152,10 +123,8 @@ TEST(ToolbarBackground, ToolbarsCreatedAfterLoadPaintThePatternToo) {
     later->setGeometry(10, 20, 800, 80);
     host.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
-
     const QImage shot = host.grab().toImage();
-    EXPECT_EQ(TileMismatches(shot, later->geometry().adjusted(0, 0, -12, -12), picture), 0);
-    // Outside the toolbar the host keeps its own colour.
+    EXPECT_EQ(TileMismatches(shot, later->geometry().adjusted(0, 0, -12, -12), later->pos(), picture), 0);
     EXPECT_EQ(QColor(shot.pixel(5, 5)), QColor(202, 255, 126));
 }
 
