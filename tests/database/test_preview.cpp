@@ -73,7 +73,7 @@ TEST(ColumnSettings, OrderWidthsAndRefusals) {
         const char* lines;
         std::vector<int> order;
         Widths widths;
-        const char* refusal = "";  // a part of the message, if refused
+        const char* refusal = "";  // what the message says, if refused
     };
     const Case cases[] = {
         {"", {1, 2, 3}, {}},
