@@ -282,9 +282,7 @@ TEST(ExportRun, RowsBeyondAnOldFormatSheetAreListed) {
     desc.tables = {NumberedTable("Tall", 65540)};
     const std::string db = WriteDb(desc, dir.filePath("tall.mdb").toStdString());
     NameDigitGenerator digits;
-    RecordingObserver xlsx, xls;
-    EXPECT_EQ(RunExport(Request(db, dir.filePath("t.xlsx").toStdString()), xlsx, digits).outcome,
-              Outcome::Completed);
+    RecordingObserver xls;
     const ExportResult old = RunExport(Request(db, dir.filePath("t.xls").toStdString()), xls, digits);
     EXPECT_EQ(old.outcome, Outcome::CompletedWithWarnings);
     ASSERT_EQ(old.problems.size(), 1u);
@@ -318,20 +316,14 @@ TEST(ExportRun, RealSampleDatabases) {
         request.database.pwdcheck = password.empty() ? 0 : 1;
         request.database.password = password;
         std::vector<std::string> tables;
-        bool readable = true;
         try {
             tables = UserTables(file, password);
         } catch (const ado::ProviderError&) {
-            readable = false;
+            continue;  // databases the provider cannot open: see the failure cases above
         }
         RecordingObserver observer;
         NameDigitGenerator digits;
         const ExportResult result = RunExport(request, observer, digits);
-        if (!readable) {  // files the provider cannot open give no workbook
-            EXPECT_EQ(result.outcome, Outcome::NothingWritten);
-            EXPECT_FALSE(fs::exists(request.target));
-            continue;
-        }
         ASSERT_NE(result.outcome, Outcome::NothingWritten) << result.message;
         const auto book = tabvert::test::ReadWorkbookFile(request.target);
         ASSERT_TRUE(book.has_value());
