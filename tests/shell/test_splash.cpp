@@ -75,6 +75,7 @@ TEST(Splash, IsAloneAtStartWithItsTimerRunning) {
     ui::ScriptedPrompts prompts;
     Forms forms(prompts);
     FrmSplash& splash = forms.frmSplash();
+    EXPECT_EQ(splash.objectName(), "frmSplash");
     EXPECT_EQ(splash.windowFlags() & Qt::WindowType_Mask, Qt::SplashScreen);  // no taskbar entry
     EXPECT_TRUE(splash.Timer1()->isActive()) << "the timer runs from the moment the window is loaded";
     EXPECT_FALSE(forms.isLoaded(Form::tabvert)) << "nothing but the splash screen is loaded at start";
