@@ -42,8 +42,8 @@ std::vector<Expected> ValueRow() {
         date({2024, 2, 29, 0, 0, 0}, text::DateTextKind::DateOnly),
         date({2023, 12, 31, 23, 59, 58}, text::DateTextKind::DateTime),
         date({1899, 12, 30, 8, 30, 0}, text::DateTextKind::TimeOnly),
-        {"2024-02-29", "s"}, {"=1+1", "s"}, {"TRUE", "s"}, {"Ünïcödé € 漢字 😀", "s"}, {"line one\nline two\ttab", "s"},
-        {"", ""}, {"  spaced  ", "s"}, {"bell\x07 and _x0041_ as typed", "s"},
+        {"2024-02-29", "s"}, {"=1+1", "s"}, {"TRUE", "s"}, {"Ünïcödé € 漢字 😀", "s"},
+        {"line one\nline two\ttab", "s"}, {"", ""}, {"  spaced  ", "s"}, {"bell\x07 and _x0041_ as typed", "s"},
         {Repeat("long text ", 3276) + "1234567", "s"},  // exactly 32,767 characters
     };
 }
@@ -68,7 +68,9 @@ void WriteExportShapedWorkbook(Workbook& book, const std::vector<Expected>& valu
         sheet.GetRange("A1", "Z1").GetFont().SetSize(15);
         sheet.GetRange("A1", "Z1").GetFont().SetUnderline(true);
         for (long r = 2; r <= 4 && fields == 30; ++r) {
-            for (size_t c = 0; c < values.size(); ++c) sheet.Cells(r, static_cast<long>(c) + 1).SetValue(values[c].written);
+            for (size_t c = 0; c < values.size(); ++c) {
+                sheet.Cells(r, static_cast<long>(c) + 1).SetValue(values[c].written);
+            }
         }
     }
 }
@@ -140,7 +142,8 @@ TEST(WorkbookFiles, SharedStringsSurviveContinueRecords) {
         const std::string piece = (i % 3 == 0) ? "Ωμέγα" : (i % 3 == 1 ? "ascii" : "Grüße");
         texts.push_back(std::to_string(i) + ":" + Repeat(piece, static_cast<size_t>((i * 37) % 700)));
     }
-    texts.insert(texts.end(), {Repeat("Ж", 32767), Repeat("z", 32767), Repeat("ab", 4110) + "c"});  // the last nearly one record
+    // Up to the cell limit, and nearly one record on its own.
+    texts.insert(texts.end(), {Repeat("Ж", 32767), Repeat("z", 32767), Repeat("ab", 4110) + "c"});
     const auto row = [&](size_t i) { return static_cast<long>(i) + 1; };
     for (size_t i = 0; i < texts.size(); ++i) {
         book.ActiveSheet().Cells(row(i), 1).SetValue(texts[i]);
@@ -211,9 +214,10 @@ TEST(WorkbookFiles, LibreOfficeOpensBothFormats) {
         // A profile of its own per conversion: a second start on a profile still in use fails.
         const std::string home = test::ShellQuote(root.string()), out = test::ShellQuote(outDir.string());
         const auto convert = [&](const std::string& filter) {
+            const std::string profile = (outDir / ("profile-" + filter.substr(0, 3))).string();
             return test::RunCommand("cd " + home + " && HOME=" + home + " soffice --headless --norestore " +
-                                    "-env:UserInstallation=file://" + (outDir / ("profile-" + filter.substr(0, 3))).string() +
-                                    " --convert-to " + test::ShellQuote(filter) + " --outdir " + out + " " +
+                                    "-env:UserInstallation=file://" + profile + " --convert-to " +
+                                    test::ShellQuote(filter) + " --outdir " + out + " " +
                                     test::ShellQuote((root / name).string()) + " >/dev/null 2>&1");
         };
         ASSERT_EQ(convert(other), 0);

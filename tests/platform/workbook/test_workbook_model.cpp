@@ -67,8 +67,8 @@ TEST(Worksheets, NewSheetsGoBeforeTheActiveOneAndRefusedNamesAreKeptAndReported)
         EXPECT_EQ(ThrownNumber([&] { book.GetWorksheets().Item(index); }), kErrorSubscriptOutOfRange) << index;
     }
 
-    for (const std::string& name : {std::string(), std::string("SHEET1"), std::string("orders"), std::string("a/b"),
-                                    std::string("x:y"), std::string("History"), std::string(32, 'n'), std::string("'q")}) {
+    const std::string refused[] = {"", "SHEET1", "orders", "a/b", "x:y", "History", std::string(32, 'n'), "'q"};
+    for (const std::string& name : refused) {
         EXPECT_EQ(ThrownNumber([&] { sheet.SetName(name); }), kErrorObjectDefined) << name;
         EXPECT_EQ(sheet.Name(), "Sheet6");
     }
@@ -170,8 +170,9 @@ TEST(Saving, AFailedSaveLeavesNoPartialFileAndTheOldOneIntact) {
         const fs::path target = folder / name;
         { std::ofstream(target) << "the previous workbook"; }
         Workbook& book = excel->GetWorkbooks().Add();
+        Worksheet& sheet = book.ActiveSheet();
         for (long r = 1; r <= 3000; ++r) {
-            for (long c = 1; c <= 10; ++c) book.ActiveSheet().Cells(r, c).SetValue("r" + std::to_string(r * 10 + c) + " text");
+            for (long c = 1; c <= 10; ++c) sheet.Cells(r, c).SetValue("r" + std::to_string(r * 10 + c) + " text");
         }
         // Every write beyond 64 KiB fails (EFBIG), as on a full disk.
         signal(SIGXFSZ, SIG_IGN);
