@@ -1,4 +1,5 @@
 #include "database/start.h"
+#include "platform/ui/centre.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -194,12 +195,7 @@ void Start::OKButton_Click() {
         forms_.tabvert().openaccessfile();
         return;
     }
-    ui::MessageRequest request;
-    request.text = QString::fromLatin1(kNoPathMessage);
-    request.title = QString::fromLatin1(shell::AppTitle);
-    request.buttons = ui::Buttons::Ok;
-    request.icon = ui::Icon::None;
-    forms_.prompts().message(this, request);
+    forms_.showMessage(this, QString::fromLatin1(kNoPathMessage));
 }
 
 void Start::CancelButton_Click() { forms_.unload(shell::Forms::Form::start); }
@@ -221,10 +217,7 @@ void Start::closeEvent(QCloseEvent* event) {
 }
 
 void Start::showEvent(QShowEvent* event) {
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->availableGeometry();
-        move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
-    }
+    ui::CentreOnScreen(*this, frameGeometry().size());
     QDialog::showEvent(event);
 }
 

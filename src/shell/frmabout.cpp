@@ -1,4 +1,5 @@
 #include "shell/frmabout.h"
+#include "platform/ui/centre.h"
 
 #include "shell/app_title.h"
 #include "shell/forms.h"
@@ -59,11 +60,7 @@ void FrmAbout::paintEvent(QPaintEvent*) {
 
 void FrmAbout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect centred(QPoint(), frameGeometry().size());
-        centred.moveCenter(screen->availableGeometry().center());
-        move(centred.topLeft());
-    }
+    ui::CentreOnScreen(*this, frameGeometry().size());
     // Shown without an owner, but kept out of the taskbar: a window manager lists no transient window,
     // so the box is made transient for the window that was active when it opened.
     if (QWindow* window = windowHandle(); window && !window->transientParent()) {

@@ -1,4 +1,5 @@
 #include "shell/frmsplash.h"
+#include "platform/ui/centre.h"
 
 #include "shell/forms.h"
 #include "shell/pictures.h"
@@ -26,11 +27,7 @@ FrmSplash::FrmSplash(Forms& forms, QWidget* parent)
     picture_ = QPixmap(QString::fromUtf8(pictures::kSplash));
     setFixedSize(kClientSize);
     setFocusPolicy(Qt::StrongFocus);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect centred(QPoint(), kClientSize);
-        centred.moveCenter(screen->availableGeometry().center());
-        move(centred.topLeft());
-    }
+    ui::CentreOnScreen(*this, kClientSize);
 
     timer1_->setObjectName(QStringLiteral("Timer1"));
     timer1_->setInterval(kIntervalMs);

@@ -1,4 +1,5 @@
 #include "shell/tabvert.h"
+#include "platform/ui/centre.h"
 
 #include "shell/app_title.h"
 #include "shell/auto_size_label.h"
@@ -84,11 +85,7 @@ Tabvert::Tabvert(Forms& forms, QWidget* parent)
     connectMenus();
 
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect centred(QPoint(), size());
-        centred.moveCenter(screen->availableGeometry().center());
-        move(centred.topLeft());
-    }
+    ui::CentreOnScreen(*this, size());
 
     Form_Load();
 }

@@ -1,4 +1,5 @@
 #include "platform/htmlhelp/help_window.h"
+#include "platform/ui/centre.h"
 
 #include "platform/htmlhelp/contents.h"
 
@@ -120,11 +121,7 @@ HelpWindow::HelpWindow(ChmFile file, QByteArray nativePath, QWidget* owner)
 
     fillContents();
     resize(800, 600);
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = geometry();
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
-    }
+    ui::CentreOnScreen(*this, geometry().size());
 }
 
 bool HelpWindow::showTopic(const QString& insidePath) {
