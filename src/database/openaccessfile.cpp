@@ -19,14 +19,7 @@ namespace tabvert::shell {
 
 namespace {
 
-void ShowRunError(Tabvert& window, const QString& description) {
-    ui::MessageRequest request;
-    request.text = description;
-    request.title = QString::fromLatin1(AppTitle);
-    request.buttons = ui::Buttons::Ok;
-    request.icon = ui::Icon::None;
-    window.forms().prompts().message(&window, request);
-}
+void ShowRunError(Tabvert& window, const QString& description) { window.forms().showMessage(&window, description); }
 
 }  // namespace
 

@@ -53,11 +53,7 @@ void Tabvert::viewtables(QString& tables) {
     } catch (const std::exception& error) {
         failure = QString::fromStdString(error.what());
     }
-    if (!failure) return;
-    ui::MessageRequest request;
-    request.text = *failure;
-    request.title = QString::fromLatin1(AppTitle);
-    forms().prompts().message(this, request);
+    if (failure) forms().showMessage(this, *failure);
 }
 
 }  // namespace tabvert::shell

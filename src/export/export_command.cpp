@@ -24,10 +24,7 @@ int NodeCount(const QTreeWidget& tree) {
 
 void Tabvert::ExporttoExcel_Click() {
     if (NodeCount(*TreeView1()) == 0) {
-        ui::MessageRequest request;
-        request.text = QStringLiteral("Please open access database file.");
-        request.title = QString::fromUtf8(AppTitle);
-        forms().prompts().message(this, request);
+        forms().showMessage(this, QStringLiteral("Please open access database file."));
         return;
     }
     txtEXL()->setText(QString());

@@ -69,12 +69,7 @@ class WindowProgress : public exporting::ExportObserver {
     }
     void messageShown(const std::string& text) override {
         repaintNow();
-        ui::MessageRequest request;
-        request.text = QString::fromStdString(text);
-        request.title = QString::fromUtf8(AppTitle);
-        request.buttons = ui::Buttons::Ok;
-        request.icon = ui::Icon::None;
-        w_.forms().prompts().message(&w_, request);
+        w_.forms().showMessage(&w_, QString::fromStdString(text));
     }
     void frameHidden() override {
         showPendingRecord();

@@ -1,5 +1,7 @@
 #include "shell/forms.h"
 
+#include "platform/ui/prompts.h"
+#include "shell/app_title.h"
 #include "shell/frmsplash.h"
 #include "shell/tabvert.h"
 
@@ -54,6 +56,15 @@ void Forms::endProgramIfNoneLoaded() {
         if (!window.isNull()) return;
     // Only the program's own event loop ends; a test pumping events by hand has none running.
     if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
+}
+
+void Forms::showMessage(QWidget* parent, const QString& text) const {
+    ui::MessageRequest request;
+    request.text = text;
+    request.title = QString::fromUtf8(AppTitle);
+    request.buttons = ui::Buttons::Ok;
+    request.icon = ui::Icon::None;
+    prompts_->message(parent, request);
 }
 
 }  // namespace tabvert::shell

@@ -57,6 +57,8 @@ public:
     bool unload(Form which);
 
     ui::Prompts& prompts() const { return *prompts_; }
+    // The program's plain message: the text in a box with an OK button only, no icon, titled AppTitle.
+    void showMessage(QWidget* parent, const QString& text) const;
 
     // Returns the loaded window, creating it with make() (which returns a new W*) if it is not loaded.
     template <class W, class Make>
