@@ -321,6 +321,11 @@ long Workbooks::Count() const {
 
 Application::Application(const ApplicationOptions& options) : locale_(options.locale), workbooks_(this) {
     const QString base = options.tempFolder.empty() ? QDir::tempPath() : QString::fromStdString(options.tempFolder);
+    // QDir::tempPath() is empty when TMPDIR names a folder that does not exist: never fall back to "/".
+    if (base.isEmpty()) {
+        throw ExcelError(kErrorCannotCreateObject,
+                         "Excel cannot start: the temporary folder named by TMPDIR does not exist.");
+    }
     temp_ = std::make_unique<TempFolder>(base + "/tabvert-excel-XXXXXX");
     if (!temp_->dir.isValid()) {
         throw ExcelError(kErrorCannotCreateObject, "Excel cannot start: no usable temporary folder in " +

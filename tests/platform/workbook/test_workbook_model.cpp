@@ -44,6 +44,14 @@ TEST(Application, StartsOnlyForExcelsClassAndWithATemporaryFolder) {
     }
     options.tempFolder = (fs::path(dir.path().toStdString()) / "missing" / "deeper").string();
     EXPECT_EQ(ThrownNumber([&] { CreateApplication(kApplicationClassId, options); }), kErrorCannotCreateObject);
+
+    // A TMPDIR that does not exist must not send the spool to the root folder.
+    const QByteArray saved = qgetenv("TMPDIR");
+    const bool hadTmpdir = qEnvironmentVariableIsSet("TMPDIR");
+    qputenv("TMPDIR", options.tempFolder.c_str());
+    const long number = ThrownNumber([] { CreateApplication(kApplicationClassId); });
+    hadTmpdir ? qputenv("TMPDIR", saved) : qunsetenv("TMPDIR");
+    EXPECT_EQ(number, kErrorCannotCreateObject);
 }
 
 TEST(Worksheets, NewSheetsGoBeforeTheActiveOneAndRefusedNamesAreKeptAndReported) {
