@@ -1,5 +1,6 @@
 // The reading commands: tables and rows.
 
+#include "platform/provider/select_text.h"
 #include "cli/commands.h"
 
 #include "database/connection_rule.h"
@@ -142,13 +143,8 @@ int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
         }
         if (o.positional.size() != 2) throw std::invalid_argument("rows needs a database path and a table name");
         ado::Connection connection = OpenDatabase(o);
-        std::string name;
-        for (char c : o.positional[1]) {
-            name += c;
-            if (c == ']') name += ']';
-        }
-        const std::string sql =
-            o.top ? "select Top " + std::to_string(*o.top) + " * from [" + name + "]" : "select * from [" + name + "]";
+        const std::string from = " * from " + ado::BracketedName(o.positional[1]);
+        const std::string sql = o.top ? "select Top " + std::to_string(*o.top) + from : "select" + from;
         ado::Recordset rs;
         rs.Open(sql, connection, -1, -1, -1);
         auto& fields = rs.GetFields();

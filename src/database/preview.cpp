@@ -8,6 +8,7 @@
 #include "database/connection_rule.h"
 #include "platform/provider/ado.h"
 #include "platform/provider/value_text.h"
+#include "platform/provider/select_text.h"
 
 namespace tabvert::database {
 
@@ -58,13 +59,7 @@ std::string CellText(const ado::Variant& value, const text::Locale& locale) {
 }  // namespace
 
 std::string PreviewQuery(std::string_view table) {
-    std::string query = "select Top " + std::to_string(kPreviewRowLimit) + " * from [";
-    for (const char c : table) {
-        query += c;
-        if (c == ']') query += ']';
-    }
-    query += ']';
-    return query;
+    return "select Top " + std::to_string(kPreviewRowLimit) + " * from " + ado::BracketedName(table);
 }
 
 void ApplyColumnSettings(int columnCount, const settings::SettingsStore& store, PreviewSink& sink) {

@@ -13,6 +13,7 @@
 #include "platform/provider/ado.h"
 #include "platform/provider/value_text.h"
 #include "platform/workbook/excel.h"
+#include "platform/provider/select_text.h"
 
 namespace tabvert::exporting {
 
@@ -313,12 +314,7 @@ class Run {
 }  // namespace
 
 std::string TableQuery(std::string_view tableName) {
-    std::string query = "select * from [";
-    for (char c : tableName) {
-        query += c;
-        if (c == ']') query += ']';
-    }
-    return query + "]";
+    return "select * from " + ado::BracketedName(tableName);
 }
 
 bool IsSameFile(const std::string& target, const std::string& database) {

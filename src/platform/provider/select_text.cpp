@@ -99,4 +99,13 @@ SelectStatement ParseSelect(std::string_view sql) {
     return result;
 }
 
+std::string BracketedName(std::string_view name) {
+    std::string out = "[";
+    for (const char c : name) {
+        out += c;
+        if (c == ']') out += ']';
+    }
+    return out + "]";
+}
+
 }  // namespace tabvert::ado

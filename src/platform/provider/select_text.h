@@ -17,4 +17,7 @@ struct SelectStatement {
 // Throws ProviderError ("Syntax error in FROM clause." and the like) for anything else.
 SelectStatement ParseSelect(std::string_view sql);
 
+// A table name as the FROM clause takes it: between square brackets, each "]" inside written "]]".
+std::string BracketedName(std::string_view name);
+
 }  // namespace tabvert::ado
