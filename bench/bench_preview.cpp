@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "database/preview.h"
-#include "database/preview_list.h"
+#include "core/preview.h"
+#include "gui/preview_list.h"
 #include "fixtures/fixture_set.h"
-#include "shell/list_view.h"
+#include "gui/list_view.h"
 
 namespace {
 

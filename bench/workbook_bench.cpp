@@ -6,7 +6,7 @@
 // mode. Prints one line: mode, file, cells, seconds, cells per second, peak resident memory (MiB).
 // Run it in one process per measurement (see workbook_bench.sh): peak memory is per process.
 
-#include "platform/workbook/excel.h"
+#include "core/workbook/excel.h"
 
 #include <xlsxwriter.h>
 

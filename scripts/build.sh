@@ -4,6 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 if [[ ! -f build/build.ninja ]]; then
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --preset dev
 fi
 cmake --build build -j"$(nproc)"

@@ -9,9 +9,9 @@
 #include <ostream>
 
 #include "cli/commands.h"
-#include "database/catalogue.h"
-#include "export/export_run.h"
-#include "platform/provider/provider_error.h"
+#include "core/catalogue.h"
+#include "core/export_run.h"
+#include "core/provider/provider_error.h"
 
 namespace tabvert::cli {
 

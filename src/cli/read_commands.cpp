@@ -1,12 +1,12 @@
 // The reading commands: tables and rows.
 
-#include "platform/provider/select_text.h"
+#include "core/provider/select_text.h"
 #include "cli/commands.h"
 
-#include "database/connection_rule.h"
-#include "platform/provider/ado.h"
-#include "platform/provider/value_text.h"
-#include "platform/text/locale.h"
+#include "core/connection_rule.h"
+#include "core/provider/ado.h"
+#include "core/provider/value_text.h"
+#include "core/text/locale.h"
 
 #include <QLocale>
 

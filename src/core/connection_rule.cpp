@@ -1,0 +1,42 @@
+#include "core/connection_rule.h"
+
+#include "core/provider/connection_string.h"
+
+namespace tabvert::database {
+namespace {
+
+std::string TrimBlanks(const std::string& s) {
+    const auto first = s.find_first_not_of(' ');
+    if (first == std::string::npos) return {};
+    const auto last = s.find_last_not_of(' ');
+    return s.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::string GetExtName(const std::string& ScanString) {
+    const auto dot = ScanString.rfind('.');
+    if (dot == std::string::npos) return {};
+    return TrimBlanks(ScanString.substr(dot + 1));
+}
+
+std::string BuildConnectionString(const std::string& dbpath, int pwdcheck, const std::string& password) {
+    const std::string ext = GetExtName(dbpath);
+    const bool jet = ext == "mdb" || ext == "mde";
+    const bool isProtected = pwdcheck == 1;
+    const std::string path = ado::QuoteConnectionValue(dbpath);
+    const std::string pwd = isProtected ? ado::QuoteConnectionValue(TrimBlanks(password)) : std::string();
+
+    if (jet) {
+        if (isProtected)
+            return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path +
+                   ";Persist Security Info=False;Jet OLEDB:Database Password=" + pwd;
+        return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + "; ";
+    }
+    if (isProtected)
+        return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + "; Jet OLEDB:Database Password=" + pwd +
+               "; Persist Security Info=False;";
+    return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + "; Persist Security Info=False;";
+}
+
+}  // namespace tabvert::database

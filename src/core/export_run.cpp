@@ -1,0 +1,369 @@
+#include "core/export_run.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "core/catalogue.h"
+#include "core/connection_rule.h"
+#include "core/worksheet_writer.h"
+#include "core/provider/ado.h"
+#include "core/provider/value_text.h"
+#include "core/workbook/excel.h"
+#include "core/provider/select_text.h"
+
+namespace tabvert::exporting {
+
+namespace {
+
+// What happened to one table on its way into the workbook.
+struct TableLog {
+    std::string table;
+    std::string sheet;        // the worksheet's name as it ended up
+    std::string refusedName;  // the name the workbook would not take, with its reason
+    std::string refusedReason;
+    std::string readFailure;  // the table could not be opened, or reading stopped early
+    WriteTally tally;
+};
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
+std::string Count(long n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string ProblemText(const excel::Problem& p) {
+    const std::string where = p.firstCell.empty() ? "" : " (the first at " + p.firstCell + ")";
+    switch (p.kind) {
+        case excel::Problem::Kind::CellOutsideGrid:
+            return Count(p.count, "cell lies", "cells lie") +
+                   " beyond the last row or column a worksheet holds and " + (p.count == 1 ? "was" : "were") +
+                   " left out" + where;
+        case excel::Problem::Kind::TextTooLong:
+            return Count(p.count, "cell", "cells") + " with more than 32,767 characters " +
+                   (p.count == 1 ? "was" : "were") + " left empty" + where;
+        case excel::Problem::Kind::LeftOutOfXls:
+            return Count(p.count, "cell lies", "cells lie") +
+                   " beyond the 65,536 rows or 256 columns of an Excel 97-2003 file and " +
+                   (p.count == 1 ? "was" : "were") + " not saved" + where;
+        default:  // the engine's own words for the rarer kinds
+            break;
+    }
+    return p.description;
+}
+
+bool IsCellProblem(excel::Problem::Kind kind) {
+    return kind == excel::Problem::Kind::CellOutsideGrid || kind == excel::Problem::Kind::TextTooLong;
+}
+
+// Turns the tables' logs and the workbook's own account into one list, table by table, in export order.
+std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
+                                           const std::string& catalogueFailure,
+                                           const std::vector<excel::Problem>& workbookProblems) {
+    std::vector<ExportProblem> out;
+    std::map<std::string, const TableLog*> bySheet;
+    for (const TableLog& log : logs) bySheet[log.sheet] = &log;
+
+    for (const TableLog& log : logs) {
+        auto add = [&](std::string what) { out.push_back({log.table, std::move(what)}); };
+        if (!log.refusedName.empty())
+            add("the sheet keeps the name " + Quoted(log.sheet) + ": " + log.refusedReason);
+        if (!log.readFailure.empty()) add(log.readFailure);
+        long explained = 0;
+        for (const excel::Problem& p : workbookProblems) {
+            if (p.sheet != log.sheet || p.kind == excel::Problem::Kind::SheetNameRefused) continue;
+            if (IsCellProblem(p.kind)) explained += p.count;
+            add(ProblemText(p));
+        }
+        const WriteTally& t = log.tally;
+        if (t.refusedCells > explained)
+            add(Count(t.refusedCells - explained, "cell was", "cells were") + " refused: " + t.firstRefusal);
+        if (t.unreadValues > 0)
+            add(Count(t.unreadValues, "value", "values") + " could not be read and " +
+                (t.unreadValues == 1 ? "its cell is" : "their cells are") + " empty: " + t.firstUnread);
+        if (t.refusedFormats > 0) add("the header format was not fully applied: " + t.formatRefusal);
+    }
+    for (const excel::Problem& p : workbookProblems)
+        if (!bySheet.count(p.sheet) && p.kind != excel::Problem::Kind::SheetNameRefused)
+            out.push_back({"", "sheet " + Quoted(p.sheet) + ": " + ProblemText(p)});
+    if (!catalogueFailure.empty()) out.push_back({"", catalogueFailure});
+    return out;
+}
+
+}  // namespace
+
+std::string CompletionMessage(const std::vector<ExportProblem>& problems, std::size_t limit) {
+    std::string text = kCompletedText;
+    if (problems.empty()) return text;
+    text += "\n\nNot everything could be copied:";
+    const std::size_t shown = std::min(limit, problems.size());
+    for (std::size_t i = 0; i < shown; ++i) {
+        const ExportProblem& p = problems[i];
+        text += "\n- " + (p.table.empty() ? p.what : "Table " + Quoted(p.table) + ": " + p.what);
+    }
+    if (shown < problems.size())
+        text += "\n- and " +
+                Count(static_cast<long>(problems.size() - shown), "more problem", "more problems") + ".";
+    return text;
+}
+
+namespace {
+
+// Steps 7 to 16 of a run, once Excel is up and the frame is shown. Every failure is caught where it
+// happens; the run goes on with the next step and remembers what went wrong.
+class Run {
+  public:
+    Run(const ExportRequest& request, ExportObserver& observer, NameDigitGenerator& digits,
+        excel::Application& app)
+        : request_(request), observer_(observer), digits_(digits), app_(app) {}
+
+    ExportResult go() {
+        try {
+            return copyAndSave();
+        } catch (const std::exception& e) {
+            // Anything else the provider or the engine throws (out of memory, a broken file system):
+            // the run still ends as a run does, and says what stopped it.
+            return finish(nothingWritten("The export stopped, so no workbook was written.\n\n" +
+                                         std::string(e.what())));
+        }
+    }
+
+  private:
+    ExportResult copyAndSave() {
+        ExportResult result;
+        const database::DatabaseChoice& choice = request_.database;
+        ado::Connection connection;
+        try {
+            connection.Open(database::BuildConnectionString(choice.path, choice.pwdcheck, choice.password),
+                            "", "", -1);
+        } catch (const ado::ProviderError& e) {
+            return finish(nothingWritten("The database could not be opened, so no workbook was written.\n\n" +
+                                         e.description()));
+        }
+
+        excel::Workbook* book = nullptr;
+        try {
+            book = &app_.GetWorkbooks().Add(1033);
+        } catch (const excel::ExcelError& e) {
+            closeQuietly(connection);
+            return finish(nothingWritten("The workbook could not be created, so nothing was written.\n\n" +
+                                         e.description()));
+        }
+        book_ = book;
+
+        std::unique_ptr<ado::Recordset> catalogue;
+        try {
+            catalogue = connection.OpenSchema(kSchemaQueryType);
+        } catch (const ado::ProviderError& e) {
+            closeQuietly(connection);
+            return finish(nothingWritten(
+                "The list of tables could not be read, so no workbook was written.\n\n" + e.description()));
+        }
+
+        std::string catalogueFailure = walkCatalogue(connection, *catalogue);
+        try {
+            catalogue->Close();
+        } catch (const ado::ProviderError&) {
+        }
+        closeQuietly(connection);
+
+        try {
+            book->SaveAs(request_.target, kFileFormatNormal, kAccessModeNoChange, 1033);
+        } catch (const excel::ExcelError& e) {
+            return finish(nothingWritten("The workbook was not saved to\n" + request_.target + "\n\n" +
+                                         e.description()));
+        }
+
+        result.tablesExported = static_cast<int>(logs_.size());
+        result.problems = CollectProblems(logs_, catalogueFailure, book->Problems());
+        result.outcome = result.problems.empty() ? ExportResult::Outcome::Completed
+                                                 : ExportResult::Outcome::CompletedWithWarnings;
+        result.message = CompletionMessage(result.problems, kMessageProblemLimit);
+        return finish(std::move(result));
+    }
+
+    static ExportResult nothingWritten(std::string message) {
+        ExportResult r;
+        r.outcome = ExportResult::Outcome::NothingWritten;
+        r.message = std::move(message);
+        return r;
+    }
+
+    static void closeQuietly(ado::Connection& connection) {
+        try {
+            connection.Close();
+        } catch (const ado::ProviderError&) {
+        }
+    }
+
+    // Message, frame hidden, workbook closed, Excel told to quit.
+    ExportResult finish(ExportResult result) {
+        observer_.messageShown(result.message);
+        observer_.frameHidden();
+        if (book_ && !book_->IsClosed()) {
+            try {
+                book_->Close(1033);
+            } catch (const excel::ExcelError&) {
+            }
+        }
+        return result;
+    }
+
+    // Returns why the walk stopped early, or "".
+    std::string walkCatalogue(ado::Connection& connection, ado::Recordset& catalogue) {
+        for (;;) {
+            try {
+                if (catalogue.Eof()) return {};
+            } catch (const ado::ProviderError& e) {
+                return "the list of tables could not be read to its end: " + e.description();
+            }
+            std::optional<std::string> name;
+            try {
+                const ado::Variant& value = catalogue.GetFields().Item(kCatalogueField).Value();
+                if (!value.isNull()) name = ado::ValueToText(value, request_.locale);
+            } catch (const ado::ProviderError& e) {
+                return "the list of tables could not be read to its end: " + e.description();
+            }
+            if (name && !database::IsHiddenTableName(*name)) exportTable(connection, *name);
+            observer_.barValueSet(kProgressMaximum);
+            try {
+                catalogue.MoveNext();
+            } catch (const ado::ProviderError& e) {
+                return "the list of tables could not be read to its end: " + e.description();
+            }
+        }
+    }
+
+    void exportTable(ado::Connection& connection, const std::string& name) {
+        TableLog& log = logs_.emplace_back();
+        log.table = name;
+
+        excel::Worksheet* sheet = nullptr;
+        try {
+            sheet = &book_->GetWorksheets().Add(1033);
+        } catch (const excel::ExcelError& e) {
+            log.readFailure = "no worksheet could be added: " + e.description();
+            return;
+        }
+        const std::string wanted = GetSheetName(name, digits_);
+        try {
+            sheet->SetName(wanted);
+        } catch (const excel::ExcelError& e) {
+            log.refusedName = wanted;
+            log.refusedReason = e.description();
+        }
+        log.sheet = sheet->Name();
+
+        ado::Recordset table;
+        bool opened = false;
+        try {
+            table.Open(TableQuery(name), connection, -1, -1, -1);
+            opened = true;
+        } catch (const ado::ProviderError& e) {
+            log.readFailure = "its records could not be read: " + e.description();
+        }
+        std::int16_t lastField = -1;
+        if (opened) lastField = static_cast<std::int16_t>(table.GetFields().Count() - 1);
+        observer_.tableNameShown(name);
+        if (opened) writeheaderrow(*sheet, table, lastField, log.tally);
+
+        long row = kFirstDataRow;
+        observer_.barMaximumSet(kProgressMaximum);
+        observer_.barValueSet(0);
+        std::int64_t counter = 0;
+        while (opened) {
+            try {
+                if (table.Eof()) break;
+            } catch (const ado::ProviderError& e) {
+                log.readFailure =
+                    "reading stopped after record " + std::to_string(counter) + ": " + e.description();
+                break;
+            }
+            ++counter;
+            observer_.recordNumberShown(counter);
+            writerecordrow(*sheet, row, table, lastField, request_.locale, log.tally);
+            observer_.barValueSet(counter >= kProgressMaximum ? 0 : static_cast<int>(counter));
+            ++row;
+            try {
+                table.MoveNext();
+            } catch (const ado::ProviderError& e) {
+                log.readFailure =
+                    "reading stopped after record " + std::to_string(counter) + ": " + e.description();
+                break;
+            }
+        }
+        if (opened) {
+            try {
+                table.Close();
+            } catch (const ado::ProviderError&) {
+            }
+        }
+    }
+
+    const ExportRequest& request_;
+    ExportObserver& observer_;
+    NameDigitGenerator& digits_;
+    excel::Application& app_;
+    excel::Workbook* book_ = nullptr;
+    std::vector<TableLog> logs_;
+};
+
+}  // namespace
+
+std::string TableQuery(std::string_view tableName) {
+    return "select * from " + ado::BracketedName(tableName);
+}
+
+bool IsSameFile(const std::string& target, const std::string& database) {
+    struct stat a {
+    }, b{};
+    if (::stat(target.c_str(), &a) != 0 || ::stat(database.c_str(), &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+ExportResult RunExport(const ExportRequest& request, ExportObserver& observer, NameDigitGenerator& digits) {
+    // The workbook is saved by replacing the target; if that is the database itself, the data is gone.
+    // An extension-less target is saved with ".xls" added, so that name is checked too.
+    const std::string& db = request.database.path;
+    const std::string& target = request.target;
+    const auto slash = target.find_last_of('/');
+    const bool hasExtension =
+        target.find('.', slash == std::string::npos ? 0 : slash + 1) != std::string::npos;
+    if (IsSameFile(target, db) || (!hasExtension && IsSameFile(target + ".xls", db))) {
+        ExportResult r;
+        r.message = "The workbook cannot be saved over the database it is made from:\n" + target +
+                    "\n\nChoose another file name. Nothing was written.";
+        observer.messageShown(r.message);
+        return r;
+    }
+
+    std::unique_ptr<excel::Application> app;
+    try {
+        excel::ApplicationOptions options;
+        options.locale = request.locale;
+        app = excel::CreateApplication(excel::kApplicationClassId, options);
+        app->SetVisible(false, 1033);
+    } catch (const excel::ExcelError& e) {
+        ExportResult r;
+        r.message =
+            "The spreadsheet engine could not be started, so no workbook was written.\n\n" + e.description();
+        observer.messageShown(r.message);
+        return r;
+    }
+
+    observer.frameShown();
+    observer.previewCleared();
+    observer.databaseDialogHidden();
+
+    ExportResult result = Run(request, observer, digits, *app).go();
+    try {
+        app->Quit();
+    } catch (const excel::ExcelError&) {
+    }
+    return result;
+}
+
+}  // namespace tabvert::exporting

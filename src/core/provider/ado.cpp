@@ -1,0 +1,173 @@
+#include "core/provider/ado.h"
+
+#include "core/provider/connection_string.h"
+#include "core/provider/database.h"
+#include "core/provider/row_source.h"
+#include "core/provider/select_text.h"
+
+#include <QString>
+
+#include <cctype>
+
+namespace tabvert::ado {
+namespace {
+
+constexpr char kJetProvider[] = "Microsoft.Jet.OLEDB.4.0";
+constexpr char kAceProvider[] = "Microsoft.ACE.OLEDB.12.0";
+constexpr char kClosedMessage[] = "Operation is not allowed when the object is closed.";
+
+bool IsAscii(std::string_view s) {
+    for (char c : s)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (IsAscii(a) && IsAscii(b)) {  // the usual case, without converting to UTF-16
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+                return false;
+        return true;
+    }
+    return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
+               .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())), Qt::CaseInsensitive) == 0;
+}
+
+// The tables schema, read whole when it is opened.
+class SchemaSource : public RowSource {
+public:
+    explicit SchemaSource(const std::vector<CatalogObject>& catalog) : catalog_(catalog) {
+        columns_ = {{"TABLE_CATALOG", Variant::Type::Text}, {"TABLE_SCHEMA", Variant::Type::Text},
+                    {"TABLE_NAME", Variant::Type::Text},    {"TABLE_TYPE", Variant::Type::Text},
+                    {"TABLE_GUID", Variant::Type::Guid},    {"DESCRIPTION", Variant::Type::Text},
+                    {"TABLE_PROPID", Variant::Type::Long},  {"DATE_CREATED", Variant::Type::Date},
+                    {"DATE_MODIFIED", Variant::Type::Date}};
+    }
+    const std::vector<ColumnInfo>& columns() const override { return columns_; }
+    bool next(std::vector<Variant>& values) override {
+        if (index_ >= catalog_.size()) return false;
+        const CatalogObject& o = catalog_[index_++];
+        values.assign(columns_.size(), Variant());
+        values[2] = Variant::Text(o.name);
+        values[3] = Variant::Text(o.tableType);
+        if (!o.description.empty()) values[5] = Variant::Text(o.description);
+        if (o.created) values[7] = Variant::Date(*o.created);
+        if (o.modified) values[8] = Variant::Date(*o.modified);
+        return true;
+    }
+
+private:
+    std::vector<CatalogObject> catalog_;
+    std::vector<ColumnInfo> columns_;
+    std::size_t index_ = 0;
+};
+
+}  // namespace
+
+Field::Field(std::string name, Variant::Type declaredType) : name_(std::move(name)), declaredType_(declaredType) {}
+
+Field& Fields::Item(long index) {
+    if (index < 0 || index >= Count())
+        throw ProviderError(kErrItemNotFound, "Item cannot be found in the collection corresponding to the "
+                                              "requested name or ordinal.");
+    return fields_[static_cast<std::size_t>(index)];
+}
+
+Field& Fields::Item(std::string_view name) {
+    for (auto& f : fields_)
+        if (EqualsIgnoringCase(f.Name(), name)) return f;
+    throw ProviderError(kErrItemNotFound,
+                        "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+}
+
+Recordset::Recordset() = default;
+Recordset::~Recordset() = default;
+Recordset::Recordset(Recordset&&) noexcept = default;
+Recordset& Recordset::operator=(Recordset&&) noexcept = default;
+
+Recordset::Recordset(std::unique_ptr<RowSource> source) : source_(std::move(source)) {
+    for (const auto& c : source_->columns()) fields_.append(Field(c.name, c.type));
+    load();
+}
+
+void Recordset::Open(const std::string& source, Connection& activeConnection, int, int, long) {
+    if (isOpen()) throw ProviderError(3705, "Operation is not allowed when the object is open.");
+    const SelectStatement select = ParseSelect(source);
+    auto rows = activeConnection.database()->openTable(select.table, select.top);
+    *this = Recordset(std::move(rows));
+}
+
+void Recordset::load() {
+    std::vector<Variant> values;
+    eof_ = !source_->next(values);
+    for (long i = 0; i < fields_.Count(); ++i)
+        fields_.Item(i).setValue(eof_ ? Variant() : std::move(values[static_cast<std::size_t>(i)]));
+}
+
+bool Recordset::Eof() const {
+    if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    return eof_;
+}
+
+void Recordset::MoveNext() {
+    if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    if (eof_)
+        throw ProviderError(3021, "Either BOF or EOF is True, or the current record has been deleted. Requested "
+                                  "operation requires a current record.");
+    load();
+}
+
+Fields& Recordset::GetFields() {
+    if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    return fields_;
+}
+
+void Recordset::Close() {
+    if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    source_.reset();
+    fields_.clear();
+    eof_ = true;
+}
+
+Connection::Connection() = default;
+Connection::~Connection() = default;
+Connection::Connection(Connection&&) noexcept = default;
+Connection& Connection::operator=(Connection&&) noexcept = default;
+
+void Connection::Open(const std::string& connectionString, const std::string&, const std::string&, long) {
+    if (isOpen()) throw ProviderError(3705, "Operation is not allowed when the object is open.");
+    const ConnectionString parsed = ConnectionString::Parse(connectionString);
+    const auto provider = parsed.Get("Provider");
+    if (!provider)
+        throw ProviderError(kErrUnspecified,
+                            "[Microsoft][ODBC Driver Manager] Data source name not found and no default driver "
+                            "specified");
+    bool jetOnly = false;
+    if (EqualsIgnoringCase(*provider, kJetProvider))
+        jetOnly = true;
+    else if (!EqualsIgnoringCase(*provider, kAceProvider))
+        throw ProviderError(kErrProviderNotFound, "Provider cannot be found. It may not be properly installed.");
+    const std::string path = parsed.Get("Data Source").value_or("");
+    const std::string password = parsed.Get("Jet OLEDB:Database Password").value_or("");
+    database_ = Database::Open(path, jetOnly, password);
+}
+
+std::unique_ptr<Recordset> Connection::OpenSchema(int queryType) {
+    auto db = database();
+    if (queryType != kSchemaTables)
+        throw ProviderError(kErrNotSupported, "Object or provider is not capable of performing requested operation.");
+    return std::make_unique<Recordset>(std::make_unique<SchemaSource>(db->catalog()));
+}
+
+void Connection::Close() {
+    if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    database_.reset();
+}
+
+std::shared_ptr<Database> Connection::database() const {
+    if (!database_) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    return database_;
+}
+
+}  // namespace tabvert::ado

@@ -1,0 +1,117 @@
+#pragma once
+// An ADO-like interface to Access databases (.mdb, .mde, .accdb), standing in for the Jet 4.0 and ACE 12.0
+// OLE DB providers on top of mdbtools. It offers exactly what the program needs: open a connection by
+// connection string, read the tables schema, and read the rows of "select [Top N] * from [table]" forward.
+// Every failure is a ProviderError carrying the number and description the Windows provider gives.
+// The database is only ever opened read-only.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/provider/provider_error.h"
+#include "core/provider/variant.h"
+
+namespace tabvert::ado {
+
+inline constexpr int kSchemaTables = 20;  // adSchemaTables
+
+class Field {
+public:
+    Field(std::string name, Variant::Type declaredType);
+
+    const std::string& Name() const { return name_; }
+    const Variant& Value() const { return value_; }
+    // The column's type as declared in the table, also when the current value is Null.
+    Variant::Type DeclaredType() const { return declaredType_; }
+
+    void setValue(Variant value) { value_ = std::move(value); }
+
+private:
+    std::string name_;
+    Variant::Type declaredType_;
+    Variant value_;
+};
+
+class Fields {
+public:
+    long Count() const { return static_cast<long>(fields_.size()); }
+    // Zero-based; a bad index throws ProviderError.
+    Field& Item(long index);
+    // Matched without regard to case; an unknown name throws ProviderError.
+    Field& Item(std::string_view name);
+
+    void append(Field field) { fields_.push_back(std::move(field)); }
+    void clear() { fields_.clear(); }
+
+private:
+    std::vector<Field> fields_;
+};
+
+class Connection;
+class RowSource;  // what a recordset reads from: a table of the file or a schema rowset
+
+class Recordset {
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+
+    // source: "select * from [name]" or "select top N * from [name]" (keywords in any case, "]" inside
+    // the name doubled). cursorType, lockType and options: -1, the provider's defaults (forward-only,
+    // read-only); other values are accepted and change nothing.
+    void Open(const std::string& source, Connection& activeConnection, int cursorType = -1,
+              int lockType = -1, long options = -1);
+
+    bool Eof() const;
+    void MoveNext();
+    Fields& GetFields();
+    void Close();
+    bool isOpen() const { return source_ != nullptr; }
+
+    // Used by Connection::OpenSchema.
+    explicit Recordset(std::unique_ptr<RowSource> source);
+
+private:
+    void load();  // fills the fields from the current row of the source
+
+    std::unique_ptr<RowSource> source_;
+    Fields fields_;
+    bool eof_ = true;
+};
+
+class Database;  // the open file, shared by the connection and its recordsets
+
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(Connection&&) noexcept;
+    Connection& operator=(Connection&&) noexcept;
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens the database named by the connection string (Provider, Data Source, Jet OLEDB:Database
+    // Password). userId and password are the ADO arguments, not the database password; options is -1.
+    void Open(const std::string& connectionString, const std::string& userId = "",
+              const std::string& password = "", long options = -1);
+
+    // queryType 20: the tables schema (TABLE_NAME, TABLE_TYPE, DESCRIPTION, DATE_CREATED,
+    // DATE_MODIFIED), by type then by name. Anything else throws ProviderError.
+    std::unique_ptr<Recordset> OpenSchema(int queryType);
+
+    void Close();
+    bool isOpen() const { return database_ != nullptr; }
+
+    // The open file; throws ProviderError when the connection is closed.
+    std::shared_ptr<Database> database() const;
+
+private:
+    std::shared_ptr<Database> database_;
+};
+
+}  // namespace tabvert::ado

@@ -1,0 +1,192 @@
+#include "core/provider/database.h"
+
+#include "core/provider/properties.h"
+#include "core/provider/provider_error.h"
+#include "core/provider/table_reader.h"
+
+#include <QString>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <system_error>
+
+namespace tabvert::ado {
+namespace {
+
+using detail::Engine;
+using detail::FileHeader;
+using detail::HeaderFault;
+
+constexpr std::uint32_t kCatalogPage = 2;  // MSysObjects
+constexpr int kObjTable = 1, kObjOdbcLink = 4, kObjQuery = 5, kObjLink = 6;
+constexpr std::uint32_t kFlagSystem = 0x80000000u, kFlagAccess = 0x00000002u;
+
+[[noreturn]] void Unrecognized(const std::string& path) {
+    throw ProviderError(kErrUnspecified, "Unrecognized database format '" + path + "'.");
+}
+
+std::u16string Utf16(const std::string& utf8) {
+    const QString s = QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+    return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size()));
+}
+
+bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
+    return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
+}
+
+std::string DecodeJet3(std::span<const std::uint8_t> bytes, void* decoder) {
+    return static_cast<detail::CodePageDecoder*>(decoder)->decode(bytes);
+}
+
+// The "Description" property of the object itself, from MSysObjects.LvProp.
+std::string DescriptionOf(const Variant& lvProp, std::uint16_t codePage, bool jet3) {
+    if (lvProp.type() != Variant::Type::Binary) return {};
+    detail::CodePageDecoder decoder(codePage);
+    return detail::DescriptionProperty(detail::ParseProperties(lvProp.bytes(), jet3, DecodeJet3, &decoder));
+}
+
+// Where each named column of a table lies; -1 for a column it does not have.
+std::map<std::string, int> ColumnIndexes(const std::vector<ColumnInfo>& columns,
+                                         std::initializer_list<const char*> names) {
+    std::map<std::string, int> at;
+    for (const char* name : names) {
+        at[name] = -1;
+        for (std::size_t i = 0; i < columns.size(); ++i)
+            if (SameNameIgnoringCase(columns[i].name, name)) at[name] = static_cast<int>(i);
+    }
+    return at;
+}
+
+}  // namespace
+
+std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, const std::string& password) {
+    namespace fs = std::filesystem;
+    const std::string notFound = "Could not find file '" + path + "'.";
+    if (path.find_first_not_of(" \t") == std::string::npos) throw ProviderError(kErrUnspecified, notFound);
+    std::error_code ec;
+    const auto status = fs::status(path, ec);
+    if (ec || !fs::exists(status) || fs::is_directory(status)) throw ProviderError(kErrUnspecified, notFound);
+
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw ProviderError(kErrUnspecified, "The database engine cannot open the file '" + path +
+                                                 "'. It is already opened exclusively by another user, or you "
+                                                 "need permission to view its data.");
+    const auto fileSize = fs::file_size(path, ec);
+    if (ec) Unrecognized(path);
+
+    std::vector<std::uint8_t> page0(4096);
+    in.read(reinterpret_cast<char*>(page0.data()), static_cast<std::streamsize>(page0.size()));
+    page0.resize(static_cast<std::size_t>(in.gcount()));
+    HeaderFault fault = HeaderFault::None;
+    FileHeader header = detail::DecodeHeader(page0, fault);
+    if (fault != HeaderFault::None) Unrecognized(path);
+    // mdbtools reads past the end of a cut file without noticing; whole pages only, and at least the
+    // catalogue's.
+    if (fileSize % header.pageSize != 0 || fileSize < header.pageSize * (kCatalogPage + 1)) Unrecognized(path);
+    if (jetOnly && header.engine == Engine::Ace) Unrecognized(path);
+    if (fileSize / header.pageSize > 0xFFFFFFu) Unrecognized(path);  // page numbers have 24 bits
+    header.pageCount = static_cast<std::uint32_t>(fileSize / header.pageSize);
+
+    std::vector<std::uint8_t> catalogPage(header.pageSize);
+    in.seekg(static_cast<std::streamoff>(header.pageSize * kCatalogPage));
+    in.read(reinterpret_cast<char*>(catalogPage.data()), static_cast<std::streamsize>(catalogPage.size()));
+    if (!in) Unrecognized(path);
+    detail::DecodePage(header, kCatalogPage, catalogPage);
+    if (catalogPage[0] != 0x02 || catalogPage[1] != 0x01) {
+        // Office encryption (Access 2007 and later) leaves the header readable and codes every page.
+        if (header.engine == Engine::Ace) {
+            if (password.empty()) throw ProviderError(kErrAuthentication, "Not a valid password.");
+            throw ProviderError(kErrUnspecified,
+                                "The database '" + path +
+                                    "' is encrypted with Office encryption (Access 2007 or later), which this "
+                                    "program cannot read yet. Remove the password in Access and try again.");
+        }
+        Unrecognized(path);
+    }
+    if (!header.password.empty() && header.password != Utf16(password))
+        throw ProviderError(kErrAuthentication, "Not a valid password.");
+
+    std::shared_ptr<Database> db(new Database());
+    db->path_ = path;
+    db->header_ = header;
+    db->mdb_.reset(mdb_open(path.c_str(), MDB_NOFLAGS));
+    if (!db->mdb_) Unrecognized(path);
+    if (static_cast<std::size_t>(db->mdb_->fmt->pg_size) != header.pageSize) Unrecognized(path);
+    db->readCatalog();
+    return db;
+}
+
+void Database::readCatalog() {
+    std::unique_ptr<detail::TableReader> reader;
+    try {
+        reader = std::make_unique<detail::TableReader>(mdb_.get(), header_, "MSysObjects", kCatalogPage, std::nullopt);
+    } catch (const ProviderError&) {
+        Unrecognized(path_);
+    }
+    const auto at = ColumnIndexes(reader->columns(), {"Name", "Type", "Id", "Flags", "DateCreate", "DateUpdate",
+                                                      "LvProp", "Database", "ForeignName"});
+    std::vector<Variant> row;
+    while (reader->next(row)) {
+        auto get = [&](const char* name) -> Variant {
+            const int i = at.at(name);
+            return i < 0 ? Variant() : row[static_cast<std::size_t>(i)];
+        };
+        const Variant nameValue = get("Name");
+        const Variant typeValue = get("Type");
+        const Variant idValue = get("Id");
+        if (nameValue.type() != Variant::Type::Text || typeValue.isNull() || idValue.isNull()) continue;
+        const auto flagsValue = get("Flags");
+        const auto flags = static_cast<std::uint32_t>(flagsValue.isNull() ? 0 : flagsValue.toInt64());
+        const int type = static_cast<int>(typeValue.toInt64() & 0x7F);
+
+        CatalogObject object;
+        object.name = nameValue.text();
+        object.objectType = type;
+        object.tablePage = static_cast<std::uint32_t>(idValue.toInt64()) & 0x00FFFFFFu;
+        if (type == kObjTable)
+            object.tableType = (flags & kFlagSystem) ? "SYSTEM TABLE" : (flags & kFlagAccess) ? "ACCESS TABLE" : "TABLE";
+        else if (type == kObjQuery && flags == 0)
+            object.tableType = "VIEW";  // a plain select query; action queries are procedures
+        else if (type == kObjLink)
+            object.tableType = "LINK";
+        else if (type == kObjOdbcLink)
+            object.tableType = "PASS-THROUGH";
+        else
+            continue;
+        const Variant created = get("DateCreate"), modified = get("DateUpdate");
+        if (created.type() == Variant::Type::Date) object.created = created.oleDate();
+        if (modified.type() == Variant::Type::Date) object.modified = modified.oleDate();
+        object.description = DescriptionOf(get("LvProp"), header_.codePage, header_.engine == Engine::Jet3);
+        const Variant database = get("Database"), foreign = get("ForeignName");
+        if (database.type() == Variant::Type::Text) object.linkedDatabase = database.text();
+        if (foreign.type() == Variant::Type::Text) object.linkedName = foreign.text();
+        catalog_.push_back(std::move(object));
+    }
+    // OLE DB gives schema rowsets sorted by type, then by name.
+    std::stable_sort(catalog_.begin(), catalog_.end(), [](const CatalogObject& a, const CatalogObject& b) {
+        if (a.tableType != b.tableType) return a.tableType < b.tableType;
+        return QString::fromUtf8(a.name).compare(QString::fromUtf8(b.name), Qt::CaseInsensitive) < 0;
+    });
+}
+
+std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::optional<std::int64_t> top) {
+    const auto it = std::find_if(catalog_.begin(), catalog_.end(),
+                                 [&](const CatalogObject& o) { return SameNameIgnoringCase(o.name, name); });
+    if (it == catalog_.end())
+        throw ProviderError(kErrNoTable, "The database engine cannot find the input table or query '" + name +
+                                             "'. Make sure it exists and that its name is spelled correctly.");
+    if (it->objectType == kObjQuery)
+        throw ProviderError(kErrUnspecified, "The query '" + it->name +
+                                                 "' cannot be read: this provider reads tables only and does "
+                                                 "not run stored queries.");
+    if (it->objectType == kObjLink || it->objectType == kObjOdbcLink)
+        throw ProviderError(kErrUnspecified,
+                            "The linked table '" + it->name + "' cannot be read: its data lives in '" +
+                                it->linkedDatabase + "', and this provider does not follow links.");
+    return std::make_unique<detail::TableReader>(mdb_.get(), header_, it->name, it->tablePage, top);
+}
+
+}  // namespace tabvert::ado

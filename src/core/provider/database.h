@@ -1,0 +1,51 @@
+#pragma once
+// An open Access file: the checked header, the mdbtools handle, the catalogue and the readers of its
+// tables. Shared by a connection and the recordsets opened on it.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/provider/file_header.h"
+#include "core/provider/mdb_handles.h"
+#include "core/provider/row_source.h"
+#include "core/provider/text_decode.h"
+
+namespace tabvert::ado {
+
+// One object of the file's catalogue (MSysObjects) that the tables schema reports.
+struct CatalogObject {
+    std::string name;
+    std::string tableType;  // TABLE, SYSTEM TABLE, ACCESS TABLE, VIEW, LINK, PASS-THROUGH
+    std::string description;
+    std::optional<double> created, modified;  // OLE dates
+    std::uint32_t tablePage = 0;
+    int objectType = 0;  // MSysObjects.Type
+    std::string linkedDatabase, linkedName;
+};
+
+class Database {
+public:
+    // Opens the file read-only. jetOnly: the Jet 4.0 provider, which reads Jet 3 and Jet 4 files only.
+    // password: the database password from the connection string (UTF-8).
+    static std::shared_ptr<Database> Open(const std::string& path, bool jetOnly, const std::string& password);
+
+    const detail::FileHeader& header() const { return header_; }
+    const std::vector<CatalogObject>& catalog() const { return catalog_; }
+
+    // Reads the rows of a table of the catalogue, at most `top` of them when given.
+    std::unique_ptr<RowSource> openTable(const std::string& name, std::optional<std::int64_t> top);
+
+private:
+    Database() = default;
+    void readCatalog();
+
+    std::string path_;
+    detail::FileHeader header_;
+    detail::MdbHandlePtr mdb_;
+    std::vector<CatalogObject> catalog_;
+};
+
+}  // namespace tabvert::ado

@@ -1,0 +1,111 @@
+#include "core/provider/select_text.h"
+
+#include "core/provider/provider_error.h"
+
+#include <cctype>
+
+namespace tabvert::ado {
+namespace {
+
+class Scanner {
+public:
+    explicit Scanner(std::string_view text) : s_(text) {}
+
+    void skipBlanks() {
+        while (pos_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+    }
+    bool atEnd() const { return pos_ >= s_.size(); }
+    char peek() const { return atEnd() ? '\0' : s_[pos_]; }
+    void advance() { ++pos_; }
+
+    // A keyword in any case, not followed by a letter or digit.
+    bool keyword(std::string_view word) {
+        skipBlanks();
+        if (s_.size() - pos_ < word.size()) return false;
+        for (std::size_t i = 0; i < word.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(s_[pos_ + i])) != word[i]) return false;
+        const std::size_t end = pos_ + word.size();
+        if (end < s_.size() && (std::isalnum(static_cast<unsigned char>(s_[end])) || s_[end] == '_')) return false;
+        pos_ = end;
+        return true;
+    }
+
+    std::optional<std::int64_t> number() {
+        skipBlanks();
+        std::int64_t value = 0;
+        std::size_t digits = 0;
+        while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) {
+            if (value > (INT64_MAX - 9) / 10) return std::nullopt;
+            value = value * 10 + (s_[pos_] - '0');
+            ++pos_;
+            ++digits;
+        }
+        if (digits == 0) return std::nullopt;
+        return value;
+    }
+
+private:
+    std::string_view s_;
+    std::size_t pos_ = 0;
+};
+
+[[noreturn]] void Syntax(const char* message) { throw ProviderError(kErrSyntax, message); }
+
+}  // namespace
+
+SelectStatement ParseSelect(std::string_view sql) {
+    Scanner in(sql);
+    SelectStatement result;
+    if (!in.keyword("select"))
+        Syntax("Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'.");
+    if (in.keyword("top")) {
+        result.top = in.number();
+        if (!result.top) Syntax("The SELECT statement includes a reserved word or an argument name that is "
+                                "misspelled or missing, or the punctuation is incorrect.");
+    }
+    in.skipBlanks();
+    if (in.peek() != '*')
+        Syntax("This provider reads whole tables only: the query must select * from one table.");
+    in.advance();
+    if (!in.keyword("from"))
+        Syntax("The SELECT statement includes a reserved word or an argument name that is misspelled or "
+               "missing, or the punctuation is incorrect.");
+    in.skipBlanks();
+    if (in.peek() != '[') Syntax("Syntax error in FROM clause.");
+    in.advance();
+    std::string name;
+    for (;;) {
+        if (in.atEnd()) Syntax("Syntax error in FROM clause.");
+        const char c = in.peek();
+        in.advance();
+        if (c == ']') {
+            if (in.peek() == ']') {
+                name += ']';
+                in.advance();
+                continue;
+            }
+            break;
+        }
+        name += c;
+    }
+    if (name.empty()) Syntax("Syntax error in FROM clause.");
+    in.skipBlanks();
+    if (in.peek() == ';') {
+        in.advance();
+        in.skipBlanks();
+    }
+    if (!in.atEnd()) Syntax("Syntax error in FROM clause.");
+    result.table = std::move(name);
+    return result;
+}
+
+std::string BracketedName(std::string_view name) {
+    std::string out = "[";
+    for (const char c : name) {
+        out += c;
+        if (c == ']') out += ']';
+    }
+    return out + "]";
+}
+
+}  // namespace tabvert::ado

@@ -1,0 +1,45 @@
+#include "core/provider/stored_values.h"
+
+#include "core/provider/little_endian.h"
+
+namespace tabvert::ado::detail {
+
+DecimalValue DecimalFromStored(std::span<const std::uint8_t, 17> p, int scale) {
+    __extension__ typedef unsigned __int128 U128;
+    U128 magnitude = 0;
+    for (int word = 0; word < 4; ++word) magnitude = (magnitude << 32) | Le32(p.data() + 1 + 4 * word);
+    DecimalValue d;
+    d.negative = p[0] != 0;
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(magnitude % 10)));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    d.digits = digits;
+    d.scale = scale < 0 ? 0 : scale;
+    if (d.digits == "0") d.negative = false;
+    return d;
+}
+
+std::optional<double> ParseExtendedDateTime(std::span<const std::uint8_t> bytes) {
+    constexpr std::int64_t kDaysFrom0001To1899_12_30 = 693593;
+    constexpr double kTicksPerDay = 864e9;
+    if (bytes.size() < 41 || bytes[19] != ':' || bytes[39] != ':') return std::nullopt;
+    auto number = [&](std::size_t from, std::size_t count) -> std::optional<std::int64_t> {
+        std::int64_t v = 0;
+        for (std::size_t i = from; i < from + count; ++i) {
+            if (bytes[i] < '0' || bytes[i] > '9') return std::nullopt;
+            v = v * 10 + (bytes[i] - '0');
+        }
+        return v;
+    };
+    const auto days = number(0, 19);
+    const auto ticks = number(20, 19);
+    if (!days || !ticks || *days > 3652058 || static_cast<double>(*ticks) >= kTicksPerDay) return std::nullopt;
+    const auto day = static_cast<double>(*days - kDaysFrom0001To1899_12_30);
+    const double time = static_cast<double>(*ticks) / kTicksPerDay;
+    // OLE dates before 30 Dec 1899 keep the time of day as a positive fraction behind a negative day.
+    return day < 0 ? day - time : day + time;
+}
+
+}  // namespace tabvert::ado::detail

@@ -1,0 +1,20 @@
+#pragma once
+// Values whose stored form mdbtools does not read (or reads wrong), decoded from their bytes.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+
+#include "core/provider/variant.h"
+
+namespace tabvert::ado::detail {
+
+// Decimal: a sign byte, then a 128-bit magnitude stored as four little-endian 32-bit words, most
+// significant word first; `scale` digits of it lie behind the decimal point.
+DecimalValue DecimalFromStored(std::span<const std::uint8_t, 17> bytes, int scale);
+
+// Date/Time Extended (Access 2019): 42 ASCII characters, "DDDDDDDDDDDDDDDDDDD:TTTTTTTTTTTTTTTTTTT:7 ", the
+// days since 1 Jan 0001 and the time of day in units of 100 ns. As an OLE date; nothing when malformed.
+std::optional<double> ParseExtendedDateTime(std::span<const std::uint8_t> bytes);
+
+}  // namespace tabvert::ado::detail

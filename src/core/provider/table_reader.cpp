@@ -1,0 +1,327 @@
+#include "core/provider/table_reader.h"
+
+#include "core/provider/little_endian.h"
+#include "core/provider/provider_error.h"
+#include "core/provider/stored_values.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <unordered_set>
+
+namespace tabvert::ado::detail {
+namespace {
+
+constexpr int kTypeBigInt = 0x13;        // Large Number
+constexpr int kTypeExtDateTime = 0x14;   // Date/Time Extended
+constexpr std::uint32_t kMemoInline = 0x80000000u;
+constexpr std::uint32_t kMemoSinglePage = 0x40000000u;
+constexpr int kRowDeleted = 0x8000, kRowMoved = 0x4000, kRowOffsetMask = 0x1FFF;
+
+
+template <typename T>
+T Load(const std::uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+Variant::Type TypeOfColumn(int colType) {
+    switch (colType) {
+    case MDB_BOOL: return Variant::Type::Boolean;
+    case MDB_BYTE: return Variant::Type::Byte;
+    case MDB_INT: return Variant::Type::Integer;
+    case MDB_LONGINT:
+    case MDB_COMPLEX: return Variant::Type::Long;
+    case MDB_MONEY: return Variant::Type::Currency;
+    case MDB_FLOAT: return Variant::Type::Single;
+    case MDB_DOUBLE: return Variant::Type::Double;
+    case MDB_DATETIME: return Variant::Type::Date;
+    case MDB_TEXT:
+    case MDB_MEMO: return Variant::Type::Text;
+    case kTypeExtDateTime: return Variant::Type::Date;
+    case MDB_REPID: return Variant::Type::Guid;
+    case MDB_NUMERIC: return Variant::Type::Decimal;
+    case kTypeBigInt: return Variant::Type::BigInt;
+    default: return Variant::Type::Binary;
+    }
+}
+
+// The pages a usage map marks, in increasing order, each below pageCount.
+std::vector<std::uint32_t> UsageMapPages(std::span<const std::uint8_t> map, MdbHandle* mdb, std::uint32_t pageCount) {
+    std::vector<std::uint32_t> pages;
+    if (map.size() < 5) return pages;
+    auto addBits = [&](const std::uint8_t* bits, std::size_t bytes, std::uint64_t first) {
+        for (std::size_t i = 0; i < bytes; ++i) {
+            if (bits[i] == 0) continue;
+            for (int b = 0; b < 8; ++b) {
+                const std::uint64_t page = first + i * 8 + static_cast<unsigned>(b);
+                if ((bits[i] >> b & 1) && page < pageCount) pages.push_back(static_cast<std::uint32_t>(page));
+            }
+        }
+    };
+    if (map[0] == 0) {
+        addBits(map.data() + 5, map.size() - 5, Le32(map.data() + 1));
+    } else if (map[0] == 1) {
+        const auto pageSize = static_cast<std::size_t>(mdb->fmt->pg_size);
+        const std::uint64_t perBitmapPage = (pageSize - 4) * 8;
+        for (std::size_t j = 0; 1 + 4 * j + 4 <= map.size(); ++j) {
+            const std::uint32_t bitmapPage = Le32(map.data() + 1 + 4 * j);
+            if (bitmapPage == 0 || bitmapPage >= pageCount) continue;
+            if (j * perBitmapPage >= pageCount) break;
+            if (mdb_read_alt_pg(mdb, bitmapPage) != mdb->fmt->pg_size) continue;
+            addBits(mdb->alt_pg_buf + 4, pageSize - 4, j * perBitmapPage);
+        }
+    }
+    return pages;
+}
+
+// The column names as stored in the table definition (which may run over several pages, each further
+// page continuing at offset 8), keyed by column number. mdbtools turns Jet 3 names into text through
+// one fixed code page and Jet 4 names beyond the Basic Multilingual Plane into "??", so the names are
+// decoded here the way values are.
+std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePage, unsigned numCols,
+                                           unsigned numRealIndexes, bool jet3, CodePageDecoder& jet3Text) {
+    const auto* fmt = mdb->fmt;
+    const auto pageSize = static_cast<std::size_t>(fmt->pg_size);
+    std::vector<std::uint8_t> stream;
+    std::uint32_t page = tablePage;
+    for (int pages = 0; page != 0 && pages < 64; ++pages) {
+        if (mdb_read_alt_pg(mdb, page) != fmt->pg_size || mdb->alt_pg_buf[0] != 0x02) return {};
+        const std::uint8_t* buf = mdb->alt_pg_buf;
+        stream.insert(stream.end(), buf + (pages == 0 ? 0 : 8), buf + pageSize);
+        page = Le32(buf + 4);
+    }
+    std::vector<int> numbers;
+    std::size_t pos = fmt->tab_cols_start_offset + std::size_t{numRealIndexes} * fmt->tab_ridx_entry_size;
+    for (unsigned i = 0; i < numCols; ++i, pos += fmt->tab_col_entry_size) {
+        if (pos + fmt->col_num_offset + 2 > stream.size()) return {};
+        numbers.push_back(Le16(&stream[pos + fmt->col_num_offset]));
+    }
+    std::map<int, std::string> names;
+    for (int number : numbers) {
+        std::size_t length = 0;
+        if (jet3) {
+            if (pos + 1 > stream.size()) return {};
+            length = stream[pos++];
+        } else {
+            if (pos + 2 > stream.size()) return {};
+            length = Le16(&stream[pos]);
+            pos += 2;
+        }
+        if (pos + length > stream.size()) return {};
+        const std::span<const std::uint8_t> bytes(stream.data() + pos, length);
+        names[number] = jet3 ? jet3Text.decode(bytes) : DecodeUnicodeText(bytes);
+        pos += length;
+    }
+    return names;
+}
+
+}  // namespace
+
+TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::string& name,
+                         std::uint32_t tablePage, std::optional<std::int64_t> top)
+    : mdb_(mdb_clone_handle(mdb)), header_(header), jet3Text_(header.codePage), remaining_(top) {
+    if (!mdb_) throw ProviderError(kErrUnspecified, "Not enough memory to read the table '" + name + "'.");
+    entry_ = std::make_unique<MdbCatalogEntry>();
+    entry_->mdb = mdb_.get();
+    std::strncpy(entry_->object_name, name.c_str(), MDB_MAX_OBJ_NAME);
+    entry_->object_type = MDB_TABLE;
+    entry_->table_pg = tablePage;
+    table_.reset(mdb_read_table(entry_.get()));
+    if (!table_ || !mdb_read_columns(table_.get()) || table_->num_cols == 0 || table_->num_cols > MDB_MAX_COLS)
+        throw ProviderError(kErrUnspecified, "The table '" + name + "' is damaged: its definition cannot be read.");
+    const auto names = ReadColumnNames(mdb_.get(), tablePage, table_->num_cols, table_->num_real_idxs,
+                                       header.engine == Engine::Jet3, jet3Text_);
+    for (unsigned i = 0; i < table_->num_cols; ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
+        const auto own = names.find(col->col_num);
+        columns_.push_back({own != names.end() ? own->second : std::string(col->name), TypeOfColumn(col->col_type)});
+    }
+    fields_.resize(MDB_MAX_COLS + 1);
+    tablePage_ = tablePage;
+    dataPages_ = UsageMapPages({table_->usage_map, table_->usage_map ? table_->map_sz : 0}, mdb_.get(), header_.pageCount);
+}
+
+TableReader::~TableReader() {
+    table_.reset();  // before the handle it reads through
+    mdb_.reset();
+}
+
+bool TableReader::nextRawRow() {
+    MdbHandle* mdb = mdb_.get();
+    MdbTableDef* t = table_.get();
+    const auto pageSize = static_cast<std::size_t>(mdb->fmt->pg_size);
+    for (;;) {
+        if (!started_) {
+            started_ = true;
+            if (!nextDataPage()) return false;
+        }
+        const int rows = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
+        if (currentRow_ >= static_cast<unsigned>(rows)) {
+            if (!nextDataPage()) return false;
+            continue;
+        }
+        int row = static_cast<int>(currentRow_++);
+        int start = 0;
+        std::size_t len = 0;
+        if (mdb_find_row(mdb, row, &start, &len) != 0 || len == 0) continue;
+        // 0x8000: deleted, or the data of a row that grew and moved, read through the row's own slot.
+        if (start & kRowDeleted) continue;
+        // 0x4000 alone: the row moved; its slot holds the row number and page of its data. Jet reads the
+        // row here, in the slot's place; mdbtools would skip the slot and read the data in its new place
+        // (also after the row was deleted, since the deletion marks only the slot).
+        for (int hops = 0; (start & kRowMoved) && hops < 4; ++hops) {
+            const int at = start & kRowOffsetMask;
+            if (len < 4 || static_cast<std::size_t>(at) + 4 > pageSize) break;
+            const std::uint8_t* pointer = mdb->pg_buf + at;
+            const std::uint32_t page = pointer[1] | pointer[2] << 8 | std::uint32_t{pointer[3]} << 16;
+            row = pointer[0];
+            movedRow_ = true;
+            if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size || mdb->pg_buf[0] != 0x01 ||
+                Le32(mdb->pg_buf + 4) != tablePage_ ||
+                mdb_find_row(mdb, row, &start, &len) != 0 || len == 0) {
+                start = kRowDeleted;
+                break;
+            }
+            start &= ~kRowDeleted;  // moved data is always marked deleted in its own slot
+        }
+        if (start & (kRowDeleted | kRowMoved)) {
+            restorePage();
+            continue;
+        }
+        start &= kRowOffsetMask;
+        if (static_cast<std::size_t>(start) + len > pageSize || mdb_crack_row(t, start, len, fields_.data()) <= 0) {
+            restorePage();
+            continue;
+        }
+        return true;
+    }
+}
+
+// After a moved row, the page being walked goes back into the buffer.
+void TableReader::restorePage() {
+    if (!movedRow_) return;
+    mdb_read_pg(mdb_.get(), currentPage_);
+    movedRow_ = false;
+}
+
+// The next data page of the table, read into the buffer. The pages come from the table's usage map,
+// walked here rather than by mdbtools, which trusts a damaged map. A map is either a bitmap of pages
+// from a start page (type 0), or a list of pages each holding a bitmap of 8 * (page size - 4) pages
+// (type 1).
+bool TableReader::nextDataPage() {
+    MdbHandle* mdb = mdb_.get();
+    while (nextPage_ < dataPages_.size()) {
+        const std::uint32_t page = dataPages_[nextPage_++];
+        if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size || mdb->pg_buf[0] != 0x01 ||
+            Le32(mdb->pg_buf + 4) != tablePage_)
+            continue;
+        currentPage_ = page;
+        currentRow_ = 0;
+        return true;
+    }
+    return false;
+}
+
+bool TableReader::next(std::vector<Variant>& values) {
+    if (done_ || (remaining_ && *remaining_ <= 0) || !nextRawRow()) {
+        done_ = true;
+        return false;
+    }
+    if (remaining_) --*remaining_;
+    values.assign(columns_.size(), Variant());
+    const auto count = static_cast<unsigned>(columns_.size());
+    for (unsigned i = 0; i < count; ++i) {
+        const MdbField& field = fields_[i];
+        if (field.colnum < 0 || static_cast<unsigned>(field.colnum) >= count) continue;
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, static_cast<unsigned>(field.colnum)));
+        values[static_cast<std::size_t>(field.colnum)] = decode(*col, field);
+    }
+    restorePage();
+    return true;
+}
+
+std::string TableReader::decodeText(std::span<const std::uint8_t> bytes) {
+    if (header_.engine == Engine::Jet3) return jet3Text_.decode(bytes);
+    return DecodeUnicodeText(bytes);
+}
+
+Variant TableReader::decode(const MdbColumn& col, const MdbField& field) {
+    if (col.col_type == MDB_BOOL) return Variant::Boolean(!field.is_null);
+    if (field.is_null) return Variant::Null();
+    const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
+    if (field.start < 0 || field.siz < 0 || static_cast<std::size_t>(field.start) + static_cast<std::size_t>(field.siz) > pageSize)
+        return Variant::Null();
+    const std::uint8_t* p = mdb_->pg_buf + field.start;
+    const auto size = static_cast<std::size_t>(field.siz);
+    auto needs = [&](std::size_t n) { return size >= n; };
+    switch (col.col_type) {
+    case MDB_BYTE: return needs(1) ? Variant::Byte(p[0]) : Variant();
+    case MDB_INT: return needs(2) ? Variant::Integer(Load<std::int16_t>(p)) : Variant();
+    case MDB_LONGINT:
+    case MDB_COMPLEX: return needs(4) ? Variant::Long(Load<std::int32_t>(p)) : Variant();
+    case MDB_MONEY: return needs(8) ? Variant::Currency(static_cast<std::int64_t>(Le64(p))) : Variant();
+    case MDB_FLOAT: return needs(4) ? Variant::Single(Load<float>(p)) : Variant();
+    case MDB_DOUBLE: return needs(8) ? Variant::Double(Load<double>(p)) : Variant();
+    case MDB_DATETIME: return needs(8) ? Variant::Date(Load<double>(p)) : Variant();
+    case kTypeBigInt: return needs(8) ? Variant::BigInt(static_cast<std::int64_t>(Le64(p))) : Variant();
+    case MDB_REPID: {
+        if (!needs(16)) return {};
+        GuidBytes g{};
+        std::memcpy(g.data(), p, g.size());
+        return Variant::Guid(g);
+    }
+    case MDB_NUMERIC:
+        // mdbtools 1.0 stores precision and scale in each other's fields; the scale is never the larger.
+        return needs(17) ? Variant::Decimal(DecimalFromStored(std::span<const std::uint8_t, 17>(p, 17), std::min(col.col_scale, col.col_prec))) : Variant();
+    case MDB_TEXT: return Variant::Text(decodeText({p, size}));
+    case MDB_MEMO: {
+        const auto bytes = readLongValue(p, size);
+        return Variant::Text(decodeText(bytes));
+    }
+    case MDB_OLE: return Variant::Binary(readLongValue(p, size));
+    case kTypeExtDateTime: return Variant::Text(std::string(reinterpret_cast<const char*>(p), size));
+    default: return Variant::Binary(std::vector<std::uint8_t>(p, p + size));
+    }
+}
+
+// Memo and long binary values: a 12-byte reference in the row (length with two flag bits, then the
+// page/row of the first part), the data inline behind it, on one page, or on a chain of pages each of
+// whose parts starts with the page/row of the next.
+std::vector<std::uint8_t> TableReader::readLongValue(const std::uint8_t* p, std::size_t size) {
+    std::vector<std::uint8_t> out;
+    if (size < 12) return out;
+    const std::uint32_t head = Le32(p);
+    const std::size_t length = head & 0x3FFFFFFFu;
+    std::uint32_t pgRow = Le32(p + 4);
+    if (head & kMemoInline) {
+        const std::size_t n = std::min(length, size - 12);
+        out.assign(p + 12, p + 12 + n);
+        return out;
+    }
+    const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
+    const bool single = (head & kMemoSinglePage) != 0;
+    out.reserve(std::min<std::size_t>(length, 64u << 20));
+    // A damaged chain could loop back on itself.
+    std::unordered_set<std::uint32_t> visited;
+    while (pgRow != 0 && out.size() < length && visited.insert(pgRow).second) {
+        void* buf = nullptr;
+        int off = 0;
+        std::size_t len = 0;
+        if (mdb_find_pg_row(mdb_.get(), static_cast<int>(pgRow), &buf, &off, &len) != 0) break;
+        if (off < 0 || static_cast<std::size_t>(off) + len > pageSize) break;
+        const auto* data = static_cast<const std::uint8_t*>(buf) + off;
+        if (single) {
+            out.insert(out.end(), data, data + std::min(len, length));
+            break;
+        }
+        if (len < 4) break;
+        pgRow = Le32(data);
+        const std::size_t take = std::min(len - 4, length - out.size());
+        out.insert(out.end(), data + 4, data + 4 + take);
+    }
+    return out;
+}
+
+}  // namespace tabvert::ado::detail

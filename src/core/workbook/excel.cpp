@@ -1,0 +1,377 @@
+#include "core/workbook/excel.h"
+
+#include "core/workbook/cell_value.h"
+#include "core/workbook/limits.h"
+#include "core/workbook/safe_save.h"
+#include "core/workbook/sheet_cells.h"
+#include "core/workbook/spool.h"
+
+#include <QDir>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <unordered_map>
+
+namespace tabvert::excel {
+
+ExcelError::ExcelError(long number, std::string description)
+    : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+
+struct SheetStore {
+    explicit SheetStore(const std::string& folder) : spool(folder) {}
+    CellSpool spool;
+    std::vector<FontOp> fontOps;
+};
+
+struct WorkbookState {
+    Application* app = nullptr;
+    std::string tempFolder;
+    std::vector<std::unique_ptr<Worksheet>> sheets;  // tab order
+    size_t active = 0;
+    long lastSheetNumber = 0;
+    std::vector<std::string> formats{"General"};
+    std::unordered_map<std::string, uint16_t> formatIndex{{"General", 0}};
+    std::vector<Problem> problems;
+    std::string fullName;
+    bool closed = false;
+
+    void checkOpen() const {
+        if (closed) throw ExcelError(kErrorObjectGone, "The workbook has been closed.");
+    }
+
+    uint16_t FormatIndex(const std::string& format) {
+        const auto it = formatIndex.find(format);
+        if (it != formatIndex.end()) return it->second;
+        const auto index = static_cast<uint16_t>(formats.size());
+        formats.push_back(format);
+        formatIndex.emplace(format, index);
+        return index;
+    }
+
+    void AddProblem(Problem::Kind kind, const std::string& sheet, std::string description,
+                    std::string cell = {}) {
+        for (auto& p : problems) {
+            if (p.kind == kind && p.sheet == sheet) {
+                ++p.count;
+                return;
+            }
+        }
+        problems.push_back({kind, sheet, std::move(description), 1, std::move(cell)});
+    }
+
+    bool NameTaken(std::string_view name, const Worksheet* except) const {
+        return std::any_of(sheets.begin(), sheets.end(), [&](const auto& s) {
+            return s.get() != except && SameSheetName(s->Name(), name);
+        });
+    }
+};
+
+// ---- Worksheet ----
+
+Worksheet::Worksheet(WorkbookState* book, std::string name)
+    : book_(book), name_(std::move(name)), store_(std::make_unique<SheetStore>(book->tempFolder)) {}
+
+Worksheet::~Worksheet() = default;
+
+void Worksheet::checkOpen() const { book_->checkOpen(); }
+
+void Worksheet::SetName(const std::string& name) {
+    checkOpen();
+    if (name == name_) return;
+    auto fault = SheetNameFault(name);
+    if (!fault && book_->NameTaken(name, this)) fault = "another worksheet of the workbook is already named so";
+    if (fault) {
+        book_->AddProblem(Problem::Kind::SheetNameRefused, name_,
+                          "a new name was refused; the worksheet kept its name");
+        throw ExcelError(kErrorObjectDefined, "Cannot rename the worksheet \"" + name_ + "\" to \"" + name +
+                                                  "\": " + *fault + ".");
+    }
+    name_ = name;
+}
+
+Range Worksheet::Cells(long row, long column) {
+    checkOpen();
+    if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
+        book_->AddProblem(Problem::Kind::CellOutsideGrid, name_,
+                          "writes outside the worksheet's 1,048,576 rows and 16,384 columns were refused",
+                          row >= 1 && column >= 1 ? CellName(row, column) : std::string());
+        throw ExcelError(kErrorObjectDefined, "Cells(" + std::to_string(row) + ", " + std::to_string(column) +
+                                                  ") lies outside the worksheet.");
+    }
+    return Range(this, row, column, row, column);
+}
+
+Range Worksheet::GetRange(const std::string& cell1, const std::string& cell2) {
+    checkOpen();
+    const auto a = ParseCellRef(cell1);
+    const auto b = ParseCellRef(cell2);
+    if (!a || !b) {
+        throw ExcelError(kErrorObjectDefined,
+                         "Range(\"" + cell1 + "\", \"" + cell2 + "\") is not a reference to cells of a worksheet.");
+    }
+    return Range(this, std::min(a->row, b->row), std::min(a->column, b->column), std::max(a->row, b->row),
+                 std::max(a->column, b->column));
+}
+
+void Worksheet::Activate() {
+    checkOpen();
+    for (size_t i = 0; i < book_->sheets.size(); ++i) {
+        if (book_->sheets[i].get() == this) book_->active = i;
+    }
+}
+
+// ---- Range and Font ----
+
+void Range::SetValue(const std::string& given) {
+    sheet_->checkOpen();
+    WorkbookState& book = *sheet_->book_;
+    const std::string sanitized = IsValidUtf8(given) ? std::string() : QString::fromUtf8(given).toStdString();
+    const std::string& text = sanitized.empty() ? given : sanitized;
+    if (ExcelLength(text) > static_cast<size_t>(kMaxCellChars)) {
+        book.AddProblem(Problem::Kind::TextTooLong, sheet_->name_,
+                        "texts longer than 32,767 characters were refused", CellName(row1_, col1_));
+        throw ExcelError(kErrorObjectDefined, "The text for " + CellName(row1_, col1_) + " is " +
+                                                  std::to_string(ExcelLength(text)) +
+                                                  " characters long; a cell holds at most 32,767.");
+    }
+    const CellValue value = ClassifyText(text, book.app->locale());
+    SpooledCell::Kind kind = SpooledCell::Kind::Clear;
+    uint16_t format = 0;
+    if (value.kind == CellValue::Kind::Text) {
+        kind = SpooledCell::Kind::Text;
+    } else if (value.kind != CellValue::Kind::Empty) {
+        kind = SpooledCell::Kind::Number;
+        format = book.FormatIndex(value.numberFormat);
+    }
+    const std::string_view payload = kind == SpooledCell::Kind::Text ? std::string_view(text) : std::string_view();
+    for (long r = row1_; r <= row2_; ++r) {
+        for (long c = col1_; c <= col2_; ++c) {
+            sheet_->store_->spool.Append(static_cast<uint32_t>(r), static_cast<uint16_t>(c), kind, format,
+                                         value.number, payload);
+        }
+    }
+}
+
+Font Range::GetFont() {
+    sheet_->checkOpen();
+    return Font(*this);
+}
+
+void Font::Apply(int property, double value) {
+    Worksheet* sheet = range_.sheet_;
+    sheet->checkOpen();
+    const FontOp op{range_.row1_, range_.col1_, range_.row2_, range_.col2_, static_cast<FontOp::Property>(property),
+                    value};
+    if (op.Area() > kMaxFormattedBlankArea) {
+        sheet->book_->AddProblem(Problem::Kind::FormatOfEmptyCellsLeftOut, sheet->name_,
+                                 "a font set on more than a million cells applies only to the cells with values",
+                                 CellName(op.row1, op.col1));
+    }
+    sheet->store_->fontOps.push_back(op);
+}
+
+void Font::SetBold(bool bold) { Apply(static_cast<int>(FontOp::Property::Bold), bold ? 1.0 : 0.0); }
+
+void Font::SetUnderline(bool underline) {
+    Apply(static_cast<int>(FontOp::Property::Underline), underline ? 1.0 : 0.0);
+}
+
+void Font::SetSize(double points) {
+    range_.sheet_->checkOpen();
+    if (!(points >= 1 && points <= 409)) {
+        throw ExcelError(kErrorObjectDefined, "Unable to set the font size: it must lie between 1 and 409 points.");
+    }
+    // Excel keeps font sizes to the half point.
+    Apply(static_cast<int>(FontOp::Property::Size), std::round(points * 2) / 2);
+}
+
+// ---- Worksheets ----
+
+Worksheet& Worksheets::Add(long /*lcid*/) {
+    book_->checkOpen();
+    std::string name;
+    do {
+        name = "Sheet" + std::to_string(++book_->lastSheetNumber);
+    } while (book_->NameTaken(name, nullptr));
+    const size_t at = book_->sheets.empty() ? 0 : book_->active;
+    book_->sheets.insert(book_->sheets.begin() + static_cast<std::ptrdiff_t>(at),
+                         std::unique_ptr<Worksheet>(new Worksheet(book_, name)));
+    book_->active = at;
+    return *book_->sheets[at];
+}
+
+long Worksheets::Count() const {
+    book_->checkOpen();
+    return static_cast<long>(book_->sheets.size());
+}
+
+Worksheet& Worksheets::Item(long index) {
+    book_->checkOpen();
+    if (index < 1 || index > static_cast<long>(book_->sheets.size())) {
+        throw ExcelError(kErrorSubscriptOutOfRange, "Subscript out of range: the workbook has no worksheet " +
+                                                        std::to_string(index) + ".");
+    }
+    return *book_->sheets[static_cast<size_t>(index - 1)];
+}
+
+Worksheet& Worksheets::Item(const std::string& name) {
+    book_->checkOpen();
+    for (auto& s : book_->sheets) {
+        if (SameSheetName(s->Name(), name)) return *s;
+    }
+    throw ExcelError(kErrorSubscriptOutOfRange, "Subscript out of range: the workbook has no worksheet \"" + name + "\".");
+}
+
+// ---- Workbook ----
+
+Workbook::Workbook(Application* app, std::string tempFolder)
+    : state_(std::make_unique<WorkbookState>()), sheets_(state_.get()) {
+    state_->app = app;
+    state_->tempFolder = std::move(tempFolder);
+    sheets_.Add();
+}
+
+Workbook::~Workbook() = default;
+
+Worksheets& Workbook::GetWorksheets() {
+    state_->checkOpen();
+    return sheets_;
+}
+
+Worksheet& Workbook::ActiveSheet() {
+    state_->checkOpen();
+    return *state_->sheets[state_->active];
+}
+
+bool Workbook::IsClosed() const { return state_->closed; }
+
+const std::string& Workbook::FullName() const { return state_->fullName; }
+
+const std::vector<Problem>& Workbook::Problems() const { return state_->problems; }
+
+void Workbook::SaveAs(const std::string& fileName, long fileFormat, long accessMode, long /*lcid*/) {
+    state_->checkOpen();
+    if (fileFormat != kWorkbookNormal && fileFormat != kOpenXmlWorkbook && fileFormat != kExcel8) {
+        throw ExcelError(kErrorObjectDefined, "SaveAs: file format " + std::to_string(fileFormat) + " is not supported.");
+    }
+    if (accessMode < 1 || accessMode > 3) {
+        throw ExcelError(kErrorObjectDefined, "SaveAs: access mode " + std::to_string(accessMode) + " is not valid.");
+    }
+    const SaveTarget target = ResolveSaveTarget(fileName, fileFormat);
+    // What an earlier save left out is no longer news; this save reports its own.
+    std::erase_if(state_->problems, [](const Problem& p) {
+        return p.kind == Problem::Kind::LeftOutOfXls || p.kind == Problem::Kind::TextNotExact;
+    });
+
+    BookOut book;
+    book.active = state_->active;
+    book.formats = &state_->formats;
+    book.tempFolder = state_->tempFolder;
+    book.problem = [this](Problem::Kind kind, const std::string& sheet, long row, long column) {
+        state_->AddProblem(kind, sheet,
+                           kind == Problem::Kind::LeftOutOfXls
+                               ? "cells beyond 65,536 rows or 256 columns were left out of the .xls file"
+                               : "texts whose escaped form exceeds 32,767 characters were written unescaped",
+                           CellName(row, column));
+    };
+    for (auto& sheet : state_->sheets) {
+        SheetStore* store = sheet->store_.get();
+        book.sheets.push_back({sheet->Name(), [store] {
+                                   return std::make_unique<SheetCursor>(store->spool.Read(), store->fontOps);
+                               }});
+    }
+    SaveAtomically(target.path, [&](const std::string& tempPath) {
+        if (target.xlsx) {
+            WriteXlsx(tempPath, book);
+        } else {
+            WriteXls(tempPath, book);
+        }
+    });
+    state_->fullName = target.path;
+}
+
+void Workbook::Close(long /*lcid*/) {
+    if (state_->closed) return;
+    state_->closed = true;
+    for (auto& sheet : state_->sheets) sheet->store_.reset();
+}
+
+// ---- Workbooks ----
+
+struct Application::TempFolder {
+    QTemporaryDir dir;
+    std::string path;
+    explicit TempFolder(const QString& pattern) : dir(pattern), path(dir.path().toStdString()) {}
+};
+
+Workbook& Workbooks::Add(long /*lcid*/) {
+    app_->checkRunning();
+    books_.push_back(std::unique_ptr<Workbook>(new Workbook(app_, app_->temp_->path)));
+    return *books_.back();
+}
+
+long Workbooks::Count() const {
+    return static_cast<long>(std::count_if(books_.begin(), books_.end(), [](const auto& b) { return !b->IsClosed(); }));
+}
+
+// ---- Application ----
+
+Application::Application(const ApplicationOptions& options) : locale_(options.locale), workbooks_(this) {
+    const QString base = options.tempFolder.empty() ? QDir::tempPath() : QString::fromStdString(options.tempFolder);
+    // QDir::tempPath() is empty when TMPDIR names a folder that does not exist: never fall back to "/".
+    if (base.isEmpty()) {
+        throw ExcelError(kErrorCannotCreateObject,
+                         "Excel cannot start: the temporary folder named by TMPDIR does not exist.");
+    }
+    temp_ = std::make_unique<TempFolder>(base + "/tabvert-excel-XXXXXX");
+    if (!temp_->dir.isValid()) {
+        throw ExcelError(kErrorCannotCreateObject, "Excel cannot start: no usable temporary folder in " +
+                                                       base.toStdString() + " (" +
+                                                       temp_->dir.errorString().toStdString() + ").");
+    }
+}
+
+Application::~Application() {
+    for (auto& book : workbooks_.books_) book->Close();
+}
+
+void Application::checkRunning() const {
+    if (quit_) throw ExcelError(kErrorObjectGone, "The Excel application has quit.");
+}
+
+void Application::SetVisible(bool visible, long /*lcid*/) {
+    checkRunning();
+    visible_ = visible;
+}
+
+Workbooks& Application::GetWorkbooks() {
+    checkRunning();
+    return workbooks_;
+}
+
+void Application::Quit() {
+    if (quit_) return;
+    for (auto& book : workbooks_.books_) book->Close();
+    quit_ = true;
+}
+
+void Application::SetLocale(text::Locale locale) { locale_ = std::move(locale); }
+
+std::unique_ptr<Application> CreateApplication(std::string_view classId, const ApplicationOptions& options) {
+    std::string id(classId);
+    if (id.size() == kApplicationClassId.size() - 2) id = "{" + id + "}";
+    const bool known = id.size() == kApplicationClassId.size() &&
+                       std::equal(id.begin(), id.end(), kApplicationClassId.begin(), [](char a, char b) {
+                           return std::toupper(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+                       });
+    if (!known) {
+        throw ExcelError(kErrorCannotCreateObject,
+                         "ActiveX component can't create object: class " + std::string(classId) + " is not registered.");
+    }
+    return std::unique_ptr<Application>(new Application(options));
+}
+
+}  // namespace tabvert::excel

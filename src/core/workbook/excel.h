@@ -1,0 +1,239 @@
+#pragma once
+// An in-process stand-in for Excel's automation object model, as far as the export uses it:
+// an invisible application, its workbooks, their worksheets, cells, ranges and fonts, and SaveAs to
+// .xlsx (Office Open XML) or .xls (Excel 97-2003). Every failure throws ExcelError, carrying a number
+// and a description as Excel's automation errors do.
+//
+// Objects are owned by their parent (application > workbooks > workbook > worksheets > worksheet);
+// references stay valid until the application is destroyed. Range and Font are small value handles.
+// Cells are spooled to temporary files as they arrive, so memory stays flat however much is written.
+
+#include "core/text/locale.h"
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabvert::excel {
+
+class ExcelError : public std::runtime_error {
+public:
+    ExcelError(long number, std::string description);
+    long number() const { return number_; }
+    const std::string& description() const { return description_; }
+
+private:
+    long number_;
+    std::string description_;
+};
+
+// Error numbers, as an automation client sees them.
+inline constexpr long kErrorCannotCreateObject = 429;  // the application could not be created/started
+inline constexpr long kErrorObjectDefined = 1004;      // Excel refused the operation (bad argument, name, save)
+inline constexpr long kErrorObjectGone = 462;          // the workbook was closed / the application has quit
+inline constexpr long kErrorSubscriptOutOfRange = 9;   // no worksheet with that index or name
+
+inline constexpr std::string_view kApplicationClassId = "{00024500-0000-0000-C000-000000000046}";
+
+// File format codes accepted by Workbook::SaveAs.
+inline constexpr long kWorkbookNormal = -4143;  // the format the file name's extension calls for
+inline constexpr long kOpenXmlWorkbook = 51;    // .xlsx whatever the extension
+inline constexpr long kExcel8 = 56;             // .xls (BIFF8) whatever the extension
+
+// Excel's grid and cell limits, and the smaller grid of an Excel 97-2003 file.
+inline constexpr long kMaxRows = 1048576;
+inline constexpr long kMaxColumns = 16384;
+inline constexpr long kMaxCellChars = 32767;
+inline constexpr long kMaxXlsRows = 65536;
+inline constexpr long kMaxXlsColumns = 256;
+inline constexpr size_t kMaxSheetNameChars = 31;
+
+// Something the engine refused or a save had to leave out. Refusals of the same kind on the same sheet
+// are counted in one entry; `firstCell` names the first cell concerned (A1 form), when there is one.
+struct Problem {
+    enum class Kind {
+        CellOutsideGrid,     // a write outside 1,048,576 rows x 16,384 columns was refused
+        TextTooLong,         // a text over 32,767 characters was refused
+        SheetNameRefused,    // SetName refused a name; the sheet kept its name
+        LeftOutOfXls,        // a cell beyond 65,536 rows x 256 columns was not written to an .xls file
+        FormatOfEmptyCellsLeftOut,  // a font set on over a million cells reaches only those with values
+        TextNotExact,        // .xlsx: a text with NULs or literal "_xHHHH_" too long to escape, written as given
+    };
+    Kind kind = Kind::CellOutsideGrid;
+    std::string sheet;
+    std::string description;
+    long count = 1;
+    std::string firstCell;
+};
+
+class Application;
+class Workbook;
+class Worksheet;
+struct WorkbookState;
+struct SheetStore;
+
+class Font;
+
+// A rectangle of cells of one worksheet.
+class Range {
+public:
+    // Sets every cell of the range to the text; what it becomes (number, date or text) follows the
+    // engine's value rule, see CellValue in cell_value.h. The empty text empties the cell.
+    void SetValue(const std::string& text);
+    Font GetFont();
+    long Row() const { return row1_; }
+    long Column() const { return col1_; }
+    long RowCount() const { return row2_ - row1_ + 1; }
+    long ColumnCount() const { return col2_ - col1_ + 1; }
+
+private:
+    friend class Worksheet;
+    friend class Font;
+    Range(Worksheet* sheet, long row1, long col1, long row2, long col2)
+        : sheet_(sheet), row1_(row1), col1_(col1), row2_(row2), col2_(col2) {}
+    Worksheet* sheet_;
+    long row1_, col1_, row2_, col2_;
+};
+
+// The font of a range: each property set applies to every cell of the range, empty ones included.
+class Font {
+public:
+    void SetBold(bool bold);
+    void SetSize(double points);  // 1 to 409 points, as Excel accepts
+    void SetUnderline(bool underline);
+
+private:
+    friend class Range;
+    explicit Font(const Range& range) : range_(range) {}
+    void Apply(int property, double value);
+    Range range_;
+};
+
+class Worksheet {
+public:
+    ~Worksheet();
+    Worksheet(const Worksheet&) = delete;
+    Worksheet& operator=(const Worksheet&) = delete;
+
+    const std::string& Name() const { return name_; }
+    // Refuses, with ExcelError and no change, what Excel refuses: empty, over 31 characters, any of
+    // : \ / ? * [ ], a leading or trailing apostrophe, "History" in any case, or a name another sheet
+    // of the workbook has, without regard to case.
+    void SetName(const std::string& name);
+    // 1-based row and column; a cell outside the grid is refused (and counted in Problems()).
+    Range Cells(long row, long column);
+    // A1-style references ("A1", "Z1", "$B$2"); the range spans both cells.
+    Range GetRange(const std::string& cell1, const std::string& cell2);
+    void Activate();
+
+private:
+    friend class Worksheets;
+    friend class Workbook;
+    friend class Range;
+    friend class Font;
+    Worksheet(WorkbookState* book, std::string name);
+    void checkOpen() const;
+    WorkbookState* book_;
+    std::string name_;
+    std::unique_ptr<SheetStore> store_;
+};
+
+class Worksheets {
+public:
+    // Adds an empty worksheet "Sheet<n>" (the next free number) before the active sheet and makes it
+    // the active sheet.
+    Worksheet& Add(long lcid = 1033);
+    long Count() const;
+    Worksheet& Item(long index);  // 1-based, in tab order
+    Worksheet& Item(const std::string& name);  // without regard to case
+
+private:
+    friend class Workbook;
+    explicit Worksheets(WorkbookState* book) : book_(book) {}
+    WorkbookState* book_;
+};
+
+class Workbook {
+public:
+    ~Workbook();
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
+
+    Worksheets& GetWorksheets();
+    Worksheet& ActiveSheet();
+    // Writes the workbook: .xlsx (any case) as Office Open XML, no extension as Excel 97-2003 with
+    // ".xls" added, any other extension as Excel 97-2003. The file is written beside the target and
+    // renamed over it only when complete: a failed save leaves no partial file and an existing file
+    // untouched. fileFormat: kWorkbookNormal, kOpenXmlWorkbook or kExcel8; accessMode 1 to 3.
+    void SaveAs(const std::string& fileName, long fileFormat = kWorkbookNormal, long accessMode = 1,
+                long lcid = 1033);
+    // Discards the workbook and its temporary files; later calls on it throw.
+    void Close(long lcid = 1033);
+    bool IsClosed() const;
+    // The path of the last successful save ("" if none).
+    const std::string& FullName() const;
+    const std::vector<Problem>& Problems() const;
+
+private:
+    friend class Workbooks;
+    Workbook(Application* app, std::string tempFolder);
+    std::unique_ptr<WorkbookState> state_;
+    Worksheets sheets_;
+};
+
+class Workbooks {
+public:
+    // A new workbook with one empty worksheet "Sheet1".
+    Workbook& Add(long lcid = 1033);
+    long Count() const;
+
+private:
+    friend class Application;
+    explicit Workbooks(Application* app) : app_(app) {}
+    Application* app_;
+    std::vector<std::unique_ptr<Workbook>> books_;
+};
+
+struct ApplicationOptions {
+    // Where worksheets are spooled; the system temporary folder when empty.
+    std::string tempFolder;
+    text::Locale locale = text::Locale::system();
+};
+
+class Application {
+public:
+    ~Application();
+    Application(const Application&) = delete;
+    Application& operator=(const Application&) = delete;
+
+    void SetVisible(bool visible, long lcid = 1033);  // accepted; there is never a window
+    bool Visible() const { return visible_; }
+    Workbooks& GetWorkbooks();
+    // Closes every workbook without saving; later calls on the application throw.
+    void Quit();
+    // The locale whose number and date/time forms are recognised in cell texts.
+    void SetLocale(text::Locale locale);
+    const text::Locale& locale() const { return locale_; }
+
+private:
+    friend std::unique_ptr<Application> CreateApplication(std::string_view, const ApplicationOptions&);
+    friend class Workbooks;
+    explicit Application(const ApplicationOptions& options);
+    void checkRunning() const;
+    struct TempFolder;
+    std::unique_ptr<TempFolder> temp_;
+    text::Locale locale_;
+    bool visible_ = false;
+    bool quit_ = false;
+    Workbooks workbooks_;
+};
+
+// Starts the application. Throws ExcelError (kErrorCannotCreateObject) for a class id other than
+// kApplicationClassId (braces and case as given there, or without braces) or when it cannot start,
+// e.g. when there is no usable temporary folder.
+std::unique_ptr<Application> CreateApplication(std::string_view classId,
+                                               const ApplicationOptions& options = {});
+
+}  // namespace tabvert::excel

@@ -1,0 +1,88 @@
+#include "core/workbook/safe_save.h"
+
+#include "core/workbook/excel.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <random>
+#include <unistd.h>
+
+namespace tabvert::excel {
+
+namespace fs = std::filesystem;
+
+SaveTarget ResolveSaveTarget(const std::string& fileName, long fileFormat) {
+    if (fileName.empty()) throw ExcelError(kErrorObjectDefined, "SaveAs: the file name is empty.");
+    const fs::path p(fileName);
+    if (!p.has_filename()) throw ExcelError(kErrorObjectDefined, "SaveAs: \"" + fileName + "\" names a folder.");
+    SaveTarget target{fileName, false};
+    std::string ext = p.extension().string();
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    target.xlsx = fileFormat == kOpenXmlWorkbook || (fileFormat != kExcel8 && ext == ".xlsx");
+    if (ext.empty()) target.path += target.xlsx ? ".xlsx" : ".xls";  // Excel adds the format's extension
+    return target;
+}
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& path, const std::string& reason) {
+    throw ExcelError(kErrorObjectDefined, "Cannot save \"" + path + "\": " + reason + ".");
+}
+
+// The temporary file of a save: removed unless it was renamed into place.
+class PendingFile {
+public:
+    explicit PendingFile(std::string path) : path_(std::move(path)) {}
+    ~PendingFile() {
+        if (!path_.empty()) unlink(path_.c_str());
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    const std::string& path() const { return path_; }
+    void Release() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+void SaveAtomically(const std::string& path, const std::function<void(const std::string& tempPath)>& write) {
+    const fs::path target(path);
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::error_code ec;
+    if (fs::is_directory(target, ec)) Fail(path, "a folder of that name exists");
+
+    // Created with the mode a new file would get, so the umask applies as usual.
+    std::random_device random;
+    std::string tempPath;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        tempPath = (folder / (".~" + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
+        fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) Fail(path, std::strerror(errno));
+    }
+    if (fd < 0) Fail(path, "no temporary name could be made beside it");
+    close(fd);
+    PendingFile pending(tempPath);
+
+    try {
+        write(tempPath);
+    } catch (const ExcelError& e) {
+        Fail(path, e.description());
+    }
+
+    fd = open(tempPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || fsync(fd) != 0) {
+        const int err = errno;
+        if (fd >= 0) close(fd);
+        Fail(path, std::strerror(err));
+    }
+    close(fd);
+    if (rename(tempPath.c_str(), path.c_str()) != 0) Fail(path, std::strerror(errno));
+    pending.Release();
+}
+
+}  // namespace tabvert::excel

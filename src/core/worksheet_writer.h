@@ -1,0 +1,48 @@
+#pragma once
+// The per-table pieces of the export: the header row with its format, and one record as one row.
+// Every cell receives the text form of its value; a failing step is passed over and tallied, so one
+// bad cell never stops a table.
+
+#include <cstdint>
+#include <string>
+
+#include "core/text/locale.h"
+
+namespace tabvert::ado {
+class Recordset;
+}
+namespace tabvert::excel {
+class Worksheet;
+}
+
+namespace tabvert::exporting {
+
+inline constexpr long kHeaderRow = 1;
+inline constexpr const char* kHeaderFirstCell = "A1";
+inline constexpr const char* kHeaderLastCell = "Z1";
+inline constexpr double kHeaderFontSize = 15;
+
+/// What the writer had to pass over on one worksheet.
+struct WriteTally {
+    long refusedCells = 0;     // cell writes the workbook refused
+    std::string firstRefusal;  // the workbook's reason for the first of them
+    long unreadValues = 0;     // values the provider could not deliver; their cells stay empty
+    std::string firstUnread;
+    int refusedFormats = 0;  // header font settings the workbook refused
+    std::string formatRefusal;
+};
+
+/// The header text of a field: its name without any "_", nothing else changed.
+std::string HeaderText(const std::string& fieldName);
+
+/// Writes the names of fields 0..lastFieldIndex into row 1, then makes A1:Z1 bold, size 15 and
+/// underlined, looking the range up once for each of the three settings.
+void writeheaderrow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t lastFieldIndex,
+                    WriteTally& tally);
+
+/// Writes the current record's fields 0..lastFieldIndex into `row` as text (Null as the empty text).
+/// Does not move the recordset.
+void writerecordrow(excel::Worksheet& sheet, long row, ado::Recordset& table, std::int16_t lastFieldIndex,
+                    const text::Locale& locale, WriteTally& tally);
+
+}  // namespace tabvert::exporting

@@ -1,0 +1,84 @@
+#include "gui/frmabout.h"
+#include "gui/platform/centre.h"
+
+#include "gui/app_title.h"
+#include "gui/forms.h"
+#include "gui/look.h"
+#include "gui/pictures.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+
+namespace tabvert::shell {
+
+namespace {
+
+// Designed in twips; 15 twips make a pixel at 96 dots per inch.
+constexpr QSize kClientSize{4665 / 15, 4560 / 15};       // 311 x 304, the picture's size
+constexpr QRect kOkButton{1920 / 15, 4080 / 15, 855 / 15, 375 / 15};  // 128,272 57 x 25
+
+}  // namespace
+
+FrmAbout& Forms::frmAbout() {
+    return load<FrmAbout>(Form::frmAbout, [] { return new FrmAbout(); });
+}
+
+FrmAbout::FrmAbout(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::MSWindowsFixedSizeDialogHint),
+      cmdOK_(new QPushButton(QStringLiteral("OK"), this)) {
+    pictures::Register();
+    setObjectName(QStringLiteral("frmAbout"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("About ") + QString::fromUtf8(AppTitle));
+    setWindowIcon(QIcon(QString::fromUtf8(pictures::kIcon)));
+    setFont(WindowFont());
+    setFixedSize(kClientSize);
+    setSizeGripEnabled(false);
+    picture_ = QPixmap(QString::fromUtf8(pictures::kAbout));
+
+    cmdOK_->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK_->setGeometry(kOkButton);
+    // Not the default button, and not one that becomes default when it has the focus: Enter does nothing.
+    cmdOK_->setAutoDefault(false);
+    cmdOK_->setDefault(false);
+    cmdOK_->setFocusPolicy(Qt::StrongFocus);
+    connect(cmdOK_, &QPushButton::clicked, this, &FrmAbout::cmdOK_Click);
+}
+
+void FrmAbout::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    painter.drawPixmap(0, 0, picture_);
+}
+
+void FrmAbout::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    ui::CentreOnScreen(*this, frameGeometry().size());
+    // Shown without an owner, but kept out of the taskbar: a window manager lists no transient window,
+    // so the box is made transient for the window that was active when it opened.
+    if (QWindow* window = windowHandle(); window && !window->transientParent()) {
+        if (QWidget* active = QApplication::activeWindow(); active && active != this)
+            window->setTransientParent(active->windowHandle());
+    }
+    cmdOK_->setFocus(Qt::OtherFocusReason);
+}
+
+void FrmAbout::keyPressEvent(QKeyEvent* event) {
+    // The box has no cancel button, so Escape closes nothing; QDialog would reject on it.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void FrmAbout::cmdOK_Click() { close(); }
+
+}  // namespace tabvert::shell

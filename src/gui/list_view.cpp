@@ -1,0 +1,202 @@
+#include "gui/list_view.h"
+
+#include <QHeaderView>
+#include <QPainter>
+
+#include <stdexcept>
+#include <string>
+
+namespace tabvert::shell {
+
+// --- ListViewModel ---
+
+int ListViewModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shownRows_; }
+
+int ListViewModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : headerCount();
+}
+
+QVariant ListViewModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= shownRows_) return {};
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
+    return text(index.row(), index.column());
+}
+
+QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (section < 0 || section >= headerCount()) return {};
+    return headers_.at(section);
+}
+
+QString ListViewModel::text(int row, int column0) const {
+    if (row < 0 || row >= itemCount()) return {};
+    return rows_[static_cast<size_t>(row)].value(column0);
+}
+
+void ListViewModel::clearItems() {
+    // Published rows are removed with notice even inside a batch; unpublished ones just go.
+    if (shownRows_ > 0) {
+        beginRemoveRows({}, 0, shownRows_ - 1);
+        rows_.clear();
+        shownRows_ = 0;
+        endRemoveRows();
+    } else {
+        rows_.clear();
+    }
+}
+
+void ListViewModel::clearColumns() {
+    if (headers_.isEmpty()) return;
+    beginRemoveColumns({}, 0, headerCount() - 1);
+    headers_.clear();
+    endRemoveColumns();
+}
+
+int ListViewModel::addColumn(const QString& title) {
+    // Columns are announced at once, batch or not: their positions and widths are set right after.
+    const int column = headerCount();
+    beginInsertColumns({}, column, column);
+    headers_.push_back(title);
+    endInsertColumns();
+    return column + 1;
+}
+
+int ListViewModel::addItem(const QString& text) {
+    const int row = itemCount();
+    QStringList cells;
+    cells.reserve(std::max(1, headerCount()));
+    cells.push_back(text);
+    if (silent()) {
+        rows_.push_back(std::move(cells));
+    } else {
+        beginInsertRows({}, row, row);
+        rows_.push_back(std::move(cells));
+        shownRows_ = itemCount();
+        endInsertRows();
+    }
+    return row;
+}
+
+void ListViewModel::setText(int row, int column0, const QString& text) {
+    if (row < 0 || row >= itemCount() || column0 < 0)
+        throw std::out_of_range("list item " + std::to_string(row) + ", column " + std::to_string(column0));
+    QStringList& cells = rows_[static_cast<size_t>(row)];
+    while (cells.size() <= column0) cells.push_back(QString());
+    cells[column0] = text;
+    if (row < shownRows_) {
+        const QModelIndex changed = index(row, column0);
+        emit dataChanged(changed, changed, {Qt::DisplayRole});
+    }
+}
+
+void ListViewModel::beginBatch() { ++batchDepth_; }
+
+void ListViewModel::endBatch() {
+    if (batchDepth_ == 0 || --batchDepth_ > 0) return;
+    if (itemCount() > shownRows_) {
+        beginInsertRows({}, shownRows_, itemCount() - 1);
+        shownRows_ = itemCount();
+        endInsertRows();
+    }
+}
+
+// --- ListView ---
+
+namespace {
+// The list view control's default column width: 1440 twips.
+constexpr int kDefaultColumnWidth = 96;
+}  // namespace
+
+ListView::ListView(QWidget* parent) : QTreeView(parent), model_(new ListViewModel(this)) {
+    setModel(model_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    header()->setSectionsMovable(true);
+    header()->setStretchLastSection(false);
+    header()->setDefaultSectionSize(kDefaultColumnWidth);
+    header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void ListView::checkColumn(int index) const {
+    if (index < 1 || index > columnCount())
+        throw std::out_of_range("column " + std::to_string(index) + " outside 1.." + std::to_string(columnCount()));
+}
+
+void ListView::clearColumns() { model_->clearColumns(); }
+
+int ListView::addColumn(const QString& title) { return model_->addColumn(title); }
+
+QString ListView::columnTitle(int index) const {
+    checkColumn(index);
+    return model_->header(index - 1);
+}
+
+int ListView::columnPosition(int index) const {
+    checkColumn(index);
+    return header()->visualIndex(index - 1) + 1;
+}
+
+void ListView::setColumnPosition(int index, int position) {
+    checkColumn(index);
+    if (position < 1 || position > columnCount())
+        throw std::out_of_range("column position " + std::to_string(position) + " outside 1.." +
+                                std::to_string(columnCount()));
+    header()->moveSection(header()->visualIndex(index - 1), position - 1);
+}
+
+int ListView::columnWidthAt(int index) const {
+    checkColumn(index);
+    return header()->sectionSize(index - 1);
+}
+
+void ListView::setColumnWidthAt(int index, int width) {
+    checkColumn(index);
+    if (width < 0) throw std::out_of_range("column width " + std::to_string(width) + " is negative");
+    header()->resizeSection(index - 1, width);
+}
+
+void ListView::clearItems() { model_->clearItems(); }
+
+int ListView::addItem(const QString& text) { return model_->addItem(text); }
+
+void ListView::setSubItem(int row, int subItem, const QString& text) {
+    if (subItem < 1) throw std::out_of_range("sub-item " + std::to_string(subItem) + " below 1");
+    model_->setText(row, subItem, text);
+}
+
+QString ListView::itemText(int row, int column) const { return model_->text(row, column - 1); }
+
+void ListView::setFullRowSelect(bool on) {
+    setSelectionBehavior(on ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
+}
+
+void ListView::setGridLines(bool on) {
+    gridLines_ = on;
+    viewport()->update();
+}
+
+void ListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
+    QTreeView::drawRow(painter, option, index);
+    if (!gridLines_) return;
+    painter->save();
+    painter->setPen(palette().color(QPalette::Mid));
+    const QRect r = option.rect;
+    painter->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    const QHeaderView* h = header();
+    for (int visual = 0; visual < h->count(); ++visual) {
+        const int logical = h->logicalIndex(visual);
+        if (h->isSectionHidden(logical)) continue;
+        const int x = h->sectionViewportPosition(logical) + h->sectionSize(logical) - 1;
+        painter->drawLine(x, r.top(), x, r.bottom());
+    }
+    painter->restore();
+}
+
+}  // namespace tabvert::shell

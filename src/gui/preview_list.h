@@ -1,0 +1,31 @@
+#pragma once
+// The preview run's sink on the main window: columns, items and sub-items of ListView1, and the value of
+// ProgressBar1. Items are collected in one batch of the list and shown together when the filler goes
+// away, so a full preview costs one view update instead of 10,000; what was added before a failure is
+// shown all the same.
+
+#include "core/preview.h"
+#include "gui/list_view.h"
+
+class QProgressBar;
+
+namespace tabvert::database {
+
+class PreviewListFiller : public PreviewSink {
+public:
+    PreviewListFiller(shell::ListView& list, QProgressBar& progress);
+
+    void addColumns(const std::vector<std::string>& captions) override;
+    void moveColumn(int index, int position) override;
+    void setColumnWidth(int index, int pixels) override;
+    void addRow(std::vector<std::string>&& cells) override;
+    void setProgressMaximum(int maximum) override;
+    void setProgressValue(int value) override;
+
+private:
+    shell::ListView& list_;
+    QProgressBar& progress_;
+    shell::ListView::Batch batch_;
+};
+
+}  // namespace tabvert::database

@@ -1,0 +1,107 @@
+// The main window's own commands: the load set-up, the help and about commands, Exit and the closing
+// sequence, and the toolbar background.
+
+#include "gui/tabvert_commands.h"
+
+#include "gui/platform/htmlhelp/html_help.h"
+#include "gui/platform/prompts.h"
+#include "gui/app_title.h"
+#include "gui/auto_size_label.h"
+#include "gui/forms.h"
+#include "gui/frmabout.h"
+#include "gui/module1.h"
+#include "gui/tabvert.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace tabvert::shell {
+
+namespace {
+
+const QColor kBackColor(202, 255, 126);
+
+// A control's BackColor: the colour fills the control's own background.
+void SetBackColor(QWidget* control, const QColor& color) {
+    QPalette palette = control->palette();
+    palette.setColor(QPalette::Window, color);
+    control->setPalette(palette);
+    control->setAutoFillBackground(true);
+}
+
+// Qt hands a window's colour down to its children; the menu bar and the status bar are no part of the
+// window's client surface and keep the platform's colour.
+void KeepPlatformBackground(QWidget* control) {
+    QPalette palette = control->palette();
+    palette.setBrush(QPalette::Window, QApplication::palette(control).window());
+    control->setPalette(palette);
+    control->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+QString HelpFilePath(const QString& programFolder) {
+    QString folder = programFolder;
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+    return folder + QLatin1String(kHelpFileName);
+}
+
+void Tabvert::Form_Load() {
+    helpFilePath_ = HelpFilePath(QCoreApplication::applicationDirPath());
+    settoolbarbackground();
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             this, Label1(), Label2(), Frame1(), Label3(), Label4(), Label5(), Label6()}) {
+        SetBackColor(control, kBackColor);
+    }
+    KeepPlatformBackground(menuBar());
+    KeepPlatformBackground(StatusBar1());
+    Frame1()->hide();
+}
+
+void Tabvert::settoolbarbackground() {
+    const win32::HBITMAP bitmap = gdi_.PictureHandle(Picture1()->pixmap());
+    const win32::HBRUSH brush = gdi_.CreatePatternBrush(bitmap);
+    SetClassBrush(gdi_, Toolbar1(), brush);
+    gdi_.InvalidateRect(nullptr, nullptr, 0);
+}
+
+void Tabvert::helpcontent_Click() {
+    const QByteArray ansiPath = helpFilePath_.toLocal8Bit();
+    htmlhelp::HtmlHelpA(this, ansiPath.constData(), htmlhelp::HH_DISPLAY_TOPIC, 0);
+}
+
+void Tabvert::aboutus_Click() { forms().frmAbout().exec(); }
+
+bool Tabvert::AskExit() {
+    ui::MessageRequest question;
+    question.text = QStringLiteral("Are you sure you want to exit?");
+    question.title = QString::fromUtf8(AppTitle);
+    question.buttons = ui::Buttons::YesNo;
+    question.icon = ui::Icon::None;
+    return forms().prompts().message(this, question) == ui::Answer::Yes;
+}
+
+void Tabvert::Exit_Click() {
+    // Closing runs the closing sequence, which asks once more.
+    if (AskExit()) close();
+}
+
+void Tabvert::closeEvent(QCloseEvent* event) {
+    if (!AskExit()) {
+        event->ignore();
+        return;
+    }
+    Forms& registry = forms();
+    for (auto form : {Forms::Form::start, Forms::Form::frmAbout, Forms::Form::frmSplash}) {
+        if (registry.isLoaded(form)) registry.unload(form);
+    }
+    event->accept();
+}
+
+}  // namespace tabvert::shell

@@ -1,0 +1,119 @@
+// The main window's side of the export run: maps the run's steps onto Frame1, ListView1, the
+// open-database dialog, Label5, Label6 and ProgressBar1, and shows the closing message.
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QProgressBar>
+
+#include "gui/start.h"
+#include "core/export_run.h"
+#include "gui/platform/prompts.h"
+#include "gui/app_title.h"
+#include "gui/auto_size_label.h"
+#include "gui/forms.h"
+#include "gui/list_view.h"
+#include "gui/tabvert.h"
+
+namespace tabvert::shell {
+
+namespace {
+
+// The run keeps the user-interface thread and takes no input, so nothing would reach the screen until
+// it ends. The frame and the bar are repainted directly instead, together and at most about twenty
+// times a second. QProgressBar repaints itself on every visible change of its value; its updates are
+// held while the frame shows, so that it neither runs ahead of the labels nor costs a paint per record.
+constexpr qint64 kRepaintIntervalMs = 50;
+
+class WindowProgress : public exporting::ExportObserver {
+  public:
+    WindowProgress(Tabvert& window, const database::DatabaseChoice& choice) : w_(window), choice_(choice) {
+        sinceRepaint_.start();
+    }
+    ~WindowProgress() override { w_.ProgressBar1()->setUpdatesEnabled(true); }
+    WindowProgress(const WindowProgress&) = delete;
+    WindowProgress& operator=(const WindowProgress&) = delete;
+
+    void frameShown() override {
+        w_.Frame1()->show();
+        // Showing posts the frame's and its labels' first layout and polish events; deliver just those
+        // (no input reaches the window) so the first repaint draws the captions too.
+        QCoreApplication::sendPostedEvents(w_.Frame1(), 0);
+        for (QObject* child : w_.Frame1()->children()) QCoreApplication::sendPostedEvents(child, 0);
+        w_.ProgressBar1()->setUpdatesEnabled(false);
+        repaintNow();
+    }
+    void previewCleared() override {
+        w_.ListView1()->clearItems();
+        w_.ListView1()->clearColumns();
+    }
+    void databaseDialogHidden() override {
+        w_.forms().start().hide();
+        w_.dbpath = QString::fromStdString(choice_.path);
+    }
+    void tableNameShown(const std::string& tableName) override {
+        w_.Label5()->setText(QString::fromStdString(tableName));
+        repaintSoon();
+    }
+    // Label6 resizes itself with every caption, which costs more than writing the record's cells;
+    // nothing can look at it between two repaints, so the caption is set when it is painted.
+    void recordNumberShown(std::int64_t recordNumber) override {
+        pendingRecord_ = recordNumber;
+        repaintSoon();
+    }
+    void barMaximumSet(int maximum) override { w_.ProgressBar1()->setMaximum(maximum); }
+    void barValueSet(int value) override {
+        // QProgressBar, like the platform's bar, refuses a value beyond its maximum.
+        w_.ProgressBar1()->setValue(value);
+        repaintSoon();
+    }
+    void messageShown(const std::string& text) override {
+        repaintNow();
+        w_.forms().showMessage(&w_, QString::fromStdString(text));
+    }
+    void frameHidden() override {
+        showPendingRecord();
+        w_.ProgressBar1()->setUpdatesEnabled(true);
+        w_.Frame1()->hide();
+    }
+
+  private:
+    void repaintSoon() {
+        if (sinceRepaint_.elapsed() >= kRepaintIntervalMs) repaintNow();
+    }
+    void showPendingRecord() {
+        if (pendingRecord_ < 0) return;
+        w_.Label6()->setText(QString::number(pendingRecord_));
+        pendingRecord_ = -1;
+    }
+    void repaintNow() {
+        showPendingRecord();
+        if (w_.Frame1()->isVisible()) w_.Frame1()->repaint();
+        QProgressBar* bar = w_.ProgressBar1();
+        const bool held = !bar->updatesEnabled();
+        bar->setUpdatesEnabled(true);
+        bar->repaint();
+        if (held) bar->setUpdatesEnabled(false);
+        sinceRepaint_.restart();
+    }
+
+    Tabvert& w_;
+    const database::DatabaseChoice& choice_;
+    QElapsedTimer sinceRepaint_;
+    std::int64_t pendingRecord_ = -1;
+};
+
+}  // namespace
+
+void Tabvert::exportdata(const QString& newpath) {
+    // The path and password as the open-database dialog holds them now, not as they were when the
+    // tree was filled.
+    const database::DatabaseChoice choice = database::ReadDatabaseChoice(forms());
+    exporting::ExportRequest request;
+    request.database = choice;
+    request.target = newpath.toStdString();
+    WindowProgress progress(*this, choice);
+    exporting::RunExport(request, progress, nameDigits_);
+}
+
+}  // namespace tabvert::shell

@@ -1,0 +1,215 @@
+// Connection-string parsing, SELECT texts and the value-to-text rule: the pure parts of the provider.
+
+#include "core/provider/connection_string.h"
+#include "core/provider/properties.h"
+#include "core/provider/provider_error.h"
+#include "core/provider/select_text.h"
+#include "core/provider/stored_values.h"
+#include "core/provider/text_decode.h"
+#include "core/provider/value_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <limits>
+
+namespace tabvert::ado {
+namespace {
+
+TEST(ConnectionString, ParsesQuotesAndRejectsAsOleDbDoes) {
+    const auto cs = ConnectionString::Parse(
+        "provider = Microsoft.Jet.OLEDB.4.0 ;  DATA SOURCE=  C:\\x y\\a.mdb  ;"
+        "Jet OLEDB:Database Password=\"a;b\"\"c\"; Other='it''s'; empty=;a=1;A=2");
+    EXPECT_EQ(cs.Get("Provider"), "Microsoft.Jet.OLEDB.4.0");
+    EXPECT_EQ(cs.Get("data source"), "C:\\x y\\a.mdb");
+    EXPECT_EQ(cs.Get("jet oledb:database password"), "a;b\"c");
+    EXPECT_EQ(cs.Get("other"), "it's");
+    EXPECT_EQ(cs.Get("empty"), "");
+    EXPECT_EQ(cs.Get("a"), "2");  // a key given twice keeps its last value
+    EXPECT_FALSE(cs.Get("Persist Security Info").has_value());
+    for (const char* text : {"Data Source=\"unclosed", "Data Source='x' trailing;", "just words;", "=value"})
+        EXPECT_THROW(ConnectionString::Parse(text), ProviderError) << text;
+    // Values are quoted only where they need it, and every written value parses back.
+    const std::pair<const char*, const char*> quoted[] = {
+        {"plain", "plain"},     {"C:\\a b\\c.mdb", "C:\\a b\\c.mdb"}, {"", ""},
+        {"a;b", "\"a;b\""},     {"say \"x\"", "'say \"x\"'"},         {"it's", "\"it's\""},
+        {" lead", "\" lead\""}, {"trail ", "\"trail \""},             {"'\"", "'''\"'"}};
+    for (const auto& [value, written] : quoted) {
+        EXPECT_EQ(QuoteConnectionValue(value), written) << value;
+        EXPECT_EQ(ConnectionString::Parse(std::string("k=") + QuoteConnectionValue(value) + ";x=1").Get("k"),
+                  value);
+    }
+}
+
+TEST(SelectText, AcceptsTheProgramsQueriesAndNothingElse) {
+    const struct {
+        const char* sql;
+        const char* table;
+        std::int64_t top;  // -1: none
+    } cases[] = {
+        {"select * from [Orders]", "Orders", -1},    {"SELECT * FROM [Order Details]", "Order Details", -1},
+        {"select Top 10000 * from [T]", "T", 10000}, {"  sElEcT   tOp 0   *   FrOm   [a]]b]  ; ", "a]b", 0},
+        {"select*from[x]", "x", -1},                 {"select * from [ blanks ]", " blanks ", -1},
+    };
+    for (const auto& c : cases) {
+        const auto s = ParseSelect(c.sql);
+        EXPECT_EQ(s.table, c.table) << c.sql;
+        EXPECT_EQ(s.top.value_or(-1), c.top) << c.sql;
+    }
+    for (const char* sql : {"", "delete * from [x]", "select a from [x]", "select * from x", "select * from [x",
+                            "select * from []", "select * from [x] where 1", "select top * from [x]",
+                            "select top -1 * from [x]", "selectx * from [x]", "select * from [x]] y"}) {
+        try {
+            ParseSelect(sql);
+            ADD_FAILURE() << "accepted: " << sql;
+        } catch (const ProviderError& e) {
+            EXPECT_EQ(e.number(), kErrSyntax) << sql;
+        }
+    }
+}
+
+TEST(ValueToText, FollowsTheLocale) {
+    GuidBytes guid = {0x78, 0x56, 0x34, 0x12, 0xbc, 0x9a, 0xf0, 0xde, 0x01, 0x23, 0x45, 0x67, 0x89, 0xab, 0xcd, 0xef};
+    const auto date = [](int y, int mo, int d, int h, int mi, int s) {
+        return Variant::Date(text::JoinOleDate({y, mo, d, h, mi, s}));
+    };
+    const struct {
+        Variant value;
+        const char* us;
+        const char* de;
+    } cases[] = {
+        {Variant::Null(), "", ""}, {Variant::Boolean(true), "True", "True"}, {Variant::Boolean(false), "False", "False"},
+        {Variant::Byte(255), "255", "255"}, {Variant::Integer(-32768), "-32768", "-32768"},
+        {Variant::Long(2147483647), "2147483647", "2147483647"},
+        {Variant::BigInt(std::numeric_limits<std::int64_t>::min()), "-9223372036854775808", "-9223372036854775808"},
+        {Variant::Double(1234567.125), "1234567.125", "1234567,125"},
+        {Variant::Double(0.1 + 0.2), "0.3", "0,3"}, {Variant::Double(-0.0), "0", "0"},
+        {Variant::Double(1e15), "1E+15", "1E+15"},
+        {Variant::Double(123456789012345.0), "123456789012345", "123456789012345"},
+        {Variant::Double(1.5e-7), "1.5E-07", "1,5E-07"},
+        {Variant::Single(3.14159274f), "3.141593", "3,141593"}, {Variant::Single(0.1f), "0.1", "0,1"},
+        {Variant::Single(16777216.0f), "1.677722E+07", "1,677722E+07"},
+        {Variant::Currency(35000), "3.5", "3,5"}, {Variant::Currency(-1), "-0.0001", "-0,0001"},
+        {Variant::Currency(1230000), "123", "123"},
+        {Variant::Currency(std::numeric_limits<std::int64_t>::min()), "-922337203685477.5808", "-922337203685477,5808"},
+        {Variant::Decimal({true, "1234500", 4}), "-123.45", "-123,45"},
+        {Variant::Decimal({false, "5", 6}), "0.000005", "0,000005"},
+        {Variant::Decimal({true, "0", 2}), "0", "0"}, {Variant::Text("a\tb"), "a\tb", "a\tb"},
+        {Variant::Binary({0x00, 0xAB, 0x7f}), "00AB7F", "00AB7F"},
+        {Variant::Guid(guid), "{12345678-9ABC-DEF0-0123-456789ABCDEF}", "{12345678-9ABC-DEF0-0123-456789ABCDEF}"},
+        {date(2024, 2, 29, 0, 0, 0), "2/29/2024", "29.02.2024"},
+        {date(1899, 12, 30, 13, 5, 9), "1:05:09 PM", "13:05:09"},
+        {date(1582, 10, 15, 6, 0, 0), "10/15/1582 6:00:00 AM", "15.10.1582 06:00:00"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ValueToText(c.value, text::Locale::enUS()), c.us) << TypeName(c.value.type());
+        EXPECT_EQ(ValueToText(c.value, text::Locale::deDE()), c.de) << TypeName(c.value.type());
+    }
+}
+
+std::vector<std::uint8_t> Bytes(std::initializer_list<int> list) {
+    std::vector<std::uint8_t> out;
+    for (int b : list) out.push_back(static_cast<std::uint8_t>(b));
+    return out;
+}
+
+TEST(StoredText, DecodesUtf16TheCompressedFormAndJet3CodePages) {
+    const std::pair<std::vector<std::uint8_t>, const char*> unicode[] = {
+        {Bytes({'A', 0, 0xE9, 0}), "A\u00E9"},
+        {Bytes({0xFF, 0xFE, 'a', 'b', 0xE9}), "ab\u00E9"},
+        {Bytes({0xFF, 0xFE, 'x', 0, 0x34, 0x12, 0, 'y'}), "x\u1234y"},  // a zero byte switches width and back
+        {Bytes({0x3D, 0xD8, 0x00, 0xDE}), "\U0001F600"},                 // a surrogate pair
+        {Bytes({0x3D, 0xD8, 'A', 0}), "\uFFFDA"},                        // an unpaired high surrogate
+        {Bytes({0x00, 0xDE}), "\uFFFD"},                                  // a lone low surrogate
+        {Bytes({'A', 0, 'B'}), "A"},                                      // an odd trailing byte
+    };
+    for (const auto& [bytes, utf8] : unicode) EXPECT_EQ(detail::DecodeUnicodeText(bytes), utf8);
+    detail::CodePageDecoder western(1252);
+    EXPECT_EQ(western.decode(Bytes({'C', 'a', 'f', 0xE9})), "Caf\u00E9");
+    EXPECT_EQ(western.decode(Bytes({'M', 0xFC, 'l', 'l', 'e', 'r'})), "M\u00FCller");
+    EXPECT_EQ(western.decode(Bytes({'c', 0xE7, 0xE3, 'o'})), "c\u00E7\u00E3o");  // one pair is not enough
+    EXPECT_EQ(western.decode(Bytes({'G', 'B', 'K', 0xB1, 0xE0, 0xC2, 0xEB})), "GBK\u7F16\u7801");
+    EXPECT_EQ(detail::CodePageDecoder(1251).decode(Bytes({0xC0, 0xE1})), "\u0410\u0431");
+}
+
+std::string NoJet3(std::span<const std::uint8_t>, void*) { return {}; }
+
+// A property block as Access writes it (a names block, then a value block for the object and one for a
+// column): the object's description is found, and every cut or damaged byte gives fewer blocks, never a
+// read past the end.
+TEST(Properties, FindsTheObjectsDescription) {
+    std::vector<std::uint8_t> b = {'M', 'R', '2', 0};
+    auto u8 = [&](std::size_t v) { b.push_back(static_cast<std::uint8_t>(v)); };
+    auto u16 = [&](std::size_t v) { u8(v); u8(v >> 8); };
+    auto u32 = [&](std::size_t v) { u16(v & 0xFFFF); u16(v >> 16); };
+    auto utf16 = [&](const std::string& s) { for (char c : s) u16(static_cast<unsigned char>(c)); };
+    u32(6 + 2 + 22 + 2 + 12); u16(0x80);
+    for (const std::string n : {"Description", "Format"}) { u16(2 * n.size()); utf16(n); }
+    auto valueBlock = [&](const std::string& owner, const std::string& value) {
+        const std::size_t header = 6 + 2 * owner.size(), entry = 8 + 2 * value.size();
+        u32(6 + header + entry); u16(0x00);
+        u32(header); u16(2 * owner.size()); utf16(owner);
+        u16(entry); u8(0); u8(0x0A); u16(0); u16(2 * value.size()); utf16(value);
+    };
+    valueBlock("", "Orders of 2024");
+    valueBlock("Amount", "in euros");
+    const auto blocks = detail::ParseProperties(b, false, NoJet3, nullptr);
+    ASSERT_EQ(blocks.size(), 2u);
+    EXPECT_EQ(detail::DescriptionProperty(blocks), "Orders of 2024");
+    EXPECT_EQ(blocks[1].owner, "Amount");
+    EXPECT_EQ(blocks[1].texts.at("Description"), "in euros");
+    for (std::size_t cut = 0; cut < b.size(); ++cut) {
+        std::vector<std::uint8_t> part(b.begin(), b.begin() + static_cast<long>(cut));
+        EXPECT_LE(detail::ParseProperties(part, false, NoJet3, nullptr).size(), 2u);
+        auto damaged = b;
+        damaged[cut] = 0xFF;
+        EXPECT_LE(detail::ParseProperties(damaged, false, NoJet3, nullptr).size(), 2u);
+    }
+}
+
+TEST(StoredValues, DecimalAndExtendedDateTime) {
+    const struct {
+        std::vector<std::uint8_t> bytes;
+        int scale;
+        const char* text;
+    } decimals[] = {
+        {Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x39, 0x30, 0, 0}), 2, "123.45"},
+        {Bytes({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0}), 0, "-1"},
+        {Bytes({0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 0, "18446744073709551616"},  // 2^64
+        {Bytes({0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}), 28,
+         "34028236692.0938463463374607431768211455"},
+        {Bytes({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 4, "0"},
+        {Bytes({0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0}), 6, "0.000005"},
+    };
+    for (const auto& c : decimals) {
+        const auto d = detail::DecimalFromStored(std::span<const std::uint8_t, 17>(c.bytes.data(), 17), c.scale);
+        EXPECT_EQ(ValueToText(Variant::Decimal(d), text::Locale::enUS()), c.text);
+    }
+    auto parse = [](const std::string& s) {
+        return detail::ParseExtendedDateTime({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()});
+    };
+    const std::pair<const char*, const char*> dates[] = {
+        {"0000000000000738153:0000000452967891234:7 ", "2021-12-30 12:34:57"},
+        {"0000000000000693593:0000000000000000000:7 ", "1899-12-30 00:00:00"},
+        {"0000000000000693592:0000000216000000000:7 ", "1899-12-29 06:00:00"},
+        {"0000000000000365240:0000000452967891234:7 ", "1000-12-30 12:34:57"},
+        {"0000000000003652058:0000000000000000000:7 ", "9999-12-31 00:00:00"},
+    };
+    for (const auto& [stored, expected] : dates) {
+        const auto ole = parse(stored);
+        ASSERT_TRUE(ole.has_value()) << stored;
+        const auto t = text::SplitOleDate(*ole);
+        char got[32];
+        std::snprintf(got, sizeof got, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                      t.second);
+        EXPECT_STREQ(got, expected) << stored;
+    }
+    EXPECT_EQ(parse("0000000000000693592:0000000216000000000:7 "), -1.25);
+    for (const char* bad : {"", "0000000000000738153-0000000452967891234:7 ",
+                            "00000000000007381x3:0000000452967891234:7 ",
+                            "0000000000000738153:0000000864000000000:7 "})
+        EXPECT_FALSE(parse(bad).has_value()) << bad;
+}
+
+}  // namespace
+}  // namespace tabvert::ado

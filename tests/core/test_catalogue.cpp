@@ -1,0 +1,126 @@
+// The catalogue run without any window: which schema rows become nodes, with which keys, and what has been
+// reported when the provider fails.
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+#include <algorithm>
+#include <set>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "core/catalogue.h"
+#include "fixtures/fixture_set.h"
+#include "core/provider/provider_error.h"
+#include "support/paths.h"
+
+namespace tabvert::database {
+namespace {
+
+namespace fx = tabvert::fixtures;
+
+// Records every report in order: "root <path>" and "table <key> <name>".
+class Recorder : public CatalogueSink {
+public:
+    void rootAdded(const std::string& dbpath) override { events.push_back("root " + dbpath); }
+    void tableFound(const CatalogueEntry& e) override { events.push_back("table " + e.key + " " + e.name); }
+    std::vector<std::string> events;
+};
+
+TEST(CatalogueNames, HiddenTrimmedAndKeyed) {
+    // MSys hides a table in any position, but only in that case.
+    for (const char* name : {"MSysObjects", "tblMSysCopy", "OldMSys"})
+        EXPECT_TRUE(IsHiddenTableName(name)) << name;
+    for (const char* name : {"msysnotes", "MSYSData", "MSy s", "  Padded Name  ", ""})
+        EXPECT_FALSE(IsHiddenTableName(name)) << name;
+    // Only blanks around a name are trimmed.
+    using Trim = std::pair<const char*, const char*>;
+    for (const auto& [name, trimmed] : {Trim{"  Padded Name  ", "Padded Name"}, Trim{"MSy s", "MSy s"},
+                                        Trim{"   ", ""}, Trim{"\tTabbed\t", "\tTabbed\t"}, Trim{"", ""}})
+        EXPECT_EQ(TrimBlanks(name), trimmed) << name;
+
+    TableKeys keys;
+    EXPECT_EQ(keys.take("Dup"), "T_Dup");
+    EXPECT_EQ(keys.take("Dup"), "T_Dup#2");
+    EXPECT_EQ(keys.take("Dup"), "T_Dup#3");
+    EXPECT_EQ(keys.take("Dup#2"), "T_Dup#2#2");  // a table really named "Dup#2" gets a key of its own
+    EXPECT_EQ(keys.take("dup"), "T_dup");        // case-sensitive, like the names
+}
+
+// Against mdbtools' own list of the fixture's user tables: names with MSys anywhere left out, blanks
+// around names removed, two names that trim alike both listed under distinct keys; the root first.
+TEST(CatalogueRun, CatalogueFixtureMatchesMdbToolsFilteredAndTrimmed) {
+    QTemporaryDir dir;
+    const std::string path = fx::WriteFixtureInto("catalogue", dir.path().toStdString()).string();
+    std::string out;
+    ASSERT_EQ(test::RunCommand("mdb-tables -1 " + test::ShellQuote(path), &out), 0);
+    std::vector<std::string> expected;
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        if (!line.empty() && line.find("MSys") == std::string::npos) expected.push_back(TrimBlanks(line));
+    }
+    ASSERT_EQ(std::count(expected.begin(), expected.end(), "Dup"), 2);  // the fixture holds the hard cases
+    ASSERT_NE(std::find(expected.begin(), expected.end(), "Padded Name"), expected.end());
+
+    Recorder recorder;
+    RunCatalogue(DatabaseChoice{path, 0, ""}, recorder);
+    ASSERT_FALSE(recorder.events.empty());
+    EXPECT_EQ(recorder.events.front(), "root " + path);
+    std::vector<std::string> names;
+    std::set<std::string> keys;
+    for (const CatalogueEntry& e : ListTables(DatabaseChoice{path, 0, ""})) {
+        names.push_back(e.name);
+        keys.insert(e.key);
+    }
+    EXPECT_EQ(recorder.events.size(), names.size() + 1);
+    std::sort(names.begin(), names.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(keys.size(), names.size());
+    EXPECT_TRUE(keys.contains("T_Padded Name") && keys.contains("T_Dup") && keys.contains("T_Dup#2"));
+}
+
+// After a failure the root stays reported and nothing else; the password flag and text decide between
+// the provider's authentication failure and a listing.
+TEST(CatalogueRun, ReportsTheRootAloneUnlessTheOpenSucceeds) {
+    QTemporaryDir dir;
+    const std::string locked = fx::WriteFixtureInto("password", dir.path().toStdString()).string();
+    const std::string empty = fx::WriteFixtureInto("empty", dir.path().toStdString()).string();
+    const std::string pw = fx::kFixturePassword;
+    const std::tuple<std::string, int, std::string, long> cases[] = {
+        // path, flag, password, error
+        {empty, 0, "", 0},
+        {dir.filePath("missing.mdb").toStdString(), 0, "", ado::kErrUnspecified},
+        {"   ", 0, "", ado::kErrUnspecified},
+        {locked, 0, "", ado::kErrAuthentication},
+        {locked, 1, "wrong", ado::kErrAuthentication},
+        {locked, 0, pw, ado::kErrAuthentication},  // a password without the flag plays no part
+        {locked, 1, pw, 0},
+        {locked, 1, "  " + pw + " ", 0},  // sent trimmed
+    };
+    for (const auto& [path, pwdcheck, password, expectedError] : cases) {
+        SCOPED_TRACE("'" + path + "' " + std::to_string(pwdcheck) + " '" + password + "'");
+        Recorder recorder;
+        long error = 0;
+        try {
+            RunCatalogue(DatabaseChoice{path, pwdcheck, password}, recorder);
+        } catch (const ado::ProviderError& e) {
+            error = e.number();
+            EXPECT_FALSE(e.description().empty());
+            if (error == ado::kErrAuthentication) {
+                EXPECT_EQ(e.description(), "Not a valid password.");
+            }
+        }
+        EXPECT_EQ(error, expectedError);
+        ASSERT_FALSE(recorder.events.empty());
+        EXPECT_EQ(recorder.events.front(), "root " + path);
+        // The empty fixture lists nothing either way; the protected one has a table once open.
+        EXPECT_EQ(recorder.events.size(), (expectedError != 0 || path == empty) ? 1u : 2u);
+    }
+}
+
+}  // namespace
+}  // namespace tabvert::database

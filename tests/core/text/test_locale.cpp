@@ -1,0 +1,69 @@
+#include "core/text/locale.h"
+
+#include <gtest/gtest.h>
+
+using namespace tabvert::text;
+
+TEST(DateText, FormsInTwoLocales) {
+    struct Case {
+        CivilDateTime dt;
+        const char* us;
+        const char* de;
+    } cases[] = {
+        {{2024, 3, 5, 0, 0, 0}, "3/5/2024", "05.03.2024"},
+        {{2024, 3, 5, 14, 7, 9}, "3/5/2024 2:07:09 PM", "05.03.2024 14:07:09"},
+        {{2024, 12, 31, 0, 0, 1}, "12/31/2024 12:00:01 AM", "31.12.2024 00:00:01"},
+        {{1899, 12, 30, 12, 0, 0}, "12:00:00 PM", "12:00:00"},
+        {{1899, 12, 30, 0, 0, 0}, "12:00:00 AM", "00:00:00"},
+        {{1523, 6, 1, 0, 0, 0}, "6/1/1523", "01.06.1523"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(FormatDateTime(c.dt, Locale::enUS()), c.us);
+        EXPECT_EQ(FormatDateTime(c.dt, Locale::deDE()), c.de);
+    }
+}
+
+TEST(DateText, OleDatesSplitAndJoin) {
+    // Negative OLE dates keep the time of day as a positive fraction.
+    auto dt = SplitOleDate(-1.25);
+    EXPECT_EQ(dt.year, 1899);
+    EXPECT_EQ(dt.month, 12);
+    EXPECT_EQ(dt.day, 29);
+    EXPECT_EQ(dt.hour, 6);
+    EXPECT_DOUBLE_EQ(JoinOleDate(dt), -1.25);
+
+    dt = SplitOleDate(45000.5);  // 2023-03-15 12:00
+    EXPECT_EQ(dt.year, 2023);
+    EXPECT_EQ(dt.month, 3);
+    EXPECT_EQ(dt.day, 15);
+    EXPECT_EQ(dt.hour, 12);
+
+    // 23:59:59.9 rounds up into the next day instead of showing 24:00:00.
+    dt = SplitOleDate(1.0 - 0.1 / 86400);
+    EXPECT_EQ(dt.day, 31);
+    EXPECT_EQ(dt.hour, 0);
+}
+
+TEST(DateText, ParsesOnlyWhatItWrites) {
+    for (const auto& locale : {Locale::enUS(), Locale::deDE()}) {
+        for (double v : {45000.0, 45000.25, 0.75, -200000.5, 2958465.0}) {
+            const std::string text = FormatDateTime(v, locale);
+            auto parsed = ParseDateTime(text, locale);
+            ASSERT_TRUE(parsed) << text;
+            EXPECT_NEAR(parsed->oleDate, v, 1e-9) << text;
+        }
+    }
+    const auto us = Locale::enUS();
+    for (const char* text : {"03/05/2024", "3/5/24", "2/30/2024", "3/5/2024 14:07:09", "3/5/2024  2:07:09 PM",
+                             "13:00:00 PM", "3/5/2024 2:7:09 PM", "3/5/2024x", "", "42"}) {
+        EXPECT_FALSE(ParseDateTime(text, us)) << text;
+    }
+    EXPECT_EQ(ParseDateTime("3/5/2024", us)->kind, DateTextKind::DateOnly);
+    EXPECT_EQ(ParseDateTime("2:07:09 PM", us)->kind, DateTextKind::TimeOnly);
+}
+
+TEST(DateText, ExcelFormatsMirrorThePatterns) {
+    EXPECT_EQ(ExcelDateFormat(DateTextKind::DateTime, Locale::enUS()), "m/d/yyyy h:mm:ss AM/PM");
+    EXPECT_EQ(ExcelDateFormat(DateTextKind::DateOnly, Locale::deDE()), "dd\\.mm\\.yyyy");
+    EXPECT_EQ(ExcelDateFormat(DateTextKind::TimeOnly, Locale::deDE()), "hh:mm:ss");
+}

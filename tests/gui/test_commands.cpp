@@ -1,0 +1,146 @@
+// The main window's load set-up, the exit question in every way of closing, and the help command
+// when no help file lies beside the program.
+#include "gui/start.h"
+#include "gui/platform/htmlhelp/help_window.h"
+#include "gui/platform/prompts.h"
+#include "gui/auto_size_label.h"
+#include "gui/tabvert_commands.h"
+#include "gui/forms.h"
+#include "gui/frmabout.h"
+#include "gui/frmsplash.h"
+#include "gui/tabvert.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+namespace tabvert::shell {
+namespace {
+
+using ui::Answer;
+
+const QColor kGreen(202, 255, 126);
+
+TEST(LoadSetUp, PaintsTheWindowAndItsLabelsLightGreenAndHidesTheProgressFrame) {
+    ui::ScriptedPrompts prompts;
+    Forms forms(prompts);
+    Tabvert& window = forms.tabvert();
+    EXPECT_EQ(window.helpFilePath(), HelpFilePath(QCoreApplication::applicationDirPath()));
+
+    const std::vector<QWidget*> painted = {&window,          window.Label1(), window.Label2(),
+                                           window.Frame1(),  window.Label3(), window.Label4(),
+                                           window.Label5(),  window.Label6()};
+    for (QWidget* control : painted) {
+        EXPECT_EQ(control->palette().color(QPalette::Window), kGreen) << control->objectName().toStdString();
+        EXPECT_TRUE(control->autoFillBackground()) << control->objectName().toStdString();
+    }
+
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_FALSE(window.Frame1()->isVisible());
+    EXPECT_TRUE(window.isVisible());
+    // What the user sees: the client area between the panes, and a label's own background.
+    const QImage shot = window.grab().toImage();
+    const QPoint gap = window.Label2()->mapTo(&window, QPoint(-3, 40));
+    EXPECT_EQ(QColor(shot.pixel(gap)), kGreen);
+    const QPoint onLabel = window.Label1()->mapTo(&window, QPoint(window.Label1()->width() - 2, 1));
+    EXPECT_EQ(QColor(shot.pixel(onLabel)), kGreen);
+    EXPECT_TRUE(prompts.messages().empty());
+}
+
+struct ClosingCase {
+    const char* name;
+    bool viaExitCommand;  // File > Exit, else the window's close box
+    std::vector<Answer> answers;
+    size_t questions;
+    bool staysOpen;
+};
+
+class Closing : public testing::TestWithParam<ClosingCase> {};
+
+TEST_P(Closing, AsksTheExitQuestionAndUnloadsTheOtherWindowsOnYes) {
+    const ClosingCase& c = GetParam();
+    ui::ScriptedPrompts prompts;
+    for (Answer a : c.answers) prompts.queueAnswer(a);
+    Forms forms(prompts);
+    forms.frmSplash().Timer1()->stop();  // loaded, but it must not hand over by itself
+    forms.frmAbout();                    // loaded, never shown
+    forms.start().hide();                // loaded and hidden, as after a database was opened
+    Tabvert& window = forms.tabvert();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    if (c.viaExitCommand)
+        window.Exit()->trigger();
+    else
+        window.close();
+
+    ASSERT_EQ(prompts.messages().size(), c.questions);
+    for (const ui::MessageRequest& question : prompts.messages()) {
+        EXPECT_EQ(question.text, QStringLiteral("Are you sure you want to exit?"));
+        EXPECT_EQ(question.title, QStringLiteral("Norrin Tabvert 4.0"));
+        EXPECT_EQ(question.buttons, ui::Buttons::YesNo);
+        EXPECT_EQ(question.icon, ui::Icon::None);
+    }
+    EXPECT_TRUE(prompts.allAnswersUsed());
+    EXPECT_EQ(window.isVisible(), c.staysOpen);
+    EXPECT_EQ(forms.isLoaded(Forms::Form::start), c.staysOpen);
+    EXPECT_EQ(forms.isLoaded(Forms::Form::frmAbout), c.staysOpen);
+    EXPECT_EQ(forms.isLoaded(Forms::Form::frmSplash), c.staysOpen);
+    EXPECT_TRUE(forms.isLoaded(Forms::Form::tabvert));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ExitAndCloseBox, Closing,
+    testing::Values(ClosingCase{"ExitYesYes", true, {Answer::Yes, Answer::Yes}, 2, false},
+                    ClosingCase{"ExitYesNo", true, {Answer::Yes, Answer::No}, 2, true},
+                    ClosingCase{"ExitNo", true, {Answer::No}, 1, true},
+                    ClosingCase{"CloseBoxYes", false, {Answer::Yes}, 1, false},
+                    ClosingCase{"CloseBoxNo", false, {Answer::No}, 1, true}),
+    [](const testing::TestParamInfo<ClosingCase>& param) { return std::string(param.param.name); });
+
+TEST(HelpCommand, WithNoHelpFileBesideTheProgramShowsNothingAndSaysNothing) {
+    ui::ScriptedPrompts prompts;
+    Forms forms(prompts);
+    Tabvert& window = forms.tabvert();
+    ASSERT_FALSE(QFileInfo::exists(window.helpFilePath())) << window.helpFilePath().toStdString();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto windowsBefore = QApplication::topLevelWidgets().size();
+
+    window.helpcontent()->trigger();
+    QTest::mouseClick(window.Toolbar1Button(3), Qt::LeftButton);
+
+    EXPECT_TRUE(window.findChildren<htmlhelp::HelpWindow*>().isEmpty());
+    EXPECT_EQ(QApplication::topLevelWidgets().size(), windowsBefore);
+    EXPECT_TRUE(prompts.messages().empty());
+}
+
+TEST(AboutCommand, ShowsTheAboutBoxModallyAndReturnsWhenItIsClosed) {
+    ui::ScriptedPrompts prompts;
+    Forms forms(prompts);
+    Tabvert& window = forms.tabvert();
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    bool shownModal = false;
+    QTimer::singleShot(0, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        shownModal = modal && forms.isLoaded(Forms::Form::frmAbout) && modal == &forms.frmAbout();
+        if (modal) modal->close();
+    });
+    window.aboutus()->trigger();
+    EXPECT_TRUE(shownModal);
+    EXPECT_FALSE(forms.isLoaded(Forms::Form::frmAbout)) << "released when it closed";
+    EXPECT_TRUE(window.isVisible());
+}
+
+}  // namespace
+}  // namespace tabvert::shell

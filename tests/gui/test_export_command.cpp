@@ -1,0 +1,169 @@
+// The Export command on the main window (offscreen, scripted dialogs): the no-database message, the
+// save dialog, the path rules, and what the run leaves in the window.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <filesystem>
+#include <memory>
+
+#include "gui/start.h"
+#include "core/export_run.h"
+#include "support/export_test_support.h"
+#include "fixtures/fixture_set.h"
+#include "gui/platform/prompts.h"
+#include "gui/app_title.h"
+#include "gui/auto_size_label.h"
+#include "gui/forms.h"
+#include "gui/list_view.h"
+#include "gui/tabvert.h"
+
+namespace tabvert::exporting::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Scripted answers that also note whether the progress frame was showing when each message came.
+class WatchingPrompts : public ui::ScriptedPrompts {
+  public:
+    ui::Answer message(QWidget* parent, const ui::MessageRequest& request) override {
+        frameShowing.push_back(frame && !frame->isHidden());
+        return ScriptedPrompts::message(parent, request);
+    }
+    QGroupBox* frame = nullptr;
+    std::vector<bool> frameShowing;
+};
+
+class ExportCommand : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        forms_ = std::make_unique<shell::Forms>(prompts_);
+        prompts_.frame = window().Frame1();
+    }
+
+    shell::Tabvert& window() { return forms_->tabvert(); }
+    fs::path root() const { return dir_.path().toStdString(); }
+
+    // Opens a database the way OK in the open-database dialog does.
+    void OpenDatabase(const fixtures::Database& db, const std::string& file) {
+        const fs::path path = WriteDb(db, root() / file);
+        forms_->start().txtDB()->setText(QString::fromStdString(path.string()));
+        window().openaccessfile();
+        ASSERT_GT(window().TreeView1()->topLevelItemCount(), 0);
+    }
+    // Chooses `target` in the save dialog and confirms the closing message.
+    void ExportTo(const fs::path& target, bool fromMenu = true) {
+        prompts_.queueFile(QString::fromStdString(target.string()));
+        prompts_.queueAnswer(ui::Answer::Ok);
+        fromMenu ? window().ExporttoExcel()->trigger() : window().Toolbar1_ButtonClick(2);
+    }
+
+    QTemporaryDir dir_;
+    WatchingPrompts prompts_;
+    std::unique_ptr<shell::Forms> forms_;
+};
+
+// A plain OK message under the program's title.
+void ExpectPlainMessage(const ui::MessageRequest& m, const QString& text) {
+    EXPECT_EQ(m.text, text);
+    EXPECT_TRUE(m.title == QString::fromUtf8(shell::AppTitle) && m.buttons == ui::Buttons::Ok &&
+                m.icon == ui::Icon::None);
+}
+
+TEST_F(ExportCommand, WithoutADatabaseOnlyAsksToOpenOne) {
+    window().txtEXL()->setText("/earlier/export.xls");
+    for (const bool menu : {true, false}) {
+        SCOPED_TRACE(menu ? "menu" : "toolbar button 2");
+        prompts_.queueAnswer(ui::Answer::Ok);
+        menu ? window().ExporttoExcel()->trigger() : window().Toolbar1Button(2)->click();
+        ASSERT_EQ(prompts_.messages().size(), menu ? 1u : 2u);
+        ExpectPlainMessage(prompts_.messages().back(), "Please open access database file.");
+        EXPECT_TRUE(prompts_.fileDialogs().empty());
+        EXPECT_EQ(window().txtEXL()->text(), "/earlier/export.xls");
+    }
+}
+
+TEST_F(ExportCommand, CancellingTheDialogStartsNothingAndAnAnswerBecomesTheWorkbookPath) {
+    OpenDatabase(fixtures::AccdbFixture(), "small.accdb");
+    window().txtEXL()->setText("/earlier/export.xls");
+    window().ListView1()->addColumn("Kept");
+    window().ListView1()->addItem("row");
+    prompts_.queueFile(std::nullopt);
+    window().Toolbar1_ButtonClick(2);
+    ASSERT_EQ(prompts_.fileDialogs().size(), 1u);
+    const ui::FileDialogRequest& d = prompts_.fileDialogs()[0];
+    EXPECT_TRUE(d.kind == ui::FileDialogKind::Save && d.fileName.isEmpty() && d.confirmOverwrite);
+    EXPECT_EQ(d.filter,
+              "Select excel file (*.xls)|*.xls| Excel 2007-2010 (*.xlsx)|*.xlsx| All files (*.*)|*.*  ");
+    EXPECT_EQ(window().txtEXL()->text(), "");
+    EXPECT_TRUE(prompts_.messages().empty());
+    EXPECT_EQ(window().ListView1()->itemCount(), 1);
+    EXPECT_TRUE(window().Frame1()->isHidden());
+
+    fs::create_directory(root() / "old.mdb");
+    const std::string base = root().string() + "/";
+    // What the user picks, what txtEXL then holds, and the file the workbook lands in.
+    const std::tuple<const char*, const char*, const char*> cases[] = {
+        {"out.mdb", "out.xls", "out.xls"},                                  // a lower-case ".mdb" ending
+        {"OUT.MDB", "OUT.MDB", "OUT.MDB"},                                  // any other case is kept
+        {"old.mdb/copy.mdb", "old.mdb/copy.xls", "old.mdb/copy.xls"},       // only at the end of the name
+        {"a\\\\\\b.xlsx", "a\\\\\\b.xlsx", "a\\\\b.xlsx"},                  // three backslashes become two
+        {"c\\\\\\\\\\\\d.xlsx", "c\\\\\\\\\\\\d.xlsx", "c\\\\\\\\d.xlsx"},  // six become four
+    };
+    for (const auto& [chosen, stored, written] : cases) {
+        SCOPED_TRACE(chosen);
+        const std::size_t before = prompts_.messages().size();
+        ExportTo(base + chosen);
+        EXPECT_EQ(window().txtEXL()->text().toStdString(), base + stored);
+        EXPECT_TRUE(fs::exists(base + written));
+        EXPECT_EQ(fs::exists(base + stored), std::string(written) == stored);
+        ASSERT_EQ(prompts_.messages().size(), before + 1);
+        EXPECT_EQ(prompts_.messages().back().text, kCompletedText);
+        EXPECT_TRUE(prompts_.allAnswersUsed());
+    }
+}
+
+TEST_F(ExportCommand, RunLeavesTheWindowAsDescribed) {
+    OpenDatabase(fixtures::AccdbFixture(), "first.accdb");
+    // The run reads the dialog as it stands now, not as it was when the tree was filled.
+    fixtures::Database other;
+    other.tables = {NumberedTable("Alpha", 3), NumberedTable("Beta", 1200), NumberedTable("Gamma", 0)};
+    const fs::path otherPath = WriteDb(other, root() / "second.mdb");
+    forms_->start().txtDB()->setText(QString::fromStdString(otherPath.string()));
+    window().ListView1()->addColumn("Old");
+    window().ListView1()->addItem("old row");
+    prompts_.frameShowing.clear();
+    ExportTo(root() / "second.xlsx", false);
+
+    ASSERT_EQ(prompts_.messages().size(), 1u);
+    ExpectPlainMessage(prompts_.messages()[0], kCompletedText);
+    EXPECT_EQ(prompts_.frameShowing, std::vector<bool>{true});  // the message comes before the frame goes
+
+    EXPECT_TRUE(window().Frame1()->isHidden() && forms_->start().isHidden());
+    EXPECT_EQ(window().dbpath.toStdString(), otherPath.string());
+    EXPECT_EQ(window().ListView1()->itemCount() + window().ListView1()->columnCount(), 0);
+    // Catalogue order is by name: Gamma is last and empty, so Label6 still shows Beta's last record.
+    EXPECT_EQ(window().Label5()->text(), "Gamma");
+    EXPECT_EQ(window().Label6()->text(), "1200");
+    EXPECT_EQ(std::make_pair(window().ProgressBar1()->maximum(), window().ProgressBar1()->value()),
+              std::make_pair(500, 500));
+}
+
+TEST_F(ExportCommand, SkippedTablesCannotFillABarThatStillEndsAt100) {
+    OpenDatabase(fixtures::EmptyFixture(), "empty.mdb");
+    window().ProgressBar1()->setValue(40);
+    ExportTo(root() / "empty.xls");
+    EXPECT_EQ(std::make_pair(window().ProgressBar1()->maximum(), window().ProgressBar1()->value()),
+              std::make_pair(100, 40));
+    EXPECT_TRUE(fs::exists(root() / "empty.xls"));
+}
+
+}  // namespace
+}  // namespace tabvert::exporting::test

@@ -1,0 +1,298 @@
+// The main window as created (controls by name, states, menus, toolbar, layout under resizing) and the
+// small components it owns.
+
+#include "gui/platform/prompts.h"
+#include "gui/auto_size_label.h"
+#include "gui/forms.h"
+#include "gui/frmsplash.h"
+#include "gui/image_list.h"
+#include "gui/list_view.h"
+#include "gui/pictures.h"
+#include "gui/tabvert.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace tabvert::shell {
+namespace {
+
+class MainWindow : public ::testing::Test {
+protected:
+    ui::ScriptedPrompts prompts;
+    Forms forms{prompts};
+    Tabvert& w = forms.tabvert();
+};
+
+TEST_F(MainWindow, EveryControlIsFoundByItsName) {
+    const std::pair<const char*, QObject*> controls[] = {
+        {"Toolbar1", w.Toolbar1()},   {"TreeView1", w.TreeView1()},   {"ListView1", w.ListView1()},
+        {"Label1", w.Label1()},       {"Label2", w.Label2()},         {"Frame1", w.Frame1()},
+        {"Label3", w.Label3()},       {"Label4", w.Label4()},         {"Label5", w.Label5()},
+        {"Label6", w.Label6()},       {"ProgressBar1", w.ProgressBar1()}, {"txtEXL", w.txtEXL()},
+        {"Picture1", w.Picture1()},   {"StatusBar1", w.StatusBar1()}, {"File", w.File()},
+        {"help", w.help()},           {"openfile", w.openfile()},     {"ExporttoExcel", w.ExporttoExcel()},
+        {"Exit", w.Exit()},           {"helpcontent", w.helpcontent()}, {"aboutus", w.aboutus()},
+    };
+    for (const auto& [name, control] : controls) {
+        ASSERT_NE(control, nullptr) << name;
+        EXPECT_EQ(w.findChild<QObject*>(QString::fromUtf8(name)), control) << name;
+    }
+    EXPECT_EQ(w.objectName(), "tabvert");
+    // The progress labels live inside the frame, so the frame clips and hides them with it.
+    for (QWidget* label : std::initializer_list<QWidget*>{w.Label3(), w.Label4(), w.Label5(), w.Label6()})
+        EXPECT_EQ(label->parentWidget(), w.Frame1()) << label->objectName().toStdString();
+}
+
+TEST_F(MainWindow, StartsEmptyWithHelpersHiddenAndTheRestShown) {
+    EXPECT_EQ(w.TreeView1()->topLevelItemCount(), 0);
+    EXPECT_EQ(w.ListView1()->itemCount(), 0);
+    EXPECT_EQ(w.ListView1()->columnCount(), 0);
+    EXPECT_EQ(w.ProgressBar1()->minimum(), 0);
+    EXPECT_EQ(w.ProgressBar1()->maximum(), 100);
+    EXPECT_EQ(w.ProgressBar1()->value(), 0);
+    EXPECT_TRUE(w.txtEXL()->text().isEmpty());
+    EXPECT_TRUE(w.dbpath.isEmpty());
+
+    w.show();
+    EXPECT_TRUE(w.txtEXL()->isHidden());
+    EXPECT_TRUE(w.Picture1()->isHidden());
+    for (QWidget* shown : std::initializer_list<QWidget*>{w.TreeView1(), w.ListView1(), w.Label1(), w.Label2(),
+                                                          w.ProgressBar1(), w.StatusBar1(), w.Toolbar1()})
+        EXPECT_TRUE(shown->isVisibleTo(&w)) << shown->objectName().toStdString();
+    // The status text stays while a temporary message (a menu tip) is shown.
+    w.StatusBar1()->showMessage(QStringLiteral("a passing tip"));
+    EXPECT_TRUE(w.StatusBar1Text()->isVisibleTo(&w));
+}
+
+TEST_F(MainWindow, MenusHaveAccessKeysButNoShortcuts) {
+    const QList<QAction*> menus = w.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 2);
+    EXPECT_EQ(menus[0]->menu(), w.File());
+    EXPECT_EQ(menus[1]->menu(), w.help());
+    for (QMenu* menu : {w.File(), w.help()})
+        for (QAction* item : menu->actions()) EXPECT_TRUE(item->shortcut().isEmpty()) << item->text().toStdString();
+    // In the File menu, E is the access key of two items and O of one.
+    auto accessKeyCount = [&](char key) {
+        return std::ranges::count_if(w.File()->actions(), [key](QAction* item) {
+            return QKeySequence::mnemonic(item->text()) == QKeySequence(Qt::ALT | QChar(key).unicode());
+        });
+    };
+    EXPECT_EQ(accessKeyCount('E'), 2);
+    EXPECT_EQ(accessKeyCount('O'), 1);
+}
+
+TEST_F(MainWindow, ToolbarButtonsShowTheirOwnPictureLeftToRightByIndex) {
+    ASSERT_EQ(w.Toolbar1ButtonCount(), 3);
+    EXPECT_THROW(w.Toolbar1Button(0), std::out_of_range);
+    EXPECT_THROW(w.Toolbar1Button(4), std::out_of_range);
+    w.show();
+    QCoreApplication::processEvents();
+    int previousRight = -1;
+    for (int index = 1; index <= 3; ++index) {
+        QToolButton* button = w.Toolbar1Button(index);
+        EXPECT_TRUE(w.Toolbar1()->rect().contains(button->geometry())) << "button " << index << " is cut off";
+        EXPECT_GT(button->x(), previousRight);
+        previousRight = button->geometry().right();
+        const QImage shown = button->icon().pixmap(QSize(66, 63)).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage listed = w.imlToolbarIcons().picture(index).toImage().convertToFormat(QImage::Format_ARGB32);
+        EXPECT_EQ(shown, listed) << "button " << index;
+    }
+}
+
+TEST_F(MainWindow, ResizingMovesOnlyTheToolbarAndTheStatusBar) {
+    w.show();
+    QCoreApplication::processEvents();
+    // The progress frame lies in front of the list it covers.
+    w.Frame1()->show();
+    QWidget* hit = w.centralWidget()->childAt(w.Frame1()->geometry().center());
+    EXPECT_TRUE(hit == w.Frame1() || w.Frame1()->isAncestorOf(hit)) << "the list must not be on top";
+
+    const QWidget* fixed[] = {w.TreeView1(), w.ListView1(), w.Label1(),       w.Label2(),
+                              w.Frame1(),    w.Label5(),    w.ProgressBar1(), w.txtEXL()};
+    std::vector<QRect> before;
+    for (const QWidget* c : fixed) before.push_back(c->geometry());
+    for (const QSize size : {QSize(900, 700), QSize(400, 300)}) {
+        w.resize(size);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(w.Toolbar1()->width(), size.width());
+        EXPECT_EQ(w.StatusBar1()->width(), size.width());
+        EXPECT_EQ(w.StatusBar1()->geometry().bottom(), size.height() - 1);
+        for (size_t i = 0; i < std::size(fixed); ++i)
+            EXPECT_EQ(fixed[i]->geometry(), before[i]) << fixed[i]->objectName().toStdString();
+    }
+}
+
+TEST_F(MainWindow, ProgressLabelsFollowTheirCaptionsAndKeepTheirCorner) {
+    AutoSizeLabel* label = w.Label5();
+    const QPoint corner = label->pos();
+    const int shortWidth = label->width();
+    label->setText(QStringLiteral(": A table with a remarkably long name that runs past the frame"));
+    EXPECT_EQ(label->size(), label->sizeHint());
+    EXPECT_GT(label->geometry().right(), w.Frame1()->width()) << "a long caption runs past the frame";
+    EXPECT_EQ(label->pos(), corner);
+    label->setText(QStringLiteral(": 7"));
+    EXPECT_LT(label->width(), shortWidth);
+    EXPECT_EQ(label->pos(), corner);
+}
+
+TEST(ImageList, MaskColourBecomesTransparentAndIndexesStartAtOne) {
+    ImageList list(QSize(4, 2), QColor(192, 192, 192));
+    QImage picture(4, 2, QImage::Format_RGB32);
+    picture.fill(QColor(192, 192, 192));
+    picture.setPixel(1, 0, qRgb(10, 20, 30));
+    picture.setPixel(2, 1, qRgb(192, 192, 191));  // near the mask colour is not the mask colour
+    EXPECT_EQ(list.add(picture), 1);
+    const QImage stored = list.picture(1).toImage().convertToFormat(QImage::Format_ARGB32);
+    EXPECT_EQ(qAlpha(stored.pixel(0, 0)), 0);
+    EXPECT_EQ(stored.pixel(1, 0), qRgba(10, 20, 30, 255));
+    EXPECT_EQ(stored.pixel(2, 1), qRgba(192, 192, 191, 255));
+    EXPECT_THROW(list.picture(0), std::out_of_range);
+    EXPECT_THROW(list.picture(2), std::out_of_range);
+}
+
+TEST(Pictures, LoadAtTheirSizesAndTheMaskedOnesAreDrawnOnTheirMaskColour) {
+    pictures::Register();
+    const QColor magenta(255, 0, 255), grey(192, 192, 192);
+    const struct {
+        const char* path;
+        QSize size;
+        std::optional<QColor> mask;
+    } cases[] = {
+        {pictures::kIcon, {32, 32}, {}},          {pictures::kSplash, {350, 214}, {}},
+        {pictures::kAbout, {311, 304}, {}},       {pictures::kToolbarOpen, {66, 63}, magenta},
+        {pictures::kToolbarExport, {66, 63}, magenta}, {pictures::kToolbarHelp, {66, 63}, magenta},
+        {pictures::kNodeDatabase, {16, 16}, grey}, {pictures::kNodeTable, {16, 16}, grey},
+        {pictures::kToolbarBackground, {688, 66}, {}},
+    };
+    for (const auto& c : cases) {
+        const QImage image(QString::fromUtf8(c.path));
+        ASSERT_FALSE(image.isNull()) << c.path;
+        EXPECT_EQ(image.size(), c.size) << c.path;
+        if (!c.mask) continue;
+        // The corner is background, and enough else is drawn to be seen.
+        EXPECT_EQ(image.pixelColor(0, 0).rgb(), c.mask->rgb()) << c.path;
+        const QImage masked = ImageList::applyMask(image, *c.mask);
+        int opaque = 0;
+        for (int y = 0; y < masked.height(); ++y)
+            for (int x = 0; x < masked.width(); ++x) opaque += qAlpha(masked.pixel(x, y)) == 255;
+        EXPECT_GT(opaque, masked.width() * masked.height() / 8) << c.path;
+    }
+    // The toolbar background is tiled: its last column must join its first without a seam.
+    const QImage background(QString::fromUtf8(pictures::kToolbarBackground));
+    for (int y = 0; y < background.height(); ++y) {
+        const QColor left = background.pixelColor(0, y), right = background.pixelColor(background.width() - 1, y);
+        const int step = std::abs(left.red() - right.red()) + std::abs(left.green() - right.green()) +
+                         std::abs(left.blue() - right.blue());
+        EXPECT_LE(step, 12) << "row " << y;
+    }
+}
+
+TEST(Forms, LoadOnFirstUseUnloadReleasesAndARefusedCloseKeepsTheWindow) {
+    ui::ScriptedPrompts prompts;
+    QPointer<Tabvert> mainWindow;
+    {
+        Forms forms(prompts);
+        EXPECT_FALSE(forms.isLoaded(Forms::Form::frmSplash));
+        QPointer<FrmSplash> first = &forms.frmSplash();
+        EXPECT_TRUE(forms.isLoaded(Forms::Form::frmSplash));
+        EXPECT_EQ(&forms.frmSplash(), first.data()) << "one instance per name";
+
+        EXPECT_TRUE(forms.unload(Forms::Form::frmSplash));
+        EXPECT_FALSE(forms.isLoaded(Forms::Form::frmSplash));
+        EXPECT_TRUE(forms.unload(Forms::Form::frmSplash)) << "unloading what is not loaded does nothing";
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(first.isNull()) << "released once control is back in the event loop";
+        EXPECT_TRUE(forms.frmSplash().Timer1()->isActive()) << "a fresh window starts its timer again";
+
+        // A close event left unaccepted keeps the main window, whatever the closing sequence decides.
+        mainWindow = &forms.tabvert();
+        mainWindow->show();
+        struct Refuser : QObject {
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() != QEvent::Close) return false;
+                e->ignore();
+                return true;
+            }
+        } refuser;
+        mainWindow->installEventFilter(&refuser);
+        EXPECT_FALSE(forms.unload(Forms::Form::tabvert));
+        EXPECT_TRUE(forms.isLoaded(Forms::Form::tabvert));
+        EXPECT_TRUE(mainWindow->isVisible());
+        mainWindow->removeEventFilter(&refuser);
+        // Pumping events by hand is not the program's loop: unloading everything must not end anything.
+        QCoreApplication::processEvents();
+    }
+    EXPECT_TRUE(mainWindow.isNull()) << "the registry releases what is still loaded";
+}
+
+TEST(ListView, ColumnsMoveAndItemsKeepTheirSubItemsByColumnIndex) {
+    ListView list;
+    for (const char* title : {"ID", "Name", "Price"}) list.addColumn(title);
+    list.setColumnPosition(3, 1);  // Price moves to the front; the others shift right
+    EXPECT_EQ(list.columnPosition(3), 1);
+    EXPECT_EQ(list.columnPosition(1), 2);
+    EXPECT_EQ(list.columnPosition(2), 3);
+    EXPECT_THROW(list.setColumnPosition(1, 4), std::out_of_range);
+    EXPECT_THROW(list.setColumnPosition(0, 1), std::out_of_range);
+    EXPECT_THROW(list.columnWidthAt(4), std::out_of_range);
+
+    const int row = list.addItem("1");
+    list.setSubItem(row, 2, "9.99");  // sub-item 1 left unset
+    const int nullFirst = list.addItem(QString());
+    EXPECT_EQ(list.itemText(row, 2), "");
+    EXPECT_EQ(list.itemText(row, 3), "9.99");
+    EXPECT_EQ(list.itemText(nullFirst, 1), "");
+    EXPECT_EQ(list.model()->data(list.model()->index(row, 2)).toString(), "9.99");
+    EXPECT_THROW(list.setSubItem(5, 1, "x"), std::out_of_range);
+    EXPECT_THROW(list.setSubItem(row, 0, "x"), std::out_of_range);
+
+    // Clearing the items keeps the columns as arranged; clearing the columns removes them.
+    list.clearItems();
+    EXPECT_EQ(list.itemCount(), 0);
+    EXPECT_EQ(list.columnPosition(3), 1);
+    list.clearColumns();
+    EXPECT_EQ(list.columnCount(), 0);
+    EXPECT_EQ(list.model()->columnCount(), 0);
+}
+
+TEST(ListView, BatchShowsItsRowsWhenItEnds) {
+    ListView list;
+    list.addColumn("A");
+    list.addColumn("B");
+    list.addItem("shown before");
+    {
+        ListView::Batch batch(list);
+        for (int i = 0; i < 1000; ++i) list.setSubItem(list.addItem(QString::number(i)), 1, QString::number(i * 2));
+        list.setSubItem(0, 1, "changed");  // a row already shown changes at once
+        EXPECT_EQ(list.model()->rowCount(), 1) << "the view hears of the new rows only at the end";
+        EXPECT_EQ(list.model()->data(list.model()->index(0, 1)).toString(), "changed");
+    }
+    EXPECT_EQ(list.model()->rowCount(), 1001);
+    EXPECT_EQ(list.model()->data(list.model()->index(1000, 1)).toString(), "1998");
+    // Clearing inside a batch drops shown and pending rows alike.
+    {
+        ListView::Batch batch(list);
+        list.addItem("pending");
+        list.clearItems();
+        list.addItem("only");
+    }
+    EXPECT_EQ(list.model()->rowCount(), 1);
+    EXPECT_EQ(list.itemText(0, 1), "only");
+}
+
+}  // namespace
+}  // namespace tabvert::shell

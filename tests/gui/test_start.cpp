@@ -1,0 +1,246 @@
+// The open-database dialog and the catalogue as the user drives them: buttons, keys, Browse, the Open
+// command, the tree after success and failures, and the password retry through a second showing.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+#include <functional>
+
+#include "core/catalogue.h"
+#include "gui/catalogue_tree.h"
+#include "gui/start.h"
+#include "fixtures/fixture_set.h"
+#include "gui/platform/prompts.h"
+#include "gui/forms.h"
+#include "gui/tabvert.h"
+
+namespace tabvert::database {
+namespace {
+
+namespace fx = tabvert::fixtures;
+using shell::Forms;
+
+const QString kNoPath = QStringLiteral(
+    "Please Select Required Access Database file from your computer and then click on OK button");
+
+// Runs `onShow(n)` shortly after the n-th showing of a widget, once the showing (and a modal loop) is
+// under way.
+struct ShowHook : QObject {
+    ShowHook(QWidget& widget, std::function<void(int)> onShow) : onShow_(std::move(onShow)) {
+        widget.installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) QTimer::singleShot(0, this, [this, n = ++shows] { onShow_(n); });
+        return QObject::eventFilter(watched, event);
+    }
+    std::function<void(int)> onShow_;
+    int shows = 0;
+};
+
+class StartTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+
+    Start& start() { return forms.start(); }
+    shell::Tabvert& window() { return forms.tabvert(); }
+    QTreeWidget& tree() { return *window().TreeView1(); }
+
+    // The tree as lines "key|text", children indented by two blanks.
+    QStringList treeLines() {
+        QStringList lines;
+        for (QTreeWidgetItemIterator it(&tree()); *it; ++it)
+            lines << QString((*it)->parent() ? "  " : "") + NodeKey(**it) + "|" + (*it)->text(0);
+        return lines;
+    }
+
+    void pressOk(const QString& path) {
+        start().txtDB()->setText(path);
+        start().OKButton()->click();
+    }
+
+    QStringList messageTexts() const {
+        QStringList texts;
+        for (const auto& m : prompts.messages()) texts << m.text;
+        return texts;
+    }
+
+    QTemporaryDir dir;
+    ui::ScriptedPrompts prompts;
+    Forms forms{prompts};
+};
+
+// The password box follows the check box and empties when unchecked.
+TEST_F(StartTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
+    Start& s = start();
+    EXPECT_FALSE(s.password()->isEnabled());
+    s.pwdcheck()->setChecked(true);
+    EXPECT_TRUE(s.password()->isEnabled());
+    EXPECT_EQ(ReadDatabaseChoice(s).pwdcheck, 1);
+    s.password()->setText(" secret ");
+    EXPECT_EQ(ReadDatabaseChoice(s).password, " secret ");  // trimmed only when used
+
+    s.pwdcheck()->setChecked(false);
+    EXPECT_FALSE(s.password()->isEnabled());
+    EXPECT_TRUE(s.password()->text().isEmpty());
+    EXPECT_EQ(ReadDatabaseChoice(s).pwdcheck, 0);
+
+    s.pwdcheck()->click();  // as the user does it
+    EXPECT_TRUE(s.password()->isEnabled());
+    EXPECT_TRUE(s.password()->text().isEmpty());
+}
+
+TEST_F(StartTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
+    Start& s = start();
+    s.show();
+    for (QWidget* target : std::initializer_list<QWidget*>{s.txtDB(), s.OKButton(), s.CancelButton()}) {
+        for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
+            for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                QKeyEvent event(type, key, Qt::NoModifier);
+                QCoreApplication::sendEvent(target, &event);
+            }
+        }
+    }
+    EXPECT_TRUE(forms.isLoaded(Forms::Form::start));
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_TRUE(prompts.messages().empty());  // OK with the empty path says so:
+
+    s.OKButton()->click();
+    EXPECT_EQ(messageTexts(), QStringList{kNoPath});
+    EXPECT_TRUE(s.isVisible());
+    EXPECT_EQ(tree().topLevelItemCount(), 0);
+}
+
+TEST_F(StartTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancelAndCancelDiscardsAll) {
+    Start& s = start();
+    s.txtDB()->setText("typed by hand");
+    prompts.queueFile(std::nullopt);  // cancel before any choice
+    prompts.queueFile(QStringLiteral("/data/first.mdb"));
+    prompts.queueFile(std::nullopt);  // cancel keeps the earlier choice
+
+    s.Command1()->click();
+    EXPECT_TRUE(s.txtDB()->text().isEmpty());
+    s.Command1()->click();
+    EXPECT_EQ(s.txtDB()->text(), "/data/first.mdb");
+    s.txtDB()->setText("/elsewhere.mdb");
+    s.Command1()->click();
+    EXPECT_EQ(s.txtDB()->text(), "/data/first.mdb");
+
+    ASSERT_EQ(prompts.fileDialogs().size(), 3u);
+    EXPECT_EQ(prompts.fileDialogs()[0].fileName, "");
+    EXPECT_EQ(prompts.fileDialogs()[2].fileName, "/data/first.mdb");  // opens with the last choice
+
+    // Cancel discards the choice: a later read loads an empty dialog.
+    s.pwdcheck()->setChecked(true);
+    s.password()->setText("pw");
+    s.CancelButton()->click();
+    EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
+    const DatabaseChoice later = ReadDatabaseChoice(forms);
+    EXPECT_EQ(std::tie(later.path, later.pwdcheck, later.password), std::tuple("", 0, ""));
+}
+
+// OK fills the tree with what the catalogue run lists, in its order, under the expanded root. A failed open
+// shows the provider's text and leaves the root alone: the tree is emptied first, also by a successful open.
+TEST_F(StartTest, OkListsTheCatalogueAndAFailedOpenLeavesTheRootAlone) {
+    const std::string path = fx::WriteFixtureInto("catalogue", dir.path().toStdString()).string();
+    const QString qpath = QString::fromStdString(path);
+    start().show();
+    pressOk(qpath);
+    EXPECT_TRUE(prompts.messages().empty()) << messageTexts().join('\n').toStdString();
+    EXPECT_FALSE(start().isVisible());  // hidden, yet loaded and holding the choice
+    EXPECT_EQ(ReadDatabaseChoice(forms).path, path);
+    EXPECT_EQ(window().dbpath, qpath);
+
+    QStringList expected{"NorrinT|" + qpath};
+    for (const CatalogueEntry& e : ListTables(DatabaseChoice{path, 0, ""}))
+        expected << "  " + QString::fromStdString(e.key) + "|" + QString::fromStdString(e.name);
+    EXPECT_EQ(treeLines(), expected);
+    EXPECT_TRUE(expected.contains("  T_Dup#2|Dup"));
+    EXPECT_TRUE(tree().topLevelItem(0)->isExpanded());
+
+    for (const QString& bad : {dir.filePath("missing.mdb"), QStringLiteral("   ")}) {
+        SCOPED_TRACE(bad.toStdString());
+        const size_t before = prompts.messages().size();
+        ShowHook hook(start(), [](int) {});
+        pressOk(bad);
+        ASSERT_EQ(prompts.messages().size(), before + 1);
+        const QString text = prompts.messages().back().text;
+        EXPECT_FALSE(text.isEmpty() || text == kNoPath || text == "Not a valid password.")
+            << text.toStdString();
+        EXPECT_EQ(treeLines(), QStringList{"NorrinT|" + bad});
+        EXPECT_EQ(window().dbpath, bad);
+        EXPECT_EQ(hook.shows, 0);  // the dialog is not shown again
+        EXPECT_FALSE(start().isVisible());
+        pressOk(qpath);
+        ASSERT_EQ(treeLines(), expected);
+    }
+}
+
+TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
+    const auto path =
+        QString::fromStdString(fx::WriteFixtureInto("password", dir.path().toStdString()).string());
+    const QString right = QString::fromLatin1(fx::kFixturePassword);
+    QStringList atRetry;  // the tree, the path, the password and the modality at the second showing
+
+    Start& s = start();
+    ShowHook hook(s, [&](int n) {
+        if (n == 1) {
+            s.txtDB()->setText(path);
+            s.pwdcheck()->setChecked(true);
+            s.password()->setText("wrong");
+            s.OKButton()->click();
+        } else if (n == 2) {
+            atRetry = treeLines() << s.txtDB()->text() << s.password()->text()
+                                  << (s.isModal() ? "modal" : "");
+            s.password()->setText(right);
+            s.OKButton()->click();
+        } else {
+            ADD_FAILURE() << "shown " << n << " times";
+            s.CancelButton()->click();
+        }
+    });
+    QTimer::singleShot(20000, &window(), [&] {
+        ADD_FAILURE() << "the dialog is still waiting";
+        forms.unload(Forms::Form::start);
+    });
+
+    window().openfile()->trigger();  // the Open command returns once the dialog is hidden for good
+
+    EXPECT_EQ(hook.shows, 2);
+    EXPECT_EQ(messageTexts(), QStringList{"Not a valid password."});
+    EXPECT_EQ(atRetry, (QStringList{"NorrinT|" + path, path, "wrong", "modal"}));
+    ASSERT_TRUE(forms.isLoaded(Forms::Form::start));
+    EXPECT_FALSE(s.isVisible());
+    EXPECT_EQ(ReadDatabaseChoice(s).password, right.toStdString());
+    ASSERT_EQ(tree().topLevelItemCount(), 1);
+    EXPECT_GT(tree().topLevelItem(0)->childCount(), 0);
+}
+
+// The menu's Open command is driven above; the toolbar's waits for the dialog the same way.
+TEST_F(StartTest, ToolbarOpenWaitsForTheModalDialog) {
+    bool modal = false;
+    bool returned = false;
+    Start& s = start();
+    ShowHook hook(s, [&](int) {
+        modal = s.windowModality() == Qt::ApplicationModal && s.isVisible();
+        EXPECT_FALSE(returned);
+        s.CancelButton()->click();
+    });
+    window().Toolbar1Button(1)->click();
+    returned = true;
+    EXPECT_EQ(hook.shows, 1);
+    EXPECT_TRUE(modal);
+    EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
+}
+
+}  // namespace
+}  // namespace tabvert::database
