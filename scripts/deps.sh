@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   mdbtools mdbtools-dev
-  libxlsxwriter-dev libgsf-1-dev libglib2.0-dev
+  libminizip-dev zlib1g-dev libxlsxwriter-dev libgsf-1-dev libxml2-utils libglib2.0-dev
   libchm-dev fp-utils
   python3-openpyxl python3-xlrd libreoffice-calc-nogui
   xvfb xauth imagemagick fonts-dejavu-core fonts-urw-base35 xdotool

@@ -1,122 +1,221 @@
-// Office Open XML through libxlsxwriter in its constant-memory mode: rows go out in order, strings
-// are written inline, and nothing of a sheet stays in memory beyond the current row.
+// Office Open XML: the package around the worksheet parts. The parts, their content types and
+// relationships, and the order of their elements are those Excel writes for a plain workbook; the
+// worksheets are streamed by XlsxSheetWriter, the rest is small and written whole at the end.
 
-#include "core/workbook/sheet_cells.h"
+#include "core/workbook/xlsx_writer.h"
 
-#include <xlsxwriter.h>
+#include <fcntl.h>
+#include <unistd.h>
 
-#include <map>
-#include <tuple>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <ctime>
 
 namespace tabvert::excel {
 
 namespace {
 
-[[noreturn]] void Fail(lxw_error error, const std::string& what) {
-    throw ExcelError(kErrorObjectDefined, what + ": " + lxw_strerror(error));
+constexpr std::string_view kXmlDeclaration =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
+constexpr std::string_view kRelationshipsNs = "http://schemas.openxmlformats.org/package/2006/relationships";
+constexpr std::string_view kOfficeRel =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
+constexpr std::string_view kOfficeType = "application/vnd.openxmlformats-officedocument.";
+
+std::string Relationship(size_t id, std::string_view type, std::string_view target) {
+    return "<Relationship Id=\"rId" + std::to_string(id) + "\" Type=\"" + std::string(type) + "\" Target=\"" +
+           std::string(target) + "\"/>";
 }
 
-struct WorkbookCloser {
-    void operator()(lxw_workbook* wb) const { workbook_close(wb); }
-};
-using WorkbookHandle = std::unique_ptr<lxw_workbook, WorkbookCloser>;
+std::string Override(std::string_view part, std::string_view type) {
+    return "<Override PartName=\"/" + std::string(part) + "\" ContentType=\"" + std::string(type) + "\"/>";
+}
 
-class Formats {
-public:
-    Formats(lxw_workbook* wb, const std::vector<std::string>& numberFormats)
-        : wb_(wb), numberFormats_(numberFormats) {}
+std::string ContentTypes(const std::vector<std::string>& sheetParts) {
+    std::string out(kXmlDeclaration);
+    out +=
+        "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+        "<Default Extension=\"rels\" "
+        "ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+        "<Default Extension=\"xml\" ContentType=\"application/xml\"/>";
+    const std::string office(kOfficeType);
+    out += Override("docProps/app.xml", office + "extended-properties+xml");
+    out += Override("docProps/core.xml", "application/vnd.openxmlformats-package.core-properties+xml");
+    out += Override("xl/styles.xml", office + "spreadsheetml.styles+xml");
+    out += Override("xl/theme/theme1.xml", office + "theme+xml");
+    out += Override("xl/workbook.xml", office + "spreadsheetml.sheet.main+xml");
+    for (const auto& part : sheetParts) out += Override(part, office + "spreadsheetml.worksheet+xml");
+    out += "</Types>";
+    return out;
+}
 
-    lxw_format* Get(const FontSpec& font, uint16_t numberFormat) {
-        if (font.IsDefault() && numberFormat == 0) return nullptr;
-        const auto key = std::make_tuple(font.bold, font.underline, font.size, numberFormat);
-        auto it = cache_.find(key);
-        if (it != cache_.end()) return it->second;
-        lxw_format* format = workbook_add_format(wb_);
-        if (format == nullptr) throw ExcelError(kErrorObjectDefined, "Out of memory for a cell format.");
-        if (font.bold) format_set_bold(format);
-        if (font.underline) format_set_underline(format, LXW_UNDERLINE_SINGLE);
-        if (font.size > 0) format_set_font_size(format, font.size);
-        if (numberFormat != 0) format_set_num_format(format, numberFormats_.at(numberFormat).c_str());
-        cache_.emplace(key, format);
-        return format;
+std::string RootRelationships() {
+    std::string out(kXmlDeclaration);
+    out += "<Relationships xmlns=\"" + std::string(kRelationshipsNs) + "\">";
+    out += Relationship(1, std::string(kOfficeRel) + "officeDocument", "xl/workbook.xml");
+    out += Relationship(
+        2, "http://schemas.openxmlformats.org/package/2006/relationships/metadata/core-properties",
+        "docProps/core.xml");
+    out += Relationship(3, std::string(kOfficeRel) + "extended-properties", "docProps/app.xml");
+    out += "</Relationships>";
+    return out;
+}
+
+std::string WorkbookRelationships(const std::vector<std::string>& sheetParts) {
+    std::string out(kXmlDeclaration);
+    out += "<Relationships xmlns=\"" + std::string(kRelationshipsNs) + "\">";
+    size_t id = 0;
+    for (const auto& part : sheetParts) {
+        out += Relationship(++id, std::string(kOfficeRel) + "worksheet", part.substr(3));  // relative to xl/
     }
+    out += Relationship(++id, std::string(kOfficeRel) + "theme", "theme/theme1.xml");
+    out += Relationship(++id, std::string(kOfficeRel) + "styles", "styles.xml");
+    out += "</Relationships>";
+    return out;
+}
 
-private:
-    lxw_workbook* wb_;
-    const std::vector<std::string>& numberFormats_;
-    std::map<std::tuple<bool, bool, double, uint16_t>, lxw_format*> cache_;
-};
-
-bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
-
-// Readers of the format take "_xHHHH_" for the character HHHH (libxlsxwriter writes control characters
-// that way). A text holding such a sequence literally gets its underscore escaped as "_x005F_", and a
-// NUL, which would end the C string handed to libxlsxwriter, is written as "_x0000_".
-const char* LiteralXstring(const std::string& text, std::string& scratch) {
-    if (text.find("_x") == std::string::npos && text.find('\0') == std::string::npos) return text.c_str();
-    scratch.clear();
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\0') {
-            scratch += "_x0000_";
-            continue;
-        }
-        if (text[i] == '_' && i + 6 < text.size() && text[i + 1] == 'x' && IsHex(text[i + 2]) && IsHex(text[i + 3]) &&
-            IsHex(text[i + 4]) && IsHex(text[i + 5]) && text[i + 6] == '_') {
-            scratch += "_x005F";
-        }
-        scratch += text[i];
+std::string WorkbookPart(const std::vector<std::string>& names, size_t active) {
+    std::string out(kXmlDeclaration);
+    out +=
+        "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+        "<fileVersion appName=\"xl\" lastEdited=\"4\" lowestEdited=\"4\" rupBuild=\"4505\"/>"
+        "<workbookPr defaultThemeVersion=\"124226\"/><bookViews><workbookView xWindow=\"240\" yWindow=\"15\" "
+        "windowWidth=\"16095\" windowHeight=\"9660\"";
+    if (active > 0) out += " activeTab=\"" + std::to_string(active) + "\"";
+    out += "/></bookViews><sheets>";
+    for (size_t i = 0; i < names.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        out += "<sheet name=\"" + XmlAttribute(names[i]) + "\" sheetId=\"" + n + "\" r:id=\"rId" + n + "\"/>";
     }
-    return scratch.c_str();
+    out += "</sheets><calcPr calcId=\"124519\" fullCalcOnLoad=\"1\"/></workbook>";
+    return out;
+}
+
+std::string AppProperties(const std::vector<std::string>& names) {
+    std::string out(kXmlDeclaration);
+    const std::string count = std::to_string(names.size());
+    out +=
+        "<Properties xmlns=\"http://schemas.openxmlformats.org/officeDocument/2006/extended-properties\" "
+        "xmlns:vt=\"http://schemas.openxmlformats.org/officeDocument/2006/docPropsVTypes\">"
+        "<Application>Microsoft Excel</Application><DocSecurity>0</DocSecurity><ScaleCrop>false</ScaleCrop>"
+        "<HeadingPairs><vt:vector size=\"2\" baseType=\"variant\"><vt:variant><vt:lpstr>Worksheets</vt:lpstr>"
+        "</vt:variant><vt:variant><vt:i4>" +
+        count + "</vt:i4></vt:variant></vt:vector></HeadingPairs><TitlesOfParts><vt:vector size=\"" + count +
+        "\" baseType=\"lpstr\">";
+    for (const auto& name : names) {
+        out += "<vt:lpstr>";
+        AppendXmlText(out, name);
+        out += "</vt:lpstr>";
+    }
+    out +=
+        "</vt:vector></TitlesOfParts><Company></Company><LinksUpToDate>false</LinksUpToDate>"
+        "<SharedDoc>false</SharedDoc><HyperlinksChanged>false</HyperlinksChanged><AppVersion>12.0000</"
+        "AppVersion>"
+        "</Properties>";
+    return out;
+}
+
+std::string CoreProperties() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    std::string out(kXmlDeclaration);
+    out +=
+        "<cp:coreProperties "
+        "xmlns:cp=\"http://schemas.openxmlformats.org/package/2006/metadata/core-properties\" "
+        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:dcterms=\"http://purl.org/dc/terms/\" "
+        "xmlns:dcmitype=\"http://purl.org/dc/dcmitype/\" "
+        "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+        "<dc:creator></dc:creator><cp:lastModifiedBy></cp:lastModifiedBy>";
+    out += "<dcterms:created xsi:type=\"dcterms:W3CDTF\">" + std::string(stamp) + "</dcterms:created>";
+    out += "<dcterms:modified xsi:type=\"dcterms:W3CDTF\">" + std::string(stamp) + "</dcterms:modified>";
+    out += "</cp:coreProperties>";
+    return out;
+}
+
+// The Office colour and font scheme that the styles' theme colour 1 and "minor" font refer to, with
+// the three-entry format lists DrawingML requires kept to plain solid fills and lines.
+std::string ThemePart() {
+    std::string out(kXmlDeclaration);
+    out +=
+        "<a:theme xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" name=\"Office Theme\">"
+        "<a:themeElements><a:clrScheme name=\"Office\">"
+        "<a:dk1><a:sysClr val=\"windowText\" lastClr=\"000000\"/></a:dk1>"
+        "<a:lt1><a:sysClr val=\"window\" lastClr=\"FFFFFF\"/></a:lt1>";
+    const std::pair<const char*, const char*> colours[] = {
+        {"dk2", "1F497D"},     {"lt2", "EEECE1"},      {"accent1", "4F81BD"}, {"accent2", "C0504D"},
+        {"accent3", "9BBB59"}, {"accent4", "8064A2"},  {"accent5", "4BACC6"}, {"accent6", "F79646"},
+        {"hlink", "0000FF"},   {"folHlink", "800080"},
+    };
+    for (const auto& [slot, rgb] : colours) {
+        out += "<a:" + std::string(slot) + "><a:srgbClr val=\"" + rgb + "\"/></a:" + slot + ">";
+    }
+    out +=
+        "</a:clrScheme><a:fontScheme name=\"Office\">"
+        "<a:majorFont><a:latin typeface=\"Cambria\"/><a:ea typeface=\"\"/><a:cs typeface=\"\"/></a:majorFont>"
+        "<a:minorFont><a:latin typeface=\"Calibri\"/><a:ea typeface=\"\"/><a:cs typeface=\"\"/></a:minorFont>"
+        "</a:fontScheme><a:fmtScheme name=\"Office\"><a:fillStyleLst>";
+    const std::string fill = "<a:solidFill><a:schemeClr val=\"phClr\"/></a:solidFill>";
+    for (int i = 0; i < 3; ++i) out += fill;
+    out += "</a:fillStyleLst><a:lnStyleLst>";
+    for (const char* width : {"9525", "25400", "38100"}) {
+        out += "<a:ln w=\"" + std::string(width) + "\">" + fill + "</a:ln>";
+    }
+    out += "</a:lnStyleLst><a:effectStyleLst>";
+    for (int i = 0; i < 3; ++i) out += "<a:effectStyle><a:effectLst/></a:effectStyle>";
+    out += "</a:effectStyleLst><a:bgFillStyleLst>";
+    for (int i = 0; i < 3; ++i) out += fill;
+    out +=
+        "</a:bgFillStyleLst></a:fmtScheme></a:themeElements><a:objectDefaults/><a:extraClrSchemeLst/></"
+        "a:theme>";
+    return out;
 }
 
 }  // namespace
 
+void WritePackageParts(ZipPackage& zip, const std::vector<std::string>& names,
+                       const std::vector<std::string>& sheetParts, size_t active, const XlsxStyles& styles) {
+    zip.AddPart("xl/workbook.xml", WorkbookPart(names, active));
+    zip.AddPart("xl/theme/theme1.xml", ThemePart());
+    zip.AddPart("xl/styles.xml", styles.Part());
+    zip.AddPart("docProps/core.xml", CoreProperties());
+    zip.AddPart("docProps/app.xml", AppProperties(names));
+    zip.AddPart("[Content_Types].xml", ContentTypes(sheetParts));
+    zip.AddPart("_rels/.rels", RootRelationships());
+    zip.AddPart("xl/_rels/workbook.xml.rels", WorkbookRelationships(sheetParts));
+    zip.Finish();
+}
+
 void WriteXlsx(const std::string& path, const BookOut& book) {
-    lxw_workbook_options options{};
-    options.constant_memory = LXW_TRUE;
-    options.tmpdir = const_cast<char*>(book.tempFolder.c_str());
-    options.use_zip64 = LXW_TRUE;
-    WorkbookHandle wb(workbook_new_opt(path.c_str(), &options));
-    if (!wb) throw ExcelError(kErrorObjectDefined, "the workbook could not be set up");
-    Formats formats(wb.get(), *book.formats);
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) throw ExcelError(kErrorObjectDefined, std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { close(fd); }
+    } closer{fd};
 
-    std::vector<lxw_worksheet*> sheets;
-    for (const auto& sheet : book.sheets) {
-        lxw_worksheet* ws = workbook_add_worksheet(wb.get(), sheet.name.c_str());
-        if (ws == nullptr) throw ExcelError(kErrorObjectDefined, "the worksheet \"" + sheet.name + "\" could not be added");
-        sheets.push_back(ws);
-    }
-    if (!sheets.empty()) worksheet_activate(sheets[std::min(book.active, sheets.size() - 1)]);
-
-    for (size_t i = 0; i < book.sheets.size(); ++i) {
-        lxw_worksheet* ws = sheets[i];
-        auto cursor = book.sheets[i].cells();
-        OutCell cell;
-        std::string scratch;
-        while (cursor->Next(cell)) {
-            const auto row = static_cast<lxw_row_t>(cell.row - 1);
-            const auto col = static_cast<lxw_col_t>(cell.column - 1);
-            lxw_format* format = formats.Get(cell.font, cell.format);
-            lxw_error error = LXW_NO_ERROR;
-            switch (cell.kind) {
-                case OutCell::Kind::Text: {
-                    const char* text = LiteralXstring(cell.text, scratch);
-                    error = worksheet_write_string(ws, row, col, text, format);
-                    if (error == LXW_ERROR_MAX_STRING_LENGTH_EXCEEDED && text != cell.text.c_str()) {
-                        // The escapes made it too long: keep the text as given rather than lose it.
-                        if (book.problem) book.problem(Problem::Kind::TextNotExact, book.sheets[i].name, cell.row, cell.column);
-                        error = worksheet_write_string(ws, row, col, cell.text.c_str(), format);
-                    }
-                    break;
-                }
-                case OutCell::Kind::Number: error = worksheet_write_number(ws, row, col, cell.number, format); break;
-                case OutCell::Kind::Blank: error = worksheet_write_blank(ws, row, col, format); break;
-            }
-            if (error != LXW_NO_ERROR) Fail(error, "cell " + std::to_string(cell.row) + "," + std::to_string(cell.column));
+    XlsxStyles styles(*book.formats);
+    std::vector<std::string> names, parts;
+    {
+        ZipPackage zip(fd);
+        for (size_t i = 0; i < book.sheets.size(); ++i) {
+            const SheetOut& sheet = book.sheets[i];
+            names.push_back(sheet.name);
+            parts.push_back("xl/worksheets/sheet" + std::to_string(i + 1) + ".xml");
+            XlsxSheetWriter writer(zip, parts.back(), styles, [&](long row, long column) {
+                if (book.problem) book.problem(Problem::Kind::TextNotExact, sheet.name, row, column);
+            });
+            auto cursor = sheet.cells();
+            OutCell cell;
+            while (cursor->Next(cell)) writer.Add(cell);
+            writer.Finish(i == book.active);
         }
+        WritePackageParts(zip, names, parts, book.active, styles);
     }
-    const lxw_error error = workbook_close(wb.release());
-    if (error != LXW_NO_ERROR) Fail(error, "writing the file failed");
 }
 
 }  // namespace tabvert::excel
