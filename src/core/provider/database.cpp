@@ -1,16 +1,16 @@
 #include "core/provider/database.h"
 
-#include "core/provider/properties.h"
-#include "core/provider/provider_error.h"
-#include "core/provider/table_reader.h"
-
 #include <QString>
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <system_error>
+
+#include "core/provider/crypto/encrypted_file.h"
+#include "core/provider/properties.h"
+#include "core/provider/provider_error.h"
+#include "core/provider/table_reader.h"
 
 namespace tabvert::ado {
 namespace {
@@ -59,6 +59,20 @@ std::map<std::string, int> ColumnIndexes(const std::vector<ColumnInfo>& columns,
     return at;
 }
 
+// A reader that keeps the decrypted copy of its file alive: its mdbtools handle reads from that memory,
+// and a recordset may outlive the connection that opened it.
+class KeepingSource final : public RowSource {
+  public:
+    KeepingSource(std::unique_ptr<RowSource> inner, std::shared_ptr<const crypto::WipedBytes> plain)
+        : plain_(std::move(plain)), inner_(std::move(inner)) {}
+    const std::vector<ColumnInfo>& columns() const override { return inner_->columns(); }
+    bool next(std::vector<Variant>& values) override { return inner_->next(values); }
+
+  private:
+    std::shared_ptr<const crypto::WipedBytes> plain_;  // declared first: released after the reader
+    std::unique_ptr<RowSource> inner_;
+};
+
 }  // namespace
 
 std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, const std::string& password) {
@@ -71,9 +85,10 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
 
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw ProviderError(kErrUnspecified, "The database engine cannot open the file '" + path +
-                                                 "'. It is already opened exclusively by another user, or you "
-                                                 "need permission to view its data.");
+        throw ProviderError(kErrUnspecified,
+                            "The database engine cannot open the file '" + path +
+                                "'. It is already opened exclusively by another user, or you "
+                                "need permission to view its data.");
     const auto fileSize = fs::file_size(path, ec);
     if (ec) Unrecognized(path);
 
@@ -85,34 +100,45 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
     if (fault != HeaderFault::None) Unrecognized(path);
     // mdbtools reads past the end of a cut file without noticing; whole pages only, and at least the
     // catalogue's.
-    if (fileSize % header.pageSize != 0 || fileSize < header.pageSize * (kCatalogPage + 1)) Unrecognized(path);
+    if (fileSize % header.pageSize != 0 || fileSize < header.pageSize * (kCatalogPage + 1))
+        Unrecognized(path);
     if (jetOnly && header.engine == Engine::Ace) Unrecognized(path);
     if (fileSize / header.pageSize > 0xFFFFFFu) Unrecognized(path);  // page numbers have 24 bits
     header.pageCount = static_cast<std::uint32_t>(fileSize / header.pageSize);
 
-    std::vector<std::uint8_t> catalogPage(header.pageSize);
-    in.seekg(static_cast<std::streamoff>(header.pageSize * kCatalogPage));
-    in.read(reinterpret_cast<char*>(catalogPage.data()), static_cast<std::streamsize>(catalogPage.size()));
-    if (!in) Unrecognized(path);
-    detail::DecodePage(header, kCatalogPage, catalogPage);
-    if (catalogPage[0] != 0x02 || catalogPage[1] != 0x01) {
-        // Office encryption (Access 2007 and later) leaves the header readable and codes every page.
-        if (header.engine == Engine::Ace) {
-            if (password.empty()) throw ProviderError(kErrAuthentication, "Not a valid password.");
-            throw ProviderError(kErrUnspecified,
-                                "The database '" + path +
-                                    "' is encrypted with Office encryption (Access 2007 or later), which this "
-                                    "program cannot read yet. Remove the password in Access and try again.");
-        }
-        Unrecognized(path);
+    // Office encryption (Access 2007 and later) leaves the header readable and encrypts every other page:
+    // the whole file is decrypted into memory and mdbtools reads that copy.
+    std::shared_ptr<const crypto::WipedBytes> plain;
+    if (crypto::IsOfficeEncrypted(header.version, header.pageKey)) {
+        plain = crypto::DecryptFile(path, in, fileSize, header.pageSize, header.pageKey, password);
+        header.pageKey = 0;
     }
-    if (!header.password.empty() && header.password != Utf16(password))
+
+    std::vector<std::uint8_t> catalogPage(header.pageSize);
+    if (plain) {
+        std::copy_n(plain->begin() + static_cast<std::ptrdiff_t>(header.pageSize * kCatalogPage),
+                    header.pageSize, catalogPage.begin());
+    } else {
+        in.seekg(static_cast<std::streamoff>(header.pageSize * kCatalogPage));
+        in.read(reinterpret_cast<char*>(catalogPage.data()),
+                static_cast<std::streamsize>(catalogPage.size()));
+        if (!in) Unrecognized(path);
+        detail::DecodePage(header, kCatalogPage, catalogPage);
+    }
+    if (catalogPage[0] != 0x02 || catalogPage[1] != 0x01) Unrecognized(path);
+    // Access 2007 and later keep a database password only as Office encryption, whose verifier has
+    // checked it above; the Jet password field of their header holds filler.
+    if (header.engine != Engine::Ace && !header.password.empty() && header.password != Utf16(password))
         throw ProviderError(kErrAuthentication, "Not a valid password.");
 
     std::shared_ptr<Database> db(new Database());
     db->path_ = path;
     db->header_ = header;
-    db->mdb_.reset(mdb_open(path.c_str(), MDB_NOFLAGS));
+    db->plain_ = plain;
+    // mdb_open_buffer reads through fmemopen, which never writes to a read-only stream.
+    db->mdb_.reset(plain
+                       ? mdb_open_buffer(const_cast<std::uint8_t*>(plain->data()), plain->size(), MDB_NOFLAGS)
+                       : mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!db->mdb_) Unrecognized(path);
     if (static_cast<std::size_t>(db->mdb_->fmt->pg_size) != header.pageSize) Unrecognized(path);
     db->readCatalog();
@@ -122,12 +148,13 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
 void Database::readCatalog() {
     std::unique_ptr<detail::TableReader> reader;
     try {
-        reader = std::make_unique<detail::TableReader>(mdb_.get(), header_, "MSysObjects", kCatalogPage, std::nullopt);
+        reader = std::make_unique<detail::TableReader>(mdb_.get(), header_, "MSysObjects", kCatalogPage,
+                                                       std::nullopt);
     } catch (const ProviderError&) {
         Unrecognized(path_);
     }
-    const auto at = ColumnIndexes(reader->columns(), {"Name", "Type", "Id", "Flags", "DateCreate", "DateUpdate",
-                                                      "LvProp", "Database", "ForeignName"});
+    const auto at = ColumnIndexes(reader->columns(), {"Name", "Type", "Id", "Flags", "DateCreate",
+                                                      "DateUpdate", "LvProp", "Database", "ForeignName"});
     std::vector<Variant> row;
     while (reader->next(row)) {
         auto get = [&](const char* name) -> Variant {
@@ -147,7 +174,9 @@ void Database::readCatalog() {
         object.objectType = type;
         object.tablePage = static_cast<std::uint32_t>(idValue.toInt64()) & 0x00FFFFFFu;
         if (type == kObjTable)
-            object.tableType = (flags & kFlagSystem) ? "SYSTEM TABLE" : (flags & kFlagAccess) ? "ACCESS TABLE" : "TABLE";
+            object.tableType = (flags & kFlagSystem)   ? "SYSTEM TABLE"
+                               : (flags & kFlagAccess) ? "ACCESS TABLE"
+                                                       : "TABLE";
         else if (type == kObjQuery && flags == 0)
             object.tableType = "VIEW";  // a plain select query; action queries are procedures
         else if (type == kObjLink)
@@ -176,8 +205,9 @@ std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::opt
     const auto it = std::find_if(catalog_.begin(), catalog_.end(),
                                  [&](const CatalogObject& o) { return SameNameIgnoringCase(o.name, name); });
     if (it == catalog_.end())
-        throw ProviderError(kErrNoTable, "The database engine cannot find the input table or query '" + name +
-                                             "'. Make sure it exists and that its name is spelled correctly.");
+        throw ProviderError(kErrNoTable,
+                            "The database engine cannot find the input table or query '" + name +
+                                "'. Make sure it exists and that its name is spelled correctly.");
     if (it->objectType == kObjQuery)
         throw ProviderError(kErrUnspecified, "The query '" + it->name +
                                                  "' cannot be read: this provider reads tables only and does "
@@ -186,7 +216,9 @@ std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::opt
         throw ProviderError(kErrUnspecified,
                             "The linked table '" + it->name + "' cannot be read: its data lives in '" +
                                 it->linkedDatabase + "', and this provider does not follow links.");
-    return std::make_unique<detail::TableReader>(mdb_.get(), header_, it->name, it->tablePage, top);
+    auto reader = std::make_unique<detail::TableReader>(mdb_.get(), header_, it->name, it->tablePage, top);
+    if (!plain_) return reader;
+    return std::make_unique<KeepingSource>(std::move(reader), plain_);
 }
 
 }  // namespace tabvert::ado

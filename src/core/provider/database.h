@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/provider/crypto/wiped_bytes.h"
 #include "core/provider/file_header.h"
 #include "core/provider/mdb_handles.h"
 #include "core/provider/row_source.h"
@@ -27,7 +28,7 @@ struct CatalogObject {
 };
 
 class Database {
-public:
+  public:
     // Opens the file read-only. jetOnly: the Jet 4.0 provider, which reads Jet 3 and Jet 4 files only.
     // password: the database password from the connection string (UTF-8).
     static std::shared_ptr<Database> Open(const std::string& path, bool jetOnly, const std::string& password);
@@ -38,12 +39,14 @@ public:
     // Reads the rows of a table of the catalogue, at most `top` of them when given.
     std::unique_ptr<RowSource> openTable(const std::string& name, std::optional<std::int64_t> top);
 
-private:
+  private:
     Database() = default;
     void readCatalog();
 
     std::string path_;
     detail::FileHeader header_;
+    // The decrypted file of an encrypted database, which mdb_ reads; declared first so that it goes last.
+    std::shared_ptr<const crypto::WipedBytes> plain_;
     detail::MdbHandlePtr mdb_;
     std::vector<CatalogObject> catalog_;
 };

@@ -3,13 +3,21 @@
 // sources see mdbtools.
 
 #include <mdbtools.h>
+#include <string.h>
 
 #include <memory>
 
 namespace tabvert::ado::detail {
 
 struct MdbHandleDeleter {
-    void operator()(MdbHandle* mdb) const noexcept { mdb_close(mdb); }
+    // The page buffers may hold pages of a decrypted database: cleared before mdbtools frees them.
+    void operator()(MdbHandle* mdb) const noexcept {
+        if (mdb != nullptr) {
+            explicit_bzero(mdb->pg_buf, sizeof mdb->pg_buf);
+            explicit_bzero(mdb->alt_pg_buf, sizeof mdb->alt_pg_buf);
+        }
+        mdb_close(mdb);
+    }
 };
 struct MdbTableDeleter {
     void operator()(MdbTableDef* table) const noexcept { mdb_free_tabledef(table); }
