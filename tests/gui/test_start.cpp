@@ -17,12 +17,13 @@
 #include <functional>
 
 #include "core/catalogue.h"
-#include "gui/catalogue_tree.h"
-#include "gui/start.h"
 #include "fixtures/fixture_set.h"
-#include "gui/platform/prompts.h"
+#include "gui/catalogue_tree.h"
 #include "gui/forms.h"
+#include "gui/platform/prompts.h"
+#include "gui/start.h"
 #include "gui/tabvert.h"
+#include "support/paths.h"
 
 namespace tabvert::database {
 namespace {
@@ -48,7 +49,7 @@ struct ShowHook : QObject {
 };
 
 class StartTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
     Start& start() { return forms.start(); }
@@ -73,6 +74,8 @@ protected:
         for (const auto& m : prompts.messages()) texts << m.text;
         return texts;
     }
+
+    void wrongThenRightPassword(const QString& path, const QString& right);
 
     QTemporaryDir dir;
     ui::ScriptedPrompts prompts;
@@ -185,10 +188,8 @@ TEST_F(StartTest, OkListsTheCatalogueAndAFailedOpenLeavesTheRootAlone) {
     }
 }
 
-TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
-    const auto path =
-        QString::fromStdString(fx::WriteFixtureInto("password", dir.path().toStdString()).string());
-    const QString right = QString::fromLatin1(fx::kFixturePassword);
+// The dialog is shown again after a wrong password, and the right one typed there lists the tables.
+void StartTest::wrongThenRightPassword(const QString& path, const QString& right) {
     QStringList atRetry;  // the tree, the path, the password and the modality at the second showing
 
     Start& s = start();
@@ -223,6 +224,19 @@ TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
     EXPECT_EQ(ReadDatabaseChoice(s).password, right.toStdString());
     ASSERT_EQ(tree().topLevelItemCount(), 1);
     EXPECT_GT(tree().topLevelItem(0)->childCount(), 0);
+}
+
+TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
+    wrongThenRightPassword(
+        QString::fromStdString(fx::WriteFixtureInto("password", dir.path().toStdString()).string()),
+        QString::fromLatin1(fx::kFixturePassword));
+}
+
+// An Access 2007+ file with Office encryption takes the same road.
+TEST_F(StartTest, WrongPasswordOnAnEncryptedAccdbShowsTheDialogAgain) {
+    if (tabvert::test::SamplesDir().empty()) GTEST_SKIP() << "no sample databases";
+    wrongThenRightPassword(
+        QString::fromStdString((tabvert::test::SamplesDir() / "db2013-enc.accdb").string()), "1234");
 }
 
 // The menu's Open command is driven above; the toolbar's waits for the dialog the same way.
