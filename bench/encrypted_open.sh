@@ -13,26 +13,16 @@ plain="$build/bench/db2013-plain.accdb"
 [ -f "$plain" ] || "$build/plain_twin" "$enc" 1234 "$plain"
 out="$build/bench/encrypted-open.xlsx"
 
-best() {  # best wall time in seconds of five runs of the command
-    b=""
-    for _ in 1 2 3 4 5; do
-        s=$(date +%s.%N)
-        "$@" > /dev/null
-        e=$(date +%s.%N)
-        t=$(echo "$e - $s" | bc)
-        if [ -z "$b" ] || [ "$(echo "$t < $b" | bc)" = 1 ]; then b=$t; fi
-    done
-    echo "$b"
-}
+. "$(dirname "$0")/best_time.sh"
 
 cli="$build/tabvert-cli"
 for run in tables export; do
     if [ "$run" = tables ]; then
-        e=$(best "$cli" tables "$enc" --password 1234)
-        p=$(best "$cli" tables "$plain")
+        e=$(best_time 5 "$cli" tables "$enc" --password 1234)
+        p=$(best_time 5 "$cli" tables "$plain")
     else
-        e=$(best "$cli" export "$enc" "$out" --password 1234)
-        p=$(best "$cli" export "$plain" "$out")
+        e=$(best_time 5 "$cli" export "$enc" "$out" --password 1234)
+        p=$(best_time 5 "$cli" export "$plain" "$out")
     fi
     printf '%-7s encrypted %.3f s, plain %.3f s, ratio %.2f\n' "$run" "$e" "$p" "$(echo "$e / $p" | bc -l)"
 done

@@ -9,22 +9,12 @@ rows=${2:-500000}
 db="$build/bench/provider-big-$rows.mdb"
 [ -f "$db" ] || "$build/provider_make_big" "$db" "$rows"
 
-best() {  # best wall time in seconds of three runs of the command
-    b=""
-    for _ in 1 2 3; do
-        s=$(date +%s.%N)
-        "$@" > /dev/null
-        e=$(date +%s.%N)
-        t=$(echo "$e - $s" | bc)
-        if [ -z "$b" ] || [ "$(echo "$t < $b" | bc)" = 1 ]; then b=$t; fi
-    done
-    echo "$b"
-}
+. "$(dirname "$0")/best_time.sh"
 
 count=$("$build/tabvert-cli" rows "$db" Big | wc -l)
 count=$((count - 1))
-ours=$(best "$build/tabvert-cli" rows "$db" Big --locale en_US)
-theirs=$(best mdb-export "$db" Big)
+ours=$(best_time 3 "$build/tabvert-cli" rows "$db" Big --locale en_US)
+theirs=$(best_time 3 mdb-export "$db" Big)
 printf 'rows: %d\n' "$count"
 printf 'tabvert-cli rows: %.2f s, %.0f rows/s\n' "$ours" "$(echo "$count / $ours" | bc -l)"
 printf 'mdb-export:       %.2f s, %.0f rows/s\n' "$theirs" "$(echo "$count / $theirs" | bc -l)"
