@@ -13,6 +13,8 @@ using Args = std::vector<std::string>;
 
 int TablesCommand(const Args& args, std::ostream& out, std::ostream& err);
 int RowsCommand(const Args& args, std::ostream& out, std::ostream& err);
+// Every stored query: a line of its name and kind, its Access SQL, an empty line.
+int QueriesCommand(const Args& args, std::ostream& out, std::ostream& err);
 // The export run into a workbook: exit 0 clean, 1 written with warnings, 2 nothing written.
 int ExportCommand(const Args& args, std::ostream& out, std::ostream& err);
 

@@ -25,6 +25,10 @@ constexpr Command kCommands[] = {
      "rows DB TABLE [--password P] [--top N] [--locale en_US|de_DE|system]\n"
      "      A line of field names, then one line per record of the values' text forms, separated by tabs\n"
      "      (tab, newline, carriage return and backslash inside values written \\t, \\n, \\r, \\\\)."},
+    {"queries", tabvert::cli::QueriesCommand,
+     "queries DB [--password P]\n"
+     "      Every stored query of DB: a line of its name and kind (TAB between), its Access SQL, then an\n"
+     "      empty line."},
     {"export", tabvert::cli::ExportCommand,
      "export DB WORKBOOK [--password P]\n"
      "      Every table of DB into one workbook (.xlsx, or .xls for any other name), as the program's\n"

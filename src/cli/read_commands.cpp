@@ -168,4 +168,29 @@ int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
     });
 }
 
+int QueriesCommand(const Args& args, std::ostream& out, std::ostream& err) {
+    return Guarded(err, [&] {
+        const Options o = ParseOptions(args);
+        if (o.help) {
+            out << "tabvert-cli queries DB [--password P]\n";
+            return 0;
+        }
+        if (o.positional.size() != 1) throw std::invalid_argument("queries needs exactly one database path");
+        ado::Connection connection = OpenDatabase(o);
+        int status = 0;
+        for (const ado::StoredQuery& q : connection.storedQueries()) {
+            out << q.name << '\t' << ado::QueryKindName(q.kind) << '\n';
+            try {
+                out << ado::QuerySql(q) << "\n\n";
+            } catch (const ado::ProviderError& e) {
+                out << "\n";
+                err << e.description() << "\n";
+                status = 1;
+            }
+        }
+        connection.Close();
+        return status;
+    });
+}
+
 }  // namespace tabvert::cli

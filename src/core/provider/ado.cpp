@@ -165,6 +165,8 @@ void Connection::Close() {
     database_.reset();
 }
 
+const std::vector<StoredQuery>& Connection::storedQueries() { return database()->storedQueries(); }
+
 std::shared_ptr<Database> Connection::database() const {
     if (!database_) throw ProviderError(kErrObjectClosed, kClosedMessage);
     return database_;

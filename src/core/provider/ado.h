@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/provider/provider_error.h"
+#include "core/provider/stored_query.h"
 #include "core/provider/variant.h"
 
 namespace tabvert::ado {
@@ -106,6 +107,10 @@ public:
 
     void Close();
     bool isOpen() const { return database_ != nullptr; }
+
+    // The database's stored queries of every kind, by name (not an ADO call: ADOX's Views and Procedures
+    // give the same).
+    const std::vector<StoredQuery>& storedQueries();
 
     // The open file; throws ProviderError when the connection is closed.
     std::shared_ptr<Database> database() const;

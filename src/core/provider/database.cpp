@@ -169,10 +169,15 @@ void Database::readCatalog() {
         const auto flags = static_cast<std::uint32_t>(flagsValue.isNull() ? 0 : flagsValue.toInt64());
         const int type = static_cast<int>(typeValue.toInt64() & 0x7F);
 
+        if (type == kObjQuery)
+            queryObjects_.push_back({nameValue.text(), static_cast<std::int32_t>(idValue.toInt64()), flags});
+
         CatalogObject object;
         object.name = nameValue.text();
         object.objectType = type;
         object.tablePage = static_cast<std::uint32_t>(idValue.toInt64()) & 0x00FFFFFFu;
+        object.objectId = static_cast<std::int32_t>(idValue.toInt64());
+        object.flags = flags;
         if (type == kObjTable)
             object.tableType = (flags & kFlagSystem)   ? "SYSTEM TABLE"
                                : (flags & kFlagAccess) ? "ACCESS TABLE"
@@ -199,6 +204,62 @@ void Database::readCatalog() {
         if (a.tableType != b.tableType) return a.tableType < b.tableType;
         return QString::fromUtf8(a.name).compare(QString::fromUtf8(b.name), Qt::CaseInsensitive) < 0;
     });
+}
+
+const std::vector<StoredQuery>& Database::storedQueries() {
+    if (queries_) return *queries_;
+    std::vector<StoredQuery> queries;
+    std::map<std::int32_t, std::size_t> byId;
+    for (const QueryObject& o : queryObjects_) {
+        const auto kind = QueryKindOfFlags(o.flags);
+        if (!kind) continue;
+        byId[o.id] = queries.size();
+        queries.push_back({o.name, *kind, {}});
+    }
+    const auto system = std::find_if(catalog_.begin(), catalog_.end(), [](const CatalogObject& o) {
+        return o.objectType == kObjTable && SameNameIgnoringCase(o.name, "MSysQueries");
+    });
+    if (!queries.empty() && system != catalog_.end()) {
+        detail::TableReader reader(mdb_.get(), header_, system->name, system->tablePage, std::nullopt);
+        const auto at = ColumnIndexes(reader.columns(),
+                                      {"ObjectId", "Attribute", "Name1", "Name2", "Expression", "Flag", "LvExtra"});
+        std::vector<Variant> row;
+        while (reader.next(row)) {
+            auto get = [&](const char* name) -> const Variant& {
+                static const Variant null;
+                const int i = at.at(name);
+                return i < 0 ? null : row[static_cast<std::size_t>(i)];
+            };
+            auto text = [&](const char* name) -> std::optional<std::string> {
+                const Variant& v = get(name);
+                if (v.type() != Variant::Type::Text) return std::nullopt;
+                return v.text();
+            };
+            auto number = [&](const char* name) -> std::optional<std::int64_t> {
+                const Variant& v = get(name);
+                if (v.isNull() || v.type() == Variant::Type::Text || v.type() == Variant::Type::Binary) return std::nullopt;
+                return v.toInt64();
+            };
+            const auto id = number("ObjectId");
+            const auto attribute = number("Attribute");
+            if (!id || !attribute) continue;
+            const auto it = byId.find(static_cast<std::int32_t>(*id));
+            if (it == byId.end()) continue;
+            QueryAttribute a;
+            a.attribute = static_cast<int>(*attribute);
+            a.name1 = text("Name1");
+            a.name2 = text("Name2");
+            a.expression = text("Expression");
+            if (const auto f = number("Flag")) a.flag = static_cast<int>(*f);
+            if (const auto e = number("LvExtra")) a.extra = static_cast<std::int32_t>(*e);
+            queries[it->second].rows.push_back(std::move(a));
+        }
+    }
+    std::stable_sort(queries.begin(), queries.end(), [](const StoredQuery& a, const StoredQuery& b) {
+        return QString::fromUtf8(a.name).compare(QString::fromUtf8(b.name), Qt::CaseInsensitive) < 0;
+    });
+    queries_ = std::move(queries);
+    return *queries_;
 }
 
 std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::optional<std::int64_t> top) {

@@ -12,6 +12,7 @@
 #include "core/provider/file_header.h"
 #include "core/provider/mdb_handles.h"
 #include "core/provider/row_source.h"
+#include "core/provider/stored_query.h"
 #include "core/provider/text_decode.h"
 
 namespace tabvert::ado {
@@ -24,6 +25,8 @@ struct CatalogObject {
     std::optional<double> created, modified;  // OLE dates
     std::uint32_t tablePage = 0;
     int objectType = 0;  // MSysObjects.Type
+    std::int32_t objectId = 0;  // MSysObjects.Id (a query's key in MSysQueries)
+    std::uint32_t flags = 0;    // MSysObjects.Flags (a query's kind)
     std::string linkedDatabase, linkedName;
 };
 
@@ -39,6 +42,9 @@ class Database {
     // Reads the rows of a table of the catalogue, at most `top` of them when given.
     std::unique_ptr<RowSource> openTable(const std::string& name, std::optional<std::int64_t> top);
 
+    // The stored queries of every kind, by name, with their rows from MSysQueries (read on first use).
+    const std::vector<StoredQuery>& storedQueries();
+
   private:
     Database() = default;
     void readCatalog();
@@ -49,6 +55,13 @@ class Database {
     std::shared_ptr<const crypto::WipedBytes> plain_;
     detail::MdbHandlePtr mdb_;
     std::vector<CatalogObject> catalog_;
+    struct QueryObject {
+        std::string name;
+        std::int32_t id = 0;
+        std::uint32_t flags = 0;
+    };
+    std::vector<QueryObject> queryObjects_;  // every query of MSysObjects, of any kind
+    std::optional<std::vector<StoredQuery>> queries_;
 };
 
 }  // namespace tabvert::ado
