@@ -1,29 +1,43 @@
 #!/bin/sh
-# Time of opening and exporting an Office-encrypted database against the same data unencrypted.
-#   bench/encrypted_open.sh [BUILD_DIR] [SAMPLES_DIR]
-# Derives the plain copy of db2013-enc.accdb (agile AES-256, SHA-512, 100,000 rounds) into
-# BUILD_DIR/bench with build/plain_twin, then times `tabvert-cli tables` and `tabvert-cli export` on both,
-# best of five runs each, and prints the ratios.
+# Time of runs on Office-encrypted databases against the same data unencrypted.
+#   bench/encrypted_open.sh [BUILD_DIR] [SAMPLES_DIR] [ROWS]
+# Small: db2013-enc.accdb (agile AES-256, SHA-512, 100,000 rounds) and its plain copy written by
+# build/plain_twin. Big: a table of ROWS rows (default 300000) as a plain Access 2007 file and encrypted
+# with db2013-enc.accdb's description, written by build/encrypted_make_big. Both pairs into BUILD_DIR/bench.
+# Times `tabvert-cli tables`, `rows` and `export` on each, best of five runs (three for the big export),
+# and prints the ratios.
 set -eu
 build=${1:-build}
 samples=${2:-../shared/samples}
-enc="$samples/db2013-enc.accdb"
+rows=${3:-300000}
+sample="$samples/db2013-enc.accdb"
 mkdir -p "$build/bench"
-plain="$build/bench/db2013-plain.accdb"
-[ -f "$plain" ] || "$build/plain_twin" "$enc" 1234 "$plain"
+small="$build/bench/db2013-plain.accdb"
+bigPlain="$build/bench/encrypted-big-$rows-plain.accdb"
+bigEnc="$build/bench/encrypted-big-$rows.accdb"
+[ -f "$small" ] || "$build/plain_twin" "$sample" 1234 "$small"
+[ -f "$bigEnc" ] || "$build/encrypted_make_big" "$sample" 1234 "$bigPlain" "$bigEnc" "$rows"
 out="$build/bench/encrypted-open.xlsx"
+cli="$build/tabvert-cli"
 
 . "$(dirname "$0")/best_time.sh"
 
-cli="$build/tabvert-cli"
-for run in tables export; do
-    if [ "$run" = tables ]; then
-        e=$(best_time 5 "$cli" tables "$enc" --password 1234)
-        p=$(best_time 5 "$cli" tables "$plain")
-    else
-        e=$(best_time 5 "$cli" export "$enc" "$out" --password 1234)
-        p=$(best_time 5 "$cli" export "$plain" "$out")
-    fi
-    printf '%-7s encrypted %.3f s, plain %.3f s, ratio %.2f\n' "$run" "$e" "$p" "$(echo "$e / $p" | bc -l)"
-done
+compare() {  # compare LABEL RUNS ENCRYPTED PLAIN ARGS...: one command on both files
+    label=$1 runs=$2 enc=$3 plain=$4
+    shift 4
+    cmd=$1
+    shift
+    e=$(best_time "$runs" "$cli" "$cmd" "$enc" "$@" --password 1234)
+    p=$(best_time "$runs" "$cli" "$cmd" "$plain" "$@")
+    printf '%-14s encrypted %7.3f s, plain %7.3f s, ratio %.2f\n' "$label" "$e" "$p" "$(echo "$e / $p" | bc -l)"
+}
+
+echo "db2013-enc.accdb ($(stat -c %s "$sample") bytes)"
+compare "  tables" 5 "$sample" "$small" tables
+compare "  rows" 5 "$sample" "$small" rows Customers
+compare "  export" 5 "$sample" "$small" export "$out"
+echo "Big, $rows rows ($(stat -c %s "$bigEnc") bytes)"
+compare "  tables" 5 "$bigEnc" "$bigPlain" tables
+compare "  rows" 3 "$bigEnc" "$bigPlain" rows Big
+compare "  export .xlsx" 3 "$bigEnc" "$bigPlain" export "$out"
 rm -f "$out"
