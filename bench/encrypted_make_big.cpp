@@ -1,8 +1,7 @@
-// Writes the pair of databases the encryption benchmark reads: one table "Big" of N rows as a plain
-// Access 2007 file, and the same file encrypted with the agile encryption (and password) of a sample
-// database, page by page as Access does. The encrypted copy reuses the sample's encryption description
-// and key, so only a sample's password opens it.
-//   encrypted_make_big SAMPLE.accdb PASSWORD PLAIN.accdb ENCRYPTED.accdb [ROWS]
+// Encrypts a plain Access 2007 file (from provider_make_big) for the encryption benchmark, with the agile
+// encryption of a sample database, page by page as Access does. The copy reuses the sample's encryption
+// description and key, so the sample's password opens it.
+//   encrypted_make_big SAMPLE.accdb PASSWORD PLAIN.accdb ENCRYPTED.accdb
 
 #include <openssl/evp.h>
 
@@ -18,7 +17,6 @@
 #include "core/provider/crypto/encryption_info.h"
 #include "core/provider/crypto/page_decryptor.h"
 #include "core/provider/file_header.h"
-#include "fixtures/access_writer.h"
 
 namespace {
 
@@ -28,29 +26,6 @@ std::vector<std::uint8_t> ReadFile(const char* path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) throw std::runtime_error(std::string("cannot read ") + path);
     return std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void WritePlain(const char* path, std::size_t rows) {
-    using namespace fixtures;
-    Table t;
-    t.name = "Big";
-    t.columns = {{"ID", ColumnType::Long},         {"Name", ColumnType::Text, 50},
-                 {"Amount", ColumnType::Currency}, {"Ratio", ColumnType::Double},
-                 {"Stamp", ColumnType::DateTime},  {"Note", ColumnType::Memo}};
-    t.rowCount = rows;
-    t.generate = [](std::size_t i) {
-        const auto n = static_cast<std::int64_t>(i);
-        return Row{n + 1,
-                   "Customer " + std::to_string(i % 9973),
-                   Currency{n * 12345 % 100000000},
-                   static_cast<double>(i) / 7.0,
-                   DateTime{40000.0 + static_cast<double>(i % 5000)},
-                   i % 4 == 0 ? Value{Null{}} : Value{"Remark for row " + std::to_string(i)}};
-    };
-    Database db;
-    db.format = Format::Ace12;
-    db.tables.push_back(std::move(t));
-    WriteDatabase(db, path);
 }
 
 // The data key of an agile description, from its password.
@@ -110,12 +85,11 @@ void Encrypt(const std::vector<std::uint8_t>& sample, const std::string& passwor
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 5) {
-        std::fprintf(stderr, "usage: %s SAMPLE.accdb PASSWORD PLAIN.accdb ENCRYPTED.accdb [ROWS]\n", argv[0]);
+    if (argc != 5) {
+        std::fprintf(stderr, "usage: %s SAMPLE.accdb PASSWORD PLAIN.accdb ENCRYPTED.accdb\n", argv[0]);
         return 2;
     }
     try {
-        WritePlain(argv[3], argc > 5 ? std::stoul(argv[5]) : 500000);
         auto file = ReadFile(argv[3]);
         Encrypt(ReadFile(argv[1]), argv[2], file);
         std::ofstream out(argv[4], std::ios::binary | std::ios::trunc);

@@ -2,8 +2,8 @@
 # Time of runs on Office-encrypted databases against the same data unencrypted.
 #   bench/encrypted_open.sh [BUILD_DIR] [SAMPLES_DIR] [ROWS]
 # Small: db2013-enc.accdb (agile AES-256, SHA-512, 100,000 rounds) and its plain copy written by
-# build/plain_twin. Big: a table of ROWS rows (default 300000) as a plain Access 2007 file and encrypted
-# with db2013-enc.accdb's description, written by build/encrypted_make_big. Both pairs into BUILD_DIR/bench.
+# build/plain_twin. Big: a table of ROWS rows (default 300000) as a plain Access 2007 file written by
+# build/provider_make_big, and encrypted with db2013-enc.accdb's description by build/encrypted_make_big. Both pairs into BUILD_DIR/bench.
 # Times `tabvert-cli tables`, `rows` and `export` on each, best of five runs (three for the big export),
 # and prints the ratios.
 set -eu
@@ -16,7 +16,8 @@ small="$build/bench/db2013-plain.accdb"
 bigPlain="$build/bench/encrypted-big-$rows-plain.accdb"
 bigEnc="$build/bench/encrypted-big-$rows.accdb"
 [ -f "$small" ] || "$build/plain_twin" "$sample" 1234 "$small"
-[ -f "$bigEnc" ] || "$build/encrypted_make_big" "$sample" 1234 "$bigPlain" "$bigEnc" "$rows"
+[ -f "$bigPlain" ] || "$build/provider_make_big" "$bigPlain" "$rows"
+[ -f "$bigEnc" ] || "$build/encrypted_make_big" "$sample" 1234 "$bigPlain" "$bigEnc"
 out="$build/bench/encrypted-open.xlsx"
 cli="$build/tabvert-cli"
 
