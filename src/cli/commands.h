@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/text/locale.h"
+
 namespace tabvert::cli {
 
 using Args = std::vector<std::string>;
@@ -17,6 +19,13 @@ int RowsCommand(const Args& args, std::ostream& out, std::ostream& err);
 int QueriesCommand(const Args& args, std::ostream& out, std::ostream& err);
 // The export run into a workbook: exit 0 clean, 1 written with warnings, 2 nothing written.
 int ExportCommand(const Args& args, std::ostream& out, std::ostream& err);
+
+// Starts every message tabvert-cli writes to standard error about a failure.
+inline constexpr const char* kErrorPrefix = "tabvert-cli: ";
+
+// The value of --locale: en_US, de_DE or system (the user's, US English in the bare C locale). Throws
+// std::invalid_argument for any other.
+text::Locale LocaleOption(const std::string& value);
 
 // Escapes tabs, newlines, carriage returns and backslashes as \t, \n, \r and \\ so that a value stays
 // on its line and in its column.

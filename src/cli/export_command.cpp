@@ -1,12 +1,15 @@
-// tabvert-cli export DB OUT [--password P]: the program's export run without a window. A progress line
+// tabvert-cli export DB OUT [--password P] [--locale L] [--table NAME]...: the program's export run
+// without a window, of every table or of the chosen ones. A progress line
 // (share of the tables done, the table, its record number) goes to a terminal on stderr; the closing
 // message goes to stdout when a workbook was written and to stderr when none was.
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <iostream>
 #include <ostream>
+#include <stdexcept>
 
 #include "cli/commands.h"
 #include "core/catalogue.h"
@@ -17,7 +20,9 @@ namespace tabvert::cli {
 
 namespace {
 
-constexpr const char* kExportUsage = "usage: tabvert-cli export DATABASE WORKBOOK [--password PASSWORD]\n";
+constexpr const char* kExportUsage =
+    "usage: tabvert-cli export DATABASE WORKBOOK [--password PASSWORD] [--locale en_US|de_DE|system]\n"
+    "                          [--table NAME]...\n";
 
 // Shows the run on one terminal line, rewritten at most ten times a second. The window's bar starts
 // over with every table and reads 0 past a table's 500th record, which says little on a terminal;
@@ -79,20 +84,33 @@ class TerminalProgress : public exporting::ExportObserver {
 int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
     exporting::ExportRequest request;
     std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--password") {
-            if (i + 1 == args.size()) {
-                err << kExportUsage;
-                return 2;
+    try {
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const std::string& a = args[i];
+            auto value = [&]() -> const std::string& {
+                if (i + 1 == args.size()) throw std::invalid_argument(a + " needs a value");
+                return args[++i];
+            };
+            if (a == "--password") {
+                request.database.pwdcheck = 1;
+                request.database.password = value();
+            } else if (a == "--locale") {
+                request.locale = LocaleOption(value());
+            } else if (a == "--table") {
+                const std::string& name = value();
+                if (std::find(request.onlyTables.begin(), request.onlyTables.end(), name) ==
+                    request.onlyTables.end())
+                    request.onlyTables.push_back(name);
+            } else if (a.size() > 1 && a[0] == '-') {
+                throw std::invalid_argument("unknown option " + a);
+            } else {
+                positional.push_back(a);
             }
-            request.database.pwdcheck = 1;
-            request.database.password = args[++i];
-        } else {
-            positional.push_back(args[i]);
         }
-    }
-    if (positional.size() != 2) {
-        err << kExportUsage;
+        if (positional.size() != 2)
+            throw std::invalid_argument("export needs a database and a workbook path");
+    } catch (const std::invalid_argument& e) {
+        err << kErrorPrefix << e.what() << "\n" << kExportUsage;
         return 2;
     }
     request.database.path = positional[0];
@@ -100,10 +118,21 @@ int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
 
     const bool terminal = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
     std::size_t tables = 0;
-    if (terminal) {
-        // Only to size the progress line; the run reads the catalogue itself and reports any failure.
+    if (terminal || !request.onlyTables.empty()) {
+        // To size the progress line and to check the chosen names; when the database cannot be read,
+        // the run itself says why.
         try {
-            tables = database::ListTables(request.database).size();
+            const std::vector<database::CatalogueEntry> listed = database::ListTables(request.database);
+            for (const std::string& name : request.onlyTables) {
+                const bool found = std::any_of(listed.begin(), listed.end(),
+                                               [&](const auto& entry) { return entry.storedName == name; });
+                if (!found) {
+                    err << kErrorPrefix << "the database has no table named '" << name
+                        << "' (tabvert-cli tables lists them); nothing was written\n";
+                    return 2;
+                }
+            }
+            tables = request.onlyTables.empty() ? listed.size() : request.onlyTables.size();
         } catch (const ado::ProviderError&) {
         }
     }
@@ -123,7 +152,7 @@ int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
         case exporting::ExportResult::Outcome::NothingWritten:
             break;
     }
-    err << result.message << "\n";
+    err << kErrorPrefix << result.message << "\n";
     return 2;
 }
 

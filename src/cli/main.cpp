@@ -1,12 +1,11 @@
 // tabvert-cli: the program's database reading (and, through further commands, its export) without the
 // windows, for scripts and checks.
 
-#include "cli/commands.h"
-
 #include <QCoreApplication>
-
 #include <iostream>
 #include <string_view>
+
+#include "cli/commands.h"
 
 namespace {
 
@@ -30,19 +29,25 @@ constexpr Command kCommands[] = {
      "      Every stored query of DB: a line of its name and kind (TAB between), its Access SQL, then an\n"
      "      empty line."},
     {"export", tabvert::cli::ExportCommand,
-     "export DB WORKBOOK [--password P]\n"
+     "export DB WORKBOOK [--password P] [--locale en_US|de_DE|system] [--table NAME]...\n"
      "      Every table of DB into one workbook (.xlsx, or .xls for any other name), as the program's\n"
-     "      Export to Excel does. Exit status 0 when complete, 1 when written with the listed warnings,\n"
-     "      2 when nothing was written."},
+     "      Export to Excel does; with --table (repeatable) only the tables named, in the database's\n"
+     "      order. Exit status 0 when complete, 1 when written with the listed warnings, 2 when nothing\n"
+     "      was written."},
 };
 
 void Usage(std::ostream& out) {
     out << "Usage: tabvert-cli COMMAND ARGUMENTS...\n\n"
-           "Reads Microsoft Access databases (.mdb, .mde, .accdb) the way Norrin Tabvert does: the provider is\n"
+           "Reads Microsoft Access databases (.mdb, .mde, .accdb) the way Norrin Tabvert does: the provider "
+           "is\n"
            "chosen by the file's extension, and --password marks the database as password-protected.\n\n"
            "Commands:\n";
     for (const auto& c : kCommands) out << "  " << c.summary << "\n";
-    out << "\nExit status 0 on success; otherwise the provider's message on standard error.\n";
+    out << "\nOptions without a command:\n"
+           "  --help, -h   this text\n"
+           "  --version    the program's name and version\n"
+           "\nExit status 0 on success; 2 for a mistake on the command line; otherwise 1 with the reason on\n"
+           "standard error.\n";
 }
 
 }  // namespace
@@ -51,6 +56,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::ios::sync_with_stdio(false);
     if (argc < 2) {
+        std::cerr << tabvert::cli::kErrorPrefix << "no command given\n\n";
         Usage(std::cerr);
         return 2;
     }
@@ -59,10 +65,13 @@ int main(int argc, char** argv) {
         Usage(std::cout);
         return 0;
     }
+    if (name == "--version") {
+        std::cout << "tabvert-cli (Norrin Tabvert) " << TABVERT_VERSION << "\n";
+        return 0;
+    }
     tabvert::cli::Args args(argv + 2, argv + argc);
     for (const auto& c : kCommands)
         if (c.name == name) return c.run(args, std::cout, std::cerr);
-    std::cerr << "tabvert-cli: unknown command '" << name << "'\n";
-    Usage(std::cerr);
+    std::cerr << tabvert::cli::kErrorPrefix << "unknown command '" << name << "' (see tabvert-cli --help)\n";
     return 2;
 }

@@ -1,32 +1,24 @@
 // The reading commands: tables and rows.
 
-#include "core/provider/select_text.h"
-#include "cli/commands.h"
-
-#include "core/connection_rule.h"
-#include "core/provider/ado.h"
-#include "core/provider/value_text.h"
-#include "core/text/locale.h"
-
-#include <QLocale>
-
 #include <charconv>
 #include <iostream>
 #include <optional>
 
+#include "cli/commands.h"
+#include "core/connection_rule.h"
+#include "core/provider/ado.h"
+#include "core/provider/select_text.h"
+#include "core/provider/value_text.h"
+#include "core/text/locale.h"
+
 namespace tabvert::cli {
 namespace {
-
-// The user's locale; the C locale of a bare shell has no date forms worth the name, so US English then.
-text::Locale UserLocale() {
-    return QLocale::system().language() == QLocale::C ? text::Locale::enUS() : text::Locale::system();
-}
 
 struct Options {
     std::vector<std::string> positional;
     std::optional<std::string> password;
     std::optional<std::int64_t> top;
-    text::Locale locale = UserLocale();
+    text::Locale locale = text::Locale::system();
     bool help = false;
     bool details = false;
 };
@@ -54,11 +46,7 @@ Options ParseOptions(const Args& args) {
                 throw std::invalid_argument("--top needs a whole number, not '" + v + "'");
             o.top = n;
         } else if (a == "--locale") {
-            const std::string& v = value();
-            if (v == "en_US") o.locale = text::Locale::enUS();
-            else if (v == "de_DE") o.locale = text::Locale::deDE();
-            else if (v == "system") o.locale = UserLocale();
-            else throw std::invalid_argument("unknown locale '" + v + "' (en_US, de_DE or system)");
+            o.locale = LocaleOption(value());
         } else if (a.size() > 1 && a[0] == '-' && a != "-") {
             throw std::invalid_argument("unknown option " + a);
         } else {
@@ -71,7 +59,8 @@ Options ParseOptions(const Args& args) {
 ado::Connection OpenDatabase(const Options& o) {
     ado::Connection connection;
     const std::string& path = o.positional.at(0);
-    connection.Open(database::BuildConnectionString(path, o.password ? 1 : 0, o.password.value_or("")), "", "", -1);
+    connection.Open(database::BuildConnectionString(path, o.password ? 1 : 0, o.password.value_or("")), "",
+                    "", -1);
     return connection;
 }
 
@@ -81,28 +70,44 @@ int Guarded(std::ostream& err, Body&& body) {
     try {
         return body();
     } catch (const ado::ProviderError& e) {
-        err << e.description() << "\n";
+        err << kErrorPrefix << e.description() << "\n";
     } catch (const std::invalid_argument& e) {
-        err << "tabvert-cli: " << e.what() << " (see tabvert-cli --help)\n";
+        err << kErrorPrefix << e.what() << " (see tabvert-cli --help)\n";
         return 2;
     } catch (const std::exception& e) {
-        err << e.what() << "\n";
+        err << kErrorPrefix << e.what() << "\n";
     }
     return 1;
 }
 
 }  // namespace
 
+text::Locale LocaleOption(const std::string& value) {
+    if (value == "en_US") return text::Locale::enUS();
+    if (value == "de_DE") return text::Locale::deDE();
+    if (value == "system") return text::Locale::system();
+    throw std::invalid_argument("unknown locale '" + value + "' (en_US, de_DE or system)");
+}
+
 std::string EscapeCell(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -141,7 +146,8 @@ int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
             out << "tabvert-cli rows DB TABLE [--password P] [--top N] [--locale en_US|de_DE|system]\n";
             return 0;
         }
-        if (o.positional.size() != 2) throw std::invalid_argument("rows needs a database path and a table name");
+        if (o.positional.size() != 2)
+            throw std::invalid_argument("rows needs a database path and a table name");
         ado::Connection connection = OpenDatabase(o);
         const std::string from = " * from " + ado::BracketedName(o.positional[1]);
         const std::string sql = o.top ? "select Top " + std::to_string(*o.top) + from : "select" + from;

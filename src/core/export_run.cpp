@@ -9,11 +9,11 @@
 
 #include "core/catalogue.h"
 #include "core/connection_rule.h"
-#include "core/worksheet_writer.h"
 #include "core/provider/ado.h"
+#include "core/provider/select_text.h"
 #include "core/provider/value_text.h"
 #include "core/workbook/excel.h"
-#include "core/provider/select_text.h"
+#include "core/worksheet_writer.h"
 
 namespace tabvert::exporting {
 
@@ -212,6 +212,11 @@ class Run {
         return result;
     }
 
+    bool isChosen(const std::string& name) const {
+        const auto& only = request_.onlyTables;
+        return only.empty() || std::find(only.begin(), only.end(), name) != only.end();
+    }
+
     // Returns why the walk stopped early, or "".
     std::string walkCatalogue(ado::Connection& connection, ado::Recordset& catalogue) {
         for (;;) {
@@ -227,7 +232,8 @@ class Run {
             } catch (const ado::ProviderError& e) {
                 return "the list of tables could not be read to its end: " + e.description();
             }
-            if (name && !database::IsHiddenTableName(*name)) exportTable(connection, *name);
+            if (name && !database::IsHiddenTableName(*name) && isChosen(*name))
+                exportTable(connection, *name);
             observer_.barValueSet(kProgressMaximum);
             try {
                 catalogue.MoveNext();

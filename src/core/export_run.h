@@ -45,6 +45,9 @@ struct ExportRequest {
     database::DatabaseChoice database;
     std::string target;  // the workbook path, used exactly as given
     text::Locale locale = text::Locale::system();
+    /// When not empty, only the tables of these names (as the catalogue gives them, exact case) are
+    /// exported, still in the catalogue's order; every other table is passed over like a system table.
+    std::vector<std::string> onlyTables;
 };
 
 /// One thing that went wrong on the way, tied to the table it concerns (empty for the workbook as a

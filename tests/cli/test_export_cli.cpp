@@ -5,9 +5,10 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
+#include "core/catalogue.h"
 #include "core/export_run.h"
-#include "support/export_test_support.h"
 #include "fixtures/fixture_set.h"
+#include "support/export_test_support.h"
 #include "support/paths.h"
 
 namespace tabvert::exporting::test {
@@ -61,36 +62,123 @@ INSTANTIATE_TEST_SUITE_P(
                       CliCase{"PasswordWithoutValue", "northwind-lite", "--password", 2}),
     [](const ::testing::TestParamInfo<CliCase>& i) { return std::string(i.param.label); });
 
+// The readers' whole account of a workbook: sheets, cells, values and formats, as JSON.
+std::string ReadBack(const fs::path& path) {
+    std::string json;
+    tabvert::test::RunCommand(
+        std::string(tabvert::test::SystemPython()) + " " +
+            ShellQuote((tabvert::test::SourceDir() / "tests/tools/read_workbook.py").string()) + " " +
+            ShellQuote(path.string()),
+        &json);
+    return json;
+}
+
+std::string Cli() { return ShellQuote((tabvert::test::BuildDir() / "tabvert-cli").string()); }
+
 TEST(ExportCli, WritesTheSameWorkbookAsTheProgram) {
     QTemporaryDir dir;
     const fs::path root = dir.path().toStdString();
     const fs::path db = fixtures::WriteFixtureInto("catalogue", root);
-    for (const char* ext : {"xlsx", "xls"}) {
-        SCOPED_TRACE(ext);
-        const fs::path fromCli = root / (std::string("cli.") + ext);
-        const fs::path fromRun = root / (std::string("run.") + ext);
-        tabvert::test::RunCommand(ShellQuote((tabvert::test::BuildDir() / "tabvert-cli").string()) +
-                                  " export " + ShellQuote(db.string()) + " " + ShellQuote(fromCli.string()) +
-                                  " >/dev/null");
+    // The .xlsx run names a locale, the .xls run takes the default (the user's).
+    const struct {
+        const char* ext;
+        const char* option;
+        text::Locale locale;
+    } cases[] = {{"xlsx", " --locale de_DE", text::Locale::deDE()}, {"xls", "", text::Locale::system()}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ext);
+        const fs::path fromCli = root / (std::string("cli.") + c.ext);
+        const fs::path fromRun = root / (std::string("run.") + c.ext);
+        tabvert::test::RunCommand(Cli() + " export " + ShellQuote(db.string()) + " " +
+                                  ShellQuote(fromCli.string()) + c.option + " >/dev/null");
         ExportRequest request = Request(db.string(), fromRun.string());
-        request.locale = text::Locale::system();
+        request.locale = c.locale;
         RecordingObserver observer;
         NameDigitGenerator digits;
         RunExport(request, observer, digits);
-        // The readers' whole account of each file: sheets, cells, values and formats.
-        auto readBack = [](const fs::path& path) {
-            std::string json;
-            tabvert::test::RunCommand(
-                std::string(tabvert::test::SystemPython()) + " " +
-                    ShellQuote((tabvert::test::SourceDir() / "tests/tools/read_workbook.py").string()) + " " +
-                    ShellQuote(path.string()),
-                &json);
-            return json;
-        };
-        const std::string cli = readBack(fromCli);
+        const std::string cli = ReadBack(fromCli);
         EXPECT_GT(cli.size(), 1000u);
-        EXPECT_EQ(cli, readBack(fromRun));
+        EXPECT_EQ(cli, ReadBack(fromRun));
     }
+}
+
+std::vector<std::string> SheetNames(const fs::path& workbook) {
+    std::string out;
+    tabvert::test::RunCommand(
+        std::string(tabvert::test::SystemPython()) +
+            " -c 'import openpyxl,sys; print(*openpyxl.load_workbook(sys.argv[1]).sheetnames, "
+            "sep=\"\\n\")' " +
+            ShellQuote(workbook.string()),
+        &out);
+    std::vector<std::string> names;
+    for (std::size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+        names.push_back(out.substr(at, end - at));
+    return names;
+}
+
+TEST(ExportCli, ChosenTablesOnlyInTheDatabasesOrder) {
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    const fs::path db = fixtures::WriteFixtureInto("northwind-lite", root);
+    std::vector<std::string> tables;
+    for (const auto& entry : database::ListTables({db.string(), 0, ""})) tables.push_back(entry.storedName);
+    ASSERT_GE(tables.size(), 3u);
+    const auto exportTo = [&](const fs::path& target, const std::string& options) {
+        return tabvert::test::RunCommand(Cli() + " export " + ShellQuote(db.string()) + " " +
+                                         ShellQuote(target.string()) + options + " >/dev/null");
+    };
+    // Named last first, and one twice: the workbook is the whole export without the other tables.
+    ASSERT_EQ(exportTo(root / "all.xlsx", ""), 0);
+    ASSERT_EQ(
+        exportTo(root / "chosen.xlsx", " --table " + ShellQuote(tables.back()) + " --table " +
+                                           ShellQuote(tables[0]) + " --table " + ShellQuote(tables.back())),
+        0);
+    std::vector<std::string> expected = SheetNames(root / "all.xlsx");
+    ASSERT_EQ(expected.size(), tables.size() + 1);  // and the sheet a new workbook starts with
+    std::erase_if(expected, [&](const std::string& sheet) {
+        return sheet != tables[0] && sheet != tables.back() &&
+               std::find(tables.begin(), tables.end(), sheet) != tables.end();
+    });
+    EXPECT_EQ(SheetNames(root / "chosen.xlsx"), expected);
+}
+
+// Every failure is reported on stderr behind the program's name; mistakes on the command line exit 2,
+// and no workbook is left behind.
+TEST(ExportCli, FailuresAreNamedAndUsageErrorsExitTwo) {
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    const std::string db = ShellQuote(fixtures::WriteFixtureInto("northwind-lite", root).string());
+    const std::string target = ShellQuote((root / "out.xlsx").string());
+    const struct {
+        std::string args;
+        int status;
+    } cases[] = {
+        {"", 2},
+        {"frobnicate", 2},
+        {"export " + db, 2},
+        {"export " + db + " " + target + " --locale xx_XX", 2},
+        {"export " + db + " " + target + " --table", 2},
+        {"export " + db + " " + target + " --table NoSuchTable", 2},
+        {"export " + db + " " + target + " --bogus", 2},
+        {"export " + ShellQuote((root / "missing.mdb").string()) + " " + target, 2},
+        {"rows " + db + " NoSuchTable", 1},
+        {"tables " + db + " --top", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const fs::path errFile = root / "err.txt";
+        std::string out;
+        const int status =
+            tabvert::test::RunCommand(Cli() + " " + c.args + " 2>" + ShellQuote(errFile.string()), &out);
+        EXPECT_EQ(status, c.status);
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(FileText(errFile).rfind("tabvert-cli: ", 0), 0u) << FileText(errFile);
+        EXPECT_FALSE(fs::exists(root / "out.xlsx"));
+    }
+
+    std::string version;
+    EXPECT_EQ(tabvert::test::RunCommand(Cli() + " --version", &version), 0);
+    EXPECT_EQ(version, "tabvert-cli (Norrin Tabvert) " TABVERT_VERSION "\n");
 }
 
 }  // namespace
