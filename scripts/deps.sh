@@ -12,6 +12,7 @@ packages=(
   libchm-dev fp-utils
   python3-openpyxl python3-xlrd libreoffice-calc-nogui
   xvfb xauth imagemagick fonts-dejavu-core fonts-urw-base35 xdotool
+  desktop-file-utils appstream qt6-svg-dev
 )
 
 missing=()

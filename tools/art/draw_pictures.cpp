@@ -1,8 +1,10 @@
 // Draws the program's pictures into a folder: the program icon, the splash and about pictures, the
 // toolbar buttons and background and the tree-node pictures, at the sizes and on the mask colours the
-// windows expect. Run it by hand after changing the artwork and commit the PNGs it writes:
+// windows expect, and the icon for the desktop's icon theme (hicolor/, installed with the program). Run it by
+// hand after changing the artwork and commit the PNGs it writes:
 //
-//     cmake --build build --target tabvert_art && QT_QPA_PLATFORM=offscreen build/tabvert-art resources/pictures
+//     cmake --build build --target tabvert_art && QT_QPA_PLATFORM=offscreen build/tabvert-art
+//     resources/pictures
 
 #include <QDir>
 #include <QFont>
@@ -13,17 +15,17 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QSvgGenerator>
 #include <QTextStream>
-
 #include <cmath>
 #include <cstdio>
 
 namespace {
 
-const QColor kInk(24, 44, 84);          // dark navy for outlines and text
+const QColor kInk(24, 44, 84);  // dark navy for outlines and text
 const QColor kBlue(38, 104, 196);
 const QColor kBlueLight(120, 182, 248);
-const QColor kGreen(46, 160, 67);       // sheet green
+const QColor kGreen(46, 160, 67);         // sheet green
 const QColor kGreenLight(202, 255, 126);  // the program's light green
 const QColor kMagenta(255, 0, 255);
 const QColor kMaskGrey(192, 192, 192);
@@ -144,18 +146,50 @@ void DrawLogo(QPainter& p, QPointF origin, qreal s) {
     p.restore();
 }
 
-QImage Icon32() {
-    QImage image = Canvas(32, 32);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(0, 0, 0, 32);
+// The program icon on a painter whose square side is `side` pixels: a rounded tile with the logo. The
+// proportions are those of the 32-pixel window icon, so every size shows the same picture.
+void DrawIcon(QPainter& p, qreal side) {
+    const qreal unit = side / 32;
+    QLinearGradient g(0, 0, 0, side);
     g.setColorAt(0, QColor(232, 244, 255));
     g.setColorAt(1, QColor(178, 214, 246));
-    p.setPen(QPen(kInk, 1));
+    p.setPen(QPen(kInk, unit));
     p.setBrush(g);
-    p.drawRoundedRect(QRectF(0.5, 0.5, 31, 31), 6, 6);
-    DrawLogo(p, QPointF(1, 1), 30);
+    p.drawRoundedRect(QRectF(unit / 2, unit / 2, side - unit, side - unit), 6 * unit, 6 * unit);
+    DrawLogo(p, QPointF(unit, unit), 30 * unit);
+}
+
+QImage Icon(int side) {
+    QImage image = Canvas(side, side);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    DrawIcon(p, side);
     return image;
+}
+
+// The icon for the desktop's icon theme: one PNG per usual size and a scalable SVG, laid out as the
+// hicolor theme is (hicolor/NxN/apps, hicolor/scalable/apps).
+bool WriteThemeIcons(const QDir& out) {
+    for (int side : {16, 22, 24, 32, 48, 64, 128, 256, 512}) {
+        const QString folder = QStringLiteral("hicolor/%1x%1/apps").arg(side);
+        if (!out.mkpath(folder) || !Icon(side).save(out.filePath(folder + "/tabvert.png"), "PNG")) {
+            std::fprintf(stderr, "cannot write the %d-pixel icon\n", side);
+            return false;
+        }
+    }
+    if (!out.mkpath(QStringLiteral("hicolor/scalable/apps"))) return false;
+    QSvgGenerator svg;
+    svg.setFileName(out.filePath(QStringLiteral("hicolor/scalable/apps/tabvert.svg")));
+    svg.setSize(QSize(64, 64));
+    svg.setViewBox(QRect(0, 0, 64, 64));
+    svg.setTitle(QStringLiteral("Norrin Tabvert"));
+    QPainter p;
+    if (!p.begin(&svg)) {
+        std::fprintf(stderr, "cannot write the scalable icon\n");
+        return false;
+    }
+    DrawIcon(p, 64);
+    return p.end();
 }
 
 void DrawSoftGrid(QPainter& p, QRect r, int step, QColor color) {
@@ -216,7 +250,8 @@ QImage Splash() {
     p.drawLine(0, 172, 350, 172);
     p.setPen(QColor(235, 245, 255));
     p.setFont(Font("DejaVu Sans", 8, QFont::Bold, 0.5));
-    p.drawText(QRectF(14, 176, 320, 30), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Norrin Tabvert 4.0"));
+    p.drawText(QRectF(14, 176, 320, 30), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Norrin Tabvert 4.0"));
     p.setPen(QColor(235, 245, 255, 170));
     p.setFont(Font("DejaVu Sans", 7, QFont::Normal));
     p.drawText(QRectF(14, 176, 330, 30), Qt::AlignRight | Qt::AlignVCenter, QStringLiteral("Loading\u2026"));
@@ -257,7 +292,8 @@ QImage About() {
                               "into one Excel workbook (.xls or .xlsx): one worksheet per table, a "
                               "formatted header row and one row per record."));
     p.setPen(QColor(90, 110, 100));
-    p.drawText(QRectF(20, 236, 272, 18), Qt::AlignLeft, QStringLiteral("Databases with a password open as well."));
+    p.drawText(QRectF(20, 236, 272, 18), Qt::AlignLeft,
+               QStringLiteral("Databases with a password open as well."));
     p.setPen(QPen(QColor(180, 210, 160), 1));
     p.drawLine(20, 260, 291, 260);
     return image;
@@ -405,7 +441,7 @@ int main(int argc, char** argv) {
         const char* name;
         QImage image;
     } pictures[] = {
-        {"tabvert.png", Icon32()},
+        {"tabvert.png", Icon(32)},
         {"splash.png", Splash()},
         {"about.png", About()},
         {"toolbar_open.png", ToolbarOpen()},
@@ -422,5 +458,5 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    return 0;
+    return WriteThemeIcons(out) ? 0 : 1;
 }
