@@ -38,9 +38,9 @@ constexpr Command kCommands[] = {
 
 void Usage(std::ostream& out) {
     out << "Usage: tabvert-cli COMMAND ARGUMENTS...\n\n"
-           "Reads Microsoft Access databases (.mdb, .mde, .accdb) the way Norrin Tabvert does: the provider "
-           "is\n"
-           "chosen by the file's extension, and --password marks the database as password-protected.\n\n"
+           "Reads Microsoft Access databases (.mdb, .mde, .accdb) the way Norrin Tabvert does: the\n"
+           "provider is chosen by the file's extension, and --password marks the database as\n"
+           "password-protected.\n\n"
            "Commands:\n";
     for (const auto& c : kCommands) out << "  " << c.summary << "\n";
     out << "\nOptions without a command:\n"

@@ -190,7 +190,7 @@ int QueriesCommand(const Args& args, std::ostream& out, std::ostream& err) {
                 out << ado::QuerySql(q) << "\n\n";
             } catch (const ado::ProviderError& e) {
                 out << "\n";
-                err << e.description() << "\n";
+                err << kErrorPrefix << q.name << ": " << e.description() << "\n";
                 status = 1;
             }
         }
