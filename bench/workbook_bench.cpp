@@ -47,7 +47,7 @@ int RunEngine(const std::string& path, long rows, long cols, bool reverse) {
             sheet.Cells(r, c).SetValue(text);
         }
     }
-    book.SaveAs(path, kWorkbookNormal, 1);
+    book.SaveAs(path, kWorkbookNormal);
     book.Close();
     excel->Quit();
     return 0;

@@ -92,7 +92,7 @@ int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
                 return args[++i];
             };
             if (a == "--password") {
-                request.database.pwdcheck = 1;
+                request.database.passwordProtected = true;
                 request.database.password = value();
             } else if (a == "--locale") {
                 request.locale = LocaleOption(value());

@@ -59,8 +59,7 @@ Options ParseOptions(const Args& args) {
 ado::Connection OpenDatabase(const Options& o) {
     ado::Connection connection;
     const std::string& path = o.positional.at(0);
-    connection.Open(database::BuildConnectionString(path, o.password ? 1 : 0, o.password.value_or("")), "",
-                    "", -1);
+    connection.Open(database::BuildConnectionString(path, o.password.has_value(), o.password.value_or("")));
     return connection;
 }
 
@@ -125,7 +124,7 @@ int TablesCommand(const Args& args, std::ostream& out, std::ostream& err) {
         auto schema = connection.OpenSchema(ado::kSchemaTables);
         while (!schema->Eof()) {
             auto& fields = schema->GetFields();
-            out << EscapeCell(ado::ValueToText(fields.Item("table_name").Value(), o.locale)) << '\t'
+            out << EscapeCell(ado::ValueToText(fields.Item(ado::kTableNameField).Value(), o.locale)) << '\t'
                 << ado::ValueToText(fields.Item("table_type").Value(), o.locale);
             if (o.details)
                 for (const char* name : {"DESCRIPTION", "DATE_CREATED", "DATE_MODIFIED"})
@@ -152,7 +151,7 @@ int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
         const std::string from = " * from " + ado::BracketedName(o.positional[1]);
         const std::string sql = o.top ? "select Top " + std::to_string(*o.top) + from : "select" + from;
         ado::Recordset rs;
-        rs.Open(sql, connection, -1, -1, -1);
+        rs.Open(sql, connection);
         auto& fields = rs.GetFields();
         const long count = fields.Count();
         for (long i = 0; i < count; ++i) out << (i ? "\t" : "") << EscapeCell(fields.Item(i).Name());

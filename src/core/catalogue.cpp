@@ -46,12 +46,12 @@ void RunCatalogue(const DatabaseChoice& choice, CatalogueSink& sink) {
     sink.rootAdded(dbpath);
 
     ado::Connection connection;
-    connection.Open(BuildConnectionString(dbpath, choice.pwdcheck, choice.password), "", "", -1);
+    connection.Open(BuildConnectionString(dbpath, choice.passwordProtected, choice.password));
     std::unique_ptr<ado::Recordset> schema = connection.OpenSchema(ado::kSchemaTables);
 
     TableKeys keys;
     while (!schema->Eof()) {
-        const std::string schemaName = NameText(schema->GetFields().Item("table_name").Value());
+        const std::string schemaName = NameText(schema->GetFields().Item(ado::kTableNameField).Value());
         if (!IsHiddenTableName(schemaName)) {
             std::string name = TrimBlanks(schemaName);
             std::string key = keys.take(name);

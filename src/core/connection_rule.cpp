@@ -20,20 +20,21 @@ std::string GetExtName(const std::string& ScanString) {
     return TrimBlanks(ScanString.substr(dot + 1));
 }
 
-std::string BuildConnectionString(const std::string& dbpath, int pwdcheck, const std::string& password) {
+std::string BuildConnectionString(const std::string& dbpath, bool passwordProtected,
+                                  const std::string& password) {
     const std::string ext = GetExtName(dbpath);
     const bool jet = ext == "mdb" || ext == "mde";
-    const bool isProtected = pwdcheck == 1;
     const std::string path = ado::QuoteConnectionValue(dbpath);
-    const std::string pwd = isProtected ? ado::QuoteConnectionValue(TrimBlanks(password)) : std::string();
+    const std::string pwd =
+        passwordProtected ? ado::QuoteConnectionValue(TrimBlanks(password)) : std::string();
 
     if (jet) {
-        if (isProtected)
+        if (passwordProtected)
             return "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + path +
                    ";Persist Security Info=False;Jet OLEDB:Database Password=" + pwd;
         return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + "; ";
     }
-    if (isProtected)
+    if (passwordProtected)
         return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + "; Jet OLEDB:Database Password=" + pwd +
                "; Persist Security Info=False;";
     return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + "; Persist Security Info=False;";

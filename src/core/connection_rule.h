@@ -10,9 +10,10 @@ namespace tabvert::database {
 // leading and trailing blanks removed; "" when there is no ".".
 std::string GetExtName(const std::string& ScanString);
 
-// The connection string for dbpath (used unchanged), the pwdcheck value (1 = protected) and the
-// password text (trimmed here, used only when protected). Path and password appear as typed unless
+// The connection string for dbpath (used unchanged), whether the database is declared protected and
+// the password text (trimmed here, used only when protected). Path and password appear as typed unless
 // they hold ";", a quote or surrounding blanks; such values are quoted so that they arrive intact.
-std::string BuildConnectionString(const std::string& dbpath, int pwdcheck, const std::string& password);
+std::string BuildConnectionString(const std::string& dbpath, bool passwordProtected,
+                                  const std::string& password);
 
 }  // namespace tabvert::database

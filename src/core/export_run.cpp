@@ -137,8 +137,8 @@ class Run {
         const database::DatabaseChoice& choice = request_.database;
         ado::Connection connection;
         try {
-            connection.Open(database::BuildConnectionString(choice.path, choice.pwdcheck, choice.password),
-                            "", "", -1);
+            connection.Open(
+                database::BuildConnectionString(choice.path, choice.passwordProtected, choice.password));
         } catch (const ado::ProviderError& e) {
             return finish(nothingWritten("The database could not be opened, so no workbook was written.\n\n" +
                                          e.description()));
@@ -146,7 +146,7 @@ class Run {
 
         excel::Workbook* book = nullptr;
         try {
-            book = &app_.GetWorkbooks().Add(1033);
+            book = &app_.GetWorkbooks().Add();
         } catch (const excel::ExcelError& e) {
             closeQuietly(connection);
             return finish(nothingWritten("The workbook could not be created, so nothing was written.\n\n" +
@@ -156,7 +156,7 @@ class Run {
 
         std::unique_ptr<ado::Recordset> catalogue;
         try {
-            catalogue = connection.OpenSchema(kSchemaQueryType);
+            catalogue = connection.OpenSchema(ado::kSchemaTables);
         } catch (const ado::ProviderError& e) {
             closeQuietly(connection);
             return finish(nothingWritten(
@@ -171,7 +171,7 @@ class Run {
         closeQuietly(connection);
 
         try {
-            book->SaveAs(request_.target, kFileFormatNormal, kAccessModeNoChange, 1033);
+            book->SaveAs(request_.target, excel::kWorkbookNormal);
         } catch (const excel::ExcelError& e) {
             return finish(nothingWritten("The workbook was not saved to\n" + request_.target + "\n\n" +
                                          e.description()));
@@ -205,7 +205,7 @@ class Run {
         observer_.frameHidden();
         if (book_ && !book_->IsClosed()) {
             try {
-                book_->Close(1033);
+                book_->Close();
             } catch (const excel::ExcelError&) {
             }
         }
@@ -227,7 +227,7 @@ class Run {
             }
             std::optional<std::string> name;
             try {
-                const ado::Variant& value = catalogue.GetFields().Item(kCatalogueField).Value();
+                const ado::Variant& value = catalogue.GetFields().Item(ado::kTableNameField).Value();
                 if (!value.isNull()) name = ado::ValueToText(value, request_.locale);
             } catch (const ado::ProviderError& e) {
                 return "the list of tables could not be read to its end: " + e.description();
@@ -249,7 +249,7 @@ class Run {
 
         excel::Worksheet* sheet = nullptr;
         try {
-            sheet = &book_->GetWorksheets().Add(1033);
+            sheet = &book_->GetWorksheets().Add();
         } catch (const excel::ExcelError& e) {
             log.readFailure = "no worksheet could be added: " + e.description();
             return;
@@ -266,7 +266,7 @@ class Run {
         ado::Recordset table;
         bool opened = false;
         try {
-            table.Open(TableQuery(name), connection, -1, -1, -1);
+            table.Open(TableQuery(name), connection);
             opened = true;
         } catch (const ado::ProviderError& e) {
             log.readFailure = "its records could not be read: " + e.description();
@@ -351,7 +351,7 @@ ExportResult RunExport(const ExportRequest& request, ExportObserver& observer, N
         excel::ApplicationOptions options;
         options.locale = request.locale;
         app = excel::CreateApplication(excel::kApplicationClassId, options);
-        app->SetVisible(false, 1033);
+        app->SetVisible(false);
     } catch (const excel::ExcelError& e) {
         ExportResult r;
         r.message =

@@ -14,17 +14,13 @@
 
 namespace tabvert::exporting {
 
-inline constexpr int kSchemaQueryType = 20;
-inline constexpr const char* kCatalogueField = "table_name";
 inline constexpr int kFirstDataRow = 2;
 inline constexpr int kProgressMaximum = 500;
-inline constexpr int kFileFormatNormal = -4143;
-inline constexpr int kAccessModeNoChange = 1;
 inline constexpr const char* kCompletedText = "Conversion Process Completed";
 
-/// What the run shows as it goes, in the order it happens. The main window maps these onto Frame1,
-/// ListView1, the open-database dialog, Label5, Label6 and ProgressBar1; tabvert-cli onto a terminal
-/// line.
+/// What the run shows as it goes, in the order it happens. The main window maps these onto its export
+/// frame, the preview list, the open-database dialog, the current table and record labels and the
+/// progress bar; tabvert-cli onto a terminal line.
 class ExportObserver {
   public:
     virtual ~ExportObserver() = default;

@@ -80,9 +80,9 @@ void ApplyColumnSettings(int columnCount, const settings::SettingsStore& store, 
 void RunPreview(const DatabaseChoice& choice, std::string_view table, const settings::SettingsStore& store,
                 const text::Locale& locale, PreviewSink& sink) {
     ado::Connection connection;
-    connection.Open(BuildConnectionString(choice.path, choice.pwdcheck, choice.password), "", "", -1);
+    connection.Open(BuildConnectionString(choice.path, choice.passwordProtected, choice.password));
     ado::Recordset records;
-    records.Open(PreviewQuery(table), connection, -1, -1, -1);
+    records.Open(PreviewQuery(table), connection);
 
     const long fieldCount = records.GetFields().Count();
     std::vector<std::string> captions;

@@ -12,6 +12,7 @@
 #include "core/database_choice.h"
 #include "core/settings/settings_store.h"
 #include "core/text/locale.h"
+#include "core/twips.h"
 
 namespace tabvert::database {
 
@@ -20,7 +21,6 @@ inline constexpr int kPreviewProgressMaximum = 500;
 // Where the column settings live in the settings store: keys "Col<n>" and "ColWidth<n>", n from 1.
 inline constexpr const char* kSettingsApplication = "Norrin Tabvert";
 inline constexpr const char* kSettingsSection = "Settings";
-inline constexpr int kTwipsPerPixel = 15;
 
 class PreviewSink {
 public:

@@ -1,8 +1,8 @@
 #pragma once
-// The catalogue tree TreeView1 as a keyed node collection: every node carries its key in the item's
+// The catalogue tree (`TreeView1`) as a keyed node collection: every node carries its key in the item's
 // Qt::UserRole data, so that nodes can be looked up by key. A table node whose stored name differs from
-// its text (blanks around it) also keeps the stored name, so that a click previews that very table. CatalogueTree fills the tree from the
-// catalogue run as the run reports root and tables.
+// its text (blanks around it) also keeps the stored name, so that a click previews that very table.
+// CatalogueTree fills the tree from the catalogue run as the run reports root and tables.
 
 #include <QString>
 

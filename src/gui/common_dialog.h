@@ -1,5 +1,5 @@
 #pragma once
-// A file dialog component as the main window owns two of them (savedlg, cdg1): it keeps its Filter and
+// A file dialog component as the main window owns two of them (save and open): it keeps its Filter and
 // FileName between showings, and a showing changes FileName only when the user chose a file.
 
 #include <QString>

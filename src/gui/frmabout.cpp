@@ -14,13 +14,16 @@
 #include <QScreen>
 #include <QWindow>
 
+#include "core/twips.h"
+
 namespace tabvert::shell {
 
 namespace {
 
-// Designed in twips; 15 twips make a pixel at 96 dots per inch.
-constexpr QSize kClientSize{4665 / 15, 4560 / 15};       // 311 x 304, the picture's size
-constexpr QRect kOkButton{1920 / 15, 4080 / 15, 855 / 15, 375 / 15};  // 128,272 57 x 25
+// Designed in twips.
+constexpr QSize kClientSize{TwipsToPixels(4665), TwipsToPixels(4560)};  // 311 x 304, the picture's size
+constexpr QRect kOkButton{TwipsToPixels(1920), TwipsToPixels(4080), TwipsToPixels(855),
+                          TwipsToPixels(375)};  // 128,272 57 x 25
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "gui/list_view.h"
+#include "core/twips.h"
 
 #include <QHeaderView>
 #include <QPainter>
@@ -103,8 +104,8 @@ void ListViewModel::endBatch() {
 // --- ListView ---
 
 namespace {
-// The list view control's default column width: 1440 twips.
-constexpr int kDefaultColumnWidth = 96;
+// The list view control's default column width.
+constexpr int kDefaultColumnWidth = TwipsToPixels(1440);
 }  // namespace
 
 ListView::ListView(QWidget* parent) : QTreeView(parent), model_(new ListViewModel(this)) {

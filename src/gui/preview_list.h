@@ -1,6 +1,6 @@
 #pragma once
-// The preview run's sink on the main window: columns, items and sub-items of ListView1, and the value of
-// ProgressBar1. Items are collected in one batch of the list and shown together when the filler goes
+// The preview run's sink on the main window: columns, items and sub-items of the preview list, and the value
+// of the progress bar. Items are collected in one batch of the list and shown together when the filler goes
 // away, so a full preview costs one view update instead of 10,000; what was added before a failure is
 // shown all the same.
 

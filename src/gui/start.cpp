@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "core/twips.h"
 #include "gui/platform/prompts.h"
 #include "gui/app_title.h"
 #include "gui/common_dialog.h"
@@ -43,9 +44,9 @@ const char* const kBrowseFilter =
 const char* const kNoPathMessage =
     "Please Select Required Access Database file from your computer and then click on OK button";
 
-// Positions and sizes are the form's twips divided by 15.
+// Positions and sizes are given in the form's twips.
 QRect Twips(int left, int top, int width, int height) {
-    return {left / 15, top / 15, width / 15, height / 15};
+    return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
 }
 
 QFont FormFont(bool bold) { return shell::WindowFont(bold); }
@@ -83,65 +84,64 @@ Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(for
     setWindowTitle(QStringLiteral("Open Access Database File"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setFixedSize(7725 / 15, 3375 / 15);
+    setFixedSize(TwipsToPixels(7725), TwipsToPixels(3375));
     setFont(FormFont(false));
     shell::pictures::Register();
     setWindowIcon(QIcon(QString::fromUtf8(shell::pictures::kIcon)));
 
-    OKButton_ = MakeButton(QStringLiteral("OK"), this, Twips(2280, 2880, 1335, 375));
-    CancelButton_ = MakeButton(QStringLiteral("Cancel"), this, Twips(4200, 2880, 1215, 375));
+    okButton_ = MakeButton(QStringLiteral("OK"), this, Twips(2280, 2880, 1335, 375));
+    cancelButton_ = MakeButton(QStringLiteral("Cancel"), this, Twips(4200, 2880, 1215, 375));
 
-    Frame1_ = new QGroupBox(QStringLiteral("Select Access Database File"), this);
-    Frame1_->setGeometry(Twips(120, 240, 7455, 2415));
-    Frame1_->setFont(FormFont(true));  // the caption; every child below sets its own font
+    databaseFrame_ = new QGroupBox(QStringLiteral("Select Access Database File"), this);
+    databaseFrame_->setGeometry(Twips(120, 240, 7455, 2415));
+    databaseFrame_->setFont(FormFont(true));  // the caption; every child below sets its own font
 
-    Label1_ =
-        MakeAutoSizeLabel(QStringLiteral("Select Access File"), Frame1_, Twips(120, 480, 1590, 195), true);
+    pathCaption_ = MakeAutoSizeLabel(QStringLiteral("Select Access File"), databaseFrame_,
+                                     Twips(120, 480, 1590, 195), true);
 
-    txtDB_ = new QLineEdit(Frame1_);
-    txtDB_->setGeometry(Twips(1800, 360, 4095, 375));
-    txtDB_->setFont(FormFont(false));
+    databasePathBox_ = new QLineEdit(databaseFrame_);
+    databasePathBox_->setGeometry(Twips(1800, 360, 4095, 375));
+    databasePathBox_->setFont(FormFont(false));
 
-    Command1_ = MakeButton(QStringLiteral("Browse"), Frame1_, Twips(6000, 360, 1215, 375));
+    browseButton_ = MakeButton(QStringLiteral("Browse"), databaseFrame_, Twips(6000, 360, 1215, 375));
 
-    pwdcheck_ = new QCheckBox(Frame1_);
-    pwdcheck_->setGeometry(Twips(480, 1200, 255, 255));
-    pwdcheck_->setFont(FormFont(false));
+    passwordCheck_ = new QCheckBox(databaseFrame_);
+    passwordCheck_->setGeometry(Twips(480, 1200, 255, 255));
+    passwordCheck_->setFont(FormFont(false));
 
-    Label2_ = new QLabel(
+    passwordHint_ = new QLabel(
         QStringLiteral("Please mention the DB Password! if Access database is protected with password"),
-        Frame1_);
-    Label2_->setGeometry(Twips(720, 1200, 6375, 255));
-    Label2_->setFont(FormFont(false));
+        databaseFrame_);
+    passwordHint_->setGeometry(Twips(720, 1200, 6375, 255));
+    passwordHint_->setFont(FormFont(false));
 
-    Label3_ = MakeAutoSizeLabel(QStringLiteral("Supply Correct Password: "), Frame1_,
-                                Twips(120, 1680, 2250, 195), true);
+    passwordCaption_ = MakeAutoSizeLabel(QStringLiteral("Supply Correct Password: "), databaseFrame_,
+                                         Twips(120, 1680, 2250, 195), true);
 
-    password_ = new QLineEdit(Frame1_);
-    password_->setGeometry(Twips(2400, 1560, 3495, 375));
-    password_->setFont(FormFont(false));
-    password_->setEchoMode(QLineEdit::Normal);  // characters shown as typed
-    password_->setEnabled(false);
+    passwordBox_ = new QLineEdit(databaseFrame_);
+    passwordBox_->setGeometry(Twips(2400, 1560, 3495, 375));
+    passwordBox_->setFont(FormFont(false));
+    passwordBox_->setEchoMode(QLineEdit::Normal);  // characters shown as typed
+    passwordBox_->setEnabled(false);
 
     const std::pair<QWidget*, const char*> names[] = {
-        {OKButton_, "OKButton"}, {CancelButton_, "CancelButton"},
-        {Frame1_, "Frame1"},     {Label1_, "Label1"},
-        {txtDB_, "txtDB"},       {Command1_, "Command1"},
-        {pwdcheck_, "pwdcheck"}, {Label2_, "Label2"},
-        {Label3_, "Label3"},     {password_, "password"}};
+        {okButton_, "OKButton"},      {cancelButton_, "CancelButton"}, {databaseFrame_, "Frame1"},
+        {pathCaption_, "Label1"},     {databasePathBox_, "txtDB"},     {browseButton_, "Command1"},
+        {passwordCheck_, "pwdcheck"}, {passwordHint_, "Label2"},       {passwordCaption_, "Label3"},
+        {passwordBox_, "password"}};
     for (const auto& [widget, name] : names) widget->setObjectName(QString::fromLatin1(name));
 
-    setTabOrder(OKButton_, CancelButton_);
-    setTabOrder(CancelButton_, txtDB_);
-    setTabOrder(txtDB_, Command1_);
-    setTabOrder(Command1_, pwdcheck_);
-    setTabOrder(pwdcheck_, password_);
+    setTabOrder(okButton_, cancelButton_);
+    setTabOrder(cancelButton_, databasePathBox_);
+    setTabOrder(databasePathBox_, browseButton_);
+    setTabOrder(browseButton_, passwordCheck_);
+    setTabOrder(passwordCheck_, passwordBox_);
 
-    connect(OKButton_, &QPushButton::clicked, this, [this] { OKButton_Click(); });
-    connect(CancelButton_, &QPushButton::clicked, this, [this] { CancelButton_Click(); });
-    connect(Command1_, &QPushButton::clicked, this, [this] { Command1_Click(); });
+    connect(okButton_, &QPushButton::clicked, this, [this] { clickOk(); });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { clickCancel(); });
+    connect(browseButton_, &QPushButton::clicked, this, [this] { clickBrowse(); });
     // The check box's click runs on every change of its value, by the user or by code.
-    connect(pwdcheck_, &QCheckBox::stateChanged, this, [this] { pwdcheck_Click(); });
+    connect(passwordCheck_, &QCheckBox::stateChanged, this, [this] { updatePasswordBox(); });
 
     applyLoadColours();
 }
@@ -149,15 +149,15 @@ Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(for
 Start::~Start() = default;
 
 void Start::applyLoadColours() {
-    for (QWidget* widget :
-         {static_cast<QWidget*>(this), static_cast<QWidget*>(Frame1_), static_cast<QWidget*>(Label1_),
-          static_cast<QWidget*>(Label2_), static_cast<QWidget*>(Label3_), static_cast<QWidget*>(pwdcheck_)}) {
+    for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(databaseFrame_),
+                            static_cast<QWidget*>(pathCaption_), static_cast<QWidget*>(passwordHint_),
+                            static_cast<QWidget*>(passwordCaption_), static_cast<QWidget*>(passwordCheck_)}) {
         SetBackground(widget, QPalette::Window, kLightGreen);
     }
-    SetBackground(password_, QPalette::Base, kPasswordDisabled);
+    SetBackground(passwordBox_, QPalette::Base, kPasswordDisabled);
 }
 
-int Start::pwdcheckValue() const { return pwdcheck_->isChecked() ? 1 : 0; }
+bool Start::passwordProtected() const { return passwordCheck_->isChecked(); }
 
 void Start::showModal() {
     QPointer<Start> self(this);
@@ -169,36 +169,36 @@ void Start::showModal() {
     if (self && isVisible()) loop.exec(QEventLoop::DialogExec);
 }
 
-void Start::Command1_Click() {
-    shell::CommonDialog& cdg1 = forms_.tabvert().cdg1();
-    cdg1.Filter = QString::fromLatin1(kBrowseFilter);
-    cdg1.ShowOpen();
+void Start::clickBrowse() {
+    shell::CommonDialog& openDialog = forms_.tabvert().openDialog();
+    openDialog.Filter = QString::fromLatin1(kBrowseFilter);
+    openDialog.ShowOpen();
     // The common dialog keeps its earlier FileName when cancelled, so a cancel writes that name back
     // (or empties the box before any choice).
-    FileName_ = cdg1.FileName;
-    txtDB_->setText(FileName_);
+    FileName_ = openDialog.FileName;
+    databasePathBox_->setText(FileName_);
 }
 
-void Start::pwdcheck_Click() {
-    if (pwdcheckValue() == 1) {
-        password_->setEnabled(true);
-        SetBackground(password_, QPalette::Base, kPasswordEnabled);
+void Start::updatePasswordBox() {
+    if (passwordProtected()) {
+        passwordBox_->setEnabled(true);
+        SetBackground(passwordBox_, QPalette::Base, kPasswordEnabled);
     } else {
-        password_->setEnabled(false);
-        SetBackground(password_, QPalette::Base, kPasswordDisabled);
-        password_->clear();
+        passwordBox_->setEnabled(false);
+        SetBackground(passwordBox_, QPalette::Base, kPasswordDisabled);
+        passwordBox_->clear();
     }
 }
 
-void Start::OKButton_Click() {
-    if (!txtDB_->text().isEmpty()) {
+void Start::clickOk() {
+    if (!databasePathBox_->text().isEmpty()) {
         forms_.tabvert().openaccessfile();
         return;
     }
     forms_.showMessage(this, QString::fromLatin1(kNoPathMessage));
 }
 
-void Start::CancelButton_Click() { forms_.unload(shell::Forms::Form::start); }
+void Start::clickCancel() { forms_.unload(shell::Forms::Form::start); }
 
 void Start::keyPressEvent(QKeyEvent* event) {
     // Escape would reject the dialog; neither button is the cancel button, so it does nothing.
@@ -227,8 +227,8 @@ void Start::hideEvent(QHideEvent* event) {
 }
 
 DatabaseChoice ReadDatabaseChoice(const Start& start) {
-    return DatabaseChoice{start.txtDB()->text().toStdString(), start.pwdcheckValue(),
-                          start.password()->text().toStdString()};
+    return DatabaseChoice{start.databasePathBox()->text().toStdString(), start.passwordProtected(),
+                          start.passwordBox()->text().toStdString()};
 }
 
 DatabaseChoice ReadDatabaseChoice(shell::Forms& forms) { return ReadDatabaseChoice(forms.start()); }

@@ -1,7 +1,8 @@
 #pragma once
 // The open-database dialog `start`: the user names the database file, says whether it is protected and
-// types its password. After OK it stays loaded but hidden, and its three controls txtDB, pwdcheck and
-// password are the store of the database choice that every later run reads afresh.
+// types its password. After OK it stays loaded but hidden, and its three controls (path box, check box,
+// password box) are the store of the database choice that every later run reads afresh. Each control's
+// objectName is its design name (txtDB, pwdcheck, password, ...).
 
 #include <QDialog>
 #include <QString>
@@ -27,19 +28,19 @@ public:
     explicit Start(shell::Forms& forms, QWidget* parent = nullptr);
     ~Start() override;
 
-    QPushButton* OKButton() const { return OKButton_; }
-    QPushButton* CancelButton() const { return CancelButton_; }
-    QGroupBox* Frame1() const { return Frame1_; }
-    QLabel* Label1() const { return Label1_; }
-    QLabel* Label2() const { return Label2_; }
-    QLabel* Label3() const { return Label3_; }
-    QLineEdit* txtDB() const { return txtDB_; }
-    QPushButton* Command1() const { return Command1_; }
-    QCheckBox* pwdcheck() const { return pwdcheck_; }
-    QLineEdit* password() const { return password_; }
+    QPushButton* okButton() const { return okButton_; }
+    QPushButton* cancelButton() const { return cancelButton_; }
+    QGroupBox* databaseFrame() const { return databaseFrame_; }
+    QLabel* pathCaption() const { return pathCaption_; }
+    QLabel* passwordHint() const { return passwordHint_; }
+    QLabel* passwordCaption() const { return passwordCaption_; }
+    QLineEdit* databasePathBox() const { return databasePathBox_; }
+    QPushButton* browseButton() const { return browseButton_; }
+    QCheckBox* passwordCheck() const { return passwordCheck_; }
+    QLineEdit* passwordBox() const { return passwordBox_; }
 
-    // The value of the check box as the runs test it: 1 checked, 0 not.
-    int pwdcheckValue() const;
+    // Whether the database is declared password-protected (the check box is checked).
+    bool passwordProtected() const;
 
     // Shows the dialog application-modal and returns once it is hidden (OK with a path) or unloaded
     // (Cancel, close box). Unlike QDialog::exec it may be entered again while an earlier showing is
@@ -48,9 +49,9 @@ public:
 
     // Button handlers, public so that the main window's commands and tests can press them as a user
     // would.
-    void Command1_Click();
-    void OKButton_Click();
-    void CancelButton_Click();
+    void clickBrowse();
+    void clickOk();
+    void clickCancel();
 
     // The file name the last Browse brought back (the common dialog's FileName, also after a cancel).
     const QString& fileName() const { return FileName_; }
@@ -66,26 +67,26 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void pwdcheck_Click();
+    void updatePasswordBox();
     void applyLoadColours();
 
     shell::Forms& forms_;
     QString FileName_;
 
-    QPushButton* OKButton_;
-    QPushButton* CancelButton_;
-    QGroupBox* Frame1_;
-    QLabel* Label1_;
-    QLineEdit* txtDB_;
-    QPushButton* Command1_;
-    QCheckBox* pwdcheck_;
-    QLabel* Label2_;
-    QLabel* Label3_;
-    QLineEdit* password_;
+    QPushButton* okButton_;
+    QPushButton* cancelButton_;
+    QGroupBox* databaseFrame_;
+    QLabel* pathCaption_;
+    QLineEdit* databasePathBox_;
+    QPushButton* browseButton_;
+    QCheckBox* passwordCheck_;
+    QLabel* passwordHint_;
+    QLabel* passwordCaption_;
+    QLineEdit* passwordBox_;
 };
 
-// The database choice as the dialog holds it now: txtDB's text unchanged, the pwdcheck value and the
-// password text as typed.
+// The database choice as the dialog holds it now: the path box's text unchanged, the check box's state
+// and the password text as typed.
 DatabaseChoice ReadDatabaseChoice(const Start& start);
 // Same, loading a fresh dialog first when none is loaded (after Cancel that gives an empty path).
 DatabaseChoice ReadDatabaseChoice(shell::Forms& forms);

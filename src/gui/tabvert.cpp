@@ -1,4 +1,5 @@
 #include "gui/tabvert.h"
+#include "core/twips.h"
 #include "gui/platform/centre.h"
 
 #include "gui/app_title.h"
@@ -30,8 +31,8 @@ namespace tabvert::shell {
 
 namespace {
 
-// The window was designed in twips; at 96 dots per inch 15 twips make a pixel.
-constexpr int Px(int twips) { return twips / 15; }
+// The window was designed in twips.
+constexpr int Px(int twips) { return TwipsToPixels(twips); }
 
 constexpr int kClientWidth = Px(10320);     // 688
 constexpr int kClientHeight = Px(7800);     // 520
@@ -46,7 +47,7 @@ void PlaceInClient(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(Px(left), Px(top) - kToolbarHeight, Px(width), Px(height));
 }
 
-// Places a child of Frame1, given its design rectangle relative to the frame.
+// Places a child of the export frame, given its design rectangle relative to the frame.
 void PlaceInFrame(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(Px(left), Px(top), Px(width), Px(height));
 }
@@ -58,10 +59,10 @@ QFont SansSerif(bool bold) { return WindowFont(bold); }
 Tabvert::Tabvert(Forms& forms, QWidget* parent)
     : QMainWindow(parent),
       forms_(&forms),
-      imageList1_(QSize(16, 16), QColor(192, 192, 192)),
-      imlToolbarIcons_(kToolbarIcon, QColor(255, 0, 255)),
-      savedlg_(forms.prompts(), this),
-      cdg1_(forms.prompts(), this) {
+      treeIcons_(QSize(16, 16), QColor(192, 192, 192)),
+      toolbarIcons_(kToolbarIcon, QColor(255, 0, 255)),
+      saveDialog_(forms.prompts(), this),
+      openDialog_(forms.prompts(), this) {
     pictures::Register();
     setObjectName(QStringLiteral("tabvert"));
     setWindowTitle(QString::fromUtf8(AppTitle));
@@ -71,8 +72,8 @@ Tabvert::Tabvert(Forms& forms, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(SansSerif(false));
 
-    imageList1_.addFiles({pictures::kNodeDatabase, pictures::kNodeTable});
-    imlToolbarIcons_.addFiles({pictures::kToolbarOpen, pictures::kToolbarExport, pictures::kToolbarHelp});
+    treeIcons_.addFiles({pictures::kNodeDatabase, pictures::kNodeTable});
+    toolbarIcons_.addFiles({pictures::kToolbarOpen, pictures::kToolbarExport, pictures::kToolbarHelp});
 
     buildMenus();
     buildToolbar();
@@ -87,7 +88,7 @@ Tabvert::Tabvert(Forms& forms, QWidget* parent)
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     ui::CentreOnScreen(*this, size());
 
-    Form_Load();
+    loadSetUp();
 }
 
 Tabvert::~Tabvert() = default;
@@ -100,145 +101,145 @@ void Tabvert::buildMenus() {
     };
     fileMenu_ = menuBar()->addMenu(QStringLiteral("&File"));
     fileMenu_->setObjectName(QStringLiteral("File"));
-    openfile_ = addItem(fileMenu_, "openfile", "&Open File");
-    exporttoExcel_ = addItem(fileMenu_, "ExporttoExcel", "&Export to Excel");
-    exit_ = addItem(fileMenu_, "Exit", "&Exit");
+    openFileAction_ = addItem(fileMenu_, "openfile", "&Open File");
+    exportAction_ = addItem(fileMenu_, "ExporttoExcel", "&Export to Excel");
+    exitAction_ = addItem(fileMenu_, "Exit", "&Exit");
 
     helpMenu_ = menuBar()->addMenu(QStringLiteral("&Help"));
     helpMenu_->setObjectName(QStringLiteral("help"));
-    helpcontent_ = addItem(helpMenu_, "helpcontent", "&Help Content");
-    aboutus_ = addItem(helpMenu_, "aboutus", "&About Us");
+    helpContentAction_ = addItem(helpMenu_, "helpcontent", "&Help Content");
+    aboutAction_ = addItem(helpMenu_, "aboutus", "&About Us");
 }
 
 void Tabvert::buildToolbar() {
-    toolbar1_ = new QToolBar(this);
-    toolbar1_->setObjectName(QStringLiteral("Toolbar1"));
-    toolbar1_->setMovable(false);
-    toolbar1_->setFloatable(false);
-    toolbar1_->toggleViewAction()->setEnabled(false);
-    toolbar1_->setContextMenuPolicy(Qt::PreventContextMenu);
-    toolbar1_->setContentsMargins(0, 0, 0, 0);
-    toolbar1_->setIconSize(kToolbarIcon);
-    toolbar1_->setFixedHeight(kToolbarHeight);
+    toolbar_ = new QToolBar(this);
+    toolbar_->setObjectName(QStringLiteral("Toolbar1"));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->toggleViewAction()->setEnabled(false);
+    toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolbar_->setContentsMargins(0, 0, 0, 0);
+    toolbar_->setIconSize(kToolbarIcon);
+    toolbar_->setFixedHeight(kToolbarHeight);
     for (int i = 0; i < kToolbarButtons; ++i) {
-        auto* button = new QToolButton(toolbar1_);
+        auto* button = new QToolButton(toolbar_);
         const int index = i + 1;
         button->setObjectName(QStringLiteral("Toolbar1_Button%1").arg(index));
-        button->setIcon(imlToolbarIcons_.icon(index));
+        button->setIcon(toolbarIcons_.icon(index));
         button->setIconSize(kToolbarIcon);
         button->setFixedSize(kToolbarButton);
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        connect(button, &QToolButton::clicked, this, [this, index] { Toolbar1_ButtonClick(index); });
+        connect(button, &QToolButton::clicked, this, [this, index] { clickToolbarButton(index); });
         // Placed by hand, edge to edge from the top-left corner: the toolbar's own layout would add
         // the style's margins, and the buttons are exactly as high as the bar.
         button->move(i * kToolbarButton.width(), 0);
         toolbarButtons_[i] = button;
     }
-    addToolBar(Qt::TopToolBarArea, toolbar1_);
+    addToolBar(Qt::TopToolBarArea, toolbar_);
 }
 
 void Tabvert::buildPanes(QWidget* client) {
-    label1_ = new QLabel(QStringLiteral("Access Database Table"), client);
-    label1_->setObjectName(QStringLiteral("Label1"));
-    label1_->setFont(SansSerif(true));
-    PlaceInClient(label1_, 120, 1200, 2175, 255);
+    tableTreeHeading_ = new QLabel(QStringLiteral("Access Database Table"), client);
+    tableTreeHeading_->setObjectName(QStringLiteral("Label1"));
+    tableTreeHeading_->setFont(SansSerif(true));
+    PlaceInClient(tableTreeHeading_, 120, 1200, 2175, 255);
 
-    treeView1_ = new QTreeWidget(client);
-    treeView1_->setObjectName(QStringLiteral("TreeView1"));
-    treeView1_->setHeaderHidden(true);
-    treeView1_->setColumnCount(1);
-    treeView1_->setRootIsDecorated(true);
-    treeView1_->setIconSize(imageList1_.imageSize());
-    treeView1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    PlaceInClient(treeView1_, 120, 1440, 3255, 5535);
-    connect(treeView1_, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* node) { TreeView1_NodeClick(node); });
+    tableTree_ = new QTreeWidget(client);
+    tableTree_->setObjectName(QStringLiteral("TreeView1"));
+    tableTree_->setHeaderHidden(true);
+    tableTree_->setColumnCount(1);
+    tableTree_->setRootIsDecorated(true);
+    tableTree_->setIconSize(treeIcons_.imageSize());
+    tableTree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    PlaceInClient(tableTree_, 120, 1440, 3255, 5535);
+    connect(tableTree_, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* node) { clickTreeNode(node); });
 
-    listView1_ = new ListView(client);
-    listView1_->setObjectName(QStringLiteral("ListView1"));
-    PlaceInClient(listView1_, 3480, 1440, 6735, 5535);
+    previewList_ = new ListView(client);
+    previewList_->setObjectName(QStringLiteral("ListView1"));
+    PlaceInClient(previewList_, 3480, 1440, 6735, 5535);
 
-    label2_ = new QLabel(QStringLiteral("Table Preview"), client);
-    label2_->setObjectName(QStringLiteral("Label2"));
-    label2_->setFont(SansSerif(true));
-    PlaceInClient(label2_, 3480, 1200, 5655, 255);
+    previewHeading_ = new QLabel(QStringLiteral("Table Preview"), client);
+    previewHeading_->setObjectName(QStringLiteral("Label2"));
+    previewHeading_->setFont(SansSerif(true));
+    PlaceInClient(previewHeading_, 3480, 1200, 5655, 255);
 
-    picture1_ = new QLabel(client);
-    picture1_->setObjectName(QStringLiteral("Picture1"));
+    toolbarPicture_ = new QLabel(client);
+    toolbarPicture_->setObjectName(QStringLiteral("Picture1"));
     const QPixmap background(QString::fromUtf8(pictures::kToolbarBackground));
     if (background.isNull()) throw std::runtime_error("cannot read the toolbar background picture");
-    picture1_->setPixmap(background);
-    picture1_->setFrameShape(QFrame::NoFrame);
-    picture1_->setGeometry(0, Px(3600) - kToolbarHeight, background.width(), background.height());
-    picture1_->hide();
+    toolbarPicture_->setPixmap(background);
+    toolbarPicture_->setFrameShape(QFrame::NoFrame);
+    toolbarPicture_->setGeometry(0, Px(3600) - kToolbarHeight, background.width(), background.height());
+    toolbarPicture_->hide();
 
-    progressBar1_ = new QProgressBar(client);
-    progressBar1_->setObjectName(QStringLiteral("ProgressBar1"));
-    progressBar1_->setRange(0, 100);
-    progressBar1_->setValue(0);
-    progressBar1_->setTextVisible(false);
-    PlaceInClient(progressBar1_, 120, 7080, 10095, 255);
+    progressBar_ = new QProgressBar(client);
+    progressBar_->setObjectName(QStringLiteral("ProgressBar1"));
+    progressBar_->setRange(0, 100);
+    progressBar_->setValue(0);
+    progressBar_->setTextVisible(false);
+    PlaceInClient(progressBar_, 120, 7080, 10095, 255);
 
-    txtEXL_ = new QLineEdit(client);
-    txtEXL_->setObjectName(QStringLiteral("txtEXL"));
-    PlaceInClient(txtEXL_, 4200, 6480, 2655, 375);
-    txtEXL_->hide();
+    targetPathBox_ = new QLineEdit(client);
+    targetPathBox_->setObjectName(QStringLiteral("txtEXL"));
+    PlaceInClient(targetPathBox_, 4200, 6480, 2655, 375);
+    targetPathBox_->hide();
 
-    // Labels have no window of their own: they lie beneath the windowed controls they touch (Label2's
-    // last pixel row lies under the list's top edge).
-    label1_->lower();
-    label2_->lower();
+    // Labels have no window of their own: they lie beneath the windowed controls they touch (the preview
+    // heading's last pixel row lies under the list's top edge).
+    tableTreeHeading_->lower();
+    previewHeading_->lower();
 
-    setTabOrder(treeView1_, listView1_);
-    setTabOrder(listView1_, txtEXL_);
+    setTabOrder(tableTree_, previewList_);
+    setTabOrder(previewList_, targetPathBox_);
 }
 
 void Tabvert::buildProgressFrame(QWidget* client) {
-    frame1_ = new QGroupBox(QStringLiteral("Export Access Database to Excel Process"), client);
-    frame1_->setObjectName(QStringLiteral("Frame1"));
-    frame1_->setFont(SansSerif(true));
+    exportFrame_ = new QGroupBox(QStringLiteral("Export Access Database to Excel Process"), client);
+    exportFrame_->setObjectName(QStringLiteral("Frame1"));
+    exportFrame_->setFont(SansSerif(true));
     // Until the load set-up repaints it, the frame is filled with the platform's window colour (the
     // colour of text boxes and lists), not the dialog grey behind it.
-    QPalette framePalette = frame1_->palette();
+    QPalette framePalette = exportFrame_->palette();
     framePalette.setColor(QPalette::Window, framePalette.color(QPalette::Base));
     framePalette.setColor(QPalette::WindowText, framePalette.color(QPalette::Text));
-    frame1_->setPalette(framePalette);
-    frame1_->setAutoFillBackground(true);
-    PlaceInClient(frame1_, 3600, 2880, 6495, 2295);
+    exportFrame_->setPalette(framePalette);
+    exportFrame_->setAutoFillBackground(true);
+    PlaceInClient(exportFrame_, 3600, 2880, 6495, 2295);
 
     auto makeLabel = [this](const char* name, const char* caption, bool bold, int left, int top, int width,
                             int height) {
-        auto* label = new AutoSizeLabel(QString::fromUtf8(caption), frame1_);
+        auto* label = new AutoSizeLabel(QString::fromUtf8(caption), exportFrame_);
         label->setObjectName(QString::fromUtf8(name));
         PlaceInFrame(label, left, top, width, height);
         label->setFont(SansSerif(bold));  // also sizes the label to its caption
         label->adjustSize();
         return label;
     };
-    label3_ = makeLabel("Label3", "Export Current Table Name", true, 360, 1200, 2310, 195);
-    label4_ = makeLabel("Label4", "Current Record", true, 360, 1680, 1305, 195);
-    label5_ = makeLabel("Label5", ":   ....", false, 3240, 1200, 360, 195);
-    label6_ = makeLabel("Label6", ": ...", false, 3240, 1680, 225, 195);
+    currentTableCaption_ = makeLabel("Label3", "Export Current Table Name", true, 360, 1200, 2310, 195);
+    currentRecordCaption_ = makeLabel("Label4", "Current Record", true, 360, 1680, 1305, 195);
+    currentTableLabel_ = makeLabel("Label5", ":   ....", false, 3240, 1200, 360, 195);
+    currentRecordLabel_ = makeLabel("Label6", ": ...", false, 3240, 1680, 225, 195);
 
     // In front of the list: while shown it covers the middle of the preview and takes its clicks.
-    frame1_->raise();
+    exportFrame_->raise();
 }
 
 void Tabvert::buildStatusBar() {
-    statusBar1_ = new QStatusBar(this);
-    statusBar1_->setObjectName(QStringLiteral("StatusBar1"));
-    statusBar1_->setFixedHeight(kStatusBarHeight);
-    statusText_ = new QLabel(QString::fromUtf8(AppTitle), statusBar1_);
+    statusBar_ = new QStatusBar(this);
+    statusBar_->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar_->setFixedHeight(kStatusBarHeight);
+    statusText_ = new QLabel(QString::fromUtf8(AppTitle), statusBar_);
     statusText_->setObjectName(QStringLiteral("StatusBar1Text"));
     statusText_->setFont(SansSerif(true));
     // A permanent widget is never covered by temporary messages, so the text stays at all times.
-    statusBar1_->addPermanentWidget(statusText_, 1);
-    setStatusBar(statusBar1_);
+    statusBar_->addPermanentWidget(statusText_, 1);
+    setStatusBar(statusBar_);
 }
 
-QToolButton* Tabvert::Toolbar1Button(int index) const {
+QToolButton* Tabvert::toolbarButton(int index) const {
     if (index < 1 || index > kToolbarButtons)
         throw std::out_of_range("toolbar button " + std::to_string(index) + " outside 1..3");
     return toolbarButtons_[index - 1];
@@ -246,23 +247,23 @@ QToolButton* Tabvert::Toolbar1Button(int index) const {
 
 // Every menu item's click is connected here.
 void Tabvert::connectMenus() {
-    connect(openfile_, &QAction::triggered, this, [this] { openfile_Click(); });
-    connect(exit_, &QAction::triggered, this, &Tabvert::Exit_Click);
-    connect(helpcontent_, &QAction::triggered, this, &Tabvert::helpcontent_Click);
-    connect(aboutus_, &QAction::triggered, this, &Tabvert::aboutus_Click);
-    connect(exporttoExcel_, &QAction::triggered, this, [this] { ExporttoExcel_Click(); });
+    connect(openFileAction_, &QAction::triggered, this, [this] { clickOpenFile(); });
+    connect(exitAction_, &QAction::triggered, this, &Tabvert::clickExit);
+    connect(helpContentAction_, &QAction::triggered, this, &Tabvert::clickHelpContent);
+    connect(aboutAction_, &QAction::triggered, this, &Tabvert::clickAbout);
+    connect(exportAction_, &QAction::triggered, this, [this] { clickExport(); });
 }
 
-void Tabvert::Toolbar1_ButtonClick(int index) {
+void Tabvert::clickToolbarButton(int index) {
     switch (index) {
         case 1:  // open a database
-            openfile_Click();
+            clickOpenFile();
             break;
         case 2:  // export to Excel
-            ExporttoExcel_Click();
+            clickExport();
             break;
         case 3:  // help
-            helpcontent_Click();
+            clickHelpContent();
             break;
         default:
             break;

@@ -1,8 +1,9 @@
 #pragma once
 // The main window `tabvert`: toolbar, the tree and preview panes with their headings, the export
 // progress frame, the progress bar and the status bar, plus the window-less parts it owns (two image
-// lists, two file dialogs) and two hidden helpers (txtEXL, Picture1). Every control carries its name as
-// objectName. The layout is fixed: on resize only the toolbar and the status bar follow the width.
+// lists, two file dialogs) and two hidden helpers (the target path box and the toolbar picture). Every
+// control carries its design name as objectName. The layout is fixed: on resize only the toolbar and the
+// status bar follow the width.
 //
 // The commands behind the menus and the toolbar, the load set-up and the runs are methods of this class
 // defined in the files of the areas that own them; their declarations are grouped below.
@@ -45,66 +46,66 @@ public:
     QString dbpath;
 
     // --- Controls ---
-    QToolBar* Toolbar1() const { return toolbar1_; }
+    QToolBar* toolbar() const { return toolbar_; }
     // index is 1-based: 1 open, 2 export, 3 help.
-    QToolButton* Toolbar1Button(int index) const;
-    int Toolbar1ButtonCount() const { return kToolbarButtons; }
-    QTreeWidget* TreeView1() const { return treeView1_; }
-    ListView* ListView1() const { return listView1_; }
-    QLabel* Label1() const { return label1_; }
-    QLabel* Label2() const { return label2_; }
-    QGroupBox* Frame1() const { return frame1_; }
-    AutoSizeLabel* Label3() const { return label3_; }
-    AutoSizeLabel* Label4() const { return label4_; }
-    AutoSizeLabel* Label5() const { return label5_; }
-    AutoSizeLabel* Label6() const { return label6_; }
-    QProgressBar* ProgressBar1() const { return progressBar1_; }
-    QLineEdit* txtEXL() const { return txtEXL_; }
-    QLabel* Picture1() const { return picture1_; }
-    QStatusBar* StatusBar1() const { return statusBar1_; }
-    QLabel* StatusBar1Text() const { return statusText_; }
+    QToolButton* toolbarButton(int index) const;
+    int toolbarButtonCount() const { return kToolbarButtons; }
+    QTreeWidget* tableTree() const { return tableTree_; }
+    ListView* previewList() const { return previewList_; }
+    QLabel* tableTreeHeading() const { return tableTreeHeading_; }
+    QLabel* previewHeading() const { return previewHeading_; }
+    QGroupBox* exportFrame() const { return exportFrame_; }
+    AutoSizeLabel* currentTableCaption() const { return currentTableCaption_; }
+    AutoSizeLabel* currentRecordCaption() const { return currentRecordCaption_; }
+    AutoSizeLabel* currentTableLabel() const { return currentTableLabel_; }
+    AutoSizeLabel* currentRecordLabel() const { return currentRecordLabel_; }
+    QProgressBar* progressBar() const { return progressBar_; }
+    QLineEdit* targetPathBox() const { return targetPathBox_; }
+    QLabel* toolbarPicture() const { return toolbarPicture_; }
+    QStatusBar* statusBar() const { return statusBar_; }
+    QLabel* statusText() const { return statusText_; }
 
     // Menus and their items.
-    QMenu* File() const { return fileMenu_; }
-    QMenu* help() const { return helpMenu_; }
-    QAction* openfile() const { return openfile_; }
-    QAction* ExporttoExcel() const { return exporttoExcel_; }
-    QAction* Exit() const { return exit_; }
-    QAction* helpcontent() const { return helpcontent_; }
-    QAction* aboutus() const { return aboutus_; }
+    QMenu* fileMenu() const { return fileMenu_; }
+    QMenu* helpMenu() const { return helpMenu_; }
+    QAction* openFileAction() const { return openFileAction_; }
+    QAction* exportAction() const { return exportAction_; }
+    QAction* exitAction() const { return exitAction_; }
+    QAction* helpContentAction() const { return helpContentAction_; }
+    QAction* aboutAction() const { return aboutAction_; }
 
     // Window-less components.
-    const ImageList& ImageList1() const { return imageList1_; }
-    const ImageList& imlToolbarIcons() const { return imlToolbarIcons_; }
-    CommonDialog& savedlg() { return savedlg_; }
-    CommonDialog& cdg1() { return cdg1_; }
+    const ImageList& treeIcons() const { return treeIcons_; }
+    const ImageList& toolbarIcons() const { return toolbarIcons_; }
+    CommonDialog& saveDialog() { return saveDialog_; }
+    CommonDialog& openDialog() { return openDialog_; }
 
     // --- Events ---
     // A click on toolbar button `index` (1-based): runs exactly one command.
-    void Toolbar1_ButtonClick(int index);
+    void clickToolbarButton(int index);
 
     // --- Commands and runs (defined by the areas that own them) ---
     // File > Open File and toolbar button 1: the open-database dialog, modally; returns once the dialog
     // is hidden or unloaded (tabvert_openaccessfile.cpp).
-    void openfile_Click();
-    // The catalogue run started by the dialog's OK: lists the chosen database's tables in TreeView1.
+    void clickOpenFile();
+    // The catalogue run started by the dialog's OK: lists the chosen database's tables in the tree.
     void openaccessfile();
     // Help > Help Content and toolbar button 3: the help file's default topic (tabvert_commands.cpp).
-    void helpcontent_Click();
+    void clickHelpContent();
     // Help > About Us: the about box, modally.
-    void aboutus_Click();
+    void clickAbout();
     // File > Exit: asks, then closes the window, whose closing sequence asks once more.
-    void Exit_Click();
+    void clickExit();
     // The help-file path fixed by the load set-up.
     const QString& helpFilePath() const { return helpFilePath_; }
     // The GDI objects and window-class brushes of the program (the toolbar's pattern brush lives here).
     win32::Gdi& gdi() { return gdi_; }
-    // A click on a node of TreeView1: previews the table it names (tabvert_viewtables.cpp).
-    void TreeView1_NodeClick(QTreeWidgetItem* node);
-    // The preview run: fills ListView1 with up to 10,000 records of the table `tables`.
+    // A click on a node of the table tree: previews the table it names (tabvert_viewtables.cpp).
+    void clickTreeNode(QTreeWidgetItem* node);
+    // The preview run: fills the preview list with up to 10,000 records of the table `tables`.
     void viewtables(QString& tables);
     // The Export command behind File > Export to Excel and toolbar button 2 (tabvert_export_command.cpp).
-    void ExporttoExcel_Click();
+    void clickExport();
     // The export run into the workbook `newpath` (tabvert_exportdata.cpp).
     void exportdata(const QString& newpath);
 
@@ -123,7 +124,7 @@ private:
     void buildStatusBar();
     void connectMenus();
     // The load set-up, run once when the window is loaded (tabvert_commands.cpp).
-    void Form_Load();
+    void loadSetUp();
     void settoolbarbackground();
     bool AskExit();
 
@@ -133,34 +134,34 @@ private:
     // Draws the digits of shortened sheet names: one sequence per program start.
     exporting::NameDigitGenerator nameDigits_;
 
-    ImageList imageList1_;
-    ImageList imlToolbarIcons_;
-    CommonDialog savedlg_;
-    CommonDialog cdg1_;
+    ImageList treeIcons_;
+    ImageList toolbarIcons_;
+    CommonDialog saveDialog_;
+    CommonDialog openDialog_;
 
     QMenu* fileMenu_ = nullptr;
     QMenu* helpMenu_ = nullptr;
-    QAction* openfile_ = nullptr;
-    QAction* exporttoExcel_ = nullptr;
-    QAction* exit_ = nullptr;
-    QAction* helpcontent_ = nullptr;
-    QAction* aboutus_ = nullptr;
+    QAction* openFileAction_ = nullptr;
+    QAction* exportAction_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    QAction* helpContentAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
 
-    QToolBar* toolbar1_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
     QToolButton* toolbarButtons_[kToolbarButtons] = {};
-    QTreeWidget* treeView1_ = nullptr;
-    ListView* listView1_ = nullptr;
-    QLabel* label1_ = nullptr;
-    QLabel* label2_ = nullptr;
-    QGroupBox* frame1_ = nullptr;
-    AutoSizeLabel* label3_ = nullptr;
-    AutoSizeLabel* label4_ = nullptr;
-    AutoSizeLabel* label5_ = nullptr;
-    AutoSizeLabel* label6_ = nullptr;
-    QProgressBar* progressBar1_ = nullptr;
-    QLineEdit* txtEXL_ = nullptr;
-    QLabel* picture1_ = nullptr;
-    QStatusBar* statusBar1_ = nullptr;
+    QTreeWidget* tableTree_ = nullptr;
+    ListView* previewList_ = nullptr;
+    QLabel* tableTreeHeading_ = nullptr;
+    QLabel* previewHeading_ = nullptr;
+    QGroupBox* exportFrame_ = nullptr;
+    AutoSizeLabel* currentTableCaption_ = nullptr;
+    AutoSizeLabel* currentRecordCaption_ = nullptr;
+    AutoSizeLabel* currentTableLabel_ = nullptr;
+    AutoSizeLabel* currentRecordLabel_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QLineEdit* targetPathBox_ = nullptr;
+    QLabel* toolbarPicture_ = nullptr;
+    QStatusBar* statusBar_ = nullptr;
     QLabel* statusText_ = nullptr;
 };
 

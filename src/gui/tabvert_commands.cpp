@@ -52,31 +52,32 @@ QString HelpFilePath(const QString& programFolder) {
     return folder + QLatin1String(kHelpFileName);
 }
 
-void Tabvert::Form_Load() {
+void Tabvert::loadSetUp() {
     helpFilePath_ = HelpFilePath(QCoreApplication::applicationDirPath());
     settoolbarbackground();
     for (QWidget* control : std::initializer_list<QWidget*>{
-             this, Label1(), Label2(), Frame1(), Label3(), Label4(), Label5(), Label6()}) {
+             this, tableTreeHeading(), previewHeading(), exportFrame(), currentTableCaption(),
+             currentRecordCaption(), currentTableLabel(), currentRecordLabel()}) {
         SetBackColor(control, kBackColor);
     }
     KeepPlatformBackground(menuBar());
-    KeepPlatformBackground(StatusBar1());
-    Frame1()->hide();
+    KeepPlatformBackground(statusBar());
+    exportFrame()->hide();
 }
 
 void Tabvert::settoolbarbackground() {
-    const win32::HBITMAP bitmap = gdi_.PictureHandle(Picture1()->pixmap());
+    const win32::HBITMAP bitmap = gdi_.PictureHandle(toolbarPicture()->pixmap());
     const win32::HBRUSH brush = gdi_.CreatePatternBrush(bitmap);
-    SetClassBrush(gdi_, Toolbar1(), brush);
+    SetClassBrush(gdi_, toolbar(), brush);
     gdi_.InvalidateRect(nullptr, nullptr, 0);
 }
 
-void Tabvert::helpcontent_Click() {
+void Tabvert::clickHelpContent() {
     const QByteArray ansiPath = helpFilePath_.toLocal8Bit();
     htmlhelp::HtmlHelpA(this, ansiPath.constData(), htmlhelp::HH_DISPLAY_TOPIC, 0);
 }
 
-void Tabvert::aboutus_Click() { forms().frmAbout().exec(); }
+void Tabvert::clickAbout() { forms().frmAbout().exec(); }
 
 bool Tabvert::AskExit() {
     ui::MessageRequest question;
@@ -87,7 +88,7 @@ bool Tabvert::AskExit() {
     return forms().prompts().message(this, question) == ui::Answer::Yes;
 }
 
-void Tabvert::Exit_Click() {
+void Tabvert::clickExit() {
     // Closing runs the closing sequence, which asks once more.
     if (AskExit()) close();
 }

@@ -22,19 +22,20 @@ int NodeCount(const QTreeWidget& tree) {
 
 }  // namespace
 
-void Tabvert::ExporttoExcel_Click() {
-    if (NodeCount(*TreeView1()) == 0) {
+void Tabvert::clickExport() {
+    if (NodeCount(*tableTree()) == 0) {
         forms().showMessage(this, QStringLiteral("Please open access database file."));
         return;
     }
-    txtEXL()->setText(QString());
+    targetPathBox()->setText(QString());
 
-    savedlg().FileName = QString();
-    savedlg().Filter = QString::fromUtf8(exporting::kSaveDialogFilter);
-    savedlg().ShowSave();
+    saveDialog().FileName = QString();
+    saveDialog().Filter = QString::fromUtf8(exporting::kSaveDialogFilter);
+    saveDialog().ShowSave();
 
-    txtEXL()->setText(QString::fromStdString(exporting::ReplaceMdbEnding(savedlg().FileName.toStdString())));
-    const std::string workingPath = txtEXL()->text().toStdString();
+    targetPathBox()->setText(
+        QString::fromStdString(exporting::ReplaceMdbEnding(saveDialog().FileName.toStdString())));
+    const std::string workingPath = targetPathBox()->text().toStdString();
     if (workingPath.empty()) return;
     exportdata(QString::fromStdString(exporting::CollapseTripleBackslashes(workingPath)));
 }

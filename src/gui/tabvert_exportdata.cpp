@@ -1,5 +1,6 @@
-// The main window's side of the export run: maps the run's steps onto Frame1, ListView1, the
-// open-database dialog, Label5, Label6 and ProgressBar1, and shows the closing message.
+// The main window's side of the export run: maps the run's steps onto the export frame, the
+// preview list, the open-database dialog, the current table and record labels and the progress bar,
+// and shows the closing message.
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -30,41 +31,41 @@ class WindowProgress : public exporting::ExportObserver {
     WindowProgress(Tabvert& window, const database::DatabaseChoice& choice) : w_(window), choice_(choice) {
         sinceRepaint_.start();
     }
-    ~WindowProgress() override { w_.ProgressBar1()->setUpdatesEnabled(true); }
+    ~WindowProgress() override { w_.progressBar()->setUpdatesEnabled(true); }
     WindowProgress(const WindowProgress&) = delete;
     WindowProgress& operator=(const WindowProgress&) = delete;
 
     void frameShown() override {
-        w_.Frame1()->show();
+        w_.exportFrame()->show();
         // Showing posts the frame's and its labels' first layout and polish events; deliver just those
         // (no input reaches the window) so the first repaint draws the captions too.
-        QCoreApplication::sendPostedEvents(w_.Frame1(), 0);
-        for (QObject* child : w_.Frame1()->children()) QCoreApplication::sendPostedEvents(child, 0);
-        w_.ProgressBar1()->setUpdatesEnabled(false);
+        QCoreApplication::sendPostedEvents(w_.exportFrame(), 0);
+        for (QObject* child : w_.exportFrame()->children()) QCoreApplication::sendPostedEvents(child, 0);
+        w_.progressBar()->setUpdatesEnabled(false);
         repaintNow();
     }
     void previewCleared() override {
-        w_.ListView1()->clearItems();
-        w_.ListView1()->clearColumns();
+        w_.previewList()->clearItems();
+        w_.previewList()->clearColumns();
     }
     void databaseDialogHidden() override {
         w_.forms().start().hide();
         w_.dbpath = QString::fromStdString(choice_.path);
     }
     void tableNameShown(const std::string& tableName) override {
-        w_.Label5()->setText(QString::fromStdString(tableName));
+        w_.currentTableLabel()->setText(QString::fromStdString(tableName));
         repaintSoon();
     }
-    // Label6 resizes itself with every caption, which costs more than writing the record's cells;
-    // nothing can look at it between two repaints, so the caption is set when it is painted.
+    // The current record label resizes itself with every caption, which costs more than writing the record's
+    // cells; nothing can look at it between two repaints, so the caption is set when it is painted.
     void recordNumberShown(std::int64_t recordNumber) override {
         pendingRecord_ = recordNumber;
         repaintSoon();
     }
-    void barMaximumSet(int maximum) override { w_.ProgressBar1()->setMaximum(maximum); }
+    void barMaximumSet(int maximum) override { w_.progressBar()->setMaximum(maximum); }
     void barValueSet(int value) override {
         // QProgressBar, like the platform's bar, refuses a value beyond its maximum.
-        w_.ProgressBar1()->setValue(value);
+        w_.progressBar()->setValue(value);
         repaintSoon();
     }
     void messageShown(const std::string& text) override {
@@ -73,8 +74,8 @@ class WindowProgress : public exporting::ExportObserver {
     }
     void frameHidden() override {
         showPendingRecord();
-        w_.ProgressBar1()->setUpdatesEnabled(true);
-        w_.Frame1()->hide();
+        w_.progressBar()->setUpdatesEnabled(true);
+        w_.exportFrame()->hide();
     }
 
   private:
@@ -83,13 +84,13 @@ class WindowProgress : public exporting::ExportObserver {
     }
     void showPendingRecord() {
         if (pendingRecord_ < 0) return;
-        w_.Label6()->setText(QString::number(pendingRecord_));
+        w_.currentRecordLabel()->setText(QString::number(pendingRecord_));
         pendingRecord_ = -1;
     }
     void repaintNow() {
         showPendingRecord();
-        if (w_.Frame1()->isVisible()) w_.Frame1()->repaint();
-        QProgressBar* bar = w_.ProgressBar1();
+        if (w_.exportFrame()->isVisible()) w_.exportFrame()->repaint();
+        QProgressBar* bar = w_.progressBar();
         const bool held = !bar->updatesEnabled();
         bar->setUpdatesEnabled(true);
         bar->repaint();

@@ -25,11 +25,11 @@ void ShowRunError(Tabvert& window, const QString& description) { window.forms().
 
 void Tabvert::openaccessfile() {
     try {
-        TreeView1()->clear();
+        tableTree()->clear();
         database::Start& dialog = forms().start();
         dialog.hide();  // stays loaded: its controls hold the choice for later runs
-        dbpath = dialog.txtDB()->text();
-        database::CatalogueTree tree(*TreeView1(), ImageList1());
+        dbpath = dialog.databasePathBox()->text();
+        database::CatalogueTree tree(*tableTree(), treeIcons());
         database::RunCatalogue(database::ReadDatabaseChoice(dialog), tree);
     } catch (const ado::ProviderError& error) {
         ShowRunError(*this, QString::fromStdString(error.description()));
@@ -40,6 +40,6 @@ void Tabvert::openaccessfile() {
     }
 }
 
-void Tabvert::openfile_Click() { forms().start().showModal(); }
+void Tabvert::clickOpenFile() { forms().start().showModal(); }
 
 }  // namespace tabvert::shell

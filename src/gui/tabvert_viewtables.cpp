@@ -1,4 +1,4 @@
-// The preview as the main window performs it: a click on a tree node empties ListView1, refreshes the
+// The preview as the main window performs it: a click on a tree node empties the preview list, refreshes the
 // database path from the open-database dialog and, unless the root node was clicked, fills the list with
 // up to 10,000 records of the table. One handler catches every failure and shows its description;
 // whatever reached the list before stays there.
@@ -23,7 +23,7 @@
 
 namespace tabvert::shell {
 
-void Tabvert::TreeView1_NodeClick(QTreeWidgetItem* node) {
+void Tabvert::clickTreeNode(QTreeWidgetItem* node) {
     if (node == nullptr) return;
     // The node's text is the trimmed name; a table stored with blanks around it (or two tables that trim
     // to the same text) is read by the name the database stores.
@@ -34,18 +34,18 @@ void Tabvert::TreeView1_NodeClick(QTreeWidgetItem* node) {
 void Tabvert::viewtables(QString& tables) {
     std::optional<QString> failure;
     try {
-        ListView1()->clearItems();
-        ListView1()->clearColumns();
+        previewList()->clearItems();
+        previewList()->clearColumns();
         // Reading the dialog loads a fresh, empty one if the user cancelled it; its path then fails to open.
         database::Start& dialog = forms().start();
         dialog.hide();
-        dbpath = dialog.txtDB()->text();
+        dbpath = dialog.databasePathBox()->text();
         if (tables == dbpath) return;  // the root node: the list stays empty
 
         // A preview is read record by record, so a whole record is what the user points at.
-        ListView1()->setFullRowSelect(true);
+        previewList()->setFullRowSelect(true);
         // The filler shows its rows when it goes away, before any message box below.
-        database::PreviewListFiller filler(*ListView1(), *ProgressBar1());
+        database::PreviewListFiller filler(*previewList(), *progressBar());
         database::RunPreview(database::ReadDatabaseChoice(dialog), tables.toStdString(),
                              settings::SettingsStore(), text::Locale::system(), filler);
     } catch (const ado::ProviderError& error) {

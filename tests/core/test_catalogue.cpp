@@ -90,23 +90,23 @@ TEST(CatalogueRun, ReportsTheRootAloneUnlessTheOpenSucceeds) {
     const std::string locked = fx::WriteFixtureInto("password", dir.path().toStdString()).string();
     const std::string empty = fx::WriteFixtureInto("empty", dir.path().toStdString()).string();
     const std::string pw = fx::kFixturePassword;
-    const std::tuple<std::string, int, std::string, long> cases[] = {
+    const std::tuple<std::string, bool, std::string, long> cases[] = {
         // path, flag, password, error
-        {empty, 0, "", 0},
-        {dir.filePath("missing.mdb").toStdString(), 0, "", ado::kErrUnspecified},
-        {"   ", 0, "", ado::kErrUnspecified},
-        {locked, 0, "", ado::kErrAuthentication},
-        {locked, 1, "wrong", ado::kErrAuthentication},
-        {locked, 0, pw, ado::kErrAuthentication},  // a password without the flag plays no part
-        {locked, 1, pw, 0},
-        {locked, 1, "  " + pw + " ", 0},  // sent trimmed
+        {empty, false, "", 0},
+        {dir.filePath("missing.mdb").toStdString(), false, "", ado::kErrUnspecified},
+        {"   ", false, "", ado::kErrUnspecified},
+        {locked, false, "", ado::kErrAuthentication},
+        {locked, true, "wrong", ado::kErrAuthentication},
+        {locked, false, pw, ado::kErrAuthentication},  // a password without the flag plays no part
+        {locked, true, pw, 0},
+        {locked, true, "  " + pw + " ", 0},  // sent trimmed
     };
-    for (const auto& [path, pwdcheck, password, expectedError] : cases) {
-        SCOPED_TRACE("'" + path + "' " + std::to_string(pwdcheck) + " '" + password + "'");
+    for (const auto& [path, passwordProtected, password, expectedError] : cases) {
+        SCOPED_TRACE("'" + path + "' " + std::to_string(passwordProtected) + " '" + password + "'");
         Recorder recorder;
         long error = 0;
         try {
-            RunCatalogue(DatabaseChoice{path, pwdcheck, password}, recorder);
+            RunCatalogue(DatabaseChoice{path, passwordProtected, password}, recorder);
         } catch (const ado::ProviderError& e) {
             error = e.number();
             EXPECT_FALSE(e.description().empty());

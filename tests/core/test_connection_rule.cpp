@@ -28,38 +28,40 @@ TEST(GetExtName, TakesTheTextBehindTheLastFullStopTrimmed) {
 TEST(BuildConnectionString, GivesTheFourFormsToTheCharacter) {
     const struct {
         const char* path;
-        int pwdcheck;
+        bool passwordProtected;
         const char* password;
         const char* expected;
     } cases[] = {
-        {"C:\\db\\a.mdb", 1, "secret",
+        {"C:\\db\\a.mdb", true, "secret",
          "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=C:\\db\\a.mdb;Persist Security Info=False;"
          "Jet OLEDB:Database Password=secret"},
-        {"C:\\db\\a.mde", 0, "ignored", "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=C:\\db\\a.mde; "},
-        {"C:\\db\\a.accdb", 1, "secret",
+        {"C:\\db\\a.mde", false, "ignored", "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=C:\\db\\a.mde; "},
+        {"C:\\db\\a.accdb", true, "secret",
          "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=C:\\db\\a.accdb; Jet OLEDB:Database Password=secret; "
          "Persist Security Info=False;"},
-        {"C:\\db\\a.accdb", 0, "secret",
+        {"C:\\db\\a.accdb", false, "secret",
          "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=C:\\db\\a.accdb; Persist Security Info=False;"},
         // Case matters: MDB is not mdb.
-        {"C:\\db\\a.MDB", 0, "", "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=C:\\db\\a.MDB; Persist Security Info=False;"},
+        {"C:\\db\\a.MDB", false, "",
+         "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=C:\\db\\a.MDB; Persist Security Info=False;"},
         // No extension, or a full stop only in a folder name: ACE.
-        {"C:\\my.data\\sales", 0, "",
+        {"C:\\my.data\\sales", false, "",
          "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=C:\\my.data\\sales; Persist Security Info=False;"},
         // Blanks around the password go, blanks inside stay.
-        {"x.mdb", 1, "  two words  ",
+        {"x.mdb", true, "  two words  ",
          "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb;Persist Security Info=False;"
          "Jet OLEDB:Database Password=two words"},
         // Flag set, password box empty.
-        {"x.mdb", 1, "", "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb;Persist Security Info=False;"
-                         "Jet OLEDB:Database Password="},
-        {"x.accdb", 1, "   ", "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=x.accdb; Jet OLEDB:Database Password=; "
-                              "Persist Security Info=False;"},
-        // Only 1 means protected.
-        {"x.mdb", 2, "pw", "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=x.mdb; "},
+        {"x.mdb", true, "",
+         "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=x.mdb;Persist Security Info=False;"
+         "Jet OLEDB:Database Password="},
+        {"x.accdb", true, "   ",
+         "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=x.accdb; Jet OLEDB:Database Password=; "
+         "Persist Security Info=False;"},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(BuildConnectionString(c.path, c.pwdcheck, c.password), c.expected) << c.path << " / " << c.password;
+        EXPECT_EQ(BuildConnectionString(c.path, c.passwordProtected, c.password), c.expected)
+            << c.path << " / " << c.password;
 }
 
 // A path or password holding ";", quotes or outer blanks is quoted, so the provider gets it back
@@ -76,10 +78,11 @@ TEST(BuildConnectionString, AwkwardValuesArriveIntact) {
         {" C:\\lead.accdb", "x"},
     };
     for (const auto& c : cases) {
-        for (int pwdcheck : {0, 1}) {
-            const auto parsed = ado::ConnectionString::Parse(BuildConnectionString(c.path, pwdcheck, c.password));
+        for (bool passwordProtected : {false, true}) {
+            const auto parsed =
+                ado::ConnectionString::Parse(BuildConnectionString(c.path, passwordProtected, c.password));
             EXPECT_EQ(parsed.Get("Data Source"), std::string(c.path));
-            if (pwdcheck == 1) {
+            if (passwordProtected) {
                 EXPECT_EQ(parsed.Get("Jet OLEDB:Database Password"), std::string(c.password));
             }
             EXPECT_NE(parsed.Get("Provider"), std::string("Evil"));

@@ -224,25 +224,25 @@ TEST(ExportRun, WritesNothingAndSaysWhyWhenTheDatabaseCannotBeOpenedOrTheWorkboo
     const std::string dbBefore = FileText(root / "open.mdb");
     const struct {
         const char* dbPath;  // relative to the test folder; "" for the empty path
-        int pwdcheck;
+        bool passwordProtected;
         const char* password;
         const char* target;  // relative to the test folder
         const char* says;    // part of the closing message; the provider's own description goes with "opened"
     } cases[] = {
-        {"locked.mdb", 1, "wrong", "out.xlsx", "could not be opened"},
-        {"locked.mdb", 0, "", "out.xlsx", "could not be opened"},
-        {"missing.mdb", 0, "", "out.xlsx", "could not be opened"},
-        {"", 0, "", "out.xls", "could not be opened"},
-        {"open.mdb", 0, "", "nowhere/out.xlsx", "was not saved"},
-        {"open.mdb", 0, "", "open.mdb", "over the database"},
-        {"open.mdb", 0, "", "sub/../open.mdb", "over the database"},
-        {"open.mdb", 0, "", "link.xls", "over the database"},
+        {"locked.mdb", true, "wrong", "out.xlsx", "could not be opened"},
+        {"locked.mdb", false, "", "out.xlsx", "could not be opened"},
+        {"missing.mdb", false, "", "out.xlsx", "could not be opened"},
+        {"", false, "", "out.xls", "could not be opened"},
+        {"open.mdb", false, "", "nowhere/out.xlsx", "was not saved"},
+        {"open.mdb", false, "", "open.mdb", "over the database"},
+        {"open.mdb", false, "", "sub/../open.mdb", "over the database"},
+        {"open.mdb", false, "", "link.xls", "over the database"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.dbPath) + " -> " + c.target);
         ExportRequest request =
             Request(*c.dbPath ? (root / c.dbPath).string() : "", (root / c.target).string());
-        request.database.pwdcheck = c.pwdcheck;
+        request.database.passwordProtected = c.passwordProtected;
         request.database.password = c.password;
         RecordingObserver observer;
         NameDigitGenerator digits;
@@ -254,7 +254,8 @@ TEST(ExportRun, WritesNothingAndSaysWhyWhenTheDatabaseCannotBeOpenedOrTheWorkboo
             std::string description = "(the provider opened it)";
             try {
                 ado::Connection probe;
-                probe.Open(database::BuildConnectionString(request.database.path, c.pwdcheck, c.password));
+                probe.Open(
+                    database::BuildConnectionString(request.database.path, c.passwordProtected, c.password));
             } catch (const ado::ProviderError& e) {
                 description = e.description();
             }
@@ -313,7 +314,7 @@ TEST(ExportRun, RealSampleDatabases) {
         const std::string password = passwords.contains(name) ? passwords.at(name) : "";
         ExportRequest request =
             Request(file, dir.filePath(QString::fromStdString(name + ".xlsx")).toStdString());
-        request.database.pwdcheck = password.empty() ? 0 : 1;
+        request.database.passwordProtected = !password.empty();
         request.database.password = password;
         std::vector<std::string> tables;
         try {

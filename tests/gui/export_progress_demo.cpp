@@ -25,11 +25,11 @@ int main(int argc, char** argv) {
     tabvert::shell::Forms forms(prompts);
     tabvert::shell::Tabvert& window = forms.tabvert();
     window.show();
-    forms.start().txtDB()->setText(QString::fromLocal8Bit(argv[1]));
+    forms.start().databasePathBox()->setText(QString::fromLocal8Bit(argv[1]));
     window.openaccessfile();
     const int delay = argc > 3 ? std::atoi(argv[3]) : 1500;
     QTimer::singleShot(delay, &window, [&] {
-        window.Toolbar1_ButtonClick(2);
+        window.clickToolbarButton(2);
         std::fprintf(stderr, "export finished\n");
         QApplication::quit();
     });

@@ -34,9 +34,14 @@ TEST(LoadSetUp, PaintsTheWindowAndItsLabelsLightGreenAndHidesTheProgressFrame) {
     Tabvert& window = forms.tabvert();
     EXPECT_EQ(window.helpFilePath(), HelpFilePath(QCoreApplication::applicationDirPath()));
 
-    const std::vector<QWidget*> painted = {&window,          window.Label1(), window.Label2(),
-                                           window.Frame1(),  window.Label3(), window.Label4(),
-                                           window.Label5(),  window.Label6()};
+    const std::vector<QWidget*> painted = {&window,
+                                           window.tableTreeHeading(),
+                                           window.previewHeading(),
+                                           window.exportFrame(),
+                                           window.currentTableCaption(),
+                                           window.currentRecordCaption(),
+                                           window.currentTableLabel(),
+                                           window.currentRecordLabel()};
     for (QWidget* control : painted) {
         EXPECT_EQ(control->palette().color(QPalette::Window), kGreen) << control->objectName().toStdString();
         EXPECT_TRUE(control->autoFillBackground()) << control->objectName().toStdString();
@@ -44,13 +49,14 @@ TEST(LoadSetUp, PaintsTheWindowAndItsLabelsLightGreenAndHidesTheProgressFrame) {
 
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    EXPECT_FALSE(window.Frame1()->isVisible());
+    EXPECT_FALSE(window.exportFrame()->isVisible());
     EXPECT_TRUE(window.isVisible());
     // What the user sees: the client area between the panes, and a label's own background.
     const QImage shot = window.grab().toImage();
-    const QPoint gap = window.Label2()->mapTo(&window, QPoint(-3, 40));
+    const QPoint gap = window.previewHeading()->mapTo(&window, QPoint(-3, 40));
     EXPECT_EQ(QColor(shot.pixel(gap)), kGreen);
-    const QPoint onLabel = window.Label1()->mapTo(&window, QPoint(window.Label1()->width() - 2, 1));
+    const QPoint onLabel =
+        window.tableTreeHeading()->mapTo(&window, QPoint(window.tableTreeHeading()->width() - 2, 1));
     EXPECT_EQ(QColor(shot.pixel(onLabel)), kGreen);
     EXPECT_TRUE(prompts.messages().empty());
 }
@@ -78,7 +84,7 @@ TEST_P(Closing, AsksTheExitQuestionAndUnloadsTheOtherWindowsOnYes) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     if (c.viaExitCommand)
-        window.Exit()->trigger();
+        window.exitAction()->trigger();
     else
         window.close();
 
@@ -115,8 +121,8 @@ TEST(HelpCommand, WithNoHelpFileBesideTheProgramShowsNothingAndSaysNothing) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const auto windowsBefore = QApplication::topLevelWidgets().size();
 
-    window.helpcontent()->trigger();
-    QTest::mouseClick(window.Toolbar1Button(3), Qt::LeftButton);
+    window.helpContentAction()->trigger();
+    QTest::mouseClick(window.toolbarButton(3), Qt::LeftButton);
 
     EXPECT_TRUE(window.findChildren<htmlhelp::HelpWindow*>().isEmpty());
     EXPECT_EQ(QApplication::topLevelWidgets().size(), windowsBefore);
@@ -136,7 +142,7 @@ TEST(AboutCommand, ShowsTheAboutBoxModallyAndReturnsWhenItIsClosed) {
         shownModal = modal && forms.isLoaded(Forms::Form::frmAbout) && modal == &forms.frmAbout();
         if (modal) modal->close();
     });
-    window.aboutus()->trigger();
+    window.aboutAction()->trigger();
     EXPECT_TRUE(shownModal);
     EXPECT_FALSE(forms.isLoaded(Forms::Form::frmAbout)) << "released when it closed";
     EXPECT_TRUE(window.isVisible());

@@ -45,7 +45,7 @@ class ExportCommand : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         forms_ = std::make_unique<shell::Forms>(prompts_);
-        prompts_.frame = window().Frame1();
+        prompts_.frame = window().exportFrame();
     }
 
     shell::Tabvert& window() { return forms_->tabvert(); }
@@ -54,15 +54,15 @@ class ExportCommand : public ::testing::Test {
     // Opens a database the way OK in the open-database dialog does.
     void OpenDatabase(const fixtures::Database& db, const std::string& file) {
         const fs::path path = WriteDb(db, root() / file);
-        forms_->start().txtDB()->setText(QString::fromStdString(path.string()));
+        forms_->start().databasePathBox()->setText(QString::fromStdString(path.string()));
         window().openaccessfile();
-        ASSERT_GT(window().TreeView1()->topLevelItemCount(), 0);
+        ASSERT_GT(window().tableTree()->topLevelItemCount(), 0);
     }
     // Chooses `target` in the save dialog and confirms the closing message.
     void ExportTo(const fs::path& target, bool fromMenu = true) {
         prompts_.queueFile(QString::fromStdString(target.string()));
         prompts_.queueAnswer(ui::Answer::Ok);
-        fromMenu ? window().ExporttoExcel()->trigger() : window().Toolbar1_ButtonClick(2);
+        fromMenu ? window().exportAction()->trigger() : window().clickToolbarButton(2);
     }
 
     QTemporaryDir dir_;
@@ -78,38 +78,38 @@ void ExpectPlainMessage(const ui::MessageRequest& m, const QString& text) {
 }
 
 TEST_F(ExportCommand, WithoutADatabaseOnlyAsksToOpenOne) {
-    window().txtEXL()->setText("/earlier/export.xls");
+    window().targetPathBox()->setText("/earlier/export.xls");
     for (const bool menu : {true, false}) {
         SCOPED_TRACE(menu ? "menu" : "toolbar button 2");
         prompts_.queueAnswer(ui::Answer::Ok);
-        menu ? window().ExporttoExcel()->trigger() : window().Toolbar1Button(2)->click();
+        menu ? window().exportAction()->trigger() : window().toolbarButton(2)->click();
         ASSERT_EQ(prompts_.messages().size(), menu ? 1u : 2u);
         ExpectPlainMessage(prompts_.messages().back(), "Please open access database file.");
         EXPECT_TRUE(prompts_.fileDialogs().empty());
-        EXPECT_EQ(window().txtEXL()->text(), "/earlier/export.xls");
+        EXPECT_EQ(window().targetPathBox()->text(), "/earlier/export.xls");
     }
 }
 
 TEST_F(ExportCommand, CancellingTheDialogStartsNothingAndAnAnswerBecomesTheWorkbookPath) {
     OpenDatabase(fixtures::AccdbFixture(), "small.accdb");
-    window().txtEXL()->setText("/earlier/export.xls");
-    window().ListView1()->addColumn("Kept");
-    window().ListView1()->addItem("row");
+    window().targetPathBox()->setText("/earlier/export.xls");
+    window().previewList()->addColumn("Kept");
+    window().previewList()->addItem("row");
     prompts_.queueFile(std::nullopt);
-    window().Toolbar1_ButtonClick(2);
+    window().clickToolbarButton(2);
     ASSERT_EQ(prompts_.fileDialogs().size(), 1u);
     const ui::FileDialogRequest& d = prompts_.fileDialogs()[0];
     EXPECT_TRUE(d.kind == ui::FileDialogKind::Save && d.fileName.isEmpty() && d.confirmOverwrite);
     EXPECT_EQ(d.filter,
               "Select excel file (*.xls)|*.xls| Excel 2007-2010 (*.xlsx)|*.xlsx| All files (*.*)|*.*  ");
-    EXPECT_EQ(window().txtEXL()->text(), "");
+    EXPECT_EQ(window().targetPathBox()->text(), "");
     EXPECT_TRUE(prompts_.messages().empty());
-    EXPECT_EQ(window().ListView1()->itemCount(), 1);
-    EXPECT_TRUE(window().Frame1()->isHidden());
+    EXPECT_EQ(window().previewList()->itemCount(), 1);
+    EXPECT_TRUE(window().exportFrame()->isHidden());
 
     fs::create_directory(root() / "old.mdb");
     const std::string base = root().string() + "/";
-    // What the user picks, what txtEXL then holds, and the file the workbook lands in.
+    // What the user picks, what the target path box then holds, and the file the workbook lands in.
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"out.mdb", "out.xls", "out.xls"},                                  // a lower-case ".mdb" ending
         {"OUT.MDB", "OUT.MDB", "OUT.MDB"},                                  // any other case is kept
@@ -121,7 +121,7 @@ TEST_F(ExportCommand, CancellingTheDialogStartsNothingAndAnAnswerBecomesTheWorkb
         SCOPED_TRACE(chosen);
         const std::size_t before = prompts_.messages().size();
         ExportTo(base + chosen);
-        EXPECT_EQ(window().txtEXL()->text().toStdString(), base + stored);
+        EXPECT_EQ(window().targetPathBox()->text().toStdString(), base + stored);
         EXPECT_TRUE(fs::exists(base + written));
         EXPECT_EQ(fs::exists(base + stored), std::string(written) == stored);
         ASSERT_EQ(prompts_.messages().size(), before + 1);
@@ -136,9 +136,9 @@ TEST_F(ExportCommand, RunLeavesTheWindowAsDescribed) {
     fixtures::Database other;
     other.tables = {NumberedTable("Alpha", 3), NumberedTable("Beta", 1200), NumberedTable("Gamma", 0)};
     const fs::path otherPath = WriteDb(other, root() / "second.mdb");
-    forms_->start().txtDB()->setText(QString::fromStdString(otherPath.string()));
-    window().ListView1()->addColumn("Old");
-    window().ListView1()->addItem("old row");
+    forms_->start().databasePathBox()->setText(QString::fromStdString(otherPath.string()));
+    window().previewList()->addColumn("Old");
+    window().previewList()->addItem("old row");
     prompts_.frameShowing.clear();
     ExportTo(root() / "second.xlsx", false);
 
@@ -146,21 +146,22 @@ TEST_F(ExportCommand, RunLeavesTheWindowAsDescribed) {
     ExpectPlainMessage(prompts_.messages()[0], kCompletedText);
     EXPECT_EQ(prompts_.frameShowing, std::vector<bool>{true});  // the message comes before the frame goes
 
-    EXPECT_TRUE(window().Frame1()->isHidden() && forms_->start().isHidden());
+    EXPECT_TRUE(window().exportFrame()->isHidden() && forms_->start().isHidden());
     EXPECT_EQ(window().dbpath.toStdString(), otherPath.string());
-    EXPECT_EQ(window().ListView1()->itemCount() + window().ListView1()->columnCount(), 0);
-    // Catalogue order is by name: Gamma is last and empty, so Label6 still shows Beta's last record.
-    EXPECT_EQ(window().Label5()->text(), "Gamma");
-    EXPECT_EQ(window().Label6()->text(), "1200");
-    EXPECT_EQ(std::make_pair(window().ProgressBar1()->maximum(), window().ProgressBar1()->value()),
+    EXPECT_EQ(window().previewList()->itemCount() + window().previewList()->columnCount(), 0);
+    // Catalogue order is by name: Gamma is last and empty, so the record label still shows Beta's last
+    // record.
+    EXPECT_EQ(window().currentTableLabel()->text(), "Gamma");
+    EXPECT_EQ(window().currentRecordLabel()->text(), "1200");
+    EXPECT_EQ(std::make_pair(window().progressBar()->maximum(), window().progressBar()->value()),
               std::make_pair(500, 500));
 }
 
 TEST_F(ExportCommand, SkippedTablesCannotFillABarThatStillEndsAt100) {
     OpenDatabase(fixtures::EmptyFixture(), "empty.mdb");
-    window().ProgressBar1()->setValue(40);
+    window().progressBar()->setValue(40);
     ExportTo(root() / "empty.xls");
-    EXPECT_EQ(std::make_pair(window().ProgressBar1()->maximum(), window().ProgressBar1()->value()),
+    EXPECT_EQ(std::make_pair(window().progressBar()->maximum(), window().progressBar()->value()),
               std::make_pair(100, 40));
     EXPECT_TRUE(fs::exists(root() / "empty.xls"));
 }

@@ -156,13 +156,13 @@ TEST(HelpCommand, ToolbarButtonThreeAndHelpContentOpenTheDefaultTopic) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-    QTest::mouseClick(window.Toolbar1Button(3), Qt::LeftButton);
+    QTest::mouseClick(window.toolbarButton(3), Qt::LeftButton);
     const QList<HelpWindow*> opened = window.findChildren<HelpWindow*>();
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened.front()->browser()->source(), TopicUrl(QStringLiteral("/welcome.html")));
 
     opened.front()->browser()->setSource(TopicUrl(QStringLiteral("/preview.html")));
-    window.helpcontent()->trigger();
+    window.helpContentAction()->trigger();
     EXPECT_EQ(window.findChildren<HelpWindow*>().size(), 1) << "one help window per program";
     EXPECT_EQ(opened.front()->browser()->source(), TopicUrl(QStringLiteral("/welcome.html")));
     EXPECT_TRUE(prompts.messages().empty());

@@ -39,13 +39,27 @@ protected:
 
 TEST_F(MainWindow, EveryControlIsFoundByItsName) {
     const std::pair<const char*, QObject*> controls[] = {
-        {"Toolbar1", w.Toolbar1()},   {"TreeView1", w.TreeView1()},   {"ListView1", w.ListView1()},
-        {"Label1", w.Label1()},       {"Label2", w.Label2()},         {"Frame1", w.Frame1()},
-        {"Label3", w.Label3()},       {"Label4", w.Label4()},         {"Label5", w.Label5()},
-        {"Label6", w.Label6()},       {"ProgressBar1", w.ProgressBar1()}, {"txtEXL", w.txtEXL()},
-        {"Picture1", w.Picture1()},   {"StatusBar1", w.StatusBar1()}, {"File", w.File()},
-        {"help", w.help()},           {"openfile", w.openfile()},     {"ExporttoExcel", w.ExporttoExcel()},
-        {"Exit", w.Exit()},           {"helpcontent", w.helpcontent()}, {"aboutus", w.aboutus()},
+        {"Toolbar1", w.toolbar()},
+        {"TreeView1", w.tableTree()},
+        {"ListView1", w.previewList()},
+        {"Label1", w.tableTreeHeading()},
+        {"Label2", w.previewHeading()},
+        {"Frame1", w.exportFrame()},
+        {"Label3", w.currentTableCaption()},
+        {"Label4", w.currentRecordCaption()},
+        {"Label5", w.currentTableLabel()},
+        {"Label6", w.currentRecordLabel()},
+        {"ProgressBar1", w.progressBar()},
+        {"txtEXL", w.targetPathBox()},
+        {"Picture1", w.toolbarPicture()},
+        {"StatusBar1", w.statusBar()},
+        {"File", w.fileMenu()},
+        {"help", w.helpMenu()},
+        {"openfile", w.openFileAction()},
+        {"ExporttoExcel", w.exportAction()},
+        {"Exit", w.exitAction()},
+        {"helpcontent", w.helpContentAction()},
+        {"aboutus", w.aboutAction()},
     };
     for (const auto& [name, control] : controls) {
         ASSERT_NE(control, nullptr) << name;
@@ -53,41 +67,43 @@ TEST_F(MainWindow, EveryControlIsFoundByItsName) {
     }
     EXPECT_EQ(w.objectName(), "tabvert");
     // The progress labels live inside the frame, so the frame clips and hides them with it.
-    for (QWidget* label : std::initializer_list<QWidget*>{w.Label3(), w.Label4(), w.Label5(), w.Label6()})
-        EXPECT_EQ(label->parentWidget(), w.Frame1()) << label->objectName().toStdString();
+    for (QWidget* label : std::initializer_list<QWidget*>{w.currentTableCaption(), w.currentRecordCaption(),
+                                                          w.currentTableLabel(), w.currentRecordLabel()})
+        EXPECT_EQ(label->parentWidget(), w.exportFrame()) << label->objectName().toStdString();
 }
 
 TEST_F(MainWindow, StartsEmptyWithHelpersHiddenAndTheRestShown) {
-    EXPECT_EQ(w.TreeView1()->topLevelItemCount(), 0);
-    EXPECT_EQ(w.ListView1()->itemCount(), 0);
-    EXPECT_EQ(w.ListView1()->columnCount(), 0);
-    EXPECT_EQ(w.ProgressBar1()->minimum(), 0);
-    EXPECT_EQ(w.ProgressBar1()->maximum(), 100);
-    EXPECT_EQ(w.ProgressBar1()->value(), 0);
-    EXPECT_TRUE(w.txtEXL()->text().isEmpty());
+    EXPECT_EQ(w.tableTree()->topLevelItemCount(), 0);
+    EXPECT_EQ(w.previewList()->itemCount(), 0);
+    EXPECT_EQ(w.previewList()->columnCount(), 0);
+    EXPECT_EQ(w.progressBar()->minimum(), 0);
+    EXPECT_EQ(w.progressBar()->maximum(), 100);
+    EXPECT_EQ(w.progressBar()->value(), 0);
+    EXPECT_TRUE(w.targetPathBox()->text().isEmpty());
     EXPECT_TRUE(w.dbpath.isEmpty());
 
     w.show();
-    EXPECT_TRUE(w.txtEXL()->isHidden());
-    EXPECT_TRUE(w.Picture1()->isHidden());
-    for (QWidget* shown : std::initializer_list<QWidget*>{w.TreeView1(), w.ListView1(), w.Label1(), w.Label2(),
-                                                          w.ProgressBar1(), w.StatusBar1(), w.Toolbar1()})
+    EXPECT_TRUE(w.targetPathBox()->isHidden());
+    EXPECT_TRUE(w.toolbarPicture()->isHidden());
+    for (QWidget* shown :
+         std::initializer_list<QWidget*>{w.tableTree(), w.previewList(), w.tableTreeHeading(),
+                                         w.previewHeading(), w.progressBar(), w.statusBar(), w.toolbar()})
         EXPECT_TRUE(shown->isVisibleTo(&w)) << shown->objectName().toStdString();
     // The status text stays while a temporary message (a menu tip) is shown.
-    w.StatusBar1()->showMessage(QStringLiteral("a passing tip"));
-    EXPECT_TRUE(w.StatusBar1Text()->isVisibleTo(&w));
+    w.statusBar()->showMessage(QStringLiteral("a passing tip"));
+    EXPECT_TRUE(w.statusText()->isVisibleTo(&w));
 }
 
 TEST_F(MainWindow, MenusHaveAccessKeysButNoShortcuts) {
     const QList<QAction*> menus = w.menuBar()->actions();
     ASSERT_EQ(menus.size(), 2);
-    EXPECT_EQ(menus[0]->menu(), w.File());
-    EXPECT_EQ(menus[1]->menu(), w.help());
-    for (QMenu* menu : {w.File(), w.help()})
+    EXPECT_EQ(menus[0]->menu(), w.fileMenu());
+    EXPECT_EQ(menus[1]->menu(), w.helpMenu());
+    for (QMenu* menu : {w.fileMenu(), w.helpMenu()})
         for (QAction* item : menu->actions()) EXPECT_TRUE(item->shortcut().isEmpty()) << item->text().toStdString();
     // In the File menu, E is the access key of two items and O of one.
     auto accessKeyCount = [&](char key) {
-        return std::ranges::count_if(w.File()->actions(), [key](QAction* item) {
+        return std::ranges::count_if(w.fileMenu()->actions(), [key](QAction* item) {
             return QKeySequence::mnemonic(item->text()) == QKeySequence(Qt::ALT | QChar(key).unicode());
         });
     };
@@ -96,19 +112,20 @@ TEST_F(MainWindow, MenusHaveAccessKeysButNoShortcuts) {
 }
 
 TEST_F(MainWindow, ToolbarButtonsShowTheirOwnPictureLeftToRightByIndex) {
-    ASSERT_EQ(w.Toolbar1ButtonCount(), 3);
-    EXPECT_THROW(w.Toolbar1Button(0), std::out_of_range);
-    EXPECT_THROW(w.Toolbar1Button(4), std::out_of_range);
+    ASSERT_EQ(w.toolbarButtonCount(), 3);
+    EXPECT_THROW(w.toolbarButton(0), std::out_of_range);
+    EXPECT_THROW(w.toolbarButton(4), std::out_of_range);
     w.show();
     QCoreApplication::processEvents();
     int previousRight = -1;
     for (int index = 1; index <= 3; ++index) {
-        QToolButton* button = w.Toolbar1Button(index);
-        EXPECT_TRUE(w.Toolbar1()->rect().contains(button->geometry())) << "button " << index << " is cut off";
+        QToolButton* button = w.toolbarButton(index);
+        EXPECT_TRUE(w.toolbar()->rect().contains(button->geometry())) << "button " << index << " is cut off";
         EXPECT_GT(button->x(), previousRight);
         previousRight = button->geometry().right();
         const QImage shown = button->icon().pixmap(QSize(66, 63)).toImage().convertToFormat(QImage::Format_ARGB32);
-        const QImage listed = w.imlToolbarIcons().picture(index).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage listed =
+            w.toolbarIcons().picture(index).toImage().convertToFormat(QImage::Format_ARGB32);
         EXPECT_EQ(shown, listed) << "button " << index;
     }
 }
@@ -117,32 +134,34 @@ TEST_F(MainWindow, ResizingMovesOnlyTheToolbarAndTheStatusBar) {
     w.show();
     QCoreApplication::processEvents();
     // The progress frame lies in front of the list it covers.
-    w.Frame1()->show();
-    QWidget* hit = w.centralWidget()->childAt(w.Frame1()->geometry().center());
-    EXPECT_TRUE(hit == w.Frame1() || w.Frame1()->isAncestorOf(hit)) << "the list must not be on top";
+    w.exportFrame()->show();
+    QWidget* hit = w.centralWidget()->childAt(w.exportFrame()->geometry().center());
+    EXPECT_TRUE(hit == w.exportFrame() || w.exportFrame()->isAncestorOf(hit))
+        << "the list must not be on top";
 
-    const QWidget* fixed[] = {w.TreeView1(), w.ListView1(), w.Label1(),       w.Label2(),
-                              w.Frame1(),    w.Label5(),    w.ProgressBar1(), w.txtEXL()};
+    const QWidget* fixed[] = {w.tableTree(),      w.previewList(),  w.tableTreeHeading(),
+                              w.previewHeading(), w.exportFrame(),  w.currentTableLabel(),
+                              w.progressBar(),    w.targetPathBox()};
     std::vector<QRect> before;
     for (const QWidget* c : fixed) before.push_back(c->geometry());
     for (const QSize size : {QSize(900, 700), QSize(400, 300)}) {
         w.resize(size);
         QCoreApplication::processEvents();
-        EXPECT_EQ(w.Toolbar1()->width(), size.width());
-        EXPECT_EQ(w.StatusBar1()->width(), size.width());
-        EXPECT_EQ(w.StatusBar1()->geometry().bottom(), size.height() - 1);
+        EXPECT_EQ(w.toolbar()->width(), size.width());
+        EXPECT_EQ(w.statusBar()->width(), size.width());
+        EXPECT_EQ(w.statusBar()->geometry().bottom(), size.height() - 1);
         for (size_t i = 0; i < std::size(fixed); ++i)
             EXPECT_EQ(fixed[i]->geometry(), before[i]) << fixed[i]->objectName().toStdString();
     }
 }
 
 TEST_F(MainWindow, ProgressLabelsFollowTheirCaptionsAndKeepTheirCorner) {
-    AutoSizeLabel* label = w.Label5();
+    AutoSizeLabel* label = w.currentTableLabel();
     const QPoint corner = label->pos();
     const int shortWidth = label->width();
     label->setText(QStringLiteral(": A table with a remarkably long name that runs past the frame"));
     EXPECT_EQ(label->size(), label->sizeHint());
-    EXPECT_GT(label->geometry().right(), w.Frame1()->width()) << "a long caption runs past the frame";
+    EXPECT_GT(label->geometry().right(), w.exportFrame()->width()) << "a long caption runs past the frame";
     EXPECT_EQ(label->pos(), corner);
     label->setText(QStringLiteral(": 7"));
     EXPECT_LT(label->width(), shortWidth);

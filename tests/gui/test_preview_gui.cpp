@@ -1,5 +1,5 @@
-// The preview on the main window: a click on a node of TreeView1 fills ListView1 and drives ProgressBar1;
-// column settings come from the user's settings file; failures show one message and keep the list.
+// The preview on the main window: a click on a node of the table tree fills the preview list and drives the
+// bar; column settings come from the user's settings file; failures show one message and keep the list.
 
 #include <gtest/gtest.h>
 
@@ -43,7 +43,7 @@ protected:
         qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toUtf8());
         path_ = test::WritePreviewDatabase(dir_.path().toStdString());
         forms_ = std::make_unique<shell::Forms>(prompts_);
-        forms_->start().txtDB()->setText(QString::fromStdString(path_.string()));
+        forms_->start().databasePathBox()->setText(QString::fromStdString(path_.string()));
         window().show();
         window().openaccessfile();
         ASSERT_TRUE(prompts_.messages().empty());
@@ -54,7 +54,7 @@ protected:
     }
 
     shell::Tabvert& window() { return forms_->tabvert(); }
-    shell::ListView& list() { return *window().ListView1(); }
+    shell::ListView& list() { return *window().previewList(); }
 
     void WriteSettings(const QByteArray& lines) {
         QFile out(settings::SettingsStore().fileFor("Norrin Tabvert"));
@@ -64,13 +64,13 @@ protected:
 
     // Clicks this node, or the one node with this text, with the mouse.
     void Click(QTreeWidgetItem* node) {
-        QTreeWidget* tree = window().TreeView1();
+        QTreeWidget* tree = window().tableTree();
         ASSERT_NE(node, nullptr);
         tree->scrollToItem(node);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
     }
     void Click(const QString& text) {
-        const auto found = window().TreeView1()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        const auto found = window().tableTree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
         ASSERT_EQ(found.size(), 1) << text.toStdString();
         Click(found.front());
     }
@@ -84,7 +84,7 @@ protected:
     // Clicks the node of this key, which shows this text, and expects these rows of one field.
     void ExpectOneFieldRows(const QString& key, const QString& text, const QList<QStringList>& rows) {
         SCOPED_TRACE(key.toStdString());
-        QTreeWidgetItem* node = FindNodeByKey(*window().TreeView1(), key);
+        QTreeWidgetItem* node = FindNodeByKey(*window().tableTree(), key);
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->text(0), text);
         Click(node);
@@ -121,12 +121,12 @@ TEST_F(PreviewWindow, TableClicksShowFieldsAndRecords) {
     Click("Over");
     ASSERT_EQ(list().itemCount(), 10000);
     EXPECT_EQ(Row(9999), (QStringList{"10000", "row 10000"}));
-    EXPECT_EQ(window().ProgressBar1()->value(), 0);
-    window().ProgressBar1()->setValue(42);
+    EXPECT_EQ(window().progressBar()->value(), 0);
+    window().progressBar()->setValue(42);
     Click("Empty");
     EXPECT_EQ(list().columnCount(), 2);
     EXPECT_EQ(list().itemCount(), 0);
-    EXPECT_EQ(window().ProgressBar1()->value(), 0);
+    EXPECT_EQ(window().progressBar()->value(), 0);
     EXPECT_TRUE(prompts_.messages().empty());
 }
 
@@ -202,7 +202,7 @@ TEST_F(PreviewWindow, ColumnSettingsApplyOnEveryPreviewAndARefusedOneShowsAMessa
 
 TEST_F(PreviewWindow, AfterCancelAClickShowsTheProvidersMessage) {
     Click("People");
-    forms_->start().CancelButton_Click();
+    forms_->start().clickCancel();
     Click("People");
     ASSERT_EQ(prompts_.messages().size(), 1u);
     EXPECT_FALSE(prompts_.messages().front().text.isEmpty());

@@ -54,7 +54,7 @@ class StartTest : public ::testing::Test {
 
     Start& start() { return forms.start(); }
     shell::Tabvert& window() { return forms.tabvert(); }
-    QTreeWidget& tree() { return *window().TreeView1(); }
+    QTreeWidget& tree() { return *window().tableTree(); }
 
     // The tree as lines "key|text", children indented by two blanks.
     QStringList treeLines() {
@@ -65,8 +65,8 @@ class StartTest : public ::testing::Test {
     }
 
     void pressOk(const QString& path) {
-        start().txtDB()->setText(path);
-        start().OKButton()->click();
+        start().databasePathBox()->setText(path);
+        start().okButton()->click();
     }
 
     QStringList messageTexts() const {
@@ -85,27 +85,28 @@ class StartTest : public ::testing::Test {
 // The password box follows the check box and empties when unchecked.
 TEST_F(StartTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
     Start& s = start();
-    EXPECT_FALSE(s.password()->isEnabled());
-    s.pwdcheck()->setChecked(true);
-    EXPECT_TRUE(s.password()->isEnabled());
-    EXPECT_EQ(ReadDatabaseChoice(s).pwdcheck, 1);
-    s.password()->setText(" secret ");
+    EXPECT_FALSE(s.passwordBox()->isEnabled());
+    s.passwordCheck()->setChecked(true);
+    EXPECT_TRUE(s.passwordBox()->isEnabled());
+    EXPECT_TRUE(ReadDatabaseChoice(s).passwordProtected);
+    s.passwordBox()->setText(" secret ");
     EXPECT_EQ(ReadDatabaseChoice(s).password, " secret ");  // trimmed only when used
 
-    s.pwdcheck()->setChecked(false);
-    EXPECT_FALSE(s.password()->isEnabled());
-    EXPECT_TRUE(s.password()->text().isEmpty());
-    EXPECT_EQ(ReadDatabaseChoice(s).pwdcheck, 0);
+    s.passwordCheck()->setChecked(false);
+    EXPECT_FALSE(s.passwordBox()->isEnabled());
+    EXPECT_TRUE(s.passwordBox()->text().isEmpty());
+    EXPECT_FALSE(ReadDatabaseChoice(s).passwordProtected);
 
-    s.pwdcheck()->click();  // as the user does it
-    EXPECT_TRUE(s.password()->isEnabled());
-    EXPECT_TRUE(s.password()->text().isEmpty());
+    s.passwordCheck()->click();  // as the user does it
+    EXPECT_TRUE(s.passwordBox()->isEnabled());
+    EXPECT_TRUE(s.passwordBox()->text().isEmpty());
 }
 
 TEST_F(StartTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
     Start& s = start();
     s.show();
-    for (QWidget* target : std::initializer_list<QWidget*>{s.txtDB(), s.OKButton(), s.CancelButton()}) {
+    for (QWidget* target :
+         std::initializer_list<QWidget*>{s.databasePathBox(), s.okButton(), s.cancelButton()}) {
         for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
             for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
                 QKeyEvent event(type, key, Qt::NoModifier);
@@ -117,7 +118,7 @@ TEST_F(StartTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
     EXPECT_TRUE(s.isVisible());
     EXPECT_TRUE(prompts.messages().empty());  // OK with the empty path says so:
 
-    s.OKButton()->click();
+    s.okButton()->click();
     EXPECT_EQ(messageTexts(), QStringList{kNoPath});
     EXPECT_TRUE(s.isVisible());
     EXPECT_EQ(tree().topLevelItemCount(), 0);
@@ -125,30 +126,30 @@ TEST_F(StartTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
 
 TEST_F(StartTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancelAndCancelDiscardsAll) {
     Start& s = start();
-    s.txtDB()->setText("typed by hand");
+    s.databasePathBox()->setText("typed by hand");
     prompts.queueFile(std::nullopt);  // cancel before any choice
     prompts.queueFile(QStringLiteral("/data/first.mdb"));
     prompts.queueFile(std::nullopt);  // cancel keeps the earlier choice
 
-    s.Command1()->click();
-    EXPECT_TRUE(s.txtDB()->text().isEmpty());
-    s.Command1()->click();
-    EXPECT_EQ(s.txtDB()->text(), "/data/first.mdb");
-    s.txtDB()->setText("/elsewhere.mdb");
-    s.Command1()->click();
-    EXPECT_EQ(s.txtDB()->text(), "/data/first.mdb");
+    s.browseButton()->click();
+    EXPECT_TRUE(s.databasePathBox()->text().isEmpty());
+    s.browseButton()->click();
+    EXPECT_EQ(s.databasePathBox()->text(), "/data/first.mdb");
+    s.databasePathBox()->setText("/elsewhere.mdb");
+    s.browseButton()->click();
+    EXPECT_EQ(s.databasePathBox()->text(), "/data/first.mdb");
 
     ASSERT_EQ(prompts.fileDialogs().size(), 3u);
     EXPECT_EQ(prompts.fileDialogs()[0].fileName, "");
     EXPECT_EQ(prompts.fileDialogs()[2].fileName, "/data/first.mdb");  // opens with the last choice
 
     // Cancel discards the choice: a later read loads an empty dialog.
-    s.pwdcheck()->setChecked(true);
-    s.password()->setText("pw");
-    s.CancelButton()->click();
+    s.passwordCheck()->setChecked(true);
+    s.passwordBox()->setText("pw");
+    s.cancelButton()->click();
     EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
     const DatabaseChoice later = ReadDatabaseChoice(forms);
-    EXPECT_EQ(std::tie(later.path, later.pwdcheck, later.password), std::tuple("", 0, ""));
+    EXPECT_EQ(std::tie(later.path, later.passwordProtected, later.password), std::tuple("", false, ""));
 }
 
 // OK fills the tree with what the catalogue run lists, in its order, under the expanded root. A failed open
@@ -195,18 +196,18 @@ void StartTest::wrongThenRightPassword(const QString& path, const QString& right
     Start& s = start();
     ShowHook hook(s, [&](int n) {
         if (n == 1) {
-            s.txtDB()->setText(path);
-            s.pwdcheck()->setChecked(true);
-            s.password()->setText("wrong");
-            s.OKButton()->click();
+            s.databasePathBox()->setText(path);
+            s.passwordCheck()->setChecked(true);
+            s.passwordBox()->setText("wrong");
+            s.okButton()->click();
         } else if (n == 2) {
-            atRetry = treeLines() << s.txtDB()->text() << s.password()->text()
+            atRetry = treeLines() << s.databasePathBox()->text() << s.passwordBox()->text()
                                   << (s.isModal() ? "modal" : "");
-            s.password()->setText(right);
-            s.OKButton()->click();
+            s.passwordBox()->setText(right);
+            s.okButton()->click();
         } else {
             ADD_FAILURE() << "shown " << n << " times";
-            s.CancelButton()->click();
+            s.cancelButton()->click();
         }
     });
     QTimer::singleShot(20000, &window(), [&] {
@@ -214,7 +215,7 @@ void StartTest::wrongThenRightPassword(const QString& path, const QString& right
         forms.unload(Forms::Form::start);
     });
 
-    window().openfile()->trigger();  // the Open command returns once the dialog is hidden for good
+    window().openFileAction()->trigger();  // the Open command returns once the dialog is hidden for good
 
     EXPECT_EQ(hook.shows, 2);
     EXPECT_EQ(messageTexts(), QStringList{"Not a valid password."});
@@ -247,9 +248,9 @@ TEST_F(StartTest, ToolbarOpenWaitsForTheModalDialog) {
     ShowHook hook(s, [&](int) {
         modal = s.windowModality() == Qt::ApplicationModal && s.isVisible();
         EXPECT_FALSE(returned);
-        s.CancelButton()->click();
+        s.cancelButton()->click();
     });
-    window().Toolbar1Button(1)->click();
+    window().toolbarButton(1)->click();
     returned = true;
     EXPECT_EQ(hook.shows, 1);
     EXPECT_TRUE(modal);

@@ -13,7 +13,7 @@ namespace {
 
 ado::Connection Open(const std::string& dbpath, const std::string& password) {
     ado::Connection c;
-    c.Open(database::BuildConnectionString(dbpath, password.empty() ? 0 : 1, password));
+    c.Open(database::BuildConnectionString(dbpath, !password.empty(), password));
     return c;
 }
 

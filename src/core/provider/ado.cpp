@@ -15,6 +15,7 @@ namespace {
 constexpr char kJetProvider[] = "Microsoft.Jet.OLEDB.4.0";
 constexpr char kAceProvider[] = "Microsoft.ACE.OLEDB.12.0";
 constexpr char kClosedMessage[] = "Operation is not allowed when the object is closed.";
+constexpr char kOpenMessage[] = "Operation is not allowed when the object is open.";
 
 bool IsAscii(std::string_view s) {
     for (char c : s)
@@ -91,8 +92,8 @@ Recordset::Recordset(std::unique_ptr<RowSource> source) : source_(std::move(sour
     load();
 }
 
-void Recordset::Open(const std::string& source, Connection& activeConnection, int, int, long) {
-    if (isOpen()) throw ProviderError(3705, "Operation is not allowed when the object is open.");
+void Recordset::Open(const std::string& source, Connection& activeConnection) {
+    if (isOpen()) throw ProviderError(kErrObjectOpen, kOpenMessage);
     const SelectStatement select = ParseSelect(source);
     auto rows = activeConnection.database()->openTable(select.table, select.top);
     *this = Recordset(std::move(rows));
@@ -113,8 +114,9 @@ bool Recordset::Eof() const {
 void Recordset::MoveNext() {
     if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
     if (eof_)
-        throw ProviderError(3021, "Either BOF or EOF is True, or the current record has been deleted. Requested "
-                                  "operation requires a current record.");
+        throw ProviderError(kErrNoCurrentRecord,
+                            "Either BOF or EOF is True, or the current record has been deleted. Requested "
+                            "operation requires a current record.");
     load();
 }
 
@@ -135,8 +137,8 @@ Connection::~Connection() = default;
 Connection::Connection(Connection&&) noexcept = default;
 Connection& Connection::operator=(Connection&&) noexcept = default;
 
-void Connection::Open(const std::string& connectionString, const std::string&, const std::string&, long) {
-    if (isOpen()) throw ProviderError(3705, "Operation is not allowed when the object is open.");
+void Connection::Open(const std::string& connectionString) {
+    if (isOpen()) throw ProviderError(kErrObjectOpen, kOpenMessage);
     const ConnectionString parsed = ConnectionString::Parse(connectionString);
     const auto provider = parsed.Get("Provider");
     if (!provider)

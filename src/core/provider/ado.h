@@ -17,6 +17,8 @@
 namespace tabvert::ado {
 
 inline constexpr int kSchemaTables = 20;  // adSchemaTables
+// The tables schema's column holding each table's name.
+inline constexpr const char* kTableNameField = "TABLE_NAME";
 
 class Field {
 public:
@@ -63,10 +65,8 @@ public:
     Recordset& operator=(const Recordset&) = delete;
 
     // source: "select * from [name]" or "select top N * from [name]" (keywords in any case, "]" inside
-    // the name doubled). cursorType, lockType and options: -1, the provider's defaults (forward-only,
-    // read-only); other values are accepted and change nothing.
-    void Open(const std::string& source, Connection& activeConnection, int cursorType = -1,
-              int lockType = -1, long options = -1);
+    // the name doubled). The cursor is forward-only and read-only.
+    void Open(const std::string& source, Connection& activeConnection);
 
     bool Eof() const;
     void MoveNext();
@@ -97,11 +97,10 @@ public:
     Connection& operator=(const Connection&) = delete;
 
     // Opens the database named by the connection string (Provider, Data Source, Jet OLEDB:Database
-    // Password). userId and password are the ADO arguments, not the database password; options is -1.
-    void Open(const std::string& connectionString, const std::string& userId = "",
-              const std::string& password = "", long options = -1);
+    // Password).
+    void Open(const std::string& connectionString);
 
-    // queryType 20: the tables schema (TABLE_NAME, TABLE_TYPE, DESCRIPTION, DATE_CREATED,
+    // queryType kSchemaTables: the tables schema (TABLE_NAME, TABLE_TYPE, DESCRIPTION, DATE_CREATED,
     // DATE_MODIFIED), by type then by name. Anything else throws ProviderError.
     std::unique_ptr<Recordset> OpenSchema(int queryType);
 

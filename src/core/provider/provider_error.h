@@ -17,8 +17,11 @@ inline constexpr long kErrProviderNotFound = -2146824582;
 // 0x80040E37, DB_E_NOTABLE).
 inline constexpr long kErrSyntax = -2147217900;
 inline constexpr long kErrNoTable = -2147217865;
-// An operation on an object in the wrong state, or an argument out of range (ADO's 3704, 3265, 3001).
+// An operation on an object in the wrong state, or an argument out of range (ADO's 3704, 3705, 3021,
+// 3265, 3001).
 inline constexpr long kErrObjectClosed = 3704;
+inline constexpr long kErrObjectOpen = 3705;
+inline constexpr long kErrNoCurrentRecord = 3021;
 inline constexpr long kErrItemNotFound = 3265;
 inline constexpr long kErrInvalidArgument = 3001;
 // A schema query type this provider does not support (0x80040E37 is taken; ADO reports 3251).

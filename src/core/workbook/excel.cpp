@@ -190,7 +190,7 @@ void Font::SetSize(double points) {
 
 // ---- Worksheets ----
 
-Worksheet& Worksheets::Add(long /*lcid*/) {
+Worksheet& Worksheets::Add() {
     book_->checkOpen();
     std::string name;
     do {
@@ -252,13 +252,10 @@ const std::string& Workbook::FullName() const { return state_->fullName; }
 
 const std::vector<Problem>& Workbook::Problems() const { return state_->problems; }
 
-void Workbook::SaveAs(const std::string& fileName, long fileFormat, long accessMode, long /*lcid*/) {
+void Workbook::SaveAs(const std::string& fileName, long fileFormat) {
     state_->checkOpen();
     if (fileFormat != kWorkbookNormal && fileFormat != kOpenXmlWorkbook && fileFormat != kExcel8) {
         throw ExcelError(kErrorObjectDefined, "SaveAs: file format " + std::to_string(fileFormat) + " is not supported.");
-    }
-    if (accessMode < 1 || accessMode > 3) {
-        throw ExcelError(kErrorObjectDefined, "SaveAs: access mode " + std::to_string(accessMode) + " is not valid.");
     }
     const SaveTarget target = ResolveSaveTarget(fileName, fileFormat);
     // What an earlier save left out is no longer news; this save reports its own.
@@ -293,7 +290,7 @@ void Workbook::SaveAs(const std::string& fileName, long fileFormat, long accessM
     state_->fullName = target.path;
 }
 
-void Workbook::Close(long /*lcid*/) {
+void Workbook::Close() {
     if (state_->closed) return;
     state_->closed = true;
     for (auto& sheet : state_->sheets) sheet->store_.reset();
@@ -307,7 +304,7 @@ struct Application::TempFolder {
     explicit TempFolder(const QString& pattern) : dir(pattern), path(dir.path().toStdString()) {}
 };
 
-Workbook& Workbooks::Add(long /*lcid*/) {
+Workbook& Workbooks::Add() {
     app_->checkRunning();
     books_.push_back(std::unique_ptr<Workbook>(new Workbook(app_, app_->temp_->path)));
     return *books_.back();
@@ -342,7 +339,7 @@ void Application::checkRunning() const {
     if (quit_) throw ExcelError(kErrorObjectGone, "The Excel application has quit.");
 }
 
-void Application::SetVisible(bool visible, long /*lcid*/) {
+void Application::SetVisible(bool visible) {
     checkRunning();
     visible_ = visible;
 }

@@ -144,7 +144,7 @@ class Worksheets {
 public:
     // Adds an empty worksheet "Sheet<n>" (the next free number) before the active sheet and makes it
     // the active sheet.
-    Worksheet& Add(long lcid = 1033);
+    Worksheet& Add();
     long Count() const;
     Worksheet& Item(long index);  // 1-based, in tab order
     Worksheet& Item(const std::string& name);  // without regard to case
@@ -166,11 +166,10 @@ public:
     // Writes the workbook: .xlsx (any case) as Office Open XML, no extension as Excel 97-2003 with
     // ".xls" added, any other extension as Excel 97-2003. The file is written beside the target and
     // renamed over it only when complete: a failed save leaves no partial file and an existing file
-    // untouched. fileFormat: kWorkbookNormal, kOpenXmlWorkbook or kExcel8; accessMode 1 to 3.
-    void SaveAs(const std::string& fileName, long fileFormat = kWorkbookNormal, long accessMode = 1,
-                long lcid = 1033);
+    // untouched. fileFormat: kWorkbookNormal, kOpenXmlWorkbook or kExcel8.
+    void SaveAs(const std::string& fileName, long fileFormat = kWorkbookNormal);
     // Discards the workbook and its temporary files; later calls on it throw.
-    void Close(long lcid = 1033);
+    void Close();
     bool IsClosed() const;
     // The path of the last successful save ("" if none).
     const std::string& FullName() const;
@@ -186,7 +185,7 @@ private:
 class Workbooks {
 public:
     // A new workbook with one empty worksheet "Sheet1".
-    Workbook& Add(long lcid = 1033);
+    Workbook& Add();
     long Count() const;
 
 private:
@@ -208,7 +207,7 @@ public:
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
 
-    void SetVisible(bool visible, long lcid = 1033);  // accepted; there is never a window
+    void SetVisible(bool visible);  // accepted; there is never a window
     bool Visible() const { return visible_; }
     Workbooks& GetWorkbooks();
     // Closes every workbook without saving; later calls on the application throw.

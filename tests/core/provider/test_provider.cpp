@@ -48,7 +48,7 @@ ProviderError ErrorOf(Action&& action) {
 // Opens, reads the schema and every table whole; returns the number of rows read.
 long ReadEverything(const std::string& connectionString) {
     Connection c;
-    c.Open(connectionString, "", "", -1);
+    c.Open(connectionString);
     std::vector<std::string> names;
     for (auto schema = c.OpenSchema(kSchemaTables); !schema->Eof(); schema->MoveNext())
         names.push_back(schema->GetFields().Item("TABLE_NAME").Value().text());

@@ -157,14 +157,13 @@ TEST(Saving, TheExtensionChoosesTheFormat) {
     fs::create_directory(out / "dir.v2");
     for (const auto& [name, format, file, xlsx] : cases) {
         Workbook& book = excel->GetWorkbooks().Add();
-        book.SaveAs((out / name).string(), format, 1);
+        book.SaveAs((out / name).string(), format);
         EXPECT_EQ(book.FullName(), (out / file).string());
         EXPECT_TRUE(xlsx ? IsXlsx(out / file) : IsXls(out / file)) << name;
         book.Close();
     }
     Workbook& book = excel->GetWorkbooks().Add();
-    EXPECT_EQ(ThrownNumber([&] { book.SaveAs((out / "x.xls").string(), 52, 1); }), kErrorObjectDefined);
-    EXPECT_EQ(ThrownNumber([&] { book.SaveAs((out / "x.xls").string(), kWorkbookNormal, 7); }), kErrorObjectDefined);
+    EXPECT_EQ(ThrownNumber([&] { book.SaveAs((out / "x.xls").string(), 52); }), kErrorObjectDefined);
     EXPECT_EQ(ThrownNumber([&] { book.SaveAs(""); }), kErrorObjectDefined);
 }
 
