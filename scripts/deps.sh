@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkg-config git ccache
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  mdbtools mdbtools-dev libssl-dev
+  mdbtools mdbtools-dev libssl-dev libsqlite3-dev
   libminizip-dev zlib1g-dev libxlsxwriter-dev libgsf-1-dev libxml2-utils libglib2.0-dev
   libchm-dev fp-utils
   python3-openpyxl python3-xlrd libreoffice-calc-nogui

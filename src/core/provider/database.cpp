@@ -9,6 +9,7 @@
 
 #include "core/provider/crypto/encrypted_file.h"
 #include "core/provider/properties.h"
+#include "core/provider/query_engine.h"
 #include "core/provider/provider_error.h"
 #include "core/provider/table_reader.h"
 
@@ -265,14 +266,14 @@ const std::vector<StoredQuery>& Database::storedQueries() {
 std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::optional<std::int64_t> top) {
     const auto it = std::find_if(catalog_.begin(), catalog_.end(),
                                  [&](const CatalogObject& o) { return SameNameIgnoringCase(o.name, name); });
+    const bool query = it != catalog_.end() ? it->objectType == kObjQuery
+                                            : std::any_of(storedQueries().begin(), storedQueries().end(),
+                                                          [&](const StoredQuery& q) { return SameNameIgnoringCase(q.name, name); });
+    if (query) return OpenStoredQuery(shared_from_this(), it != catalog_.end() ? it->name : name, top);
     if (it == catalog_.end())
         throw ProviderError(kErrNoTable,
                             "The database engine cannot find the input table or query '" + name +
                                 "'. Make sure it exists and that its name is spelled correctly.");
-    if (it->objectType == kObjQuery)
-        throw ProviderError(kErrUnspecified, "The query '" + it->name +
-                                                 "' cannot be read: this provider reads tables only and does "
-                                                 "not run stored queries.");
     if (it->objectType == kObjLink || it->objectType == kObjOdbcLink)
         throw ProviderError(kErrUnspecified,
                             "The linked table '" + it->name + "' cannot be read: its data lives in '" +

@@ -30,7 +30,7 @@ struct CatalogObject {
     std::string linkedDatabase, linkedName;
 };
 
-class Database {
+class Database : public std::enable_shared_from_this<Database> {
   public:
     // Opens the file read-only. jetOnly: the Jet 4.0 provider, which reads Jet 3 and Jet 4 files only.
     // password: the database password from the connection string (UTF-8).
@@ -38,8 +38,12 @@ class Database {
 
     const detail::FileHeader& header() const { return header_; }
     const std::vector<CatalogObject>& catalog() const { return catalog_; }
+    // True when the file keeps its pages or its password encrypted: nothing read from it may then reach
+    // the disk in plain text.
+    bool encrypted() const { return plain_ != nullptr || header_.pageKey != 0 || !header_.password.empty(); }
 
-    // Reads the rows of a table of the catalogue, at most `top` of them when given.
+    // Reads the rows of a table of the catalogue, or of a stored select, union or crosstab query, at most
+    // `top` of them when given.
     std::unique_ptr<RowSource> openTable(const std::string& name, std::optional<std::int64_t> top);
 
     // The stored queries of every kind, by name, with their rows from MSysQueries (read on first use).

@@ -328,7 +328,17 @@ std::string QuotedSqlName(const std::string& name, bool dotted) {
             return QuotedSqlName(name.substr(0, dot), false) + "." +
                    QuotedSqlName(name.substr(dot + 1), true);
     }
-    bool plain = !name.empty();
+    // Words of the SQL itself stay bracketed too, or the name would read as the keyword.
+    static const char* const kKeywords[] = {
+        "all",       "and",    "as",    "asc",   "between", "by",     "desc",  "distinct", "distinctrow",
+        "eqv",       "exists", "false", "from",  "group",   "having", "imp",   "in",       "inner",
+        "into",      "is",     "join",  "left",  "like",    "mod",    "no",    "not",      "null",
+        "on",        "or",     "order", "outer", "percent", "pivot",  "right", "select",   "top",
+        "transform", "true",   "union", "where", "with",    "xor",    "yes",   "off",      "parameters"};
+    const QString lower = QString::fromStdString(name).toLower();
+    for (const char* k : kKeywords)
+        if (lower == QLatin1String(k)) return "[" + name + "]";
+    bool plain = !name.empty() && !std::isdigit(static_cast<unsigned char>(name[0]));
     for (const char c : name)
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && static_cast<unsigned char>(c) < 0x80)
             plain = false;

@@ -329,10 +329,10 @@ TEST(ProviderSamples, PasswordsEncryptionViewsAndLinks) {
     // RC4-coded pages without a password read as usual.
     EXPECT_GT(ReadEverything(Jet(Sample("db-enc.mdb"))), 0);
     EXPECT_GT(ReadEverything(Jet(Sample("db97-enc.mdb"))), 0);
-    // Views and linked tables open, but reading them fails with words that say why.
+    // Linked tables open, but reading them fails with words that say why (views run: test_query_engine).
     const struct {
         const char *file, *object, *says;
-    } cases[] = {{"queryTestV2003.mdb", "SelectQuery", "query"}, {"linkerTestV2007.accdb", "Table2", "linked"}};
+    } cases[] = {{"linkerTestV2007.accdb", "Table2", "linked"}};
     for (const auto& k : cases) {
         Connection c;
         c.Open(Jet(Sample(k.file)));
