@@ -1,6 +1,7 @@
 #include "core/provider/sql_translate.h"
 
 #include <QString>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -97,8 +98,10 @@ struct Scope {
 struct Item {
     Typed value;
     std::string name;
-    std::string qualifier;  // the source of a plain column, for "Table.Field" names
-    bool named = false;     // an alias or a column's own name
+    std::string qualifier;          // the source of a plain column, for "Table.Field" names
+    bool named = false;             // an alias or a column's own name
+    bool star = false;              // one of the columns of a "*"
+    std::vector<std::string> refs;  // the fields it reads outside aggregates
 };
 
 class Translator {
@@ -208,6 +211,13 @@ class Translator {
     // ----- SELECT -----
 
     Translated select(const Select& s, const Scope* parent, const Statement* crosstab) {
+        // A nested select's fields are its own business, not the enclosing select list's.
+        struct KeepRefs {
+            std::vector<std::string>*& refs;
+            std::vector<std::string>* saved;
+            ~KeepRefs() { refs = saved; }
+        } keepRefs{refs_, refs_};
+        refs_ = nullptr;
         Scope scope;
         scope.parent = parent;
         std::string fromSql;
@@ -231,14 +241,21 @@ class Translator {
                     found = true;
                     shown.insert(Lower(src.alias));
                     for (const OutColumn& c : src.columns)
-                        items.push_back(
-                            {{Quote(src.alias) + "." + Quote(c.name), c.type}, c.name, src.alias, true});
+                        items.push_back({{Quote(src.alias) + "." + Quote(c.name), c.type},
+                                         c.name,
+                                         src.alias,
+                                         true,
+                                         true,
+                                         {}});
                 }
                 if (!found) MissingParameter();
                 continue;
             }
             Item item;
+            std::vector<std::string>* savedRefs = refs_;
+            refs_ = &item.refs;
             item.value = value(*si.expr, scope);
+            refs_ = savedRefs;
             if (si.alias) {
                 item.name = *si.alias;
                 item.named = true;
@@ -263,14 +280,37 @@ class Translator {
                     shared[i] = true;
         for (std::size_t i = 0; i < items.size(); ++i)
             if (shared[i]) items[i].name = items[i].qualifier + "." + items[i].name;
-        std::string where = s.where ? " WHERE " + condition(*s.where, scope) : "";
+        std::string where;
+        if (s.where) {
+            const Typed w = value(*s.where, scope);
+            if (w.aggregate) Unsupported("Cannot have aggregate function in WHERE clause.");
+            where = " WHERE " + AsCondition(w);
+        }
         std::string group;
+        std::set<std::string> grouped;
         for (const ExprPtr& g : s.groupBy) {
             const Typed t = value(*g, scope);
+            if (t.aggregate) Unsupported("Cannot have aggregate function in GROUP BY clause.");
+            grouped.insert(t.sql);
             group += std::string(group.empty() ? " GROUP BY " : ", ") + t.sql +
                      (IsTextLike(t.type) ? " COLLATE acc" : "");
         }
         const std::string having = s.having ? " HAVING " + condition(*s.having, scope) : "";
+        // SQLite would show some row's value for a field that is neither grouped nor aggregated; Jet refuses.
+        const bool aggregated =
+            !s.groupBy.empty() ||
+            std::any_of(items.begin(), items.end(), [](const Item& i) { return i.value.aggregate; });
+        for (const Item& item : items) {
+            if (!aggregated || grouped.count(item.value.sql)) continue;
+            const std::vector<std::string> refs =
+                item.star ? std::vector<std::string>{item.value.sql} : item.refs;
+            for (const std::string& r : refs)
+                if (!grouped.count(r))
+                    throw ProviderError(kErrSyntax,
+                                        "You tried to execute a query that does not include the "
+                                        "specified expression '" +
+                                            item.name + "' as part of an aggregate function.");
+        }
 
         std::vector<std::pair<std::string, bool>> keys;
         for (const OrderItem& o : s.orderBy) {
@@ -434,6 +474,8 @@ class Translator {
                     for (const OutColumn& c : src.columns)
                         if (Same(c.name, e.parts[1])) {
                             lastQualifier_ = src.alias;
+                            if (refs_ && aggregateDepth_ == 0 && s == &scope)
+                                refs_->push_back(Quote(src.alias) + "." + Quote(c.name));
                             if (shown_ && s == &scope) shown_->insert(Lower(src.alias));
                             return {Quote(src.alias) + "." + Quote(c.name), c.type};
                         }
@@ -456,6 +498,8 @@ class Translator {
                     }
             if (found) {
                 lastQualifier_ = found->alias;
+                if (refs_ && aggregateDepth_ == 0 && s == &scope)
+                    refs_->push_back(Quote(found->alias) + "." + Quote(column->name));
                 if (shown_ && s == &scope) shown_->insert(Lower(found->alias));
                 return {Quote(found->alias) + "." + Quote(column->name), column->type};
             }
@@ -655,6 +699,18 @@ class Translator {
     }
 
     Typed aggregate(const std::string& fn, const Expr& e, const Scope& scope) {
+        ++aggregateDepth_;
+        try {
+            Typed t = aggregateCall(fn, e, scope);
+            --aggregateDepth_;
+            return t;
+        } catch (...) {
+            --aggregateDepth_;
+            throw;
+        }
+    }
+
+    Typed aggregateCall(const std::string& fn, const Expr& e, const Scope& scope) {
         if (e.args.size() != 1)
             Unsupported("Wrong number of arguments used with function in query expression '" + fn + "'.");
         const auto filtered = [&](const std::string& sql) {
@@ -930,6 +986,8 @@ class Translator {
     std::optional<std::string> pivotFilter_;
     std::string lastQualifier_;
     std::set<std::string>* shown_ = nullptr;
+    std::vector<std::string>* refs_ = nullptr;
+    int aggregateDepth_ = 0;
     int exprCounter_ = 1000;
 };
 

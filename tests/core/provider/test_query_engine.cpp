@@ -316,6 +316,9 @@ TEST_F(QueryEngine, QueriesThatCannotRunFailAloneWithTheProvidersMessage) {
         {"qFormReference", "No value given for one or more required parameters."},
         {"qUndeclared", "No value given for one or more required parameters."},
         {"qVba", "Undefined function 'MyDiscount' in expression."},
+        {"qUngrouped",
+         "You tried to execute a query that does not include the specified expression 'Name' as part of an "
+         "aggregate function."},
     };
     for (const auto& [query, message] : cases) {
         std::string got = "no error";
