@@ -10,6 +10,7 @@
 #include "fixtures/fixture_set.h"
 #include "support/export_test_support.h"
 #include "support/paths.h"
+#include "support/workbook_reader.h"
 
 namespace tabvert::exporting::test {
 namespace {
@@ -179,6 +180,38 @@ TEST(ExportCli, FailuresAreNamedAndUsageErrorsExitTwo) {
     std::string version;
     EXPECT_EQ(tabvert::test::RunCommand(Cli() + " --version", &version), 0);
     EXPECT_EQ(version, "tabvert-cli (Norrin Tabvert) " TABVERT_VERSION "\n");
+}
+
+TEST(ExportCli, StoredQueriesFillTheirSheetsAndTheOnesThatCannotRunAreListed) {
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    const fs::path db = fixtures::WriteFixtureInto("queries", root);
+    const fs::path target = root / "q.xlsx";
+    std::string out;
+    EXPECT_EQ(tabvert::test::RunCommand(Cli() + " export " + ShellQuote(db.string()) + " " +
+                                            ShellQuote(target.string()) +
+                                            " --locale en_US --table qInner --table qVba",
+                                        &out),
+              1);
+    EXPECT_NE(
+        out.find("\"qVba\": its records could not be read: Undefined function 'MyDiscount' in expression."),
+        std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("qInner\":"), std::string::npos) << out;
+    const auto book = tabvert::test::ReadWorkbookFile(target);
+    ASSERT_TRUE(book);
+    const tabvert::test::ReadSheet* inner = nullptr;
+    for (const auto& sheet : book->sheets)
+        if (sheet.name == "qInner") inner = &sheet;
+    ASSERT_NE(inner, nullptr);
+    // The orders whose customer exists (7 of the 9), by order number: the first is Anna's 10 of 12.5.
+    EXPECT_EQ(inner->cells.back().row, 8);
+    const auto* name = inner->Find(2, 1);
+    const auto* amount = inner->Find(2, 3);
+    ASSERT_TRUE(name && amount);
+    EXPECT_EQ(name->text, "Anna");
+    // The worksheet writer decides between a number cell and a text cell; the value is the same.
+    EXPECT_TRUE(amount->type == "n" ? amount->number == 12.5 : amount->text == "12.5") << amount->type;
 }
 
 }  // namespace

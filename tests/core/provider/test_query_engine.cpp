@@ -241,6 +241,15 @@ TEST_F(QueryEngine, RowsMatchTheSameQueriesWrittenForSqlite) {
          {"Name"},
          "SELECT Name FROM Customers WHERE ID IN (SELECT CustomerID FROM Orders WHERE Amount > 10) ORDER BY "
          "ID"},
+        // Anna and ANNA are two records: DISTINCTROW keeps both where DISTINCT would not.
+        {"qDistinctRow",
+         {"Name"},
+         "SELECT Name FROM Customers WHERE ID IN (SELECT CustomerID FROM Orders)",
+         false},
+        {"qCorrelated",
+         {"Name", "N"},
+         "SELECT Name, (SELECT count(*) FROM Orders o WHERE o.CustomerID = c.ID) FROM Customers c ORDER BY "
+         "ID"},
         {"qDerived",
          {"CustomerID", "N"},
          "SELECT CustomerID, count(*) FROM Orders GROUP BY CustomerID HAVING count(*) > 1",
