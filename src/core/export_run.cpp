@@ -153,6 +153,12 @@ class Run {
                                          e.description()));
         }
         book_ = book;
+        // The save's target is known now: the workbook streams each table into that file as it is
+        // read. If the file cannot be prepared, the workbook is kept the slow way and SaveAs says why.
+        try {
+            book->PlanSaveAs(request_.target, excel::kWorkbookNormal);
+        } catch (const excel::ExcelError&) {
+        }
 
         std::unique_ptr<ado::Recordset> catalogue;
         try {

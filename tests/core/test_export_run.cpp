@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <map>
+#include <sys/resource.h>
 
 #include "core/connection_rule.h"
 #include "core/export_run.h"
@@ -293,6 +294,32 @@ TEST(ExportRun, RowsBeyondAnOldFormatSheetAreListed) {
     const auto book = tabvert::test::ReadWorkbookFile(dir.filePath("t.xls").toStdString());
     ASSERT_TRUE(book.has_value());
     ExpectCellShows(book->sheets[0], 65536, 2, "Row 65535");
+}
+
+// Open files do not grow with the number of tables: 1,200 of them export under a limit of 64.
+TEST(ExportRun, ManyTablesExportUnderALowOpenFileLimit) {
+    QTemporaryDir dir;
+    fixtures::Database desc;
+    for (int i = 1; i <= 1200; ++i) desc.tables.push_back(NumberedTable("T" + std::to_string(10000 + i), 2));
+    const std::string db = WriteDb(desc, dir.filePath("many.mdb").toStdString());
+    for (const char* name : {"many.xlsx", "many.xls"}) {
+        SCOPED_TRACE(name);
+        rlimit saved{};
+        getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit low = saved;
+        low.rlim_cur = 64;
+        setrlimit(RLIMIT_NOFILE, &low);
+        NameDigitGenerator digits;
+        RecordingObserver observer;
+        const ExportResult result = RunExport(Request(db, dir.filePath(name).toStdString()), observer, digits);
+        setrlimit(RLIMIT_NOFILE, &saved);
+        EXPECT_EQ(result.outcome, Outcome::Completed) << result.message;
+        const auto book = tabvert::test::ReadWorkbookFile(dir.filePath(name).toStdString());
+        ASSERT_TRUE(book.has_value());
+        ASSERT_EQ(book->sheets.size(), 1201u);
+        EXPECT_EQ(book->sheets[0].name, "T11200");
+        ExpectCellShows(book->sheets[0], 3, 2, "Row 2");
+    }
 }
 
 TEST(ExportRun, RealSampleDatabases) {

@@ -5,6 +5,7 @@
 #include "core/workbook/safe_save.h"
 #include "core/workbook/sheet_cells.h"
 #include "core/workbook/spool.h"
+#include "core/workbook/streamed_book.h"
 
 #include <QDir>
 #include <QString>
@@ -37,12 +38,24 @@ struct WorkbookState {
     std::vector<Problem> problems;
     std::string fullName;
     bool closed = false;
+    uint32_t nextSheetId = 0;
+    bool written = false;                  // a cell or a font was spooled
+    std::unique_ptr<StreamedBook> stream;  // after PlanSaveAs
+    uint16_t lastFormat = 0;               // the format SetNumber saw last, and its index
+    std::string lastFormatCode = "General";
 
     void checkOpen() const {
         if (closed) throw ExcelError(kErrorObjectGone, "The workbook has been closed.");
     }
 
-    uint16_t FormatIndex(const std::string& format) {
+    uint16_t FormatIndex(std::string_view format) {
+        if (format == lastFormatCode) return lastFormat;
+        lastFormatCode.assign(format);
+        lastFormat = FormatIndexOf(lastFormatCode);
+        return lastFormat;
+    }
+
+    uint16_t FormatIndexOf(const std::string& format) {
         const auto it = formatIndex.find(format);
         if (it != formatIndex.end()) return it->second;
         const auto index = static_cast<uint16_t>(formats.size());
@@ -62,6 +75,33 @@ struct WorkbookState {
         problems.push_back({kind, sheet, std::move(description), 1, std::move(cell)});
     }
 
+    void AddFileProblem(Problem::Kind kind, const std::string& sheet, long row, long column) {
+        AddProblem(kind, sheet,
+                   kind == Problem::Kind::LeftOutOfXls
+                       ? "cells beyond 65,536 rows or 256 columns were left out of the .xls file"
+                       : "texts whose escaped form exceeds 32,767 characters were written unescaped",
+                   CellName(row, column));
+    }
+
+    const Worksheet* SheetById(uint32_t id) const {
+        for (const auto& s : sheets) {
+            if (s->id_ == id) return s.get();
+        }
+        return nullptr;
+    }
+
+    // The stream of a sheet of a planned workbook, refusing rows that were written out already.
+    SheetStream& StreamFor(const Worksheet& sheet, long firstRow) {
+        SheetStream& rows =
+            stream->Open(sheet.id_, [this](uint32_t id) { return sheets[active]->id_ == id; });
+        if (firstRow < static_cast<long>(rows.FirstOpenRow())) {
+            throw ExcelError(kErrorObjectDefined, "Row " + std::to_string(firstRow) + " of the worksheet \"" +
+                                                      sheet.Name() + "\" was already written out to \"" +
+                                                      stream->target().path + "\".");
+        }
+        return rows;
+    }
+
     bool NameTaken(std::string_view name, const Worksheet* except) const {
         return std::any_of(sheets.begin(), sheets.end(), [&](const auto& s) {
             return s.get() != except && SameSheetName(s->Name(), name);
@@ -72,7 +112,10 @@ struct WorkbookState {
 // ---- Worksheet ----
 
 Worksheet::Worksheet(WorkbookState* book, std::string name)
-    : book_(book), name_(std::move(name)), store_(std::make_unique<SheetStore>(book->tempFolder)) {}
+    : book_(book),
+      id_(book->nextSheetId++),
+      name_(std::move(name)),
+      store_(std::make_unique<SheetStore>(book->tempFolder)) {}
 
 Worksheet::~Worksheet() = default;
 
@@ -125,9 +168,24 @@ void Worksheet::Activate() {
 
 // ---- Range and Font ----
 
+namespace {
+
+bool BeyondXls(long row, long column) { return row > kMaxXlsRows || column > kMaxXlsColumns; }
+
+}  // namespace
+
 void Range::SetValue(const std::string& given) {
     sheet_->checkOpen();
     WorkbookState& book = *sheet_->book_;
+    // A planned .xls keeps nothing beyond its grid: such cells are counted, not looked at.
+    if (book.stream && !book.stream->target().xlsx && BeyondXls(row1_, col1_)) {
+        if (!given.empty()) {
+            for (long r = row1_; r <= row2_; ++r) {
+                for (long c = col1_; c <= col2_; ++c) book.AddFileProblem(Problem::Kind::LeftOutOfXls, sheet_->name_, r, c);
+            }
+        }
+        return;
+    }
     const std::string sanitized = IsValidUtf8(given) ? std::string() : QString::fromUtf8(given).toStdString();
     const std::string& text = sanitized.empty() ? given : sanitized;
     if (ExcelLength(text) > static_cast<size_t>(kMaxCellChars)) {
@@ -138,19 +196,52 @@ void Range::SetValue(const std::string& given) {
                                                   " characters long; a cell holds at most 32,767.");
     }
     const CellValue value = ClassifyText(text, book.app->locale());
-    SpooledCell::Kind kind = SpooledCell::Kind::Clear;
-    uint16_t format = 0;
     if (value.kind == CellValue::Kind::Text) {
-        kind = SpooledCell::Kind::Text;
-    } else if (value.kind != CellValue::Kind::Empty) {
-        kind = SpooledCell::Kind::Number;
-        format = book.FormatIndex(value.numberFormat);
+        Store(static_cast<int>(OutCell::Kind::Text), 0, 0, text);
+    } else if (value.kind == CellValue::Kind::Empty) {
+        Store(static_cast<int>(OutCell::Kind::Blank), 0, 0, {});
+    } else {
+        Store(static_cast<int>(OutCell::Kind::Number), book.FormatIndex(value.numberFormat), value.number, {});
     }
-    const std::string_view payload = kind == SpooledCell::Kind::Text ? std::string_view(text) : std::string_view();
+}
+
+void Range::SetNumber(double number, std::string_view numberFormat) {
+    sheet_->checkOpen();
+    WorkbookState& book = *sheet_->book_;
+    if (book.stream && !book.stream->target().xlsx && BeyondXls(row1_, col1_)) {
+        for (long r = row1_; r <= row2_; ++r) {
+            for (long c = col1_; c <= col2_; ++c) book.AddFileProblem(Problem::Kind::LeftOutOfXls, sheet_->name_, r, c);
+        }
+        return;
+    }
+    Store(static_cast<int>(OutCell::Kind::Number), book.FormatIndex(numberFormat), number, {});
+}
+
+// Every cell of the range; Blank empties them.
+void Range::Store(int kindCode, uint16_t format, double number, std::string_view text) {
+    const auto kind = static_cast<OutCell::Kind>(kindCode);
+    WorkbookState& book = *sheet_->book_;
+    if (book.stream) {
+        SheetStream& rows = book.StreamFor(*sheet_, row1_);
+        for (long r = row1_; r <= row2_; ++r) {
+            for (long c = col1_; c <= col2_; ++c) {
+                if (book.stream->target().xlsx || !BeyondXls(r, c)) {
+                    rows.Put(static_cast<uint32_t>(r), static_cast<uint16_t>(c), kind, format, number, text);
+                } else if (kind != OutCell::Kind::Blank) {
+                    book.AddFileProblem(Problem::Kind::LeftOutOfXls, sheet_->name_, r, c);
+                }
+            }
+        }
+        return;
+    }
+    book.written = true;
+    const SpooledCell::Kind spooled = kind == OutCell::Kind::Text     ? SpooledCell::Kind::Text
+                                      : kind == OutCell::Kind::Number ? SpooledCell::Kind::Number
+                                                                      : SpooledCell::Kind::Clear;
     for (long r = row1_; r <= row2_; ++r) {
         for (long c = col1_; c <= col2_; ++c) {
-            sheet_->store_->spool.Append(static_cast<uint32_t>(r), static_cast<uint16_t>(c), kind, format,
-                                         value.number, payload);
+            sheet_->store_->spool.Append(static_cast<uint32_t>(r), static_cast<uint16_t>(c), spooled, format, number,
+                                         text);
         }
     }
 }
@@ -170,6 +261,12 @@ void Font::Apply(int property, double value) {
                                  "a font set on more than a million cells applies only to the cells with values",
                                  CellName(op.row1, op.col1));
     }
+    WorkbookState& book = *sheet->book_;
+    if (book.stream) {
+        book.StreamFor(*sheet, op.row1).AddFont(op);
+        return;
+    }
+    book.written = true;
     sheet->store_->fontOps.push_back(op);
 }
 
@@ -258,6 +355,19 @@ void Workbook::SaveAs(const std::string& fileName, long fileFormat) {
         throw ExcelError(kErrorObjectDefined, "SaveAs: file format " + std::to_string(fileFormat) + " is not supported.");
     }
     const SaveTarget target = ResolveSaveTarget(fileName, fileFormat);
+    if (state_->stream) {
+        if (target.xlsx != state_->stream->target().xlsx) {
+            throw ExcelError(kErrorObjectDefined,
+                             "SaveAs: the workbook was written straight into its planned " +
+                                 std::string(target.xlsx ? ".xls" : ".xlsx") +
+                                 " file and can be saved only in that format.");
+        }
+        std::vector<std::pair<std::string, uint32_t>> sheets;
+        for (const auto& sheet : state_->sheets) sheets.emplace_back(sheet->Name(), sheet->id_);
+        state_->stream->Save(target.path, sheets, state_->active);
+        state_->fullName = target.path;
+        return;
+    }
     // What an earlier save left out is no longer news; this save reports its own.
     std::erase_if(state_->problems, [](const Problem& p) {
         return p.kind == Problem::Kind::LeftOutOfXls || p.kind == Problem::Kind::TextNotExact;
@@ -268,11 +378,7 @@ void Workbook::SaveAs(const std::string& fileName, long fileFormat) {
     book.formats = &state_->formats;
     book.tempFolder = state_->tempFolder;
     book.problem = [this](Problem::Kind kind, const std::string& sheet, long row, long column) {
-        state_->AddProblem(kind, sheet,
-                           kind == Problem::Kind::LeftOutOfXls
-                               ? "cells beyond 65,536 rows or 256 columns were left out of the .xls file"
-                               : "texts whose escaped form exceeds 32,767 characters were written unescaped",
-                           CellName(row, column));
+        state_->AddFileProblem(kind, sheet, row, column);
     };
     for (auto& sheet : state_->sheets) {
         SheetStore* store = sheet->store_.get();
@@ -290,9 +396,28 @@ void Workbook::SaveAs(const std::string& fileName, long fileFormat) {
     state_->fullName = target.path;
 }
 
+void Workbook::PlanSaveAs(const std::string& fileName, long fileFormat) {
+    state_->checkOpen();
+    if (fileFormat != kWorkbookNormal && fileFormat != kOpenXmlWorkbook && fileFormat != kExcel8) {
+        throw ExcelError(kErrorObjectDefined,
+                         "PlanSaveAs: file format " + std::to_string(fileFormat) + " is not supported.");
+    }
+    if (state_->written || state_->stream) {
+        throw ExcelError(kErrorObjectDefined, "PlanSaveAs: the workbook has been written to already.");
+    }
+    WorkbookState* state = state_.get();
+    state_->stream = std::make_unique<StreamedBook>(
+        ResolveSaveTarget(fileName, fileFormat), state_->tempFolder, state_->formats,
+        [state](Problem::Kind kind, uint32_t sheetId, long row, long column) {
+            const Worksheet* sheet = state->SheetById(sheetId);
+            state->AddFileProblem(kind, sheet != nullptr ? sheet->Name() : std::string(), row, column);
+        });
+}
+
 void Workbook::Close() {
     if (state_->closed) return;
     state_->closed = true;
+    state_->stream.reset();
     for (auto& sheet : state_->sheets) sheet->store_.reset();
 }
 

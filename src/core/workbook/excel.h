@@ -7,9 +7,12 @@
 // Objects are owned by their parent (application > workbooks > workbook > worksheets > worksheet);
 // references stay valid until the application is destroyed. Range and Font are small value handles.
 // Cells are spooled to temporary files as they arrive, so memory stays flat however much is written.
+// A workbook told its file before it is filled (Workbook::PlanSaveAs) streams each sheet straight into
+// that file instead, row by row, and then takes each sheet's rows once and in order.
 
 #include "core/text/locale.h"
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -82,6 +85,9 @@ public:
     // Sets every cell of the range to the text; what it becomes (number, date or text) follows the
     // engine's value rule, see CellValue in cell_value.h. The empty text empties the cell.
     void SetValue(const std::string& text);
+    // Sets every cell of the range to a number shown with `numberFormat` ("General" or a format code):
+    // what SetValue does with a text that the caller has already recognised as such a number or date.
+    void SetNumber(double number, std::string_view numberFormat);
     Font GetFont();
     long Row() const { return row1_; }
     long Column() const { return col1_; }
@@ -91,6 +97,7 @@ public:
 private:
     friend class Worksheet;
     friend class Font;
+    void Store(int kind, std::uint16_t format, double number, std::string_view text);
     Range(Worksheet* sheet, long row1, long col1, long row2, long col2)
         : sheet_(sheet), row1_(row1), col1_(col1), row2_(row2), col2_(col2) {}
     Worksheet* sheet_;
@@ -133,9 +140,11 @@ private:
     friend class Workbook;
     friend class Range;
     friend class Font;
+    friend struct WorkbookState;
     Worksheet(WorkbookState* book, std::string name);
     void checkOpen() const;
     WorkbookState* book_;
+    std::uint32_t id_;  // order of creation, from 0
     std::string name_;
     std::unique_ptr<SheetStore> store_;
 };
@@ -163,6 +172,14 @@ public:
 
     Worksheets& GetWorksheets();
     Worksheet& ActiveSheet();
+    // Tells the workbook the SaveAs it will get (same arguments) before anything is written to it, so
+    // that it streams each sheet into that file as its rows complete: .xlsx straight into the package
+    // (created beside the target now), .xls counting the cells beyond its 65,536 rows and 256 columns
+    // without keeping them. From then on each sheet takes its rows in order and once: a write to a row
+    // before the current one, or to a sheet left for another, is refused. SaveAs to another name works
+    // (a copy); to the other format it is refused. Throws ExcelError when cells were written already or
+    // the file cannot be created.
+    void PlanSaveAs(const std::string& fileName, long fileFormat = kWorkbookNormal);
     // Writes the workbook: .xlsx (any case) as Office Open XML, no extension as Excel 97-2003 with
     // ".xls" added, any other extension as Excel 97-2003. The file is written beside the target and
     // renamed over it only when complete: a failed save leaves no partial file and an existing file

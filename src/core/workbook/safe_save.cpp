@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 #include <unistd.h>
+#include <utility>
 
 namespace tabvert::excel {
 
@@ -31,25 +32,9 @@ namespace {
     throw ExcelError(kErrorObjectDefined, "Cannot save \"" + path + "\": " + reason + ".");
 }
 
-// The temporary file of a save: removed unless it was renamed into place.
-class PendingFile {
-public:
-    explicit PendingFile(std::string path) : path_(std::move(path)) {}
-    ~PendingFile() {
-        if (!path_.empty()) unlink(path_.c_str());
-    }
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    const std::string& path() const { return path_; }
-    void Release() { path_.clear(); }
-
-private:
-    std::string path_;
-};
-
 }  // namespace
 
-void SaveAtomically(const std::string& path, const std::function<void(const std::string& tempPath)>& write) {
+PendingSave PendingSave::Begin(const std::string& path) {
     const fs::path target(path);
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     std::error_code ec;
@@ -61,28 +46,38 @@ void SaveAtomically(const std::string& path, const std::function<void(const std:
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         tempPath = (folder / (".~" + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
-        fd = open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        fd = open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) Fail(path, std::strerror(errno));
     }
     if (fd < 0) Fail(path, "no temporary name could be made beside it");
-    close(fd);
-    PendingFile pending(tempPath);
+    return PendingSave(path, tempPath, fd);
+}
 
+PendingSave::PendingSave(PendingSave&& other) noexcept
+    : path_(std::move(other.path_)), tempPath_(std::move(other.tempPath_)), fd_(std::exchange(other.fd_, -1)),
+      committed_(other.committed_) {
+    other.committed_ = true;
+}
+
+PendingSave::~PendingSave() {
+    if (!committed_) unlink(tempPath_.c_str());
+    if (fd_ >= 0) close(fd_);
+}
+
+void PendingSave::Commit() {
+    if (fsync(fd_) != 0) Fail(path_, std::strerror(errno));
+    if (rename(tempPath_.c_str(), path_.c_str()) != 0) Fail(path_, std::strerror(errno));
+    committed_ = true;
+}
+
+void SaveAtomically(const std::string& path, const std::function<void(const std::string& tempPath)>& write) {
+    PendingSave pending = PendingSave::Begin(path);
     try {
-        write(tempPath);
+        write(pending.tempPath());
     } catch (const ExcelError& e) {
         Fail(path, e.description());
     }
-
-    fd = open(tempPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0 || fsync(fd) != 0) {
-        const int err = errno;
-        if (fd >= 0) close(fd);
-        Fail(path, std::strerror(err));
-    }
-    close(fd);
-    if (rename(tempPath.c_str(), path.c_str()) != 0) Fail(path, std::strerror(errno));
-    pending.Release();
+    pending.Commit();
 }
 
 }  // namespace tabvert::excel

@@ -44,9 +44,9 @@ bool SheetCursor::NextBlank(uint64_t after, uint64_t& key) const {
     return found;
 }
 
-FontSpec SheetCursor::FontAt(long row, long column) const {
+FontSpec FontAt(const std::vector<FontOp>& ops, long row, long column) {
     FontSpec font;
-    for (const auto& op : ops_) {
+    for (const auto& op : ops) {
         if (!op.Contains(row, column)) continue;
         switch (op.property) {
             case FontOp::Property::Bold: font.bold = op.value != 0; break;
@@ -79,7 +79,7 @@ bool SheetCursor::Next(OutCell& cell) {
             cell.number = value_.number;
             cell.format = cleared ? 0 : value_.format;
             std::swap(cell.text, value_.text);
-            cell.font = FontAt(cell.row, cell.column);
+            cell.font = FontAt(ops_, cell.row, cell.column);
             valueValid_ = values_->Next(value_);
             return true;
         }
@@ -90,7 +90,7 @@ bool SheetCursor::Next(OutCell& cell) {
         cell.number = 0;
         cell.format = 0;
         cell.text.clear();
-        cell.font = FontAt(cell.row, cell.column);
+        cell.font = FontAt(ops_, cell.row, cell.column);
         return true;
     }
 }

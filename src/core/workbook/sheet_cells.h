@@ -30,6 +30,9 @@ struct FontOp {
     long double Area() const { return static_cast<long double>(row2 - row1 + 1) * (col2 - col1 + 1); }
 };
 
+// The font at a cell: the properties of every operation that covers it, the later ones winning.
+FontSpec FontAt(const std::vector<FontOp>& ops, long row, long column);
+
 // Formatted empty cells are written one by one; a format on a larger area applies to the cells
 // with values only (and the rest is reported).
 inline constexpr long double kMaxFormattedBlankArea = 1'000'000;
@@ -52,7 +55,6 @@ public:
 
 private:
     bool NextBlank(uint64_t after, uint64_t& key) const;
-    FontSpec FontAt(long row, long column) const;
 
     std::unique_ptr<CellSpool::Reader> values_;
     const std::vector<FontOp>& ops_;

@@ -181,21 +181,14 @@ TEST(Saving, AFailedSaveLeavesNoPartialFileAndTheOldOneIntact) {
         for (long r = 1; r <= 3000; ++r) {
             for (long c = 1; c <= 10; ++c) sheet.Cells(r, c).SetValue("r" + std::to_string(r * 10 + c) + " text");
         }
-        // Every write beyond 64 KiB fails (EFBIG), as on a full disk.
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit saved{};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        rlimit limit = saved;
-        limit.rlim_cur = 64 * 1024;
-        setrlimit(RLIMIT_FSIZE, &limit);
         std::string description = "saved";
         try {
+            testing::FileSizeLimit full(64 * 1024);
             book.SaveAs(target.string());
         } catch (const ExcelError& e) {
             EXPECT_EQ(e.number(), kErrorObjectDefined);
             description = e.description();
         }
-        setrlimit(RLIMIT_FSIZE, &saved);
         EXPECT_NE(description.find(target.string()), std::string::npos) << description;
         EXPECT_EQ(Slurp(target), "the previous workbook");
         std::vector<std::string> left;

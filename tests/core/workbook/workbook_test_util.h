@@ -5,6 +5,9 @@
 
 #include <QTemporaryDir>
 
+#include <csignal>
+#include <sys/resource.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -30,6 +33,24 @@ inline bool IsXlsx(const std::filesystem::path& path) { return Slurp(path).rfind
 inline bool IsXls(const std::filesystem::path& path) {
     return Slurp(path).rfind("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 0) == 0;
 }
+
+// While it lives, every write beyond `bytes` fails with EFBIG, as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+};
 
 inline long ThrownNumber(const std::function<void()>& call) {
     try {
