@@ -324,15 +324,17 @@ class Engine : public sql::Schema {
         });
         const bool isQuery = std::any_of(db_->storedQueries().begin(), db_->storedQueries().end(),
                                          [&](const StoredQuery& q) { return Folded(q.name) == key; });
-        if (found == catalog.end() && !isQuery) db_->openTable(name, 0);  // throws the provider's own message
         Object o;
-        if (found != catalog.end()) {
-            tables_.emplace_back(db_.get(), found->name);
-            o.sqlName = sql::Quote("table " + found->name);
+        if (found != catalog.end() || !isQuery) {
+            // A table, or whatever else the reader can read under that name; it throws the provider's own
+            // message for a name it does not know.
+            const std::string stored = found != catalog.end() ? found->name : name;
+            const auto reader = db_->openTable(stored, 0);
+            tables_.emplace_back(db_.get(), stored);
+            o.sqlName = sql::Quote("table " + key);
             o.table = true;
             exec("CREATE VIRTUAL TABLE temp." + o.sqlName + " USING access(" +
                  std::to_string(tables_.size() - 1) + ")");
-            const auto reader = db_->openTable(found->name, 0);
             for (const ColumnInfo& c : reader->columns()) {
                 Type t = sql::TypeOf(c.type);
                 if (t == Type::Guid) t = Type::Text;
@@ -344,14 +346,13 @@ class Engine : public sql::Schema {
             o.sqlName = sql::Quote("query " + key);
             std::string list;
             std::vector<std::string> seen;
-            for (std::size_t i = 0; i < t.columns.size(); ++i) {
-                std::string n = t.columns[i].name;
-                while (std::find(seen.begin(), seen.end(), Folded(n)) != seen.end()) n += "_";
-                seen.push_back(Folded(n));
-                list += (i ? ", " : "") + sql::Quote(n);
+            o.columns = t.columns;
+            for (sql::OutColumn& c : o.columns) {  // a view takes each name once
+                while (std::find(seen.begin(), seen.end(), Folded(c.name)) != seen.end()) c.name += "_";
+                seen.push_back(Folded(c.name));
+                list += (list.empty() ? "" : ", ") + sql::Quote(c.name);
             }
             exec("CREATE TEMP VIEW " + o.sqlName + "(" + list + ") AS " + t.sql);
-            o.columns = t.columns;
         }
         objects_[key] = o;
         return o;

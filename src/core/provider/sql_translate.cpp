@@ -288,10 +288,12 @@ class Translator {
         }
         std::string group;
         std::set<std::string> grouped;
+        std::vector<std::string> groupKeys;
         for (const ExprPtr& g : s.groupBy) {
             const Typed t = value(*g, scope);
             if (t.aggregate) Unsupported("Cannot have aggregate function in GROUP BY clause.");
             grouped.insert(t.sql);
+            groupKeys.push_back(t.sql + (IsTextLike(t.type) ? " COLLATE acc" : ""));
             group += std::string(group.empty() ? " GROUP BY " : ", ") + t.sql +
                      (IsTextLike(t.type) ? " COLLATE acc" : "");
         }
@@ -317,6 +319,10 @@ class Translator {
             Typed t = value(*o.expr, scope);
             keys.emplace_back(t.sql + (IsTextLike(t.type) ? " COLLATE acc" : ""), o.descending);
         }
+
+        // A crosstab's rows come sorted by their headings.
+        if (crosstab && keys.empty())
+            for (const std::string& k : groupKeys) keys.emplace_back(k, false);
 
         Translated out;
         std::vector<std::string> columnsSql;

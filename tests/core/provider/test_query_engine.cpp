@@ -235,8 +235,7 @@ TEST_F(QueryEngine, RowsMatchTheSameQueriesWrittenForSqlite) {
                           " THEN Qty END) END";
                  return s;
              }() +
-             " FROM Orders GROUP BY CustomerID ORDER BY CustomerID",
-         false},
+             " FROM Orders GROUP BY CustomerID ORDER BY CustomerID"},
         {"qSubquery",
          {"Name"},
          "SELECT Name FROM Customers WHERE ID IN (SELECT CustomerID FROM Orders WHERE Amount > 10) ORDER BY "
