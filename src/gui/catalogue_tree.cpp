@@ -38,6 +38,7 @@ QString NodeTableName(const QTreeWidgetItem& node) {
 void CatalogueTree::rootAdded(const std::string& dbpath) {
     auto* root = new QTreeWidgetItem(&tree_);
     root->setText(0, QString::fromStdString(dbpath));
+    root->setToolTip(0, root->text(0));
     root->setData(0, Qt::UserRole, RootKey());
     root->setIcon(0, images_.icon(kDatabasePicture));
     root_ = FindNodeByKey(tree_, RootKey());
@@ -49,6 +50,7 @@ void CatalogueTree::tableFound(const CatalogueEntry& entry) {
     if (root_ == nullptr) throw std::logic_error("a table was reported before the catalogue root");
     auto* node = new QTreeWidgetItem(root_);
     node->setText(0, QString::fromStdString(entry.name));
+    node->setToolTip(0, node->text(0));
     node->setData(0, Qt::UserRole, QString::fromStdString(entry.key));
     if (!entry.storedName.empty() && entry.storedName != entry.name)
         node->setData(0, kStoredNameRole, QString::fromStdString(entry.storedName));

@@ -13,7 +13,7 @@ class Prompts;
 namespace tabvert::shell {
 
 class CommonDialog {
-public:
+  public:
     // owner: the window the dialog is modal to. prompts must outlive the component.
     CommonDialog(ui::Prompts& prompts, QWidget* owner) : prompts_(&prompts), owner_(owner) {}
 
@@ -21,6 +21,8 @@ public:
     QString Filter;
     // The chosen file; the dialog opens with it filled in.
     QString FileName;
+    // The file type (1-based position in Filter) selected when the dialog last closed with a file.
+    int FilterIndex = 1;
 
     // Show the dialog and wait. On OK FileName takes the chosen name; on cancel it keeps its value.
     // Returns whether the user chose a file (callers that follow the cancel-keeps-the-name rule may
@@ -28,7 +30,11 @@ public:
     bool ShowOpen();
     bool ShowSave();
 
-private:
+    // The extension of the file type selected at FilterIndex, without its dot: "xlsx" for a pattern
+    // "*.xlsx"; empty for a pattern that names no single extension ("*.*", "*", "*.xl?", several).
+    QString FilterExtension() const;
+
+  private:
     bool show(bool save);
 
     ui::Prompts* prompts_;

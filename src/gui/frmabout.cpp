@@ -63,7 +63,7 @@ void FrmAbout::paintEvent(QPaintEvent*) {
 
 void FrmAbout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    ui::CentreOnScreen(*this, frameGeometry().size());
+    ui::CentreOnScreen(*this);
     // Shown without an owner, but kept out of the taskbar: a window manager lists no transient window,
     // so the box is made transient for the window that was active when it opened.
     if (QWindow* window = windowHandle(); window && !window->transientParent()) {

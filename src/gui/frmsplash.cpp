@@ -27,7 +27,7 @@ FrmSplash::FrmSplash(Forms& forms, QWidget* parent)
     picture_ = QPixmap(QString::fromUtf8(pictures::kSplash));
     setFixedSize(kClientSize);
     setFocusPolicy(Qt::StrongFocus);
-    ui::CentreOnScreen(*this, kClientSize);
+    ui::CentreOnScreen(*this);
 
     timer1_->setObjectName(QStringLiteral("Timer1"));
     timer1_->setInterval(kIntervalMs);

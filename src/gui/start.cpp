@@ -1,5 +1,6 @@
 #include "gui/start.h"
 #include "gui/platform/centre.h"
+#include "gui/platform/dialog_frame.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -82,8 +83,7 @@ QLabel* MakeAutoSizeLabel(const QString& caption, QWidget* parent, const QRect& 
 Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(forms) {
     setObjectName(QStringLiteral("start"));
     setWindowTitle(QStringLiteral("Open Access Database File"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(ui::kFixedDialogFlags);
     setFixedSize(TwipsToPixels(7725), TwipsToPixels(3375));
     setFont(FormFont(false));
     shell::pictures::Register();
@@ -217,7 +217,9 @@ void Start::closeEvent(QCloseEvent* event) {
 }
 
 void Start::showEvent(QShowEvent* event) {
-    ui::CentreOnScreen(*this, frameGeometry().size());
+    // Shown without an owner, yet kept with the main window (above it, minimised with it).
+    if (forms_.isLoaded(shell::Forms::Form::tabvert)) ui::KeepWithOwner(*this, &forms_.tabvert());
+    ui::CentreOnScreen(*this);
     QDialog::showEvent(event);
 }
 

@@ -8,6 +8,7 @@
 #include "gui/list_view.h"
 #include "gui/look.h"
 #include "gui/pictures.h"
+#include "gui/table_tree.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -86,7 +87,7 @@ Tabvert::Tabvert(Forms& forms, QWidget* parent)
     connectMenus();
 
     resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-    ui::CentreOnScreen(*this, size());
+    ui::CentreOnScreen(*this);
 
     loadSetUp();
 }
@@ -146,16 +147,25 @@ void Tabvert::buildPanes(QWidget* client) {
     tableTreeHeading_->setFont(SansSerif(true));
     PlaceInClient(tableTreeHeading_, 120, 1200, 2175, 255);
 
-    tableTree_ = new QTreeWidget(client);
+    auto* tree = new TableTree(client);
+    tableTree_ = tree;
     tableTree_->setObjectName(QStringLiteral("TreeView1"));
     tableTree_->setHeaderHidden(true);
     tableTree_->setColumnCount(1);
     tableTree_->setRootIsDecorated(true);
     tableTree_->setIconSize(treeIcons_.imageSize());
     tableTree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Whole names, however long: the column is as wide as its longest name and scrolls sideways, so
+    // tables whose names differ only at the end can be told apart.
+    tableTree_->setTextElideMode(Qt::ElideNone);
+    tableTree_->header()->setStretchLastSection(false);
+    tableTree_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tableTree_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    tableTree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     PlaceInClient(tableTree_, 120, 1440, 3255, 5535);
     connect(tableTree_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* node) { clickTreeNode(node); });
+    connect(tree, &TableTree::nodeChosenByKey, this, [this](QTreeWidgetItem* node) { clickTreeNode(node); });
 
     previewList_ = new ListView(client);
     previewList_->setObjectName(QStringLiteral("ListView1"));

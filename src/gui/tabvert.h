@@ -128,6 +128,10 @@ private:
     void settoolbarbackground();
     bool AskExit();
 
+    // An export run is under way; a close request that came meanwhile is taken up when it ends.
+    bool exportRunning_ = false;
+    bool closeDeferred_ = false;
+
     Forms* forms_;
     win32::Gdi gdi_;
     QString helpFilePath_;

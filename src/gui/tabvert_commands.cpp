@@ -20,6 +20,9 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QTreeWidget>
+
+#include "gui/list_view.h"
 
 namespace tabvert::shell {
 
@@ -62,6 +65,10 @@ void Tabvert::loadSetUp() {
     }
     KeepPlatformBackground(menuBar());
     KeepPlatformBackground(statusBar());
+    // The lists paint their own surface; what they leave to the window colour (the header beyond the
+    // last column, the corner between the scroll bars) keeps the platform's colour too.
+    KeepPlatformBackground(tableTree());
+    KeepPlatformBackground(previewList());
     exportFrame()->hide();
 }
 
@@ -94,6 +101,13 @@ void Tabvert::clickExit() {
 }
 
 void Tabvert::closeEvent(QCloseEvent* event) {
+    // While an export runs the window still answers the window manager, which may ask it to close:
+    // the closing sequence waits until the run has ended.
+    if (exportRunning_) {
+        closeDeferred_ = true;
+        event->ignore();
+        return;
+    }
     if (!AskExit()) {
         event->ignore();
         return;

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QProgressBar>
+#include <QScopeGuard>
 
 #include "gui/start.h"
 #include "core/export_run.h"
@@ -20,10 +21,12 @@ namespace tabvert::shell {
 
 namespace {
 
-// The run keeps the user-interface thread and takes no input, so nothing would reach the screen until
-// it ends. The frame and the bar are repainted directly instead, together and at most about twenty
-// times a second. QProgressBar repaints itself on every visible change of its value; its updates are
-// held while the frame shows, so that it neither runs ahead of the labels nor costs a paint per record.
+// The run keeps the user-interface thread and takes no input. At most about twenty times a second the
+// frame and the bar are repainted, and the window's other events are delivered (paints, the window
+// manager's requests, its "are you alive" pings), but no keyboard or mouse input, so the whole window
+// stays painted and answering. QProgressBar repaints itself on every visible change of its value; its
+// updates are held while the frame shows, so that it neither runs ahead of the labels nor costs a
+// paint per record.
 constexpr qint64 kRepaintIntervalMs = 50;
 
 class WindowProgress : public exporting::ExportObserver {
@@ -95,6 +98,7 @@ class WindowProgress : public exporting::ExportObserver {
         bar->setUpdatesEnabled(true);
         bar->repaint();
         if (held) bar->setUpdatesEnabled(false);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         sinceRepaint_.restart();
     }
 
@@ -113,8 +117,16 @@ void Tabvert::exportdata(const QString& newpath) {
     exporting::ExportRequest request;
     request.database = choice;
     request.target = newpath.toStdString();
-    WindowProgress progress(*this, choice);
-    exporting::RunExport(request, progress, nameDigits_);
+    {
+        exportRunning_ = true;
+        const auto runEnded = qScopeGuard([this] { exportRunning_ = false; });
+        WindowProgress progress(*this, choice);
+        exporting::RunExport(request, progress, nameDigits_);
+    }
+    if (closeDeferred_) {
+        closeDeferred_ = false;
+        close();  // the closing sequence, as the request would have started it
+    }
 }
 
 }  // namespace tabvert::shell

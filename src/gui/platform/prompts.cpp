@@ -1,41 +1,66 @@
 #include "gui/platform/prompts.h"
 
+#include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QStringList>
-
 #include <stdexcept>
+
+#include "gui/platform/dialog_frame.h"
 
 namespace tabvert::ui {
 
 namespace {
 
 class QtPrompts : public Prompts {
-public:
+  public:
     Answer message(QWidget* parent, const MessageRequest& r) override {
         QMessageBox box(parent);
+        box.setWindowFlags(kFixedDialogFlags);
         box.setWindowTitle(r.title);
         box.setText(r.text);
         switch (r.icon) {
-            case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-            case Icon::Information: box.setIcon(QMessageBox::Information); break;
-            case Icon::Warning: box.setIcon(QMessageBox::Warning); break;
-            case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
-            case Icon::Question: box.setIcon(QMessageBox::Question); break;
+            case Icon::None:
+                box.setIcon(QMessageBox::NoIcon);
+                break;
+            case Icon::Information:
+                box.setIcon(QMessageBox::Information);
+                break;
+            case Icon::Warning:
+                box.setIcon(QMessageBox::Warning);
+                break;
+            case Icon::Critical:
+                box.setIcon(QMessageBox::Critical);
+                break;
+            case Icon::Question:
+                box.setIcon(QMessageBox::Question);
+                break;
         }
         if (r.buttons == Buttons::YesNo) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             box.setDefaultButton(QMessageBox::Yes);
-            return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+        } else {
+            box.setStandardButtons(QMessageBox::Ok);
         }
-        box.setStandardButtons(QMessageBox::Ok);
-        box.exec();
+        // A short text makes a narrow box, whose title the window manager would cut; the box's layout
+        // sizes it (and is rebuilt with every icon or button change), so a spacer as wide as the title
+        // bar needs, added last, keeps it wide enough.
+        if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+            grid->addItem(
+                new QSpacerItem(TitleBarWidth(r.title), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                grid->rowCount(), 0, 1, grid->columnCount());
+        }
+        const int answer = box.exec();
+        if (r.buttons == Buttons::YesNo) return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;
         return Answer::Ok;
     }
 
-    std::optional<QString> fileDialog(QWidget* parent, const FileDialogRequest& r) override {
+    std::optional<FileChoice> fileDialog(QWidget* parent, const FileDialogRequest& r) override {
         QFileDialog dialog(parent);
-        dialog.setNameFilter(ToQtFilter(r.filter));
+        const QStringList filters = ToQtFilters(r.filter);
+        dialog.setNameFilters(filters);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
         if (r.kind == FileDialogKind::Save) {
             dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -46,7 +71,8 @@ public:
         }
         if (!r.fileName.isEmpty()) dialog.selectFile(r.fileName);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-        return dialog.selectedFiles().front();
+        const auto selected = filters.indexOf(dialog.selectedNameFilter());
+        return FileChoice{dialog.selectedFiles().front(), selected < 0 ? 1 : static_cast<int>(selected) + 1};
     }
 };
 
@@ -54,35 +80,53 @@ public:
 
 std::unique_ptr<Prompts> MakeQtPrompts() { return std::make_unique<QtPrompts>(); }
 
-QString ToQtFilter(const QString& commonDialogFilter) {
+QStringList ToQtFilters(const QString& commonDialogFilter) {
     const QStringList parts = commonDialogFilter.split('|');
     QStringList filters;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        const QString description = parts[i].trimmed();
-        QStringList patterns = parts[i + 1].split(';', Qt::SkipEmptyParts);
-        for (auto& p : patterns) p = p.trimmed();
+        QString description = parts[i].trimmed();
+        QStringList given = parts[i + 1].split(';', Qt::SkipEmptyParts);
+        for (auto& p : given) p = p.trimmed();
+        const QString listed = QLatin1Char('(') + given.join(QLatin1Char(';')) + QLatin1Char(')');
+        if (description.endsWith(listed)) description = description.chopped(listed.size()).trimmed();
+        QStringList patterns = given;
+        for (auto& p : patterns)
+            if (p == QLatin1String("*.*")) p = QStringLiteral("*");
         filters << QStringLiteral("%1 (%2)").arg(description, patterns.join(' '));
     }
-    return filters.join(QStringLiteral(";;"));
+    return filters;
+}
+
+int TitleBarWidth(const QString& title) {
+    // Title bars use a bold face about the size of the application's; the allowance covers the
+    // window's icon, the close button and the frame on both sides.
+    constexpr int kIconButtonsAndFrame = 120;
+    QFont font = QApplication::font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(title) + kIconButtonsAndFrame;
 }
 
 void ScriptedPrompts::queueAnswer(Answer answer) { answers_.push_back(answer); }
 
-void ScriptedPrompts::queueFile(std::optional<QString> file) { files_.push_back(std::move(file)); }
+void ScriptedPrompts::queueFile(std::optional<QString> file, int filterIndex) {
+    if (file)
+        files_.push_back(FileChoice{*file, filterIndex});
+    else
+        files_.push_back(std::nullopt);
+}
 
 Answer ScriptedPrompts::message(QWidget*, const MessageRequest& request) {
     messages_.push_back(request);
     if (request.buttons == Buttons::Ok && (answers_.empty() || answers_.front() != Answer::Ok)) {
         return Answer::Ok;  // an OK-only box has one possible answer
     }
-    if (answers_.empty())
-        throw std::logic_error("unexpected question: " + request.text.toStdString());
+    if (answers_.empty()) throw std::logic_error("unexpected question: " + request.text.toStdString());
     const Answer a = answers_.front();
     answers_.erase(answers_.begin());
     return a;
 }
 
-std::optional<QString> ScriptedPrompts::fileDialog(QWidget*, const FileDialogRequest& request) {
+std::optional<FileChoice> ScriptedPrompts::fileDialog(QWidget*, const FileDialogRequest& request) {
     fileDialogs_.push_back(request);
     if (files_.empty()) throw std::logic_error("unexpected file dialog");
     auto f = files_.front();

@@ -4,7 +4,7 @@
 // ask the Prompts installed in their window, so tests can script every answer.
 
 #include <QString>
-
+#include <QStringList>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -36,39 +36,52 @@ struct FileDialogRequest {
     bool confirmOverwrite = true;
 };
 
+// What the user chose in a file dialog: the file, and the 1-based position in the filter of the file
+// type that was selected when the dialog closed.
+struct FileChoice {
+    QString file;
+    int filterIndex = 1;
+};
+
 class Prompts {
-public:
+  public:
     virtual ~Prompts() = default;
     // Shows a message box and waits for the answer.
     virtual Answer message(QWidget* parent, const MessageRequest& request) = 0;
     // Shows a file dialog and waits; nullopt when the user cancelled.
-    virtual std::optional<QString> fileDialog(QWidget* parent, const FileDialogRequest& request) = 0;
+    virtual std::optional<FileChoice> fileDialog(QWidget* parent, const FileDialogRequest& request) = 0;
 };
 
 // The real dialogs (QMessageBox, QFileDialog).
 std::unique_ptr<Prompts> MakeQtPrompts();
 
-// Turns the common dialog control's "description|pattern|..." filter into Qt's "description (pattern);;..."
-// form. Blanks in descriptions and patterns are kept as given; patterns separated by ";" stay together.
-QString ToQtFilter(const QString& commonDialogFilter);
+// Turns the common dialog control's "description|pattern|..." filter into Qt's name filters, one
+// "description (patterns)" per pair. A description that already ends in its patterns in parentheses
+// shows them once; "*.*", which matches every file on Windows, becomes "*", which does so here.
+QStringList ToQtFilters(const QString& commonDialogFilter);
+
+// The smallest width at which a window manager can show `title` whole in a dialog's title bar, beside
+// the window's icon and its buttons.
+int TitleBarWidth(const QString& title);
 
 // Scripted answers for tests: each question takes the next answer queued for its kind and is recorded.
 // A question with no answer queued fails loudly (std::logic_error) instead of blocking.
 class ScriptedPrompts : public Prompts {
-public:
+  public:
     void queueAnswer(Answer answer);
-    void queueFile(std::optional<QString> file);  // nullopt: the user cancels
+    // nullopt: the user cancels; filterIndex: the file type selected (1-based).
+    void queueFile(std::optional<QString> file, int filterIndex = 1);
 
     Answer message(QWidget* parent, const MessageRequest& request) override;
-    std::optional<QString> fileDialog(QWidget* parent, const FileDialogRequest& request) override;
+    std::optional<FileChoice> fileDialog(QWidget* parent, const FileDialogRequest& request) override;
 
     const std::vector<MessageRequest>& messages() const { return messages_; }
     const std::vector<FileDialogRequest>& fileDialogs() const { return fileDialogs_; }
     bool allAnswersUsed() const { return answers_.empty() && files_.empty(); }
 
-private:
+  private:
     std::vector<Answer> answers_;
-    std::vector<std::optional<QString>> files_;
+    std::vector<std::optional<FileChoice>> files_;
     std::vector<MessageRequest> messages_;
     std::vector<FileDialogRequest> fileDialogs_;
 };

@@ -121,7 +121,7 @@ HelpWindow::HelpWindow(ChmFile file, QByteArray nativePath, QWidget* owner)
 
     fillContents();
     resize(800, 600);
-    ui::CentreOnScreen(*this, geometry().size());
+    ui::CentreOnScreen(*this);
 }
 
 bool HelpWindow::showTopic(const QString& insidePath) {

@@ -1,0 +1,252 @@
+// What a desktop user expects of the windows beyond their layout: the window stays painted during an
+// export and a close request then waits, whole table names in the tree, previews from the keyboard,
+// message boxes wide enough for their title, file filters that show their patterns once, dialogs kept
+// with the main window, lists that keep their own colours.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWindow>
+#include <filesystem>
+#include <memory>
+
+#include "core/export_run.h"
+#include "core/export_target.h"
+#include "gui/app_title.h"
+#include "gui/common_dialog.h"
+#include "gui/forms.h"
+#include "gui/list_view.h"
+#include "gui/platform/centre.h"
+#include "gui/platform/prompts.h"
+#include "gui/start.h"
+#include "gui/tabvert.h"
+#include "support/export_test_support.h"
+
+namespace tabvert::shell {
+namespace {
+
+namespace fs = std::filesystem;
+using exporting::test::NumberedTable;
+
+// Counts the paint events a widget receives while the export frame is showing.
+class PaintsDuringRun : public QObject {
+  public:
+    PaintsDuringRun(QWidget& watched, const QWidget& frame) : frame_(frame) {
+        watched.installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && frame_.isVisible()) ++count;
+        return false;
+    }
+    int count = 0;
+
+  private:
+    const QWidget& frame_;
+};
+
+class WindowConventions : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        forms_ = std::make_unique<Forms>(prompts_);
+        window().show();
+    }
+    Tabvert& window() { return forms_->tabvert(); }
+    fs::path root() const { return dir_.path().toStdString(); }
+
+    // Three tables whose long names differ only at the end, of 1, 2 and 3 rows.
+    void OpenLongNames() {
+        fixtures::Database db;
+        for (int i = 1; i <= 3; ++i)
+            db.tables.push_back(NumberedTable(LongName(i), static_cast<std::size_t>(i)));
+        const fs::path path = exporting::test::WriteDb(db, root() / "long.mdb");
+        forms_->start().databasePathBox()->setText(QString::fromStdString(path.string()));
+        window().openaccessfile();
+        ASSERT_EQ(window().tableTree()->topLevelItem(0)->childCount(), 3);
+    }
+    static std::string LongName(int i) {
+        return "Quarterly_sales_by_region_and_product_line_" + std::to_string(2020 + i);
+    }
+
+    QTemporaryDir dir_;
+    ui::ScriptedPrompts prompts_;
+    std::unique_ptr<Forms> forms_;
+};
+
+TEST_F(WindowConventions, ExportKeepsThePaintingGoingAndAClosingRequestWaitsForItsEnd) {
+    OpenLongNames();
+    window().clickTreeNode(window().tableTree()->topLevelItem(0)->child(2));  // rows the run clears
+    ASSERT_EQ(window().previewList()->itemCount(), 3);
+    QApplication::processEvents();
+    PaintsDuringRun paints(*window().previewList()->viewport(), *window().exportFrame());
+    // A close request from the window manager that arrives once the run has begun.
+    QCoreApplication::postEvent(&window(), new QCloseEvent);
+    prompts_.queueFile(QString::fromStdString((root() / "out.xlsx").string()));
+    prompts_.queueAnswer(ui::Answer::Ok);  // the closing message
+    prompts_.queueAnswer(ui::Answer::No);  // the exit question, once the run is over
+    window().clickExport();
+
+    // The preview the run emptied was repainted while the run went on.
+    EXPECT_GT(paints.count, 0);
+    // The exit question came after the closing message, not in the middle of the run; No keeps it all.
+    ASSERT_EQ(prompts_.messages().size(), 2u);
+    EXPECT_EQ(prompts_.messages()[0].text.toStdString().rfind(exporting::kCompletedText, 0), 0u);
+    EXPECT_EQ(prompts_.messages()[1].text, "Are you sure you want to exit?");
+    EXPECT_TRUE(window().isVisible());
+    EXPECT_TRUE(forms_->isLoaded(Forms::Form::start));
+    EXPECT_TRUE(fs::exists(root() / "out.xlsx"));
+}
+
+TEST_F(WindowConventions, TreeShowsWholeNamesAndScrollsSideways) {
+    OpenLongNames();
+    QTreeWidget& tree = *window().tableTree();
+    QApplication::processEvents();
+    const QTreeWidgetItem& first = *tree.topLevelItem(0)->child(0);
+    for (int i = 0; i < 3; ++i) {
+        const QTreeWidgetItem& node = *tree.topLevelItem(0)->child(i);
+        EXPECT_EQ(node.toolTip(0), node.text(0));
+        const int textWidth = tree.fontMetrics().horizontalAdvance(node.text(0));
+        EXPECT_GE(tree.visualItemRect(&node).width(), textWidth) << node.text(0).toStdString();
+    }
+    EXPECT_GT(tree.horizontalScrollBar()->maximum(), 0);
+    EXPECT_GT(tree.visualItemRect(&first).right(), tree.viewport()->width());
+}
+
+TEST_F(WindowConventions, KeyboardPreviewsTheNodeItLandsOn) {
+    OpenLongNames();
+    QTreeWidget& tree = *window().tableTree();
+    ListView& list = *window().previewList();
+    tree.setFocus();
+    tree.setCurrentItem(tree.topLevelItem(0));
+    QTest::keyClick(&tree, Qt::Key_Down);
+    EXPECT_EQ(list.itemCount(), 1);  // the first table
+    QTest::keyClick(&tree, Qt::Key_Down);
+    EXPECT_EQ(list.itemCount(), 2);
+    for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
+        list.clearItems();
+        QTest::keyClick(&tree, key);
+        EXPECT_EQ(list.itemCount(), 2) << "read again on key " << key;
+    }
+    // Held down, the arrow passes the third table without reading it; letting go previews it.
+    list.clearItems();
+    QKeyEvent repeatedPress(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), true);
+    QKeyEvent repeatedRelease(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(&tree, &repeatedPress);
+    QApplication::sendEvent(&tree, &repeatedRelease);
+    EXPECT_EQ(list.itemCount(), 0);
+    QTest::keyRelease(&tree, Qt::Key_Down);
+    EXPECT_EQ(list.itemCount(), 3);
+    EXPECT_TRUE(prompts_.messages().empty());
+}
+
+TEST_F(WindowConventions, ListsKeepTheirOwnColoursBesideTheirContent) {
+    ListView& list = *window().previewList();
+    list.addColumn(QStringLiteral("Narrow"));
+    list.setColumnWidthAt(1, 40);
+    for (int i = 0; i < 200; ++i) list.addItem(QStringLiteral("row"));
+    list.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QApplication::processEvents();
+    const QImage shot = list.grab().toImage();
+    const QColor green(202, 255, 126);
+    // The header beyond the only column, and the corner between the two scroll bars.
+    const QPoint headerEnd(list.header()->width() - 5, list.header()->height() / 2 + list.header()->y());
+    const QPoint corner(list.width() - list.verticalScrollBar()->width() / 2 - 2,
+                        list.height() - list.horizontalScrollBar()->height() / 2 - 2);
+    EXPECT_NE(shot.pixelColor(headerEnd), green);
+    EXPECT_NE(shot.pixelColor(corner), green);
+    // The window itself is still green where nothing covers it.
+    EXPECT_EQ(window().palette().color(QPalette::Window), green);
+}
+
+TEST_F(WindowConventions, OpenDialogIsAFixedDialogKeptWithTheMainWindow) {
+    database::Start& dialog = forms_->start();
+    dialog.show();
+    QApplication::processEvents();
+    ASSERT_NE(dialog.windowHandle(), nullptr);
+    EXPECT_EQ(dialog.windowHandle()->transientParent(), window().windowHandle());
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    const Qt::WindowFlags flags = dialog.windowFlags();
+    EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint) && flags.testFlag(Qt::WindowCloseButtonHint));
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint) ||
+                 flags.testFlag(Qt::WindowMinimizeButtonHint));
+    dialog.hide();
+}
+
+TEST(WindowPlacement, TheFrameIsCentredWhetherTheWindowManagerHasFramedTheWindowOrNot) {
+    const QRect screen(0, 0, 1024, 768);
+    const QSize client(515, 225);
+    const QMargins frame(1, 20, 1, 1);
+    const QPoint placed = ui::CentredClientPosition(client, frame, screen);
+    const QRect frameRect(placed - QPoint(frame.left(), frame.top()), client.grownBy(frame));
+    EXPECT_LE((frameRect.center() - screen.center()).manhattanLength(), 1);
+    // Without a frame the client itself is centred.
+    EXPECT_EQ(QRect(ui::CentredClientPosition(client, {}, screen), client).center(), screen.center());
+}
+
+TEST(MessageBoxes, AreWideEnoughForTheirTitleAndStayWithTheirWindow) {
+    QWidget owner;
+    owner.show();
+    auto prompts = ui::MakeQtPrompts();
+    int width = 0;
+    bool keptWithOwner = false;
+    Qt::WindowFlags flags;
+    QTimer::singleShot(0, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        width = box->width();
+        keptWithOwner = box->windowHandle() && box->windowHandle()->transientParent() == owner.windowHandle();
+        flags = box->windowFlags();
+        static_cast<QMessageBox*>(box)->accept();
+    });
+    const QString title = QString::fromUtf8(AppTitle);
+    prompts->message(&owner,
+                     ui::MessageRequest{QStringLiteral("Done."), title, ui::Buttons::Ok, ui::Icon::None});
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    // The title, and room beside it for a window icon and at least three title-bar buttons.
+    EXPECT_GE(width, QFontMetrics(bold).horizontalAdvance(title) + 4 * 16);
+    EXPECT_TRUE(keptWithOwner);
+    EXPECT_FALSE(flags.testFlag(Qt::WindowMaximizeButtonHint) ||
+                 flags.testFlag(Qt::WindowMinimizeButtonHint));
+}
+
+TEST(FileDialogFilters, ShowEachPatternOnceAndAllFilesMatchEveryFile) {
+    const struct {
+        const char* filter;
+        QStringList expected;
+    } cases[] = {
+        {"Select Access Database (*.mdb)|*.mdb| Access Database(*.mde)|*.mde| Access Database 2007-2010 "
+         "(*.accdb)|*.accdb| All files (*.*)|*.*  ",
+         {"Select Access Database (*.mdb)", "Access Database (*.mde)", "Access Database 2007-2010 (*.accdb)",
+          "All files (*)"}},
+        {exporting::kSaveDialogFilter,
+         {"Select excel file (*.xls)", "Excel 2007-2010 (*.xlsx)", "All files (*)"}},
+        {"Text|*.txt;*.csv|Other (*.dat)|*.bin", {"Text (*.txt *.csv)", "Other (*.dat) (*.bin)"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ui::ToQtFilters(QString::fromUtf8(c.filter)), c.expected) << c.filter;
+
+    // The extension of the chosen type, for the name typed without one.
+    ui::ScriptedPrompts prompts;
+    CommonDialog dialog(prompts, nullptr);
+    dialog.Filter = QString::fromUtf8(exporting::kSaveDialogFilter);
+    const std::pair<int, const char*> chosen[] = {{1, "xls"}, {2, "xlsx"}, {3, ""}, {4, ""}};
+    for (const auto& [index, extension] : chosen) {
+        dialog.FilterIndex = index;
+        EXPECT_EQ(dialog.FilterExtension(), extension) << index;
+    }
+}
+
+}  // namespace
+}  // namespace tabvert::shell
