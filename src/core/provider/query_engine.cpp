@@ -20,8 +20,6 @@ namespace {
 
 using sql::Type;
 
-constexpr int kObjTable = 1;
-
 struct SqliteCloser {
     void operator()(sqlite3* db) const { sqlite3_close(db); }
 };
@@ -318,19 +316,14 @@ class Engine : public sql::Schema {
     Object object(const std::string& name) override {
         const std::string key = Folded(name);
         if (const auto it = objects_.find(key); it != objects_.end()) return it->second;
-        const auto& catalog = db_->catalog();
-        const auto found = std::find_if(catalog.begin(), catalog.end(), [&](const CatalogObject& o) {
-            return Folded(o.name) == key && o.objectType == kObjTable;
-        });
         const bool isQuery = std::any_of(db_->storedQueries().begin(), db_->storedQueries().end(),
                                          [&](const StoredQuery& q) { return Folded(q.name) == key; });
         Object o;
-        if (found != catalog.end() || !isQuery) {
+        if (!isQuery) {
             // A table, or whatever else the reader can read under that name; it throws the provider's own
             // message for a name it does not know.
-            const std::string stored = found != catalog.end() ? found->name : name;
-            const auto reader = db_->openTable(stored, 0);
-            tables_.emplace_back(db_.get(), stored);
+            const auto reader = db_->openTable(name, 0);
+            tables_.emplace_back(db_.get(), name);
             o.sqlName = sql::Quote("table " + key);
             o.table = true;
             exec("CREATE VIRTUAL TABLE temp." + o.sqlName + " USING access(" +
