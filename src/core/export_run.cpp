@@ -118,7 +118,7 @@ class Run {
   public:
     Run(const ExportRequest& request, ExportObserver& observer, NameDigitGenerator& digits,
         excel::Application& app)
-        : request_(request), observer_(observer), digits_(digits), app_(app) {}
+        : request_(request), observer_(observer), digits_(digits), app_(app), cells_(request.locale) {}
 
     ExportResult go() {
         try {
@@ -296,7 +296,7 @@ class Run {
             }
             ++counter;
             observer_.recordNumberShown(counter);
-            writerecordrow(*sheet, row, table, lastField, request_.locale, log.tally);
+            writerecordrow(*sheet, row, table, lastField, cells_, log.tally);
             observer_.barValueSet(counter >= kProgressMaximum ? 0 : static_cast<int>(counter));
             ++row;
             try {
@@ -321,6 +321,7 @@ class Run {
     excel::Application& app_;
     excel::Workbook* book_ = nullptr;
     std::vector<TableLog> logs_;
+    const ValueCells cells_;
 };
 
 }  // namespace

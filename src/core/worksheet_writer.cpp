@@ -1,6 +1,7 @@
 #include "core/worksheet_writer.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "core/provider/ado.h"
 #include "core/provider/value_text.h"
@@ -57,17 +58,20 @@ void writeheaderrow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t
 }
 
 void writerecordrow(excel::Worksheet& sheet, long row, ado::Recordset& table, std::int16_t lastFieldIndex,
-                    const text::Locale& locale, WriteTally& tally) {
+                    const ValueCells& cells, WriteTally& tally) {
     for (std::int16_t i = 0; i <= lastFieldIndex; ++i) {
         std::string text;
+        std::optional<NumberCell> number;
         try {
             const ado::Variant& value = table.GetFields().Item(i).Value();
-            if (!value.isNull()) text = ado::ValueToText(value, locale);
+            number = cells.Classify(value);
+            if (!number && !value.isNull()) text = ado::ValueToText(value, cells.locale());
         } catch (const ado::ProviderError& e) {
             NoteUnread(tally, e);
         }
         try {
-            sheet.Cells(row, i + 1L).SetValue(text);
+            excel::Range cell = sheet.Cells(row, i + 1L);
+            number ? cell.SetNumber(number->number, number->format) : cell.SetValue(text);
         } catch (const excel::ExcelError& e) {
             NoteRefusal(tally, e);
         }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/text/locale.h"
+#include "core/value_cell.h"
 
 namespace tabvert::ado {
 class Recordset;
@@ -40,9 +41,10 @@ std::string HeaderText(const std::string& fieldName);
 void writeheaderrow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t lastFieldIndex,
                     WriteTally& tally);
 
-/// Writes the current record's fields 0..lastFieldIndex into `row` as text (Null as the empty text).
+/// Writes the current record's fields 0..lastFieldIndex into `row` as text (Null as the empty text);
+/// a value whose type decides what its text becomes goes in as that number or date straight away.
 /// Does not move the recordset.
 void writerecordrow(excel::Worksheet& sheet, long row, ado::Recordset& table, std::int16_t lastFieldIndex,
-                    const text::Locale& locale, WriteTally& tally);
+                    const ValueCells& cells, WriteTally& tally);
 
 }  // namespace tabvert::exporting

@@ -7,10 +7,6 @@ namespace tabvert::excel {
 
 namespace {
 
-constexpr int kMaxSignificantDigits = 15;
-constexpr int kMaxDecimals = 30;          // the most decimal places an Excel number format shows
-constexpr int kGeneralIntegerDigits = 11;  // General switches to scientific form beyond this
-constexpr double kFirstTrueExcelDate = 61;  // 1 Mar 1900: from here Excel's serials equal OLE dates
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 

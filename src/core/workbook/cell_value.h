@@ -16,6 +16,12 @@
 
 namespace tabvert::excel {
 
+// The bounds of that rule.
+inline constexpr int kMaxSignificantDigits = 15;  // beyond this Excel would round the number
+inline constexpr int kMaxDecimals = 30;           // the most decimal places a number format shows
+inline constexpr int kGeneralIntegerDigits = 11;  // General switches to scientific form beyond this
+inline constexpr double kFirstTrueExcelDate = 61;  // 1 Mar 1900: from here Excel's serials equal OLE dates
+
 struct CellValue {
     enum class Kind : uint8_t { Empty, Text, Number, DateTime };
     Kind kind = Kind::Empty;
