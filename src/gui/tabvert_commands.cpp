@@ -101,8 +101,10 @@ void Tabvert::clickExit() {
 }
 
 void Tabvert::closeEvent(QCloseEvent* event) {
-    // While an export runs the window still answers the window manager, which may ask it to close:
-    // the closing sequence waits until the run has ended.
+    // While an export runs the window is never closed from within it: a close that reaches it then
+    // waits, and the closing sequence starts when the run has ended. (Qt holds the window manager's
+    // own close request back with the user input the run does not take, and the closing message
+    // then blocks it, so a click on the close box during a run does nothing.)
     if (exportRunning_) {
         closeDeferred_ = true;
         event->ignore();
