@@ -13,6 +13,7 @@
 #include "core/provider/select_text.h"
 #include "core/provider/value_text.h"
 #include "core/workbook/excel.h"
+#include "core/workbook/limits.h"
 #include "core/worksheet_writer.h"
 
 namespace tabvert::exporting {
@@ -35,31 +36,36 @@ std::string Count(long n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+std::string FirstAt(const std::string& cell) { return cell.empty() ? "" : " (the first at " + cell + ")"; }
+
+const char* WasOrWere(long n) { return n == 1 ? "was" : "were"; }
+
+// What the save left out or changed, in the run's words where it has its own.
 std::string ProblemText(const excel::Problem& p) {
-    const std::string where = p.firstCell.empty() ? "" : " (the first at " + p.firstCell + ")";
-    switch (p.kind) {
-        case excel::Problem::Kind::CellOutsideGrid:
-            return Count(p.count, "cell lies", "cells lie") +
-                   " beyond the last row or column a worksheet holds and " + (p.count == 1 ? "was" : "were") +
-                   " left out" + where;
-        case excel::Problem::Kind::TextTooLong:
-            return Count(p.count, "cell", "cells") + " with more than 32,767 characters " +
-                   (p.count == 1 ? "was" : "were") + " left empty" + where;
-        case excel::Problem::Kind::LeftOutOfXls:
-            return Count(p.count, "cell lies", "cells lie") +
-                   " beyond the 65,536 rows or 256 columns of an Excel 97-2003 file and " +
-                   (p.count == 1 ? "was" : "were") + " not saved" + where;
-        default:  // the engine's own words for the rarer kinds
-            break;
+    if (p.kind == excel::Problem::Kind::LeftOutOfXls)
+        return Count(p.count, "cell lies", "cells lie") +
+               " beyond the 65,536 rows or 256 columns of an Excel 97-2003 file and " + WasOrWere(p.count) +
+               " not saved" + FirstAt(p.firstCell);
+    return p.description;  // the engine's own words for the rarer kinds
+}
+
+// Cell writes the engine refused for one reason.
+std::string RefusalText(ErrorReason reason, const CaughtFailures& f) {
+    const std::string where = FirstAt(f.firstRow > 0 ? excel::CellName(f.firstRow, f.firstColumn) : "");
+    switch (reason) {
+        case ErrorReason::CellOutsideGrid:
+            return Count(f.count, "cell lies", "cells lie") +
+                   " beyond the last row or column a worksheet holds and " + WasOrWere(f.count) + " left out" +
+                   where;
+        case ErrorReason::TextTooLong:
+            return Count(f.count, "cell", "cells") + " with more than 32,767 characters " + WasOrWere(f.count) +
+                   " left empty" + where;
+        default:
+            return Count(f.count, "cell was", "cells were") + " refused: " + f.firstDescription;
     }
-    return p.description;
 }
 
-bool IsCellProblem(excel::Problem::Kind kind) {
-    return kind == excel::Problem::Kind::CellOutsideGrid || kind == excel::Problem::Kind::TextTooLong;
-}
-
-// Turns the tables' logs and the workbook's own account into one list, table by table, in export order.
+// Turns what each table's writer caught and what the save left out into one list, table by table, in export order.
 std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
                                            const std::string& catalogueFailure,
                                            const std::vector<excel::Problem>& workbookProblems) {
@@ -72,23 +78,19 @@ std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
         if (!log.refusedName.empty())
             add("the sheet keeps the name " + Quoted(log.sheet) + ": " + log.refusedReason);
         if (!log.readFailure.empty()) add(log.readFailure);
-        long explained = 0;
-        for (const excel::Problem& p : workbookProblems) {
-            if (p.sheet != log.sheet || p.kind == excel::Problem::Kind::SheetNameRefused) continue;
-            if (IsCellProblem(p.kind)) explained += p.count;
-            add(ProblemText(p));
-        }
         const WriteTally& t = log.tally;
-        if (t.refusedCells > explained)
-            add(Count(t.refusedCells - explained, "cell was", "cells were") + " refused: " + t.firstRefusal);
-        if (t.unreadValues > 0)
-            add(Count(t.unreadValues, "value", "values") + " could not be read and " +
-                (t.unreadValues == 1 ? "its cell is" : "their cells are") + " empty: " + t.firstUnread);
-        if (t.refusedFormats > 0) add("the header format was not fully applied: " + t.formatRefusal);
+        for (const auto& [reason, failures] : t.refusedCells) add(RefusalText(reason, failures));
+        for (const excel::Problem& p : workbookProblems)
+            if (p.sheet == log.sheet) add(ProblemText(p));
+        const CaughtFailures& unread = t.unreadValues;
+        if (unread.count > 0)
+            add(Count(unread.count, "value", "values") + " could not be read and " +
+                (unread.count == 1 ? "its cell is" : "their cells are") + " empty: " + unread.firstDescription);
+        if (t.refusedFormats.count > 0)
+            add("the header format was not fully applied: " + t.refusedFormats.firstDescription);
     }
     for (const excel::Problem& p : workbookProblems)
-        if (!bySheet.count(p.sheet) && p.kind != excel::Problem::Kind::SheetNameRefused)
-            out.push_back({"", "sheet " + Quoted(p.sheet) + ": " + ProblemText(p)});
+        if (!bySheet.count(p.sheet)) out.push_back({"", "sheet " + Quoted(p.sheet) + ": " + ProblemText(p)});
     if (!catalogueFailure.empty()) out.push_back({"", catalogueFailure});
     return out;
 }

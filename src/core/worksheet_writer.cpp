@@ -11,12 +11,11 @@ namespace tabvert::exporting {
 
 namespace {
 
-void NoteRefusal(WriteTally& tally, const excel::ExcelError& e) {
-    if (tally.refusedCells++ == 0) tally.firstRefusal = e.description();
-}
-
-void NoteUnread(WriteTally& tally, const ado::ProviderError& e) {
-    if (tally.unreadValues++ == 0) tally.firstUnread = e.description();
+void Note(CaughtFailures& failures, const NumberedError& e, long row = 0, long column = 0) {
+    if (failures.count++ > 0) return;
+    failures.firstDescription = e.description();
+    failures.firstRow = row;
+    failures.firstColumn = column;
 }
 
 template <typename Setter>
@@ -25,7 +24,7 @@ void FormatHeader(excel::Worksheet& sheet, WriteTally& tally, Setter&& set) {
         excel::Font font = sheet.GetRange(kHeaderFirstCell, kHeaderLastCell).GetFont();
         set(font);
     } catch (const excel::ExcelError& e) {
-        if (tally.refusedFormats++ == 0) tally.formatRefusal = e.description();
+        Note(tally.refusedFormats, e);
     }
 }
 
@@ -44,12 +43,12 @@ void writeheaderrow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t
         try {
             text = HeaderText(table.GetFields().Item(i).Name());
         } catch (const ado::ProviderError& e) {
-            NoteUnread(tally, e);
+            Note(tally.unreadValues, e, kHeaderRow, i + 1L);
         }
         try {
             sheet.Cells(kHeaderRow, i + 1L).SetValue(text);
         } catch (const excel::ExcelError& e) {
-            NoteRefusal(tally, e);
+            Note(tally.refusedCells[e.reason()], e, kHeaderRow, i + 1L);
         }
     }
     FormatHeader(sheet, tally, [](excel::Font& font) { font.SetBold(true); });
@@ -67,13 +66,13 @@ void writerecordrow(excel::Worksheet& sheet, long row, ado::Recordset& table, st
             number = cells.Classify(value);
             if (!number && !value.isNull()) text = ado::ValueToText(value, cells.locale());
         } catch (const ado::ProviderError& e) {
-            NoteUnread(tally, e);
+            Note(tally.unreadValues, e, row, i + 1L);
         }
         try {
             excel::Range cell = sheet.Cells(row, i + 1L);
             number ? cell.SetNumber(number->number, number->format) : cell.SetValue(text);
         } catch (const excel::ExcelError& e) {
-            NoteRefusal(tally, e);
+            Note(tally.refusedCells[e.reason()], e, row, i + 1L);
         }
     }
 }

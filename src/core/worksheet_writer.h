@@ -1,10 +1,13 @@
 #pragma once
 // The per-table pieces of the export: the header row with its format, and one record as one row.
-// Every cell receives the text form of its value; a failing step is passed over and tallied, so one
-// bad cell never stops a table.
+// Every cell receives the text form of its value; a failing step is passed over and logged by its
+// reason, so one bad cell never stops a table.
 
 #include <cstdint>
+#include <map>
 #include <string>
+
+#include "core/error.h"
 
 #include "core/text/locale.h"
 #include "core/value_cell.h"
@@ -23,14 +26,19 @@ inline constexpr const char* kHeaderFirstCell = "A1";
 inline constexpr const char* kHeaderLastCell = "Z1";
 inline constexpr double kHeaderFontSize = 15;
 
+/// Failures of one kind caught on a worksheet: how many, and the first of them.
+struct CaughtFailures {
+    long count = 0;
+    std::string firstDescription;
+    long firstRow = 0;  // the cell concerned by the first failure
+    long firstColumn = 0;
+};
+
 /// What the writer had to pass over on one worksheet.
 struct WriteTally {
-    long refusedCells = 0;     // cell writes the workbook refused
-    std::string firstRefusal;  // the workbook's reason for the first of them
-    long unreadValues = 0;     // values the provider could not deliver; their cells stay empty
-    std::string firstUnread;
-    int refusedFormats = 0;  // header font settings the workbook refused
-    std::string formatRefusal;
+    std::map<ErrorReason, CaughtFailures> refusedCells;  // cell writes the workbook refused, by reason
+    CaughtFailures unreadValues;    // values the provider could not deliver; their cells stay empty
+    CaughtFailures refusedFormats;  // header font settings the workbook refused
 };
 
 /// The header text of a field: its name without any "_", nothing else changed.

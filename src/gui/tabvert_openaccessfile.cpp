@@ -34,7 +34,7 @@ void Tabvert::openaccessfile() {
     } catch (const ado::ProviderError& error) {
         ShowRunError(*this, QString::fromStdString(error.description()));
         // Each new showing waits for the user, so a retry loop only goes as deep as the user takes it.
-        if (error.number() == ado::kErrAuthentication) forms().start().showModal();
+        if (error.reason() == ErrorReason::WrongPassword) forms().start().showModal();
     } catch (const std::exception& error) {
         ShowRunError(*this, QString::fromStdString(error.what()));
     }

@@ -18,7 +18,7 @@ struct Token {
     std::size_t at = 0;
 };
 
-[[noreturn]] void Syntax(const std::string& message) { throw ProviderError(kErrSyntax, message); }
+[[noreturn]] void Syntax(const std::string& message) { throw ProviderError(ErrorReason::BadCommand, message); }
 
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -280,13 +280,13 @@ class Parser {
             s->items.push_back(item);
         } while (symbol(","));
         if (word("into"))
-            throw ProviderError(kErrUnspecified,
+            throw ProviderError(ErrorReason::QueryFailed,
                                 "A make-table query changes the database; only select queries are run.");
         if (word("from")) {
             do s->from.push_back(fromItem());
             while (symbol(","));
             if (word("in"))
-                throw ProviderError(kErrUnspecified,
+                throw ProviderError(ErrorReason::QueryFailed,
                                     "A query on another database file (FROM ... IN) is not supported.");
         }
         if (word("where")) s->where = expression();

@@ -70,7 +70,7 @@ Field::Field(std::string name, Variant::Type declaredType) : name_(std::move(nam
 
 Field& Fields::Item(long index) {
     if (index < 0 || index >= Count())
-        throw ProviderError(kErrItemNotFound, "Item cannot be found in the collection corresponding to the "
+        throw ProviderError(ErrorReason::NoSuchField, "Item cannot be found in the collection corresponding to the "
                                               "requested name or ordinal.");
     return fields_[static_cast<std::size_t>(index)];
 }
@@ -78,7 +78,7 @@ Field& Fields::Item(long index) {
 Field& Fields::Item(std::string_view name) {
     for (auto& f : fields_)
         if (EqualsIgnoringCase(f.Name(), name)) return f;
-    throw ProviderError(kErrItemNotFound,
+    throw ProviderError(ErrorReason::NoSuchField,
                         "Item cannot be found in the collection corresponding to the requested name or ordinal.");
 }
 
@@ -93,7 +93,7 @@ Recordset::Recordset(std::unique_ptr<RowSource> source) : source_(std::move(sour
 }
 
 void Recordset::Open(const std::string& source, Connection& activeConnection) {
-    if (isOpen()) throw ProviderError(kErrObjectOpen, kOpenMessage);
+    if (isOpen()) throw ProviderError(ErrorReason::ObjectOpen, kOpenMessage);
     const SelectStatement select = ParseSelect(source);
     auto rows = activeConnection.database()->openTable(select.table, select.top);
     *this = Recordset(std::move(rows));
@@ -107,26 +107,26 @@ void Recordset::load() {
 }
 
 bool Recordset::Eof() const {
-    if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     return eof_;
 }
 
 void Recordset::MoveNext() {
-    if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     if (eof_)
-        throw ProviderError(kErrNoCurrentRecord,
+        throw ProviderError(ErrorReason::NoCurrentRecord,
                             "Either BOF or EOF is True, or the current record has been deleted. Requested "
                             "operation requires a current record.");
     load();
 }
 
 Fields& Recordset::GetFields() {
-    if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     return fields_;
 }
 
 void Recordset::Close() {
-    if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     source_.reset();
     fields_.clear();
     eof_ = true;
@@ -138,18 +138,18 @@ Connection::Connection(Connection&&) noexcept = default;
 Connection& Connection::operator=(Connection&&) noexcept = default;
 
 void Connection::Open(const std::string& connectionString) {
-    if (isOpen()) throw ProviderError(kErrObjectOpen, kOpenMessage);
+    if (isOpen()) throw ProviderError(ErrorReason::ObjectOpen, kOpenMessage);
     const ConnectionString parsed = ConnectionString::Parse(connectionString);
     const auto provider = parsed.Get("Provider");
     if (!provider)
-        throw ProviderError(kErrUnspecified,
+        throw ProviderError(ErrorReason::NoProvider,
                             "[Microsoft][ODBC Driver Manager] Data source name not found and no default driver "
                             "specified");
     bool jetOnly = false;
     if (EqualsIgnoringCase(*provider, kJetProvider))
         jetOnly = true;
     else if (!EqualsIgnoringCase(*provider, kAceProvider))
-        throw ProviderError(kErrProviderNotFound, "Provider cannot be found. It may not be properly installed.");
+        throw ProviderError(ErrorReason::UnknownProvider, "Provider cannot be found. It may not be properly installed.");
     const std::string path = parsed.Get("Data Source").value_or("");
     const std::string password = parsed.Get("Jet OLEDB:Database Password").value_or("");
     database_ = Database::Open(path, jetOnly, password);
@@ -158,19 +158,19 @@ void Connection::Open(const std::string& connectionString) {
 std::unique_ptr<Recordset> Connection::OpenSchema(int queryType) {
     auto db = database();
     if (queryType != kSchemaTables)
-        throw ProviderError(kErrNotSupported, "Object or provider is not capable of performing requested operation.");
+        throw ProviderError(ErrorReason::UnsupportedSchema, "Object or provider is not capable of performing requested operation.");
     return std::make_unique<Recordset>(std::make_unique<SchemaSource>(db->catalog()));
 }
 
 void Connection::Close() {
-    if (!isOpen()) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     database_.reset();
 }
 
 const std::vector<StoredQuery>& Connection::storedQueries() { return database()->storedQueries(); }
 
 std::shared_ptr<Database> Connection::database() const {
-    if (!database_) throw ProviderError(kErrObjectClosed, kClosedMessage);
+    if (!database_) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     return database_;
 }
 

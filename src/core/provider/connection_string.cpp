@@ -50,7 +50,7 @@ ConnectionString ConnectionString::Parse(std::string_view text) {
             ++pos;
         }
         if (!sawEquals) {
-            if (!Trim(key).empty()) throw ProviderError(kErrUnspecified, kBadFormat);
+            if (!Trim(key).empty()) throw ProviderError(ErrorReason::BadConnectionString, kBadFormat);
             ++pos;  // an empty segment between separators, or a trailing blank
             continue;
         }
@@ -72,9 +72,9 @@ ConnectionString ConnectionString::Parse(std::string_view text) {
                 }
                 value += text[pos++];
             }
-            if (!closed) throw ProviderError(kErrUnspecified, kBadFormat);
+            if (!closed) throw ProviderError(ErrorReason::BadConnectionString, kBadFormat);
             while (pos < n && IsBlank(text[pos])) ++pos;
-            if (pos < n && text[pos] != ';') throw ProviderError(kErrUnspecified, kBadFormat);
+            if (pos < n && text[pos] != ';') throw ProviderError(ErrorReason::BadConnectionString, kBadFormat);
         } else {
             const size_t end = text.find(';', pos);
             value = std::string(Trim(text.substr(pos, end == std::string_view::npos ? n - pos : end - pos)));
@@ -82,7 +82,7 @@ ConnectionString ConnectionString::Parse(std::string_view text) {
         }
         ++pos;  // past the ";"
         const std::string folded = Fold(Trim(key));
-        if (folded.empty()) throw ProviderError(kErrUnspecified, kBadFormat);
+        if (folded.empty()) throw ProviderError(ErrorReason::BadConnectionString, kBadFormat);
         result.values_[folded] = std::move(value);
     }
     return result;

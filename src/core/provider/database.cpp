@@ -25,7 +25,7 @@ constexpr int kObjTable = 1, kObjOdbcLink = 4, kObjQuery = 5, kObjLink = 6;
 constexpr std::uint32_t kFlagSystem = 0x80000000u, kFlagAccess = 0x00000002u;
 
 [[noreturn]] void Unrecognized(const std::string& path) {
-    throw ProviderError(kErrUnspecified, "Unrecognized database format '" + path + "'.");
+    throw ProviderError(ErrorReason::NotADatabase, "Unrecognized database format '" + path + "'.");
 }
 
 std::u16string Utf16(const std::string& utf8) {
@@ -79,14 +79,14 @@ class KeepingSource final : public RowSource {
 std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, const std::string& password) {
     namespace fs = std::filesystem;
     const std::string notFound = "Could not find file '" + path + "'.";
-    if (path.find_first_not_of(" \t") == std::string::npos) throw ProviderError(kErrUnspecified, notFound);
+    if (path.find_first_not_of(" \t") == std::string::npos) throw ProviderError(ErrorReason::FileNotFound, notFound);
     std::error_code ec;
     const auto status = fs::status(path, ec);
-    if (ec || !fs::exists(status) || fs::is_directory(status)) throw ProviderError(kErrUnspecified, notFound);
+    if (ec || !fs::exists(status) || fs::is_directory(status)) throw ProviderError(ErrorReason::FileNotFound, notFound);
 
     std::ifstream in(path, std::ios::binary);
     if (!in)
-        throw ProviderError(kErrUnspecified,
+        throw ProviderError(ErrorReason::FileNotReadable,
                             "The database engine cannot open the file '" + path +
                                 "'. It is already opened exclusively by another user, or you "
                                 "need permission to view its data.");
@@ -130,7 +130,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
     // Access 2007 and later keep a database password only as Office encryption, whose verifier has
     // checked it above; the Jet password field of their header holds filler.
     if (header.engine != Engine::Ace && !header.password.empty() && header.password != Utf16(password))
-        throw ProviderError(kErrAuthentication, "Not a valid password.");
+        throw ProviderError(ErrorReason::WrongPassword, "Not a valid password.");
 
     std::shared_ptr<Database> db(new Database());
     db->path_ = path;
@@ -271,11 +271,11 @@ std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::opt
                                                           [&](const StoredQuery& q) { return SameNameIgnoringCase(q.name, name); });
     if (query) return OpenStoredQuery(shared_from_this(), it != catalog_.end() ? it->name : name, top);
     if (it == catalog_.end())
-        throw ProviderError(kErrNoTable,
+        throw ProviderError(ErrorReason::NoSuchTable,
                             "The database engine cannot find the input table or query '" + name +
                                 "'. Make sure it exists and that its name is spelled correctly.");
     if (it->objectType == kObjLink || it->objectType == kObjOdbcLink)
-        throw ProviderError(kErrUnspecified,
+        throw ProviderError(ErrorReason::NotReadable,
                             "The linked table '" + it->name + "' cannot be read: its data lives in '" +
                                 it->linkedDatabase + "', and this provider does not follow links.");
     auto reader = std::make_unique<detail::TableReader>(mdb_.get(), header_, it->name, it->tablePage, top);

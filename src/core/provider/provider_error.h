@@ -1,9 +1,11 @@
 #pragma once
 // Failures of the database provider stand-in, numbered and worded after the Jet and ACE OLE DB
-// providers so that callers can treat them as ADO errors (number + description).
+// providers so that callers can treat them as ADO errors (number + description); the reason says which
+// failure it is.
 
-#include <stdexcept>
 #include <string>
+
+#include "core/error.h"
 
 namespace tabvert::ado {
 
@@ -26,17 +28,16 @@ inline constexpr long kErrItemNotFound = 3265;
 inline constexpr long kErrInvalidArgument = 3001;
 // A schema query type this provider does not support (0x80040E37 is taken; ADO reports 3251).
 inline constexpr long kErrNotSupported = 3251;
+// A query parameter without a value (0x80040E10, DB_E_PARAMNOTOPTIONAL).
+inline constexpr long kErrParameter = -2147217904;
 
-class ProviderError : public std::runtime_error {
+// The ADO number the providers report for `reason`; kErrUnspecified for reasons of no provider failure.
+long ProviderErrorNumber(ErrorReason reason);
+
+class ProviderError : public NumberedError {
 public:
-    ProviderError(long number, std::string description);
-
-    long number() const { return number_; }
-    const std::string& description() const { return description_; }
-
-private:
-    long number_;
-    std::string description_;
+    ProviderError(ErrorReason reason, std::string description)
+        : NumberedError(ProviderErrorNumber(reason), reason, std::move(description)) {}
 };
 
 }  // namespace tabvert::ado

@@ -304,7 +304,7 @@ class Engine : public sql::Schema {
                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                             nullptr) != SQLITE_OK) {
             sqlite3_close(raw);
-            throw ProviderError(kErrUnspecified, "The query engine could not start.");
+            throw ProviderError(ErrorReason::QueryFailed, "The query engine could not start.");
         }
         handle_.reset(raw);
         // Rows of an encrypted database never reach a temporary file in plain text.
@@ -365,15 +365,15 @@ class Engine : public sql::Schema {
 
     sql::Translated translate(const std::string& name) {
         if (std::find(running_.begin(), running_.end(), Folded(name)) != running_.end())
-            throw ProviderError(kErrUnspecified, "Circular reference caused by '" + name + "'.");
+            throw ProviderError(ErrorReason::QueryFailed, "Circular reference caused by '" + name + "'.");
         const StoredQuery* query = nullptr;
         for (const StoredQuery& q : db_->storedQueries())
             if (Folded(q.name) == Folded(name)) query = &q;
         if (!query)
-            throw ProviderError(kErrNoTable, "The query '" + name + "' has no definition in the file.");
+            throw ProviderError(ErrorReason::NoSuchTable, "The query '" + name + "' has no definition in the file.");
         if (query->kind != QueryKind::Select && query->kind != QueryKind::Union &&
             query->kind != QueryKind::Crosstab)
-            throw ProviderError(kErrSyntax, "The query '" + query->name + "' changes the database (" +
+            throw ProviderError(ErrorReason::BadCommand, "The query '" + query->name + "' changes the database (" +
                                                 QueryKindName(query->kind) +
                                                 " query); only select queries are run.");
         running_.push_back(Folded(name));
@@ -392,7 +392,7 @@ class Engine : public sql::Schema {
         return StatementPtr(raw);
     }
 
-    [[noreturn]] void fail() { throw ProviderError(kErrUnspecified, sqlite3_errmsg(handle_.get())); }
+    [[noreturn]] void fail() { throw ProviderError(ErrorReason::QueryFailed, sqlite3_errmsg(handle_.get())); }
 
   private:
     void exec(const std::string& text) {
@@ -400,7 +400,7 @@ class Engine : public sql::Schema {
         if (sqlite3_exec(handle_.get(), text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
             const std::string m = message ? message : "the query engine failed";
             sqlite3_free(message);
-            throw ProviderError(kErrUnspecified, m);
+            throw ProviderError(ErrorReason::QueryFailed, m);
         }
     }
 

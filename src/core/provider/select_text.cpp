@@ -49,7 +49,7 @@ private:
     std::size_t pos_ = 0;
 };
 
-[[noreturn]] void Syntax(const char* message) { throw ProviderError(kErrSyntax, message); }
+[[noreturn]] void Syntax(const char* message) { throw ProviderError(ErrorReason::BadCommand, message); }
 
 }  // namespace
 

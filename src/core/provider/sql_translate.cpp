@@ -13,13 +13,10 @@
 namespace tabvert::ado::sql {
 namespace {
 
-// ADO's number for a query that names something it cannot find (0x80040E10, DB_E_PARAMNOTOPTIONAL).
-constexpr long kErrParameter = -2147217904;
-
 [[noreturn]] void MissingParameter() {
-    throw ProviderError(kErrParameter, "No value given for one or more required parameters.");
+    throw ProviderError(ErrorReason::MissingParameter, "No value given for one or more required parameters.");
 }
-[[noreturn]] void Unsupported(const std::string& what) { throw ProviderError(kErrSyntax, what); }
+[[noreturn]] void Unsupported(const std::string& what) { throw ProviderError(ErrorReason::BadCommand, what); }
 
 bool Same(const std::string& a, const std::string& b) {
     return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
@@ -308,7 +305,7 @@ class Translator {
                 item.star ? std::vector<std::string>{item.value.sql} : item.refs;
             for (const std::string& r : refs)
                 if (!grouped.count(r))
-                    throw ProviderError(kErrSyntax,
+                    throw ProviderError(ErrorReason::BadCommand,
                                         "You tried to execute a query that does not include the "
                                         "specified expression '" +
                                             item.name + "' as part of an aggregate function.");
@@ -495,7 +492,7 @@ class Translator {
                 for (const OutColumn& c : src.columns)
                     if (Same(c.name, e.parts[0])) {
                         if (found && found != &src)
-                            throw ProviderError(kErrSyntax,
+                            throw ProviderError(ErrorReason::BadCommand,
                                                 "The specified field '" + e.parts[0] +
                                                     "' could refer to more than one table listed in the "
                                                     "FROM clause of your SQL statement.");
@@ -984,7 +981,7 @@ class Translator {
             need(1, 1);
             return typed("(-(" + AsCondition(a[0]) + "))", Type::Boolean);
         }
-        throw ProviderError(kErrSyntax, "Undefined function '" + e.text + "' in expression.");
+        throw ProviderError(ErrorReason::BadCommand, "Undefined function '" + e.text + "' in expression.");
     }
 
     Schema& schema_;

@@ -24,7 +24,7 @@ const QueryAttribute* RowOf(const StoredQuery& q, int attribute) {
 }
 
 [[noreturn]] void Broken(const StoredQuery& q, const std::string& why) {
-    throw ProviderError(kErrUnspecified,
+    throw ProviderError(ErrorReason::DamagedData,
                         "The definition of the query '" + q.name + "' cannot be read: " + why + ".");
 }
 

@@ -122,7 +122,7 @@ std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePa
 TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::string& name,
                          std::uint32_t tablePage, std::optional<std::int64_t> top)
     : mdb_(mdb_clone_handle(mdb)), header_(header), jet3Text_(header.codePage), remaining_(top) {
-    if (!mdb_) throw ProviderError(kErrUnspecified, "Not enough memory to read the table '" + name + "'.");
+    if (!mdb_) throw ProviderError(ErrorReason::OutOfMemory, "Not enough memory to read the table '" + name + "'.");
     entry_ = std::make_unique<MdbCatalogEntry>();
     entry_->mdb = mdb_.get();
     std::strncpy(entry_->object_name, name.c_str(), MDB_MAX_OBJ_NAME);
@@ -130,7 +130,7 @@ TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::st
     entry_->table_pg = tablePage;
     table_.reset(mdb_read_table(entry_.get()));
     if (!table_ || !mdb_read_columns(table_.get()) || table_->num_cols == 0 || table_->num_cols > MDB_MAX_COLS)
-        throw ProviderError(kErrUnspecified, "The table '" + name + "' is damaged: its definition cannot be read.");
+        throw ProviderError(ErrorReason::DamagedData, "The table '" + name + "' is damaged: its definition cannot be read.");
     const auto names = ReadColumnNames(mdb_.get(), tablePage, table_->num_cols, table_->num_real_idxs,
                                        header.engine == Engine::Jet3, jet3Text_);
     for (unsigned i = 0; i < table_->num_cols; ++i) {

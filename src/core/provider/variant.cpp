@@ -8,7 +8,7 @@ namespace tabvert::ado {
 namespace {
 
 [[noreturn]] void WrongType(Variant::Type have, const char* want) {
-    throw ProviderError(kErrInvalidArgument,
+    throw ProviderError(ErrorReason::InvalidArgument,
                         std::string("A value of type ") + TypeName(have) + " was read as " + want + ".");
 }
 

@@ -18,8 +18,14 @@
 
 namespace tabvert::excel {
 
-ExcelError::ExcelError(long number, std::string description)
-    : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+long ExcelErrorNumber(ErrorReason reason) {
+    switch (reason) {
+        case ErrorReason::CannotStart: return kErrorCannotCreateObject;
+        case ErrorReason::ObjectGone: return kErrorObjectGone;
+        case ErrorReason::NoSuchSheet: return kErrorSubscriptOutOfRange;
+        default: return kErrorObjectDefined;
+    }
+}
 
 struct SheetStore {
     explicit SheetStore(const std::string& folder) : spool(folder) {}
@@ -45,7 +51,7 @@ struct WorkbookState {
     std::string lastFormatCode = "General";
 
     void checkOpen() const {
-        if (closed) throw ExcelError(kErrorObjectGone, "The workbook has been closed.");
+        if (closed) throw ExcelError(ErrorReason::ObjectGone, "The workbook has been closed.");
     }
 
     uint16_t FormatIndex(std::string_view format) {
@@ -95,7 +101,7 @@ struct WorkbookState {
         SheetStream& rows =
             stream->Open(sheet.id_, [this](uint32_t id) { return sheets[active]->id_ == id; });
         if (firstRow < static_cast<long>(rows.FirstOpenRow())) {
-            throw ExcelError(kErrorObjectDefined, "Row " + std::to_string(firstRow) + " of the worksheet \"" +
+            throw ExcelError(ErrorReason::OutOfOrder, "Row " + std::to_string(firstRow) + " of the worksheet \"" +
                                                       sheet.Name() + "\" was already written out to \"" +
                                                       stream->target().path + "\".");
         }
@@ -124,24 +130,19 @@ void Worksheet::checkOpen() const { book_->checkOpen(); }
 void Worksheet::SetName(const std::string& name) {
     checkOpen();
     if (name == name_) return;
-    auto fault = SheetNameFault(name);
-    if (!fault && book_->NameTaken(name, this)) fault = "another worksheet of the workbook is already named so";
-    if (fault) {
-        book_->AddProblem(Problem::Kind::SheetNameRefused, name_,
-                          "a new name was refused; the worksheet kept its name");
-        throw ExcelError(kErrorObjectDefined, "Cannot rename the worksheet \"" + name_ + "\" to \"" + name +
-                                                  "\": " + *fault + ".");
-    }
+    const auto refuse = [&](ErrorReason reason, const std::string& fault) {
+        throw ExcelError(reason, "Cannot rename the worksheet \"" + name_ + "\" to \"" + name + "\": " + fault + ".");
+    };
+    if (const auto fault = SheetNameFault(name)) refuse(ErrorReason::SheetNameInvalid, *fault);
+    if (book_->NameTaken(name, this))
+        refuse(ErrorReason::SheetNameTaken, "another worksheet of the workbook is already named so");
     name_ = name;
 }
 
 Range Worksheet::Cells(long row, long column) {
     checkOpen();
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
-        book_->AddProblem(Problem::Kind::CellOutsideGrid, name_,
-                          "writes outside the worksheet's 1,048,576 rows and 16,384 columns were refused",
-                          row >= 1 && column >= 1 ? CellName(row, column) : std::string());
-        throw ExcelError(kErrorObjectDefined, "Cells(" + std::to_string(row) + ", " + std::to_string(column) +
+        throw ExcelError(ErrorReason::CellOutsideGrid, "Cells(" + std::to_string(row) + ", " + std::to_string(column) +
                                                   ") lies outside the worksheet.");
     }
     return Range(this, row, column, row, column);
@@ -152,7 +153,7 @@ Range Worksheet::GetRange(const std::string& cell1, const std::string& cell2) {
     const auto a = ParseCellRef(cell1);
     const auto b = ParseCellRef(cell2);
     if (!a || !b) {
-        throw ExcelError(kErrorObjectDefined,
+        throw ExcelError(ErrorReason::BadReference,
                          "Range(\"" + cell1 + "\", \"" + cell2 + "\") is not a reference to cells of a worksheet.");
     }
     return Range(this, std::min(a->row, b->row), std::min(a->column, b->column), std::max(a->row, b->row),
@@ -189,9 +190,7 @@ void Range::SetValue(const std::string& given) {
     const std::string sanitized = IsValidUtf8(given) ? std::string() : QString::fromUtf8(given).toStdString();
     const std::string& text = sanitized.empty() ? given : sanitized;
     if (ExcelLength(text) > static_cast<size_t>(kMaxCellChars)) {
-        book.AddProblem(Problem::Kind::TextTooLong, sheet_->name_,
-                        "texts longer than 32,767 characters were refused", CellName(row1_, col1_));
-        throw ExcelError(kErrorObjectDefined, "The text for " + CellName(row1_, col1_) + " is " +
+        throw ExcelError(ErrorReason::TextTooLong, "The text for " + CellName(row1_, col1_) + " is " +
                                                   std::to_string(ExcelLength(text)) +
                                                   " characters long; a cell holds at most 32,767.");
     }
@@ -279,7 +278,7 @@ void Font::SetUnderline(bool underline) {
 void Font::SetSize(double points) {
     range_.sheet_->checkOpen();
     if (!(points >= 1 && points <= 409)) {
-        throw ExcelError(kErrorObjectDefined, "Unable to set the font size: it must lie between 1 and 409 points.");
+        throw ExcelError(ErrorReason::FontSizeOutOfRange, "Unable to set the font size: it must lie between 1 and 409 points.");
     }
     // Excel keeps font sizes to the half point.
     Apply(static_cast<int>(FontOp::Property::Size), std::round(points * 2) / 2);
@@ -308,7 +307,7 @@ long Worksheets::Count() const {
 Worksheet& Worksheets::Item(long index) {
     book_->checkOpen();
     if (index < 1 || index > static_cast<long>(book_->sheets.size())) {
-        throw ExcelError(kErrorSubscriptOutOfRange, "Subscript out of range: the workbook has no worksheet " +
+        throw ExcelError(ErrorReason::NoSuchSheet, "Subscript out of range: the workbook has no worksheet " +
                                                         std::to_string(index) + ".");
     }
     return *book_->sheets[static_cast<size_t>(index - 1)];
@@ -319,7 +318,7 @@ Worksheet& Worksheets::Item(const std::string& name) {
     for (auto& s : book_->sheets) {
         if (SameSheetName(s->Name(), name)) return *s;
     }
-    throw ExcelError(kErrorSubscriptOutOfRange, "Subscript out of range: the workbook has no worksheet \"" + name + "\".");
+    throw ExcelError(ErrorReason::NoSuchSheet, "Subscript out of range: the workbook has no worksheet \"" + name + "\".");
 }
 
 // ---- Workbook ----
@@ -352,12 +351,12 @@ const std::vector<Problem>& Workbook::Problems() const { return state_->problems
 void Workbook::SaveAs(const std::string& fileName, long fileFormat) {
     state_->checkOpen();
     if (fileFormat != kWorkbookNormal && fileFormat != kOpenXmlWorkbook && fileFormat != kExcel8) {
-        throw ExcelError(kErrorObjectDefined, "SaveAs: file format " + std::to_string(fileFormat) + " is not supported.");
+        throw ExcelError(ErrorReason::UnsupportedFileFormat, "SaveAs: file format " + std::to_string(fileFormat) + " is not supported.");
     }
     const SaveTarget target = ResolveSaveTarget(fileName, fileFormat);
     if (state_->stream) {
         if (target.xlsx != state_->stream->target().xlsx) {
-            throw ExcelError(kErrorObjectDefined,
+            throw ExcelError(ErrorReason::UnsupportedFileFormat,
                              "SaveAs: the workbook was written straight into its planned " +
                                  std::string(target.xlsx ? ".xls" : ".xlsx") +
                                  " file and can be saved only in that format.");
@@ -399,11 +398,11 @@ void Workbook::SaveAs(const std::string& fileName, long fileFormat) {
 void Workbook::PlanSaveAs(const std::string& fileName, long fileFormat) {
     state_->checkOpen();
     if (fileFormat != kWorkbookNormal && fileFormat != kOpenXmlWorkbook && fileFormat != kExcel8) {
-        throw ExcelError(kErrorObjectDefined,
+        throw ExcelError(ErrorReason::UnsupportedFileFormat,
                          "PlanSaveAs: file format " + std::to_string(fileFormat) + " is not supported.");
     }
     if (state_->written || state_->stream) {
-        throw ExcelError(kErrorObjectDefined, "PlanSaveAs: the workbook has been written to already.");
+        throw ExcelError(ErrorReason::OutOfOrder, "PlanSaveAs: the workbook has been written to already.");
     }
     WorkbookState* state = state_.get();
     state_->stream = std::make_unique<StreamedBook>(
@@ -445,12 +444,12 @@ Application::Application(const ApplicationOptions& options) : locale_(options.lo
     const QString base = options.tempFolder.empty() ? QDir::tempPath() : QString::fromStdString(options.tempFolder);
     // QDir::tempPath() is empty when TMPDIR names a folder that does not exist: never fall back to "/".
     if (base.isEmpty()) {
-        throw ExcelError(kErrorCannotCreateObject,
+        throw ExcelError(ErrorReason::CannotStart,
                          "Excel cannot start: the temporary folder named by TMPDIR does not exist.");
     }
     temp_ = std::make_unique<TempFolder>(base + "/tabvert-excel-XXXXXX");
     if (!temp_->dir.isValid()) {
-        throw ExcelError(kErrorCannotCreateObject, "Excel cannot start: no usable temporary folder in " +
+        throw ExcelError(ErrorReason::CannotStart, "Excel cannot start: no usable temporary folder in " +
                                                        base.toStdString() + " (" +
                                                        temp_->dir.errorString().toStdString() + ").");
     }
@@ -461,7 +460,7 @@ Application::~Application() {
 }
 
 void Application::checkRunning() const {
-    if (quit_) throw ExcelError(kErrorObjectGone, "The Excel application has quit.");
+    if (quit_) throw ExcelError(ErrorReason::ObjectGone, "The Excel application has quit.");
 }
 
 void Application::SetVisible(bool visible) {
@@ -490,7 +489,7 @@ std::unique_ptr<Application> CreateApplication(std::string_view classId, const A
                            return std::toupper(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
                        });
     if (!known) {
-        throw ExcelError(kErrorCannotCreateObject,
+        throw ExcelError(ErrorReason::CannotStart,
                          "ActiveX component can't create object: class " + std::string(classId) + " is not registered.");
     }
     return std::unique_ptr<Application>(new Application(options));

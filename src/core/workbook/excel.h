@@ -1,8 +1,9 @@
 #pragma once
 // An in-process stand-in for Excel's automation object model, as far as the export uses it:
 // an invisible application, its workbooks, their worksheets, cells, ranges and fonts, and SaveAs to
-// .xlsx (Office Open XML) or .xls (Excel 97-2003). Every failure throws ExcelError, carrying a number
-// and a description as Excel's automation errors do.
+// .xlsx (Office Open XML) or .xls (Excel 97-2003). Everything it refuses throws ExcelError, carrying
+// a number and a description as Excel's automation errors do, and a reason; Problems() keeps only what
+// a save had to leave out or change without refusing.
 //
 // Objects are owned by their parent (application > workbooks > workbook > worksheets > worksheet);
 // references stay valid until the application is destroyed. Range and Font are small value handles.
@@ -10,6 +11,7 @@
 // A workbook told its file before it is filled (Workbook::PlanSaveAs) streams each sheet straight into
 // that file instead, row by row, and then takes each sheet's rows once and in order.
 
+#include "core/error.h"
 #include "core/text/locale.h"
 
 #include <cstdint>
@@ -21,22 +23,21 @@
 
 namespace tabvert::excel {
 
-class ExcelError : public std::runtime_error {
-public:
-    ExcelError(long number, std::string description);
-    long number() const { return number_; }
-    const std::string& description() const { return description_; }
-
-private:
-    long number_;
-    std::string description_;
-};
-
 // Error numbers, as an automation client sees them.
 inline constexpr long kErrorCannotCreateObject = 429;  // the application could not be created/started
 inline constexpr long kErrorObjectDefined = 1004;      // Excel refused the operation (bad argument, name, save)
 inline constexpr long kErrorObjectGone = 462;          // the workbook was closed / the application has quit
 inline constexpr long kErrorSubscriptOutOfRange = 9;   // no worksheet with that index or name
+
+// The automation number Excel reports for `reason`; kErrorObjectDefined for everything it refuses
+// without a number of its own.
+long ExcelErrorNumber(ErrorReason reason);
+
+class ExcelError : public NumberedError {
+public:
+    ExcelError(ErrorReason reason, std::string description)
+        : NumberedError(ExcelErrorNumber(reason), reason, std::move(description)) {}
+};
 
 inline constexpr std::string_view kApplicationClassId = "{00024500-0000-0000-C000-000000000046}";
 
@@ -53,18 +54,16 @@ inline constexpr long kMaxXlsRows = 65536;
 inline constexpr long kMaxXlsColumns = 256;
 inline constexpr size_t kMaxSheetNameChars = 31;
 
-// Something the engine refused or a save had to leave out. Refusals of the same kind on the same sheet
-// are counted in one entry; `firstCell` names the first cell concerned (A1 form), when there is one.
+// Something the workbook holds that a save had to leave out or could not write exactly; nothing the
+// engine refused (that was thrown). Problems of the same kind on the same sheet are counted in one
+// entry; `firstCell` names the first cell concerned (A1 form), when there is one.
 struct Problem {
     enum class Kind {
-        CellOutsideGrid,     // a write outside 1,048,576 rows x 16,384 columns was refused
-        TextTooLong,         // a text over 32,767 characters was refused
-        SheetNameRefused,    // SetName refused a name; the sheet kept its name
-        LeftOutOfXls,        // a cell beyond 65,536 rows x 256 columns was not written to an .xls file
+        LeftOutOfXls,  // a cell beyond 65,536 rows x 256 columns was not written to an .xls file
         FormatOfEmptyCellsLeftOut,  // a font set on over a million cells reaches only those with values
-        TextNotExact,        // .xlsx: a text with NULs or literal "_xHHHH_" too long to escape, written as given
+        TextNotExact,  // .xlsx: a text with NULs or literal "_xHHHH_" too long to escape, written as given
     };
-    Kind kind = Kind::CellOutsideGrid;
+    Kind kind = Kind::LeftOutOfXls;
     std::string sheet;
     std::string description;
     long count = 1;
@@ -129,7 +128,7 @@ public:
     // : \ / ? * [ ], a leading or trailing apostrophe, "History" in any case, or a name another sheet
     // of the workbook has, without regard to case.
     void SetName(const std::string& name);
-    // 1-based row and column; a cell outside the grid is refused (and counted in Problems()).
+    // 1-based row and column; a cell outside the grid is refused.
     Range Cells(long row, long column);
     // A1-style references ("A1", "Z1", "$B$2"); the range spans both cells.
     Range GetRange(const std::string& cell1, const std::string& cell2);

@@ -15,9 +15,9 @@ namespace tabvert::excel {
 namespace fs = std::filesystem;
 
 SaveTarget ResolveSaveTarget(const std::string& fileName, long fileFormat) {
-    if (fileName.empty()) throw ExcelError(kErrorObjectDefined, "SaveAs: the file name is empty.");
+    if (fileName.empty()) throw ExcelError(ErrorReason::BadFileName, "SaveAs: the file name is empty.");
     const fs::path p(fileName);
-    if (!p.has_filename()) throw ExcelError(kErrorObjectDefined, "SaveAs: \"" + fileName + "\" names a folder.");
+    if (!p.has_filename()) throw ExcelError(ErrorReason::BadFileName, "SaveAs: \"" + fileName + "\" names a folder.");
     SaveTarget target{fileName, false};
     std::string ext = p.extension().string();
     for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -29,7 +29,7 @@ SaveTarget ResolveSaveTarget(const std::string& fileName, long fileFormat) {
 namespace {
 
 [[noreturn]] void Fail(const std::string& path, const std::string& reason) {
-    throw ExcelError(kErrorObjectDefined, "Cannot save \"" + path + "\": " + reason + ".");
+    throw ExcelError(ErrorReason::SaveFailed, "Cannot save \"" + path + "\": " + reason + ".");
 }
 
 }  // namespace

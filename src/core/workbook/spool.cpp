@@ -29,7 +29,7 @@ void Put(std::string& out, T value) {
 }
 
 [[noreturn]] void ThrowIo(const char* what) {
-    throw ExcelError(kErrorObjectDefined, std::string("Cannot ") + what +
+    throw ExcelError(ErrorReason::TemporaryFileFailed, std::string("Cannot ") + what +
                                               " the worksheet's temporary file: " + std::strerror(errno));
 }
 
@@ -80,10 +80,10 @@ private:
 
     void refill() {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(kReadBuffer, end_ - pos_));
-        if (want == 0) throw ExcelError(kErrorObjectDefined, "The worksheet's temporary file is damaged.");
+        if (want == 0) throw ExcelError(ErrorReason::TemporaryFileFailed, "The worksheet's temporary file is damaged.");
         buffer_.resize(want);
         const size_t got = file_->ReadAt(pos_, buffer_.data(), want);
-        if (got != want) throw ExcelError(kErrorObjectDefined, "The worksheet's temporary file is damaged.");
+        if (got != want) throw ExcelError(ErrorReason::TemporaryFileFailed, "The worksheet's temporary file is damaged.");
         pos_ += want;
         used_ = 0;
     }
@@ -150,7 +150,7 @@ TempFile TempFile::Create(const std::string& folder) {
     std::string pattern = folder + "/spool-XXXXXX";
     const int fd = mkstemp(pattern.data());
     if (fd < 0) {
-        throw ExcelError(kErrorObjectDefined,
+        throw ExcelError(ErrorReason::TemporaryFileFailed,
                          "Cannot create a temporary file in " + folder + ": " + std::strerror(errno));
     }
     unlink(pattern.c_str());  // gone with the descriptor, whatever happens

@@ -89,11 +89,11 @@ SheetStream& StreamedBook::Open(uint32_t sheetId, const IsActive& isActive) {
         finished_.resize(sheetId + 1, false);
     }
     if (target_.xlsx && !zip_ && !packageDone_) {
-        throw ExcelError(kErrorObjectDefined,
+        throw ExcelError(ErrorReason::SaveFailed,
                          "Writing the workbook's file \"" + target_.path + "\" failed earlier.");
     }
     if (finished_[sheetId] || packageDone_) {
-        throw ExcelError(kErrorObjectDefined,
+        throw ExcelError(ErrorReason::OutOfOrder,
                          "The worksheet was already written out to \"" + target_.path +
                              "\": a workbook planned for a file takes each sheet's rows once, in order.");
     }
@@ -109,7 +109,7 @@ namespace {
 void CopyFile(int from, const std::string& path) {
     SaveAtomically(path, [&](const std::string& tempPath) {
         const int to = open(tempPath.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        if (to < 0) throw ExcelError(kErrorObjectDefined, std::strerror(errno));
+        if (to < 0) throw ExcelError(ErrorReason::SaveFailed, std::strerror(errno));
         std::string buffer(1u << 20, '\0');
         off_t at = 0;
         int error = 0;
@@ -126,7 +126,7 @@ void CopyFile(int from, const std::string& path) {
             at += n;
         }
         close(to);
-        if (error != 0) throw ExcelError(kErrorObjectDefined, std::strerror(error));
+        if (error != 0) throw ExcelError(ErrorReason::SaveFailed, std::strerror(error));
     });
 }
 
@@ -140,7 +140,7 @@ void StreamedBook::Save(const std::string& path, const std::vector<std::pair<std
     } catch (const ExcelError& e) {
         if (target_.xlsx && !packageDone_) Abandon();
         if (e.description().rfind("Cannot save", 0) == 0) throw;
-        throw ExcelError(kErrorObjectDefined, "Cannot save \"" + path + "\": " + e.description() + ".");
+        throw ExcelError(ErrorReason::SaveFailed, "Cannot save \"" + path + "\": " + e.description() + ".");
     }
 }
 
@@ -164,7 +164,7 @@ void StreamedBook::SaveFinished(const std::string& path,
         return;
     }
     if (!package_) {
-        throw ExcelError(kErrorObjectDefined,
+        throw ExcelError(ErrorReason::SaveFailed,
                          "Cannot save \"" + path +
                              "\": writing the workbook's file failed earlier, and its rows are gone.");
     }

@@ -132,7 +132,7 @@ class StreamWriter {
         for (uint64_t done = 0; done < size;) {
             const size_t n = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size - done));
             if (file.ReadAt(from + done, buffer.data(), n) != n) {
-                throw ExcelError(kErrorObjectDefined, "a temporary file of the workbook is damaged");
+                throw ExcelError(ErrorReason::SaveFailed, "a temporary file of the workbook is damaged");
             }
             Write(std::string_view(buffer.data(), n));
             done += n;
@@ -140,7 +140,7 @@ class StreamWriter {
     }
     [[noreturn]] void Fail() const {
         const GError* error = gsf_output_error(out_);
-        throw ExcelError(kErrorObjectDefined, error != nullptr ? error->message : "writing failed");
+        throw ExcelError(ErrorReason::SaveFailed, error != nullptr ? error->message : "writing failed");
     }
 
   private:
@@ -224,21 +224,21 @@ void XlsBook::Write(const std::string& path, const std::vector<NamedSheet>& shee
         offset += sheetHeads.back().size() + (p.end_ - p.begin_) + sheetTails.back().size();
     }
     if (offset > UINT32_MAX)
-        throw ExcelError(kErrorObjectDefined, "the workbook is too large for an .xls file");
+        throw ExcelError(ErrorReason::SaveFailed, "the workbook is too large for an .xls file");
     for (size_t i = 0; i < sheets.size(); ++i)
         head += BoundSheet(static_cast<uint32_t>(offsets[i]), sheets[i].first);
 
     // Our own descriptor: GsfOutputStdio given a path would write through a temporary file of its own.
     FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) throw ExcelError(kErrorObjectDefined, std::strerror(errno));
+    if (file == nullptr) throw ExcelError(ErrorReason::SaveFailed, std::strerror(errno));
     OutputHandle sink(gsf_output_stdio_new_FILE(path.c_str(), file, FALSE));
     if (!sink) {
         std::fclose(file);
-        throw ExcelError(kErrorObjectDefined, "cannot open the file");
+        throw ExcelError(ErrorReason::SaveFailed, "cannot open the file");
     }
     OutfileHandle container(gsf_outfile_msole_new(sink.get()));
     OutputHandle stream(gsf_outfile_new_child(container.get(), "Workbook", FALSE));
-    if (!container || !stream) throw ExcelError(kErrorObjectDefined, "cannot create the workbook stream");
+    if (!container || !stream) throw ExcelError(ErrorReason::SaveFailed, "cannot create the workbook stream");
 
     StreamWriter out(stream.get());
     out.Write(head);

@@ -192,7 +192,7 @@ void WritePackageParts(ZipPackage& zip, const std::vector<std::string>& names,
 
 void WriteXlsx(const std::string& path, const BookOut& book) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw ExcelError(kErrorObjectDefined, std::strerror(errno));
+    if (fd < 0) throw ExcelError(ErrorReason::SaveFailed, std::strerror(errno));
     struct Closer {
         int fd;
         ~Closer() { close(fd); }

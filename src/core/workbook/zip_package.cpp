@@ -111,7 +111,7 @@ void ZipPackage::AddPart(const std::string& name, std::string content) {
 }
 
 void ZipPackage::BeginPart(const std::string& name, std::string head) {
-    if (head.size() > 0xFFFF) throw ExcelError(kErrorObjectDefined, "a part's head is too long");
+    if (head.size() > 0xFFFF) throw ExcelError(ErrorReason::SaveFailed, "a part's head is too long");
     Post({Job::Kind::Begin, name, std::move(head), {}});
 }
 
@@ -178,7 +178,7 @@ void ZipPackage::Work() {
 void ZipPackage::Run(Job& job, PartState& part) {
     const auto fail = [&](const std::string& what) {
         const int error = part.file.error;
-        throw ExcelError(kErrorObjectDefined,
+        throw ExcelError(ErrorReason::SaveFailed,
                          what + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
     };
     switch (job.kind) {
@@ -230,7 +230,7 @@ void ZipPackage::Run(Job& job, PartState& part) {
         case Job::Kind::End: {
             Deflate(part, job.bytes, true);
             if (job.head.size() != part.headSize)
-                throw ExcelError(kErrorObjectDefined, "a part's head changed its length");
+                throw ExcelError(ErrorReason::SaveFailed, "a part's head changed its length");
             uLong crc = part.crc;
             if (part.headSize > 0) {
                 const uLong headCrc = crc32(0, reinterpret_cast<const Bytef*>(job.head.data()),
@@ -267,12 +267,12 @@ void ZipPackage::Deflate(PartState& part, const std::string& bytes, bool last) {
         part.z.next_out = reinterpret_cast<Bytef*>(part.out.data());
         part.z.avail_out = static_cast<uInt>(part.out.size());
         const int result = deflate(&part.z, last ? Z_FINISH : Z_NO_FLUSH);
-        if (result == Z_STREAM_ERROR) throw ExcelError(kErrorObjectDefined, "compressing a part failed");
+        if (result == Z_STREAM_ERROR) throw ExcelError(ErrorReason::SaveFailed, "compressing a part failed");
         const size_t produced = part.out.size() - part.z.avail_out;
         if (produced > 0 &&
             zipWriteInFileInZip(zip_, part.out.data(), static_cast<unsigned>(produced)) != ZIP_OK) {
             const int error = part.file.error;
-            throw ExcelError(kErrorObjectDefined,
+            throw ExcelError(ErrorReason::SaveFailed,
                              std::string("writing the package failed") +
                                  (error ? std::string(": ") + std::strerror(error) : ""));
         }

@@ -36,13 +36,13 @@ std::string Text(const Variant& v) { return ValueToText(v, text::Locale::enUS())
 
 // The error an action throws; number 0 when it throws none.
 template <class Action>
-ProviderError ErrorOf(Action&& action) {
+NumberedError ErrorOf(Action&& action) {
     try {
         action();
     } catch (const ProviderError& e) {
         return e;
     }
-    return ProviderError(0, "no error");
+    return NumberedError(0, ErrorReason::InvalidArgument, "no error");
 }
 
 // Opens, reads the schema and every table whole; returns the number of rows read.
@@ -87,19 +87,23 @@ TEST_F(ProviderTest, OpenFailuresCarryTheProvidersNumbersAndWords) {
     struct Case {
         std::string connection;
         long number;
+        ErrorReason reason;
         std::string startsWith;
     };
+    constexpr auto kMissing = ErrorReason::FileNotFound;
     std::vector<Case> cases = {
-        {Jet(dir() / "missing.mdb"), kErrUnspecified, notFound},
-        {Jet(""), kErrUnspecified, "Could not find file ''."},
-        {Jet("   "), kErrUnspecified, notFound},
-        {Jet(dir() / "folder.mdb"), kErrUnspecified, notFound},
+        {Jet(dir() / "missing.mdb"), kErrUnspecified, kMissing, notFound},
+        {Jet(""), kErrUnspecified, kMissing, "Could not find file ''."},
+        {Jet("   "), kErrUnspecified, kMissing, notFound},
+        {Jet(dir() / "folder.mdb"), kErrUnspecified, kMissing, notFound},
         // The Jet 4.0 provider does not read ACE files, whatever their name.
         {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + ace.string(), kErrUnspecified,
-         unrecognized + ace.string() + "'."},
+         ErrorReason::NotADatabase, unrecognized + ace.string() + "'."},
         {"Provider=Microsoft.Jet.OLEDB.3.51;Data Source=" + ace.string(), kErrProviderNotFound,
-         "Provider cannot be found. It may not be properly installed."},
-        {"Data Source=" + ace.string(), kErrUnspecified, "[Microsoft][ODBC Driver Manager]"},
+         ErrorReason::UnknownProvider, "Provider cannot be found. It may not be properly installed."},
+        {"Data Source=" + ace.string(), kErrUnspecified, ErrorReason::NoProvider,
+         "[Microsoft][ODBC Driver Manager]"},
+        {"Provider=\"Microsoft.ACE.OLEDB.12.0", kErrUnspecified, ErrorReason::BadConnectionString, ""},
     };
     const std::pair<const char*, std::string> unreadable[] = {
         {"zero.mdb", ""}, {"garbage.mdb", std::string(8192, '\x5a')},
@@ -108,11 +112,12 @@ TEST_F(ProviderTest, OpenFailuresCarryTheProvidersNumbersAndWords) {
         {"header-only.mdb", real.substr(0, 300)}};
     for (const auto& [name, bytes] : unreadable) {
         WriteFile(dir() / name, bytes);
-        cases.push_back({Jet(dir() / name), kErrUnspecified, unrecognized});
+        cases.push_back({Jet(dir() / name), kErrUnspecified, ErrorReason::NotADatabase, unrecognized});
     }
     for (const auto& c : cases) {
         const auto e = ErrorOf([&] { Connection().Open(c.connection); });
         EXPECT_EQ(e.number(), c.number) << c.connection;
+        EXPECT_EQ(e.reason(), c.reason) << c.connection;
         EXPECT_EQ(e.description().rfind(c.startsWith, 0), 0u) << c.connection << " -> " << e.description();
     }
     // The ACE provider reads ACE and Jet files alike.
@@ -125,6 +130,7 @@ TEST_F(ProviderTest, DatabasePasswordIsChecked) {
     for (const std::string& wrong : {std::string(), std::string("wrong"), std::string("S3CRET PW")}) {
         const auto e = ErrorOf([&] { Connection().Open(wrong.empty() ? Jet(pw) : Protected(pw, wrong)); });
         EXPECT_EQ(e.number(), kErrAuthentication) << wrong;
+        EXPECT_EQ(e.reason(), ErrorReason::WrongPassword) << wrong;
         EXPECT_EQ(e.description(), "Not a valid password.") << wrong;
     }
     EXPECT_GT(ReadEverything(Protected(pw, fixtures::kFixturePassword)), 0);

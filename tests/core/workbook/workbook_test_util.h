@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tabvert::excel::testing {
@@ -59,6 +60,15 @@ inline long ThrownNumber(const std::function<void()>& call) {
         return e.number();
     }
     return 0;
+}
+
+inline std::optional<ErrorReason> ThrownReason(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const ExcelError& e) {
+        return e.reason();
+    }
+    return std::nullopt;
 }
 
 }  // namespace tabvert::excel::testing

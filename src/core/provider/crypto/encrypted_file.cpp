@@ -39,24 +39,24 @@ std::shared_ptr<const WipedBytes> DecryptFile(const std::string& path, std::istr
     in.seekg(0);
     in.read(reinterpret_cast<char*>(image->data()), static_cast<std::streamsize>(image->size()));
     if (!in || image->size() < pageSize || image->size() % pageSize != 0)
-        throw ProviderError(kErrUnspecified, where + "cannot be read whole.");
+        throw ProviderError(ErrorReason::FileNotReadable, where + "cannot be read whole.");
 
     try {
         std::unique_ptr<PageDecryptor> decryptor;
         const EncryptionInfo info =
             ParseEncryptionInfo(FindEncryptionInfo(std::span(*image).first(pageSize)));
         decryptor = PageDecryptor::Open(info, Utf16Le(password), encodingKey);
-        if (!decryptor) throw ProviderError(kErrAuthentication, "Not a valid password.");
+        if (!decryptor) throw ProviderError(ErrorReason::WrongPassword, "Not a valid password.");
         for (std::size_t at = pageSize; at < image->size(); at += pageSize)
             decryptor->DecryptPage(static_cast<std::uint32_t>(at / pageSize),
                                    std::span(*image).subspan(at, pageSize));
     } catch (const UnsupportedScheme& e) {
-        throw ProviderError(kErrUnspecified,
+        throw ProviderError(ErrorReason::UnsupportedEncryption,
                             where + "is encrypted with " + e.what() + ", which this program cannot decrypt.");
     } catch (const DamagedHeader& e) {
-        throw ProviderError(kErrUnspecified, where + "cannot be opened: " + e.what() + ".");
+        throw ProviderError(ErrorReason::DamagedData, where + "cannot be opened: " + e.what() + ".");
     } catch (const CryptoError& e) {
-        throw ProviderError(kErrUnspecified, where + "cannot be decrypted: " + e.what() + ".");
+        throw ProviderError(ErrorReason::DamagedData, where + "cannot be decrypted: " + e.what() + ".");
     }
     // The header is RC4-coded with a fixed key; XOR-ing the key's plain bytes into the coded ones makes it
     // read as zero, which tells a reader that no page is encrypted any more.
@@ -76,7 +76,7 @@ std::shared_ptr<const WipedBytes> DecryptFile(const std::string& path, const std
     const detail::FileHeader header = detail::DecodeHeader(page0, fault);
     if (!in.good() || fault != detail::HeaderFault::None ||
         !IsOfficeEncrypted(header.version, header.pageKey))
-        throw ProviderError(kErrUnspecified,
+        throw ProviderError(ErrorReason::NotADatabase,
                             "The database '" + path + "' is not an encrypted Access 2007+ file.");
     return DecryptFile(path, in, size, header.pageSize, header.pageKey, password);
 }
