@@ -2,19 +2,13 @@
 
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
+#include "core/text/strings.h"
 #include "core/provider/value_text.h"
 
 namespace tabvert::database {
 
 bool IsHiddenTableName(std::string_view schemaName) {
     return schemaName.find("MSys") != std::string_view::npos;
-}
-
-std::string TrimBlanks(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
 }
 
 std::string TableKeys::take(std::string_view trimmedName) {
@@ -53,7 +47,7 @@ void RunCatalogue(const DatabaseChoice& choice, CatalogueSink& sink) {
     while (!schema->Eof()) {
         const std::string schemaName = NameText(schema->GetFields().Item(ado::kTableNameField).Value());
         if (!IsHiddenTableName(schemaName)) {
-            std::string name = TrimBlanks(schemaName);
+            std::string name(text::TrimBlanks(schemaName));
             std::string key = keys.take(name);
             sink.tableFound(CatalogueEntry{std::move(key), std::move(name), schemaName});
         }

@@ -38,9 +38,6 @@ public:
 // out: "MSys" anywhere in it, case-sensitive.
 bool IsHiddenTableName(std::string_view schemaName);
 
-// Removes leading and trailing blanks (spaces only, as the platform's Trim does).
-std::string TrimBlanks(std::string_view text);
-
 // Hands out node keys "T_" + name. A keyed tree refuses a key twice, yet two schema names may trim to the
 // same text (" Dup" and "Dup"); the second such table gets "T_Dup#2", the third "T_Dup#3", skipping any
 // key already taken.

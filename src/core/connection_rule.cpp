@@ -1,23 +1,13 @@
 #include "core/connection_rule.h"
 
 #include "core/provider/connection_string.h"
+#include "core/text/strings.h"
 
 namespace tabvert::database {
-namespace {
-
-std::string TrimBlanks(const std::string& s) {
-    const auto first = s.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    const auto last = s.find_last_not_of(' ');
-    return s.substr(first, last - first + 1);
-}
-
-}  // namespace
-
 std::string GetExtName(const std::string& ScanString) {
     const auto dot = ScanString.rfind('.');
     if (dot == std::string::npos) return {};
-    return TrimBlanks(ScanString.substr(dot + 1));
+    return std::string(text::TrimBlanks(std::string_view(ScanString).substr(dot + 1)));
 }
 
 std::string BuildConnectionString(const std::string& dbpath, bool passwordProtected,
@@ -26,7 +16,7 @@ std::string BuildConnectionString(const std::string& dbpath, bool passwordProtec
     const bool jet = ext == "mdb" || ext == "mde";
     const std::string path = ado::QuoteConnectionValue(dbpath);
     const std::string pwd =
-        passwordProtected ? ado::QuoteConnectionValue(TrimBlanks(password)) : std::string();
+        passwordProtected ? ado::QuoteConnectionValue(std::string(text::TrimBlanks(password))) : std::string();
 
     if (jet) {
         if (passwordProtected)

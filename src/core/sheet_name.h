@@ -28,8 +28,8 @@ inline constexpr std::size_t kShortenedSheetName = 25;
 
 /// The worksheet name for a table (UTF-8 in and out). "/" becomes "-"; a name that had a slash, or
 /// is longer than 30 characters, keeps its first 25 characters and gets one digit from the
-/// generator. Every other name is returned as it is; nothing else is checked. Lengths count Unicode
-/// characters, not bytes, and a character is never cut in half.
+/// generator. Every other name is returned as it is; nothing else is checked. Lengths count UTF-16
+/// code units, as Excel does (an emoji counts two), and a character is never cut in half.
 std::string GetSheetName(std::string_view tableName, NameDigitGenerator& digits);
 
 }  // namespace tabvert::exporting

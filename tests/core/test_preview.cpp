@@ -117,7 +117,7 @@ TEST(PreviewRun, ProgressAndTheRecordLimit) {
     QTemporaryDir dir;
     const std::string path = test::WritePreviewDatabase(dir.path().toStdString()).string();
     Recorder sink;
-    RunPreview(DatabaseChoice{path, 0, ""}, "Over", SettingsFile("").store, text::Locale::enUS(), sink);
+    RunPreview(DatabaseChoice{path, false, ""}, "Over", SettingsFile("").store, text::Locale::enUS(), sink);
     ASSERT_EQ(sink.rows.size(), static_cast<std::size_t>(kPreviewRowLimit));
     EXPECT_EQ(sink.rows.back(), (std::vector<std::string>{"10000", "row 10000"}));
 
@@ -138,13 +138,13 @@ TEST(PreviewSamples, EveryListedTableShowsItsRows) {
     for (const char* file : {"testV2000.mdb", "testV2003.mdb", "testV2007.accdb", "noRoman.mdb",
                              "overflowTestV2003.mdb", "test2V2003.mdb", "queryTestV2003.mdb"}) {
         const std::string path = (samples / file).string();
-        for (const CatalogueEntry& table : ListTables(DatabaseChoice{path, 0, ""})) {
+        for (const CatalogueEntry& table : ListTables(DatabaseChoice{path, false, ""})) {
             SCOPED_TRACE(std::string(file) + " / " + table.name);
             std::string count;
             const std::string quoted = test::ShellQuote(path) + " " + test::ShellQuote(table.name);
             if (test::RunCommand("mdb-count " + quoted + " 2>/dev/null", &count) != 0) continue;  // a query
             Recorder sink;
-            EXPECT_NO_THROW(RunPreview(DatabaseChoice{path, 0, ""}, table.name, noSettings.store,
+            EXPECT_NO_THROW(RunPreview(DatabaseChoice{path, false, ""}, table.name, noSettings.store,
                                        text::Locale::enUS(), sink));
             EXPECT_EQ(sink.rows.size(), std::min<std::size_t>(std::stoul(count), kPreviewRowLimit));
             ++compared;

@@ -6,6 +6,7 @@
 #include "core/export_run.h"
 #include "core/export_target.h"
 #include "core/sheet_name.h"
+#include "core/workbook/limits.h"
 
 namespace tabvert::exporting {
 namespace {
@@ -61,7 +62,17 @@ INSTANTIATE_TEST_SUITE_P(
                       NameCase{Times("\xC3\xA4", 30), Times("\xC3\xA4", 30)},
                       NameCase{Times("\xC3\xA4", 31), Times("\xC3\xA4", 25) + "#"},
                       NameCase{"\xE2\x82\xAC/" + Times("\xE2\x82\xAC", 26),
-                               "\xE2\x82\xAC-" + Times("\xE2\x82\xAC", 23) + "#"}));
+                               "\xE2\x82\xAC-" + Times("\xE2\x82\xAC", 23) + "#"},
+                      // UTF-16 units, as Excel counts: an emoji counts two and is never split.
+                      NameCase{Times("😀", 15), Times("😀", 15)},
+                      NameCase{Times("😀", 16), Times("😀", 12) + "#"},
+                      NameCase{"a" + Times("😀", 20), "a" + Times("😀", 12) + "#"}));
+
+TEST(SheetName, ATableNamedWithEmojiGetsANameTheWorkbookTakes) {
+    NameDigitGenerator g;
+    const std::string sheet = GetSheetName(Times("😀", 20), g);
+    EXPECT_EQ(excel::SheetNameFault(sheet), std::nullopt) << sheet;
+}
 
 TEST(SheetName, DigitsFollowTheExportOrder) {
     NameDigitGenerator g;

@@ -165,7 +165,7 @@ TEST_F(StartTest, OkListsTheCatalogueAndAFailedOpenLeavesTheRootAlone) {
     EXPECT_EQ(window().dbpath, qpath);
 
     QStringList expected{"NorrinT|" + qpath};
-    for (const CatalogueEntry& e : ListTables(DatabaseChoice{path, 0, ""}))
+    for (const CatalogueEntry& e : ListTables(DatabaseChoice{path, false, ""}))
         expected << "  " + QString::fromStdString(e.key) + "|" + QString::fromStdString(e.name);
     EXPECT_EQ(treeLines(), expected);
     EXPECT_TRUE(expected.contains("  T_Dup#2|Dup"));

@@ -1,5 +1,7 @@
 #include "core/provider/ado.h"
 
+#include "core/text/strings.h"
+
 #include "core/provider/connection_string.h"
 #include "core/provider/database.h"
 #include "core/provider/row_source.h"
@@ -16,24 +18,6 @@ constexpr char kJetProvider[] = "Microsoft.Jet.OLEDB.4.0";
 constexpr char kAceProvider[] = "Microsoft.ACE.OLEDB.12.0";
 constexpr char kClosedMessage[] = "Operation is not allowed when the object is closed.";
 constexpr char kOpenMessage[] = "Operation is not allowed when the object is open.";
-
-bool IsAscii(std::string_view s) {
-    for (char c : s)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (IsAscii(a) && IsAscii(b)) {  // the usual case, without converting to UTF-16
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-                return false;
-        return true;
-    }
-    return QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()))
-               .compare(QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size())), Qt::CaseInsensitive) == 0;
-}
 
 // The tables schema, read whole when it is opened.
 class SchemaSource : public RowSource {
@@ -77,7 +61,7 @@ Field& Fields::Item(long index) {
 
 Field& Fields::Item(std::string_view name) {
     for (auto& f : fields_)
-        if (EqualsIgnoringCase(f.Name(), name)) return f;
+        if (text::EqualsIgnoringCase(f.Name(), name)) return f;
     throw ProviderError(ErrorReason::NoSuchField,
                         "Item cannot be found in the collection corresponding to the requested name or ordinal.");
 }
@@ -146,9 +130,9 @@ void Connection::Open(const std::string& connectionString) {
                             "[Microsoft][ODBC Driver Manager] Data source name not found and no default driver "
                             "specified");
     bool jetOnly = false;
-    if (EqualsIgnoringCase(*provider, kJetProvider))
+    if (text::EqualsIgnoringCase(*provider, kJetProvider))
         jetOnly = true;
-    else if (!EqualsIgnoringCase(*provider, kAceProvider))
+    else if (!text::EqualsIgnoringCase(*provider, kAceProvider))
         throw ProviderError(ErrorReason::UnknownProvider, "Provider cannot be found. It may not be properly installed.");
     const std::string path = parsed.Get("Data Source").value_or("");
     const std::string password = parsed.Get("Jet OLEDB:Database Password").value_or("");

@@ -1,6 +1,7 @@
 #include "core/provider/connection_string.h"
 
 #include "core/provider/provider_error.h"
+#include "core/text/strings.h"
 
 #include <cctype>
 
@@ -11,11 +12,7 @@ const char kBadFormat[] = "Format of the initialization string does not conform 
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-    return s;
-}
+std::string_view Trim(std::string_view s) { return text::TrimWhitespace(s); }
 
 std::string Fold(std::string_view s) {
     std::string out(s);

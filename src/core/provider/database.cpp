@@ -12,6 +12,7 @@
 #include "core/provider/query_engine.h"
 #include "core/provider/provider_error.h"
 #include "core/provider/table_reader.h"
+#include "core/text/strings.h"
 
 namespace tabvert::ado {
 namespace {
@@ -33,9 +34,6 @@ std::u16string Utf16(const std::string& utf8) {
     return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size()));
 }
 
-bool SameNameIgnoringCase(const std::string& a, const std::string& b) {
-    return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
-}
 
 std::string DecodeJet3(std::span<const std::uint8_t> bytes, void* decoder) {
     return static_cast<detail::CodePageDecoder*>(decoder)->decode(bytes);
@@ -55,7 +53,7 @@ std::map<std::string, int> ColumnIndexes(const std::vector<ColumnInfo>& columns,
     for (const char* name : names) {
         at[name] = -1;
         for (std::size_t i = 0; i < columns.size(); ++i)
-            if (SameNameIgnoringCase(columns[i].name, name)) at[name] = static_cast<int>(i);
+            if (text::EqualsIgnoringCase(columns[i].name, name)) at[name] = static_cast<int>(i);
     }
     return at;
 }
@@ -203,7 +201,7 @@ void Database::readCatalog() {
     // OLE DB gives schema rowsets sorted by type, then by name.
     std::stable_sort(catalog_.begin(), catalog_.end(), [](const CatalogObject& a, const CatalogObject& b) {
         if (a.tableType != b.tableType) return a.tableType < b.tableType;
-        return QString::fromUtf8(a.name).compare(QString::fromUtf8(b.name), Qt::CaseInsensitive) < 0;
+        return text::CompareIgnoringCase(a.name, b.name) < 0;
     });
 }
 
@@ -218,7 +216,7 @@ const std::vector<StoredQuery>& Database::storedQueries() {
         queries.push_back({o.name, *kind, {}});
     }
     const auto system = std::find_if(catalog_.begin(), catalog_.end(), [](const CatalogObject& o) {
-        return o.objectType == kObjTable && SameNameIgnoringCase(o.name, "MSysQueries");
+        return o.objectType == kObjTable && text::EqualsIgnoringCase(o.name, "MSysQueries");
     });
     if (!queries.empty() && system != catalog_.end()) {
         detail::TableReader reader(mdb_.get(), header_, system->name, system->tablePage, std::nullopt);
@@ -257,7 +255,7 @@ const std::vector<StoredQuery>& Database::storedQueries() {
         }
     }
     std::stable_sort(queries.begin(), queries.end(), [](const StoredQuery& a, const StoredQuery& b) {
-        return QString::fromUtf8(a.name).compare(QString::fromUtf8(b.name), Qt::CaseInsensitive) < 0;
+        return text::CompareIgnoringCase(a.name, b.name) < 0;
     });
     queries_ = std::move(queries);
     return *queries_;
@@ -265,10 +263,10 @@ const std::vector<StoredQuery>& Database::storedQueries() {
 
 std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::optional<std::int64_t> top) {
     const auto it = std::find_if(catalog_.begin(), catalog_.end(),
-                                 [&](const CatalogObject& o) { return SameNameIgnoringCase(o.name, name); });
+                                 [&](const CatalogObject& o) { return text::EqualsIgnoringCase(o.name, name); });
     const bool query = it != catalog_.end() ? it->objectType == kObjQuery
                                             : std::any_of(storedQueries().begin(), storedQueries().end(),
-                                                          [&](const StoredQuery& q) { return SameNameIgnoringCase(q.name, name); });
+                                                          [&](const StoredQuery& q) { return text::EqualsIgnoringCase(q.name, name); });
     if (query) return OpenStoredQuery(shared_from_this(), it != catalog_.end() ? it->name : name, top);
     if (it == catalog_.end())
         throw ProviderError(ErrorReason::NoSuchTable,

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "core/provider/provider_error.h"
+#include "core/text/strings.h"
 #include "core/provider/value_text.h"
 
 namespace tabvert::ado::sql {
@@ -18,9 +19,7 @@ namespace {
 }
 [[noreturn]] void Unsupported(const std::string& what) { throw ProviderError(ErrorReason::BadCommand, what); }
 
-bool Same(const std::string& a, const std::string& b) {
-    return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
-}
+bool Same(const std::string& a, const std::string& b) { return text::EqualsIgnoringCase(a, b); }
 std::string Lower(const std::string& s) { return QString::fromUtf8(s).toLower().toStdString(); }
 
 std::string SqlString(const std::string& s) {

@@ -1,10 +1,12 @@
 #include "core/provider/stored_query.h"
 
 #include <QString>
+
 #include <cctype>
 #include <memory>
 
 #include "core/provider/provider_error.h"
+#include "core/text/strings.h"
 
 namespace tabvert::ado {
 namespace {
@@ -28,9 +30,6 @@ const QueryAttribute* RowOf(const StoredQuery& q, int attribute) {
                         "The definition of the query '" + q.name + "' cannot be read: " + why + ".");
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    return QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive) == 0;
-}
 
 std::string Joined(const std::vector<std::string>& items, const char* separator) {
     std::string out;
@@ -47,7 +46,7 @@ struct Source {
     std::vector<std::string> conditions;
 
     bool contains(const std::string& name) const {
-        if (!left) return SameName(key, name);
+        if (!left) return text::EqualsIgnoringCase(key, name);
         return left->contains(name) || right->contains(name);
     }
     std::string sql(bool nested) const {
@@ -201,7 +200,7 @@ std::vector<std::string> Expressions(const StoredQuery& q, int attribute,
         if (crosstabFlag && (r->flag.value_or(0) & *crosstabFlag) == 0) continue;
         if (!r->expression) continue;
         std::string e = *r->expression;
-        if (attribute == QueryAttribute::OrderBy && r->name1 && SameName(*r->name1, "D")) e += " DESC";
+        if (attribute == QueryAttribute::OrderBy && r->name1 && text::EqualsIgnoringCase(*r->name1, "D")) e += " DESC";
         out.push_back(std::move(e));
     }
     return out;

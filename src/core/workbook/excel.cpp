@@ -1,5 +1,6 @@
 #include "core/workbook/excel.h"
 
+#include "core/text/strings.h"
 #include "core/workbook/cell_value.h"
 #include "core/workbook/limits.h"
 #include "core/workbook/safe_save.h"
@@ -187,11 +188,11 @@ void Range::SetValue(const std::string& given) {
         }
         return;
     }
-    const std::string sanitized = IsValidUtf8(given) ? std::string() : QString::fromUtf8(given).toStdString();
+    const std::string sanitized = text::IsValidUtf8(given) ? std::string() : QString::fromUtf8(given).toStdString();
     const std::string& text = sanitized.empty() ? given : sanitized;
-    if (ExcelLength(text) > static_cast<size_t>(kMaxCellChars)) {
+    if (text::Utf16Length(text) > static_cast<size_t>(kMaxCellChars)) {
         throw ExcelError(ErrorReason::TextTooLong, "The text for " + CellName(row1_, col1_) + " is " +
-                                                  std::to_string(ExcelLength(text)) +
+                                                  std::to_string(text::Utf16Length(text)) +
                                                   " characters long; a cell holds at most 32,767.");
     }
     const CellValue value = ClassifyText(text, book.app->locale());

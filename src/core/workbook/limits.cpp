@@ -1,15 +1,14 @@
 #include "core/workbook/limits.h"
 
+#include "core/text/strings.h"
 #include "core/workbook/excel.h"
-
-#include <QString>
 
 namespace tabvert::excel {
 
 std::optional<std::string> SheetNameFault(std::string_view name) {
     if (name.empty()) return "a worksheet name cannot be empty";
-    if (!IsValidUtf8(name)) return "a worksheet name must be valid text";
-    if (ExcelLength(name) > kMaxSheetNameChars) return "a worksheet name cannot be longer than 31 characters";
+    if (!text::IsValidUtf8(name)) return "a worksheet name must be valid text";
+    if (text::Utf16Length(name) > kMaxSheetNameChars) return "a worksheet name cannot be longer than 31 characters";
     if (name.find_first_of(":\\/?*[]") != std::string_view::npos) {
         return "a worksheet name cannot contain any of the characters : \\ / ? * [ ]";
     }
@@ -20,55 +19,7 @@ std::optional<std::string> SheetNameFault(std::string_view name) {
     return std::nullopt;
 }
 
-bool SameSheetName(std::string_view a, std::string_view b) {
-    const QString qa = QString::fromUtf8(a.data(), static_cast<qsizetype>(a.size()));
-    const QString qb = QString::fromUtf8(b.data(), static_cast<qsizetype>(b.size()));
-    return qa.compare(qb, Qt::CaseInsensitive) == 0;
-}
-
-size_t ExcelLength(std::string_view utf8) {
-    size_t units = 0;
-    for (const char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c & 0xC0) != 0x80) ++units;  // a lead byte starts a character
-        if ((c & 0xF8) == 0xF0) ++units;  // four-byte sequences need a surrogate pair
-    }
-    return units;
-}
-
-bool IsValidUtf8(std::string_view bytes) {
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        size_t extra = 0;
-        char32_t cp = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if ((c & 0xE0) == 0xC0) {
-            extra = 1;
-            cp = c & 0x1Fu;
-        } else if ((c & 0xF0) == 0xE0) {
-            extra = 2;
-            cp = c & 0x0Fu;
-        } else if ((c & 0xF8) == 0xF0) {
-            extra = 3;
-            cp = c & 0x07u;
-        } else {
-            return false;
-        }
-        if (i + extra >= bytes.size()) return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            const auto cc = static_cast<unsigned char>(bytes[i + k]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cc & 0x3Fu);
-        }
-        static constexpr char32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += extra + 1;
-    }
-    return true;
-}
+bool SameSheetName(std::string_view a, std::string_view b) { return text::EqualsIgnoringCase(a, b); }
 
 std::optional<CellRef> ParseCellRef(std::string_view ref) {
     size_t i = 0;

@@ -14,12 +14,6 @@ std::optional<std::string> SheetNameFault(std::string_view name);
 // Sheet names are compared without regard to case (Unicode-aware, as Excel does).
 bool SameSheetName(std::string_view a, std::string_view b);
 
-// Characters as Excel counts them: UTF-16 code units.
-size_t ExcelLength(std::string_view utf8);
-
-// True when the bytes are well-formed UTF-8.
-bool IsValidUtf8(std::string_view bytes);
-
 struct CellRef {
     long row = 0;     // 1-based
     long column = 0;  // 1-based

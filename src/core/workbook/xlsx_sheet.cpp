@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "core/text/strings.h"
 #include "core/workbook/limits.h"
 
 namespace tabvert::excel {
@@ -138,7 +139,7 @@ bool AppendXmlText(std::string& out, std::string_view text) {
     }
     // Control characters are escaped in every case (XML cannot hold them); a reader counts each as one.
     const size_t guards = GuardChars(text);
-    const bool fits = guards == 0 || ExcelLength(text) + guards <= static_cast<size_t>(kMaxCellChars);
+    const bool fits = guards == 0 || text::Utf16Length(text) + guards <= static_cast<size_t>(kMaxCellChars);
     AppendEscaped(out, text, fits);
     return fits;
 }
