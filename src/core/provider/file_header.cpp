@@ -87,7 +87,7 @@ FileHeader DecodeHeader(std::span<const std::uint8_t> page0, HeaderFault& fault)
         std::memcpy(bytes.data(), at(kPasswordOffset), bytes.size());
         for (std::size_t i = 0; i < bytes.size(); ++i)
             bytes[i] ^= static_cast<std::uint8_t>(mask >> (8 * (i % 4)));
-        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        for (std::size_t i = 0; bytes.size() - i >= 2; i += 2) {
             const auto c = static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8);
             if (c == 0) break;
             header.password += c;

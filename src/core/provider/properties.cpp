@@ -30,30 +30,30 @@ std::vector<PropertyBlock> ParseProperties(std::span<const std::uint8_t> bytes, 
 
     std::vector<std::string> names;
     std::size_t pos = 4;
-    while (pos + 6 <= bytes.size()) {
+    while (FitsWithin(bytes.size(), pos, 6)) {
         const std::size_t blockLength = Le32(&bytes[pos]);
         const std::uint16_t type = Le16(&bytes[pos + 4]);
-        if (blockLength < 6 || blockLength > bytes.size() - pos) break;
+        if (blockLength < 6 || !FitsWithin(bytes.size(), pos, blockLength)) break;
         const std::size_t start = pos + 6, end = pos + blockLength;
         if (type == kNamesBlock) {
-            for (std::size_t p = start; p + 2 <= end;) {
+            for (std::size_t p = start; FitsWithin(end, p, 2);) {
                 const std::size_t n = Le16(&bytes[p]);
-                if (n > end - p - 2) break;
+                if (!FitsWithin(end, p + 2, n)) break;
                 names.push_back(text(p + 2, n));
                 p += 2 + n;
             }
-        } else if (type <= 0x02 && start + 6 <= end) {
+        } else if (type <= 0x02 && FitsWithin(end, start, 6)) {
             PropertyBlock block;
             const std::size_t headerLength = Le32(&bytes[start]);
             const std::size_t ownerLength = Le16(&bytes[start + 4]);
-            if (headerLength < 6 || headerLength > end - start || ownerLength > headerLength - 6) break;
+            if (headerLength < 6 || !FitsWithin(end, start, headerLength) || ownerLength > headerLength - 6) break;
             block.owner = text(start + 6, ownerLength);
-            for (std::size_t p = start + headerLength; p + 8 <= end;) {
+            for (std::size_t p = start + headerLength; FitsWithin(end, p, 8);) {
                 const std::size_t entryLength = Le16(&bytes[p]);
                 const std::uint8_t dataType = bytes[p + 3];
                 const std::size_t nameIndex = Le16(&bytes[p + 4]);
                 const std::size_t dataLength = Le16(&bytes[p + 6]);
-                if (entryLength < 8 || entryLength > end - p || dataLength > entryLength - 8) break;
+                if (entryLength < 8 || !FitsWithin(end, p, entryLength) || dataLength > entryLength - 8) break;
                 if ((dataType == kTypeText || dataType == kTypeMemo) && nameIndex < names.size())
                     block.texts[names[nameIndex]] = text(p + 8, dataLength);
                 p += entryLength;

@@ -247,7 +247,7 @@ std::string UnionPart(const StoredQuery& q, const char* id) {
             std::string text = Trimmed(*t->expression), out;
             for (std::size_t i = 0; i < text.size(); ++i) {  // CR LF and lone CRs become one "\n"
                 if (text[i] == '\r') {
-                    if (i + 1 < text.size() && text[i + 1] == '\n') continue;
+                    if (text.size() - i > 1 && text[i + 1] == '\n') continue;
                     out += '\n';
                 } else {
                     out += text[i];

@@ -65,7 +65,7 @@ std::vector<std::uint32_t> UsageMapPages(std::span<const std::uint8_t> map, MdbH
     } else if (map[0] == 1) {
         const auto pageSize = static_cast<std::size_t>(mdb->fmt->pg_size);
         const std::uint64_t perBitmapPage = (pageSize - 4) * 8;
-        for (std::size_t j = 0; 1 + 4 * j + 4 <= map.size(); ++j) {
+        for (std::size_t j = 0; FitsWithin(map.size(), 1 + 4 * j, 4); ++j) {
             const std::uint32_t bitmapPage = Le32(map.data() + 1 + 4 * j);
             if (bitmapPage == 0 || bitmapPage >= pageCount) continue;
             if (j * perBitmapPage >= pageCount) break;
@@ -95,21 +95,21 @@ std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePa
     std::vector<int> numbers;
     std::size_t pos = fmt->tab_cols_start_offset + std::size_t{numRealIndexes} * fmt->tab_ridx_entry_size;
     for (unsigned i = 0; i < numCols; ++i, pos += fmt->tab_col_entry_size) {
-        if (pos + fmt->col_num_offset + 2 > stream.size()) return {};
+        if (!FitsWithin(stream.size(), pos, static_cast<std::size_t>(fmt->col_num_offset) + 2)) return {};
         numbers.push_back(Le16(&stream[pos + fmt->col_num_offset]));
     }
     std::map<int, std::string> names;
     for (int number : numbers) {
         std::size_t length = 0;
         if (jet3) {
-            if (pos + 1 > stream.size()) return {};
+            if (!FitsWithin(stream.size(), pos, 1)) return {};
             length = stream[pos++];
         } else {
-            if (pos + 2 > stream.size()) return {};
+            if (!FitsWithin(stream.size(), pos, 2)) return {};
             length = Le16(&stream[pos]);
             pos += 2;
         }
-        if (pos + length > stream.size()) return {};
+        if (!FitsWithin(stream.size(), pos, length)) return {};
         const std::span<const std::uint8_t> bytes(stream.data() + pos, length);
         names[number] = jet3 ? jet3Text.decode(bytes) : DecodeUnicodeText(bytes);
         pos += length;
@@ -173,7 +173,7 @@ bool TableReader::nextRawRow() {
         // (also after the row was deleted, since the deletion marks only the slot).
         for (int hops = 0; (start & kRowMoved) && hops < 4; ++hops) {
             const int at = start & kRowOffsetMask;
-            if (len < 4 || static_cast<std::size_t>(at) + 4 > pageSize) break;
+            if (len < 4 || !FitsWithin(pageSize, static_cast<std::size_t>(at), 4)) break;
             const std::uint8_t* pointer = mdb->pg_buf + at;
             const std::uint32_t page = pointer[1] | pointer[2] << 8 | std::uint32_t{pointer[3]} << 16;
             row = pointer[0];
@@ -191,7 +191,8 @@ bool TableReader::nextRawRow() {
             continue;
         }
         start &= kRowOffsetMask;
-        if (static_cast<std::size_t>(start) + len > pageSize || mdb_crack_row(t, start, len, fields_.data()) <= 0) {
+        if (!FitsWithin(pageSize, static_cast<std::size_t>(start), len) ||
+            mdb_crack_row(t, start, len, fields_.data()) <= 0) {
             restorePage();
             continue;
         }
@@ -251,7 +252,8 @@ Variant TableReader::decode(const MdbColumn& col, const MdbField& field) {
     if (col.col_type == MDB_BOOL) return Variant::Boolean(!field.is_null);
     if (field.is_null) return Variant::Null();
     const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
-    if (field.start < 0 || field.siz < 0 || static_cast<std::size_t>(field.start) + static_cast<std::size_t>(field.siz) > pageSize)
+    if (field.start < 0 || field.siz < 0 ||
+        !FitsWithin(pageSize, static_cast<std::size_t>(field.start), static_cast<std::size_t>(field.siz)))
         return Variant::Null();
     const std::uint8_t* p = mdb_->pg_buf + field.start;
     const auto size = static_cast<std::size_t>(field.siz);
@@ -310,7 +312,7 @@ std::vector<std::uint8_t> TableReader::readLongValue(const std::uint8_t* p, std:
         int off = 0;
         std::size_t len = 0;
         if (mdb_find_pg_row(mdb_.get(), static_cast<int>(pgRow), &buf, &off, &len) != 0) break;
-        if (off < 0 || static_cast<std::size_t>(off) + len > pageSize) break;
+        if (off < 0 || !FitsWithin(pageSize, static_cast<std::size_t>(off), len)) break;
         const auto* data = static_cast<const std::uint8_t*>(buf) + off;
         if (single) {
             out.insert(out.end(), data, data + std::min(len, length));

@@ -83,7 +83,7 @@ std::string DecodeUnicodeText(std::span<const std::uint8_t> bytes) {
                 wide.push_back(0);
                 ++i;
             } else {
-                if (i + 1 >= bytes.size()) break;
+                if (bytes.size() - i < 2) break;
                 wide.push_back(bytes[i]);
                 wide.push_back(bytes[i + 1]);
                 i += 2;
@@ -94,7 +94,7 @@ std::string DecodeUnicodeText(std::span<const std::uint8_t> bytes) {
     const std::size_t units = bytes.size() / 2;
     for (std::size_t i = 0; i < units; ++i) {
         const char16_t u = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units) {
+        if (u >= 0xD800 && u <= 0xDBFF && units - i > 1) {
             const char16_t low = static_cast<char16_t>(bytes[2 * i + 2] | bytes[2 * i + 3] << 8);
             if (low >= 0xDC00 && low <= 0xDFFF) {
                 AppendUtf8(out, 0x10000 + ((char32_t{u} - 0xD800) << 10) + (char32_t{low} - 0xDC00));
@@ -114,7 +114,7 @@ bool LooksLikeGb2312(std::span<const std::uint8_t> bytes) {
     int pairs = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] < 0x80) continue;
-        if (bytes[i] < 0xA1 || bytes[i] > 0xF7 || i + 1 >= bytes.size() || bytes[i + 1] < 0xA1 || bytes[i + 1] > 0xFE)
+        if (bytes[i] < 0xA1 || bytes[i] > 0xF7 || bytes.size() - i < 2 || bytes[i + 1] < 0xA1 || bytes[i + 1] > 0xFE)
             return false;
         ++pairs;
         ++i;

@@ -1,6 +1,7 @@
 // Connection-string parsing, SELECT texts and the value-to-text rule: the pure parts of the provider.
 
 #include "core/provider/connection_string.h"
+#include "core/provider/little_endian.h"
 #include "core/provider/properties.h"
 #include "core/provider/provider_error.h"
 #include "core/provider/select_text.h"
@@ -165,6 +166,19 @@ TEST(Properties, FindsTheObjectsDescription) {
         damaged[cut] = 0xFF;
         EXPECT_LE(detail::ParseProperties(damaged, false, NoJet3, nullptr).size(), 2u);
     }
+}
+
+TEST(Bounds, NoStartOrLengthWrapsPastTheEnd) {
+    constexpr std::size_t kHuge = std::numeric_limits<std::size_t>::max();
+    const struct {
+        std::size_t size, start, length;
+        bool fits;
+    } cases[] = {
+        {100, 0, 100, true}, {100, 98, 2, true}, {100, 100, 0, true}, {100, 99, 2, false},
+        {100, 101, 0, false}, {100, kHuge, 2, false}, {100, 2, kHuge, false}, {100, kHuge - 1, 3, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(detail::FitsWithin(c.size, c.start, c.length), c.fits) << c.start << " + " << c.length;
 }
 
 TEST(StoredValues, DecimalAndExtendedDateTime) {

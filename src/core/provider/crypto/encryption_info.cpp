@@ -88,7 +88,7 @@ CryptoApiInfo ParseCryptoApi(std::span<const std::uint8_t> info) {
     h.u32("a reserved field");
     h.u32("a reserved field");
     CryptoApiInfo out;
-    for (std::size_t i = kCryptoApiHeaderFixed; i + 1 < headerBytes.size(); i += 2) {
+    for (std::size_t i = kCryptoApiHeaderFixed; headerBytes.size() - i >= 2; i += 2) {
         const auto c = static_cast<char16_t>(Le16(headerBytes.data() + i));
         if (c == 0) break;
         out.providerName += c;
