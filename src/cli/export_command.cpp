@@ -12,6 +12,7 @@
 #include <stdexcept>
 
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "core/catalogue.h"
 #include "core/export_run.h"
 #include "core/provider/provider_error.h"
@@ -82,39 +83,26 @@ class TerminalProgress : public exporting::ExportObserver {
 }  // namespace
 
 int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
-    exporting::ExportRequest request;
-    std::vector<std::string> positional;
+    Options options;
     try {
-        for (std::size_t i = 0; i < args.size(); ++i) {
-            const std::string& a = args[i];
-            auto value = [&]() -> const std::string& {
-                if (i + 1 == args.size()) throw std::invalid_argument(a + " needs a value");
-                return args[++i];
-            };
-            if (a == "--password") {
-                request.database.passwordProtected = true;
-                request.database.password = value();
-            } else if (a == "--locale") {
-                request.locale = LocaleOption(value());
-            } else if (a == "--table") {
-                const std::string& name = value();
-                if (std::find(request.onlyTables.begin(), request.onlyTables.end(), name) ==
-                    request.onlyTables.end())
-                    request.onlyTables.push_back(name);
-            } else if (a.size() > 1 && a[0] == '-') {
-                throw std::invalid_argument("unknown option " + a);
-            } else {
-                positional.push_back(a);
-            }
-        }
-        if (positional.size() != 2)
+        options = ParseOptions(args, kPasswordOption | kLocaleOption | kTableOption);
+        if (!options.help && options.positional.size() != 2)
             throw std::invalid_argument("export needs a database and a workbook path");
     } catch (const std::invalid_argument& e) {
         err << kErrorPrefix << e.what() << "\n" << kExportUsage;
         return 2;
     }
-    request.database.path = positional[0];
-    request.target = positional[1];
+    if (options.help) {
+        out << kExportUsage;
+        return 0;
+    }
+    exporting::ExportRequest request;
+    request.database.path = options.positional[0];
+    request.target = options.positional[1];
+    request.database.passwordProtected = options.password.has_value();
+    request.database.password = options.password.value_or("");
+    request.locale = options.locale;
+    request.onlyTables = options.tables;
 
     const bool terminal = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
     std::size_t tables = 0;

@@ -1,10 +1,10 @@
 // The reading commands: tables and rows.
 
-#include <charconv>
 #include <iostream>
 #include <optional>
 
 #include "cli/commands.h"
+#include "cli/options.h"
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
@@ -14,47 +14,7 @@
 namespace tabvert::cli {
 namespace {
 
-struct Options {
-    std::vector<std::string> positional;
-    std::optional<std::string> password;
-    std::optional<std::int64_t> top;
-    text::Locale locale = text::Locale::system();
-    bool help = false;
-    bool details = false;
-};
-
-// Throws std::invalid_argument with a message for the user.
-Options ParseOptions(const Args& args) {
-    Options o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
-            return args[++i];
-        };
-        if (a == "--help" || a == "-h") {
-            o.help = true;
-        } else if (a == "--details") {
-            o.details = true;
-        } else if (a == "--password") {
-            o.password = value();
-        } else if (a == "--top") {
-            const std::string& v = value();
-            std::int64_t n = 0;
-            const auto res = std::from_chars(v.data(), v.data() + v.size(), n);
-            if (res.ec != std::errc() || res.ptr != v.data() + v.size() || n < 0)
-                throw std::invalid_argument("--top needs a whole number, not '" + v + "'");
-            o.top = n;
-        } else if (a == "--locale") {
-            o.locale = LocaleOption(value());
-        } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-            throw std::invalid_argument("unknown option " + a);
-        } else {
-            o.positional.push_back(a);
-        }
-    }
-    return o;
-}
+constexpr unsigned kReadOptions = kPasswordOption | kTopOption | kLocaleOption | kDetailsOption;
 
 ado::Connection OpenDatabase(const Options& o) {
     ado::Connection connection;
@@ -80,13 +40,6 @@ int Guarded(std::ostream& err, Body&& body) {
 }
 
 }  // namespace
-
-text::Locale LocaleOption(const std::string& value) {
-    if (value == "en_US") return text::Locale::enUS();
-    if (value == "de_DE") return text::Locale::deDE();
-    if (value == "system") return text::Locale::system();
-    throw std::invalid_argument("unknown locale '" + value + "' (en_US, de_DE or system)");
-}
 
 std::string EscapeCell(const std::string& text) {
     std::string out;
@@ -114,7 +67,7 @@ std::string EscapeCell(const std::string& text) {
 
 int TablesCommand(const Args& args, std::ostream& out, std::ostream& err) {
     return Guarded(err, [&] {
-        const Options o = ParseOptions(args);
+        const Options o = ParseOptions(args, kReadOptions);
         if (o.help) {
             out << "tabvert-cli tables DB [--password P] [--details] [--locale en_US|de_DE|system]\n";
             return 0;
@@ -140,7 +93,7 @@ int TablesCommand(const Args& args, std::ostream& out, std::ostream& err) {
 
 int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
     return Guarded(err, [&] {
-        const Options o = ParseOptions(args);
+        const Options o = ParseOptions(args, kReadOptions);
         if (o.help) {
             out << "tabvert-cli rows DB TABLE [--password P] [--top N] [--locale en_US|de_DE|system]\n";
             return 0;
@@ -175,7 +128,7 @@ int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
 
 int QueriesCommand(const Args& args, std::ostream& out, std::ostream& err) {
     return Guarded(err, [&] {
-        const Options o = ParseOptions(args);
+        const Options o = ParseOptions(args, kReadOptions);
         if (o.help) {
             out << "tabvert-cli queries DB [--password P]\n";
             return 0;

@@ -1,0 +1,52 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <stdexcept>
+
+namespace tabvert::cli {
+
+text::Locale LocaleOption(const std::string& value) {
+    if (value == "en_US") return text::Locale::enUS();
+    if (value == "de_DE") return text::Locale::deDE();
+    if (value == "system") return text::Locale::system();
+    throw std::invalid_argument("unknown locale '" + value + "' (en_US, de_DE or system)");
+}
+
+Options ParseOptions(const Args& args, unsigned accepted) {
+    Options o;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> const std::string& {
+            if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
+            return args[++i];
+        };
+        auto takes = [&](OptionSet option) { return (accepted & option) != 0; };
+        if (a == "--help" || a == "-h") {
+            o.help = true;
+        } else if (a == "--details" && takes(kDetailsOption)) {
+            o.details = true;
+        } else if (a == "--password" && takes(kPasswordOption)) {
+            o.password = value();
+        } else if (a == "--top" && takes(kTopOption)) {
+            const std::string& v = value();
+            std::int64_t n = 0;
+            const auto res = std::from_chars(v.data(), v.data() + v.size(), n);
+            if (res.ec != std::errc() || res.ptr != v.data() + v.size() || n < 0)
+                throw std::invalid_argument("--top needs a whole number, not '" + v + "'");
+            o.top = n;
+        } else if (a == "--locale" && takes(kLocaleOption)) {
+            o.locale = LocaleOption(value());
+        } else if (a == "--table" && takes(kTableOption)) {
+            const std::string& name = value();
+            if (std::find(o.tables.begin(), o.tables.end(), name) == o.tables.end()) o.tables.push_back(name);
+        } else if (a.size() > 1 && a[0] == '-') {
+            throw std::invalid_argument("unknown option " + a);
+        } else {
+            o.positional.push_back(a);
+        }
+    }
+    return o;
+}
+
+}  // namespace tabvert::cli
