@@ -288,6 +288,37 @@ Variant TableReader::decode(const MdbColumn& col, const MdbField& field) {
     }
 }
 
+namespace {
+
+// Where row `row` of a data page lies: the slot table after the row count holds each row's start,
+// and a row ends where the one before it starts (row 0 at the end of the page).
+bool RowSpan(const std::uint8_t* page, std::size_t pageSize, std::size_t rowCountOffset, std::uint32_t row,
+             std::size_t& off, std::size_t& len) {
+    if (rowCountOffset + 2 + 2 * (row + 1) > pageSize) return false;
+    if (row >= static_cast<std::uint32_t>(page[rowCountOffset] | page[rowCountOffset + 1] << 8)) return false;
+    const std::size_t slot = rowCountOffset + 2 + 2 * row;
+    const std::size_t start = (page[slot] | page[slot + 1] << 8) & kRowOffsetMask;
+    const std::size_t next = row == 0 ? pageSize : ((page[slot - 2] | page[slot - 1] << 8) & kRowOffsetMask);
+    if (start >= pageSize || start > next || next > pageSize) return false;
+    off = start;
+    len = next - start;
+    return true;
+}
+
+}  // namespace
+
+// Long-value pages are read once and kept: a table's memos share their pages, and reading one page
+// per part through mdbtools costs a seek, a read and a stat each time.
+const std::uint8_t* TableReader::longValuePage(std::uint32_t page) {
+    const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
+    if (const auto it = longValuePages_.find(page); it != longValuePages_.end()) return it->second.data();
+    if (mdb_read_alt_pg(mdb_.get(), static_cast<int>(page)) != static_cast<ssize_t>(pageSize)) return nullptr;
+    if (longValuePages_.size() >= kLongValuePagesKept) longValuePages_.clear();
+    auto& copy = longValuePages_[page];
+    copy.assign(mdb_->alt_pg_buf, mdb_->alt_pg_buf + pageSize);
+    return copy.data();
+}
+
 // Memo and long binary values: a 12-byte reference in the row (length with two flag bits, then the
 // page/row of the first part), the data inline behind it, on one page, or on a chain of pages each of
 // whose parts starts with the page/row of the next.
@@ -308,12 +339,13 @@ std::vector<std::uint8_t> TableReader::readLongValue(const std::uint8_t* p, std:
     // A damaged chain could loop back on itself.
     std::unordered_set<std::uint32_t> visited;
     while (pgRow != 0 && out.size() < length && visited.insert(pgRow).second) {
-        void* buf = nullptr;
-        int off = 0;
-        std::size_t len = 0;
-        if (mdb_find_pg_row(mdb_.get(), static_cast<int>(pgRow), &buf, &off, &len) != 0) break;
-        if (off < 0 || !FitsWithin(pageSize, static_cast<std::size_t>(off), len)) break;
-        const auto* data = static_cast<const std::uint8_t*>(buf) + off;
+        const std::uint8_t* page = longValuePage(pgRow >> 8);
+        std::size_t off = 0, len = 0;
+        if (page == nullptr || !RowSpan(page, pageSize, static_cast<std::size_t>(mdb_->fmt->row_count_offset),
+                                        pgRow & 0xFF, off, len)) {
+            break;
+        }
+        const auto* data = page + off;
         if (single) {
             out.insert(out.end(), data, data + std::min(len, length));
             break;

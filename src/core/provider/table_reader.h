@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/provider/file_header.h"
@@ -34,6 +35,7 @@ private:
     void restorePage();
     Variant decode(const MdbColumn& col, const MdbField& field);
     std::vector<std::uint8_t> readLongValue(const std::uint8_t* p, std::size_t size);
+    const std::uint8_t* longValuePage(std::uint32_t page);  // nullptr when it cannot be read
     std::string decodeText(std::span<const std::uint8_t> bytes);
 
     MdbHandlePtr mdb_;
@@ -51,7 +53,9 @@ private:
     std::size_t nextPage_ = 0;
     std::uint32_t currentPage_ = 0;
     unsigned currentRow_ = 0;
-    bool movedRow_ = false;  // a moved row's page is in the buffer instead of currentPage_
+    bool movedRow_ = false;
+    static constexpr std::size_t kLongValuePagesKept = 64;
+    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> longValuePages_;  // a moved row's page is in the buffer instead of currentPage_
 };
 
 }  // namespace tabvert::ado::detail

@@ -245,6 +245,31 @@ TEST_F(ProviderTest, RowsReadBackAsWritten) {
     }
 }
 
+// Memos that share long-value pages and run over chains of them, more pages than are kept at a time.
+TEST_F(ProviderTest, LongMemosOnSharedAndChainedPagesReadBackWhole) {
+    fixtures::Table notes;
+    notes.name = "Notes";
+    notes.columns = {{"ID", ColumnType::Long}, {"Body", ColumnType::Memo}};
+    const auto body = [](std::size_t i) {
+        std::string text = "note " + std::to_string(i) + ":";
+        while (text.size() < 60 + (i * 997) % 7000) text += " w" + std::to_string(text.size() * (i + 3));
+        return text;
+    };
+    notes.rowCount = 300;
+    notes.generate = [&](std::size_t i) { return fixtures::Row{static_cast<std::int64_t>(i), body(i)}; };
+    fixtures::Database db;
+    db.tables = {notes};
+    const fs::path path = dir() / "notes.mdb";
+    fixtures::WriteDatabase(db, path);
+    Connection c;
+    c.Open(Jet(path));
+    Recordset rs;
+    rs.Open(SelectAll("Notes"), c);
+    std::size_t row = 0;
+    for (; !rs.Eof(); rs.MoveNext(), ++row) ASSERT_EQ(rs.GetFields().Item(1).Value().text(), body(row)) << row;
+    EXPECT_EQ(row, 300u);
+}
+
 TEST_F(ProviderTest, RecordsetFailuresAndLimits) {
     Connection c;
     c.Open(Jet(fixture("big")));
