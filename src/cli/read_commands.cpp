@@ -8,7 +8,7 @@
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "core/text/locale.h"
 
 namespace tabvert::cli {
@@ -77,11 +77,11 @@ int TablesCommand(const Args& args, std::ostream& out, std::ostream& err) {
         auto schema = connection.OpenSchema(ado::kSchemaTables);
         while (!schema->Eof()) {
             auto& fields = schema->GetFields();
-            out << EscapeCell(ado::ValueToText(fields.Item(ado::kTableNameField).Value(), o.locale)) << '\t'
-                << ado::ValueToText(fields.Item("table_type").Value(), o.locale);
+            out << EscapeCell(text::ValueToText(fields.Item(ado::kTableNameField).Value(), o.locale)) << '\t'
+                << text::ValueToText(fields.Item("table_type").Value(), o.locale);
             if (o.details)
                 for (const char* name : {"DESCRIPTION", "DATE_CREATED", "DATE_MODIFIED"})
-                    out << '\t' << EscapeCell(ado::ValueToText(fields.Item(name).Value(), o.locale));
+                    out << '\t' << EscapeCell(text::ValueToText(fields.Item(name).Value(), o.locale));
             out << '\n';
             schema->MoveNext();
         }
@@ -114,7 +114,7 @@ int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
             line.clear();
             for (long i = 0; i < count; ++i) {
                 if (i) line += '\t';
-                line += EscapeCell(ado::ValueToText(fields.Item(i).Value(), o.locale));
+                line += EscapeCell(text::ValueToText(fields.Item(i).Value(), o.locale));
             }
             line += '\n';
             out << line;

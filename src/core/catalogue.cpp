@@ -3,7 +3,7 @@
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/text/strings.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 
 namespace tabvert::database {
 
@@ -23,7 +23,7 @@ namespace {
 
 std::string NameText(const ado::Variant& value) {
     if (value.type() == ado::Variant::Type::Text) return value.text();
-    return ado::ValueToText(value, text::Locale::enUS());
+    return text::ValueToText(value, text::Locale::enUS());
 }
 
 class Collector : public CatalogueSink {

@@ -11,7 +11,7 @@
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "core/workbook/excel.h"
 #include "core/workbook/limits.h"
 #include "core/worksheet_writer.h"
@@ -236,7 +236,7 @@ class Run {
             std::optional<std::string> name;
             try {
                 const ado::Variant& value = catalogue.GetFields().Item(ado::kTableNameField).Value();
-                if (!value.isNull()) name = ado::ValueToText(value, request_.locale);
+                if (!value.isNull()) name = text::ValueToText(value, request_.locale);
             } catch (const ado::ProviderError& e) {
                 return "the list of tables could not be read to its end: " + e.description();
             }

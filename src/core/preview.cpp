@@ -7,7 +7,7 @@
 
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "core/provider/select_text.h"
 
 namespace tabvert::database {
@@ -53,7 +53,7 @@ int WidthSetting(const QString& key, const QString& value) {
 }
 
 std::string CellText(const ado::Variant& value, const text::Locale& locale) {
-    return value.isNull() ? std::string() : ado::ValueToText(value, locale);
+    return value.isNull() ? std::string() : text::ValueToText(value, locale);
 }
 
 }  // namespace

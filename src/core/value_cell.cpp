@@ -55,7 +55,7 @@ std::optional<NumberCell> ValueCells::Decimal(bool negative, unsigned long long 
     return cell;
 }
 
-// The digits ado::ValueToText writes for a floating-point value (before the locale's separator goes in).
+// The digits text::ValueToText writes for a floating-point value (before the locale's separator goes in).
 std::optional<NumberCell> ValueCells::Float(double value, int digits) const {
     if (!std::isfinite(value)) return std::nullopt;
     if (value == 0) return NumberCell{0, kGeneral};

@@ -1,6 +1,6 @@
 #pragma once
 // What a database value becomes in a worksheet cell, decided from its type where the type decides
-// it. The text rule (ado::ValueToText, then the engine's reading of that text) stays the one source
+// it. The text rule (text::ValueToText, then the engine's reading of that text) stays the one source
 // of what a cell shows; for the values whose text form is always a plain number or one of the
 // program's date forms, this finds the same number and format straight from the value, without
 // writing the text and parsing it back. Everything else (texts, Booleans, exponent forms, dates

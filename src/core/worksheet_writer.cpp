@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "core/provider/ado.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "core/workbook/excel.h"
 
 namespace tabvert::exporting {
@@ -64,7 +64,7 @@ void writerecordrow(excel::Worksheet& sheet, long row, ado::Recordset& table, st
         try {
             const ado::Variant& value = table.GetFields().Item(i).Value();
             number = cells.Classify(value);
-            if (!number && !value.isNull()) text = ado::ValueToText(value, cells.locale());
+            if (!number && !value.isNull()) text = text::ValueToText(value, cells.locale());
         } catch (const ado::ProviderError& e) {
             Note(tally.unreadValues, e, row, i + 1L);
         }

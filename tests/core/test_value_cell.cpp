@@ -7,7 +7,7 @@
 #include <limits>
 #include <random>
 
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "core/value_cell.h"
 #include "core/workbook/cell_value.h"
 
@@ -75,7 +75,7 @@ TEST(ValueCells, TypedValuesGetTheNumberAndFormatTheirTextGets) {
         const ValueCells cells(locale);
         size_t typed = 0;
         for (const Variant& value : values) {
-            const std::string text = ado::ValueToText(value, locale);
+            const std::string text = text::ValueToText(value, locale);
             const excel::CellValue expected = excel::ClassifyText(text, locale);
             const bool isNumber = expected.kind == excel::CellValue::Kind::Number ||
                                   expected.kind == excel::CellValue::Kind::DateTime;

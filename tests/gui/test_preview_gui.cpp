@@ -21,7 +21,7 @@
 #include "gui/preview_list.h"
 #include "gui/start.h"
 #include "fixtures/access_writer.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "core/settings/settings_store.h"
 #include "gui/platform/prompts.h"
 #include "gui/forms.h"
@@ -107,7 +107,7 @@ TEST_F(PreviewWindow, TableClicksShowFieldsAndRecords) {
     EXPECT_EQ(list().columnTitle(4), "Note");
     ASSERT_EQ(list().itemCount(), 3);
     // Values in the user's locale, by the same rule as the export.
-    const std::string born = ado::ValueToText(ado::Variant::Date(fx::DateTime::FromParts(1815, 12, 10).ole),
+    const std::string born = text::ValueToText(ado::Variant::Date(fx::DateTime::FromParts(1815, 12, 10).ole),
                                               text::Locale::system());
     EXPECT_EQ(Row(0), (QStringList{"1", "Ada", QString::fromStdString(born), "first"}));
     // Null in the first field is an item with empty text; Null further on an empty cell.

@@ -5,7 +5,7 @@
 
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 
 namespace tabvert::exporting::test {
 
@@ -52,7 +52,7 @@ std::vector<std::vector<std::string>> TableTexts(const std::string& dbpath, cons
     for (; !rs.Eof(); rs.MoveNext()) {
         auto& row = rows.emplace_back();
         for (long i = 0; i < rs.GetFields().Count(); ++i)
-            row.push_back(ado::ValueToText(rs.GetFields().Item(i).Value(), text::Locale::enUS()));
+            row.push_back(text::ValueToText(rs.GetFields().Item(i).Value(), text::Locale::enUS()));
     }
     return rows;
 }

@@ -19,7 +19,7 @@
 #include <string>
 
 #include "core/provider/sql_translate.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 
 namespace tabvert::ado::sql {
 
@@ -202,7 +202,7 @@ Variant AsVariant(sqlite3_value* v, Type type) {
 void Str(sqlite3_context* c, int argc, sqlite3_value** argv) {
     Guard(c, argc, argv, false, [&] {
         const auto type = static_cast<Type>(sqlite3_value_int(argv[1]));
-        const std::string s = ValueToText(AsVariant(argv[0], type), text::Locale::enUS());
+        const std::string s = text::ValueToText(AsVariant(argv[0], type), text::Locale::enUS());
         sqlite3_result_text(c, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
     });
 }
@@ -762,7 +762,7 @@ void Format(sqlite3_context* c, int argc, sqlite3_value** argv) {
         const QLocale us(QLocale::English, QLocale::UnitedStates);
         auto asText = [&] {
             const Type t = type == Type::Currency ? Type::Double : type;
-            return QString::fromStdString(ValueToText(AsVariant(argv[0], t), text::Locale::enUS()));
+            return QString::fromStdString(text::ValueToText(AsVariant(argv[0], t), text::Locale::enUS()));
         };
         if (fmt.isEmpty()) return ResultText(c, asText());
         const bool isDate = type == Type::Date;
@@ -779,7 +779,7 @@ void Format(sqlite3_context* c, int argc, sqlite3_value** argv) {
             }
             if (named == "general date")
                 return ResultText(
-                    c, QString::fromStdString(ValueToText(Variant::Date(ole), text::Locale::enUS())));
+                    c, QString::fromStdString(text::ValueToText(Variant::Date(ole), text::Locale::enUS())));
             if (named == "long date") return ResultText(c, FormatDatePattern(ole, "dddd, mmmm d, yyyy"));
             if (named == "medium date") return ResultText(c, FormatDatePattern(ole, "dd-mmm-yy"));
             if (named == "short date") return ResultText(c, FormatDatePattern(ole, "m/d/yyyy"));

@@ -13,7 +13,7 @@
 #include "core/provider/database.h"
 #include "core/provider/provider_error.h"
 #include "core/provider/sql_translate.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 
 namespace tabvert::ado {
 namespace {
@@ -178,7 +178,7 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int i) {
             sqlite3_result_blob(ctx, v.bytes().data(), static_cast<int>(v.bytes().size()), SQLITE_TRANSIENT);
             break;
         case Variant::Type::Guid: {
-            const std::string s = ValueToText(v, text::Locale::enUS());
+            const std::string s = text::ValueToText(v, text::Locale::enUS());
             sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
             break;
         }

@@ -9,7 +9,7 @@
 
 #include "core/provider/provider_error.h"
 #include "core/text/strings.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 
 namespace tabvert::ado::sql {
 namespace {
@@ -414,7 +414,7 @@ class Translator {
             pivotFilter_.reset();
             if (!cell.aggregate) Unsupported("The TRANSFORM value of a crosstab query must be an aggregate.");
             columnsSql.push_back("CASE WHEN max(" + match + ") THEN " + Output(cell) + " END");
-            std::string heading = h.isNull() ? "<>" : ValueToText(h, text::Locale::enUS());
+            std::string heading = h.isNull() ? "<>" : text::ValueToText(h, text::Locale::enUS());
             columns.push_back({heading, cell.type});
         }
     }

@@ -1,7 +1,6 @@
 #include "core/workbook/cell_value.h"
 
-#include <charconv>
-#include <cmath>
+#include "core/text/value_text.h"
 
 namespace tabvert::excel {
 
@@ -11,52 +10,14 @@ namespace {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A plain decimal number that a number format can show digit for digit.
-bool PlainNumber(std::string_view text, std::string_view separator, CellValue& out) {
-    size_t i = 0;
-    const bool negative = !text.empty() && text[0] == '-';
-    if (negative) ++i;
-    const size_t intStart = i;
-    while (i < text.size() && IsDigit(text[i])) ++i;
-    const size_t intDigits = i - intStart;
-    if (intDigits == 0) return false;
-    if (intDigits > 1 && text[intStart] == '0') return false;
-    size_t decimals = 0;
-    if (i < text.size()) {
-        if (separator.empty() || text.substr(i, separator.size()) != separator) return false;
-        i += separator.size();
-        const size_t fracStart = i;
-        while (i < text.size() && IsDigit(text[i])) ++i;
-        decimals = i - fracStart;
-        if (decimals == 0 || i != text.size()) return false;
-    }
-    if (decimals > kMaxDecimals) return false;
-
-    std::string canonical;
-    canonical.reserve(text.size());
-    int significant = 0;
-    bool seenNonZero = false;
-    for (size_t k = intStart; k < text.size(); ++k) {
-        const char c = text[k];
-        if (!IsDigit(c)) {
-            canonical += '.';
-            k += separator.size() - 1;
-            continue;
-        }
-        canonical += c;
-        seenNonZero = seenNonZero || c != '0';
-        if (seenNonZero) ++significant;
-    }
-    if (significant > kMaxSignificantDigits) return false;
-    if (negative && !seenNonZero) return false;  // "-0" would show as "0"
-
-    double value = 0;
-    const auto res = std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
-    if (res.ec != std::errc() || res.ptr != canonical.data() + canonical.size()) return false;
+bool PlainNumber(std::string_view text, const text::Locale& locale, CellValue& out) {
+    const auto number = text::ParsePlainNumber(text, locale, kMaxSignificantDigits, kMaxDecimals);
+    if (!number) return false;
     out.kind = CellValue::Kind::Number;
-    out.number = negative ? -value : value;
-    if (decimals > 0) {
-        out.numberFormat = "0." + std::string(decimals, '0');
-    } else if (intDigits > kGeneralIntegerDigits) {
+    out.number = number->value;
+    if (number->decimals > 0) {
+        out.numberFormat = "0." + std::string(static_cast<std::size_t>(number->decimals), '0');
+    } else if (number->integerDigits > kGeneralIntegerDigits) {
         out.numberFormat = "0";
     }
     return true;
@@ -91,7 +52,7 @@ bool DateTime(std::string_view text, const text::Locale& locale, CellValue& out)
 CellValue ClassifyText(std::string_view text, const text::Locale& locale) {
     CellValue out;
     if (text.empty()) return out;
-    if (PlainNumber(text, locale.decimalSeparator, out)) return out;
+    if (PlainNumber(text, locale, out)) return out;
     out = CellValue{};
     if (text.size() <= 64 && DateTime(text, locale, out)) return out;
     out = CellValue{};

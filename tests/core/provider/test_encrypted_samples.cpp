@@ -17,7 +17,7 @@
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/provider/crypto/encrypted_file.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "support/paths.h"
 
 namespace tabvert::ado {
@@ -36,7 +36,7 @@ std::string TableText(Connection& c, const std::string& table) {
     std::string out;
     for (; !rs.Eof(); rs.MoveNext()) {
         for (long i = 0; i < rs.GetFields().Count(); ++i)
-            out += (i ? "|" : "") + ValueToText(rs.GetFields().Item(i).Value(), text::Locale::enUS());
+            out += (i ? "|" : "") + text::ValueToText(rs.GetFields().Item(i).Value(), text::Locale::enUS());
         out += "\n";
     }
     return out;
@@ -130,7 +130,7 @@ TEST_F(EncryptedSamples, RecordsetOutlivesItsConnection) {
     c.Close();
     std::string names;
     for (; !rs.Eof(); rs.MoveNext())
-        names += ValueToText(rs.GetFields().Item(1).Value(), text::Locale::enUS()) + ",";
+        names += text::ValueToText(rs.GetFields().Item(1).Value(), text::Locale::enUS()) + ",";
     EXPECT_EQ(names, "Test,Test2,a,,c,d,f,");
 }
 

@@ -4,7 +4,7 @@
 #include "core/connection_rule.h"
 #include "fixtures/fixture_set.h"
 #include "core/provider/ado.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "support/paths.h"
 
 #include <QTemporaryDir>
@@ -32,7 +32,7 @@ std::string SelectAll(const std::string& table) {
     for (char ch : table) quoted += ch == ']' ? std::string("]]") : std::string(1, ch);
     return "select * from [" + quoted + "]";
 }
-std::string Text(const Variant& v) { return ValueToText(v, text::Locale::enUS()); }
+std::string Text(const Variant& v) { return text::ValueToText(v, text::Locale::enUS()); }
 
 // The error an action throws; number 0 when it throws none.
 template <class Action>

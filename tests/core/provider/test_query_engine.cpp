@@ -12,7 +12,7 @@
 
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "fixtures/access_writer.h"
 #include "fixtures/fixture_set.h"
 #include "support/paths.h"
@@ -48,7 +48,7 @@ std::string Canonical(const Variant& v) {
         case VT::Text:
             return v.text();
         default:
-            return ValueToText(v, text::Locale::enUS());
+            return text::ValueToText(v, text::Locale::enUS());
     }
 }
 
@@ -423,7 +423,7 @@ TEST(QueryEngineFiles, ExpressionsFollowJetRules) {
         try {
             Recordset rs;
             rs.Open("select * from [e" + std::to_string(i) + "]", c);
-            got = ValueToText(rs.GetFields().Item(0L).Value(), text::Locale::enUS());
+            got = text::ValueToText(rs.GetFields().Item(0L).Value(), text::Locale::enUS());
         } catch (const ProviderError& e) {
             got = "error: " + e.description();
         }

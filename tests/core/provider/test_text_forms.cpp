@@ -7,7 +7,7 @@
 #include "core/provider/select_text.h"
 #include "core/provider/stored_values.h"
 #include "core/provider/text_decode.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 
 #include <gtest/gtest.h>
 
@@ -103,8 +103,8 @@ TEST(ValueToText, FollowsTheLocale) {
         {date(1582, 10, 15, 6, 0, 0), "10/15/1582 6:00:00 AM", "15.10.1582 06:00:00"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ValueToText(c.value, text::Locale::enUS()), c.us) << TypeName(c.value.type());
-        EXPECT_EQ(ValueToText(c.value, text::Locale::deDE()), c.de) << TypeName(c.value.type());
+        EXPECT_EQ(text::ValueToText(c.value, text::Locale::enUS()), c.us) << TypeName(c.value.type());
+        EXPECT_EQ(text::ValueToText(c.value, text::Locale::deDE()), c.de) << TypeName(c.value.type());
     }
 }
 
@@ -197,7 +197,7 @@ TEST(StoredValues, DecimalAndExtendedDateTime) {
     };
     for (const auto& c : decimals) {
         const auto d = detail::DecimalFromStored(std::span<const std::uint8_t, 17>(c.bytes.data(), 17), c.scale);
-        EXPECT_EQ(ValueToText(Variant::Decimal(d), text::Locale::enUS()), c.text);
+        EXPECT_EQ(text::ValueToText(Variant::Decimal(d), text::Locale::enUS()), c.text);
     }
     auto parse = [](const std::string& s) {
         return detail::ParseExtendedDateTime({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()});

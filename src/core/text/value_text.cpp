@@ -1,15 +1,19 @@
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
-namespace tabvert::ado {
+namespace tabvert::text {
 namespace {
+
+using ado::DecimalValue;
+using ado::GuidBytes;
 
 // Shortest text with at most `digits` significant digits, as the platform writes floating-point values:
 // plain notation for exponents from -5 up to digits-1, "1.5E+20" beyond.
-std::string FloatText(double v, int digits, const text::Locale& locale) {
+std::string FloatText(double v, int digits, const Locale& locale) {
     if (v == 0) return "0";  // also for -0
     if (std::isnan(v)) return "NaN";
     if (std::isinf(v)) return v > 0 ? "Infinity" : "-Infinity";
@@ -28,7 +32,7 @@ std::string FloatText(double v, int digits, const text::Locale& locale) {
 }
 
 // An exact decimal from its digits and the count of those behind the point, trailing zeros dropped.
-std::string ExactText(bool negative, std::string digits, int scale, const text::Locale& locale) {
+std::string ExactText(bool negative, std::string digits, int scale, const Locale& locale) {
     if (scale > 0) {
         if (static_cast<int>(digits.size()) <= scale) digits.insert(0, static_cast<std::size_t>(scale) - digits.size() + 1, '0');
         std::string whole = digits.substr(0, digits.size() - static_cast<std::size_t>(scale));
@@ -47,7 +51,7 @@ std::string ExactText(bool negative, std::string digits, int scale, const text::
     return negative ? "-" + digits : digits;
 }
 
-std::string CurrencyText(std::int64_t units, const text::Locale& locale) {
+std::string CurrencyText(std::int64_t units, const Locale& locale) {
     const bool negative = units < 0;
     const std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
     return ExactText(negative, std::to_string(magnitude), 4, locale);
@@ -73,7 +77,7 @@ std::string HexText(const std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
-std::string ValueToText(const Variant& value, const text::Locale& locale) {
+std::string ValueToText(const Variant& value, const Locale& locale) {
     switch (value.type()) {
     case Variant::Type::Null: return {};
     case Variant::Type::Boolean: return value.toBool() ? "True" : "False";
@@ -88,7 +92,7 @@ std::string ValueToText(const Variant& value, const text::Locale& locale) {
         const DecimalValue& d = value.decimal();
         return ExactText(d.negative, d.digits, d.scale, locale);
     }
-    case Variant::Type::Date: return text::FormatDateTime(value.oleDate(), locale);
+    case Variant::Type::Date: return FormatDateTime(value.oleDate(), locale);
     case Variant::Type::Text: return value.text();
     case Variant::Type::Binary: return HexText(value.bytes());
     case Variant::Type::Guid: return GuidText(value.guid());
@@ -96,4 +100,51 @@ std::string ValueToText(const Variant& value, const text::Locale& locale) {
     return {};
 }
 
-}  // namespace tabvert::ado
+std::optional<PlainNumber> ParsePlainNumber(std::string_view text, const Locale& locale, int maxSignificantDigits,
+                                            int maxDecimals) {
+    const std::string_view separator = locale.decimalSeparator;
+    auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+    size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) ++i;
+    const size_t intStart = i;
+    while (i < text.size() && isDigit(text[i])) ++i;
+    const size_t intDigits = i - intStart;
+    if (intDigits == 0) return std::nullopt;
+    if (intDigits > 1 && text[intStart] == '0') return std::nullopt;
+    size_t decimals = 0;
+    if (i < text.size()) {
+        if (separator.empty() || text.substr(i, separator.size()) != separator) return std::nullopt;
+        i += separator.size();
+        const size_t fracStart = i;
+        while (i < text.size() && isDigit(text[i])) ++i;
+        decimals = i - fracStart;
+        if (decimals == 0 || i != text.size()) return std::nullopt;
+    }
+    if (decimals > static_cast<size_t>(maxDecimals)) return std::nullopt;
+
+    std::string canonical;
+    canonical.reserve(text.size());
+    int significant = 0;
+    bool seenNonZero = false;
+    for (size_t k = intStart; k < text.size(); ++k) {
+        const char c = text[k];
+        if (!isDigit(c)) {
+            canonical += '.';
+            k += separator.size() - 1;
+            continue;
+        }
+        canonical += c;
+        seenNonZero = seenNonZero || c != '0';
+        if (seenNonZero) ++significant;
+    }
+    if (significant > maxSignificantDigits) return std::nullopt;
+    if (negative && !seenNonZero) return std::nullopt;  // "-0" would show as "0"
+
+    double value = 0;
+    const auto res = std::from_chars(canonical.data(), canonical.data() + canonical.size(), value);
+    if (res.ec != std::errc() || res.ptr != canonical.data() + canonical.size()) return std::nullopt;
+    return PlainNumber{negative ? -value : value, static_cast<int>(intDigits), static_cast<int>(decimals)};
+}
+
+}  // namespace tabvert::text

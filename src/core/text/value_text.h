@@ -1,0 +1,34 @@
+#pragma once
+// The one value-to-text rule shared by the preview, the export and tabvert-cli: the platform's standard
+// text form of a value in the user's locale; and the recognising half the workbook engine uses to turn
+// such a text back into a number.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/provider/variant.h"
+#include "core/text/locale.h"
+
+namespace tabvert::text {
+
+using ado::Variant;
+
+// Null -> ""; Boolean "True"/"False"; integers plain; Single/Double with up to 7/15 significant digits
+// in their shortest form, the locale's decimal separator and no grouping; Currency and Decimal exact,
+// without trailing zeros or symbol; Date via text::FormatDateTime; GUID as {8-4-4-4-12} upper case;
+// binary as upper-case hexadecimal.
+std::string ValueToText(const Variant& value, const Locale& locale);
+
+// A number written as a plain decimal in the locale: optional "-", digits without grouping or leading
+// zeros, the locale's decimal separator, at most the given significant digits and decimals, no
+// exponent, not a negative zero. Anything else is not recognised, so "007" or "1E+20" stays text.
+struct PlainNumber {
+    double value = 0;
+    int integerDigits = 0;
+    int decimals = 0;
+};
+std::optional<PlainNumber> ParsePlainNumber(std::string_view text, const Locale& locale, int maxSignificantDigits,
+                                            int maxDecimals);
+
+}  // namespace tabvert::text
