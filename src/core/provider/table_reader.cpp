@@ -294,7 +294,7 @@ namespace {
 // and a row ends where the one before it starts (row 0 at the end of the page).
 bool RowSpan(const std::uint8_t* page, std::size_t pageSize, std::size_t rowCountOffset, std::uint32_t row,
              std::size_t& off, std::size_t& len) {
-    if (rowCountOffset + 2 + 2 * (row + 1) > pageSize) return false;
+    if (!FitsWithin(pageSize, rowCountOffset, 2 + 2 * (std::size_t{row} + 1))) return false;
     if (row >= static_cast<std::uint32_t>(page[rowCountOffset] | page[rowCountOffset + 1] << 8)) return false;
     const std::size_t slot = rowCountOffset + 2 + 2 * row;
     const std::size_t start = (page[slot] | page[slot + 1] << 8) & kRowOffsetMask;
