@@ -9,6 +9,7 @@
 
 #include "core/catalogue.h"
 #include "core/connection_rule.h"
+#include "core/export_target.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
 #include "core/text/value_text.h"
@@ -341,16 +342,14 @@ bool IsSameFile(const std::string& target, const std::string& database) {
 
 ExportResult RunExport(const ExportRequest& request, ExportObserver& observer, NameDigitGenerator& digits) {
     // The workbook is saved by replacing the target; if that is the database itself, the data is gone.
-    // An extension-less target is saved with ".xls" added, so that name is checked too.
-    const std::string& db = request.database.path;
-    const std::string& target = request.target;
-    const auto slash = target.find_last_of('/');
-    const bool hasExtension =
-        target.find('.', slash == std::string::npos ? 0 : slash + 1) != std::string::npos;
-    if (IsSameFile(target, db) || (!hasExtension && IsSameFile(target + ".xls", db))) {
+    // The save adds an extension to a name without one, so the name it will write is the one checked.
+    const WorkbookTarget target = ResolveWorkbookTarget(request.target);
+    if (!target.refusal.empty() || IsSameFile(target.path, request.database.path)) {
         ExportResult r;
-        r.message = "The workbook cannot be saved over the database it is made from:\n" + target +
-                    "\n\nChoose another file name. Nothing was written.";
+        r.message = target.refusal.empty()
+                        ? "The workbook cannot be saved over the database it is made from:\n" +
+                              request.target + "\n\nChoose another file name. Nothing was written."
+                        : "The workbook cannot be saved: " + target.refusal + ".\n\nNothing was written.";
         observer.messageShown(r.message);
         return r;
     }

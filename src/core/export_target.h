@@ -1,5 +1,6 @@
 #pragma once
-// How the Export command turns the save dialog's answer into the workbook path.
+// How the Export command turns the save dialog's answer into the workbook path, and the one rule for
+// a workbook name's extension and format.
 
 #include <string>
 #include <string_view>
@@ -17,5 +18,30 @@ std::string ReplaceMdbEnding(std::string_view fileName);
 /// Every run of three backslashes becomes two, scanning left to right without overlap (four become
 /// three, six become four).
 std::string CollapseTripleBackslashes(std::string_view path);
+
+/// The one rule for a workbook file name, shared by the same-file guard, the save and the save dialog.
+/// The name is what follows the last "/". Trailing blanks and dots are not part of it (Windows drops
+/// them from file names, and a name typed as "x.xlsx " means "x.xlsx"). A dot at the start of the name
+/// begins a hidden file's name, not an extension: ".hid" has none, ".hid.xls" has "xls".
+/// Returns the extension without its dot, "" when the name has none.
+std::string_view WorkbookExtension(std::string_view path);
+
+/// `path` with ".<extension>" added when it has no extension of its own (by the rule above), trailing
+/// blanks and dots dropped. The save dialog adds the chosen filter's extension this way.
+std::string WithDefaultExtension(std::string_view path, std::string_view extension);
+
+enum class WorkbookFormat { ByName, Xls, Xlsx };
+
+/// Where a workbook is saved and in which format. `refusal` is empty when the path names a file, and
+/// says why otherwise ("." or a path ending in "/" names a folder; so does a name of dots alone).
+struct WorkbookTarget {
+    std::string path;
+    bool xlsx = false;
+    std::string refusal;
+};
+
+/// ".xlsx" in any case is Office Open XML, every other extension Excel 97-2003; a name without an
+/// extension gets the format's (".xls" when the name decides). A forced format keeps the extension.
+WorkbookTarget ResolveWorkbookTarget(std::string_view path, WorkbookFormat format = WorkbookFormat::ByName);
 
 }  // namespace tabvert::exporting

@@ -220,9 +220,10 @@ TEST(ExportRun, WritesNothingAndSaysWhyWhenTheDatabaseCannotBeOpenedOrTheWorkboo
     const fs::path root = dir.path().toStdString();
     WriteDb(fixtures::PasswordFixture(), root / "locked.mdb");
     WriteDb(fixtures::EmptyFixture(), root / "open.mdb");
+    WriteDb(fixtures::EmptyFixture(), root / ".hid.xls");
     fs::create_directory(root / "sub");
     fs::create_symlink(root / "open.mdb", root / "link.xls");
-    const std::string dbBefore = FileText(root / "open.mdb");
+    const std::string dbBefore = FileText(root / "open.mdb"), hiddenBefore = FileText(root / ".hid.xls");
     const struct {
         const char* dbPath;  // relative to the test folder; "" for the empty path
         bool passwordProtected;
@@ -238,6 +239,10 @@ TEST(ExportRun, WritesNothingAndSaysWhyWhenTheDatabaseCannotBeOpenedOrTheWorkboo
         {"open.mdb", false, "", "open.mdb", "over the database"},
         {"open.mdb", false, "", "sub/../open.mdb", "over the database"},
         {"open.mdb", false, "", "link.xls", "over the database"},
+        {".hid.xls", false, "", ".hid", "over the database"},  // saved with ".xls" added
+        {".hid.xls", false, "", ".hid.xls. ", "over the database"},
+        {"open.mdb", false, "", ".", "names a folder"},
+        {"open.mdb", false, "", "sub/", "names a folder"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.dbPath) + " -> " + c.target);
@@ -266,13 +271,14 @@ TEST(ExportRun, WritesNothingAndSaysWhyWhenTheDatabaseCannotBeOpenedOrTheWorkboo
         EXPECT_TRUE(!Has(c.says, "not saved") ||
                     (Has(message, request.target) && Has(message, "No such file")))
             << message;
-        EXPECT_TRUE(!Has(c.says, "over the database") ||
+        EXPECT_TRUE(Has(c.says, "opened") || Has(c.says, "not saved") ||
                     observer.events == std::vector<std::string>{"message"});
         EXPECT_EQ(FileText(root / "open.mdb"), dbBefore);
+        EXPECT_EQ(FileText(root / ".hid.xls"), hiddenBefore);
         // Nothing is left behind, at the target or beside it.
         for (const auto& entry : fs::directory_iterator(root))
-            EXPECT_TRUE(
-                Has(" locked.mdb open.mdb sub link.xls ", " " + entry.path().filename().string() + " "))
+            EXPECT_TRUE(Has(" locked.mdb open.mdb .hid.xls sub link.xls ",
+                            " " + entry.path().filename().string() + " "))
                 << entry.path();
         EXPECT_TRUE(fs::is_symlink(root / "link.xls"));
     }

@@ -10,7 +10,6 @@
 
 #include <QDir>
 #include <QString>
-#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
@@ -423,10 +422,10 @@ void Workbook::Close() {
 
 // ---- Workbooks ----
 
+// The spool files and the writers' temporary files are made in this folder and unlinked at once, so
+// no folder of the engine's own is needed, and a killed process leaves nothing in it.
 struct Application::TempFolder {
-    QTemporaryDir dir;
     std::string path;
-    explicit TempFolder(const QString& pattern) : dir(pattern), path(dir.path().toStdString()) {}
 };
 
 Workbook& Workbooks::Add() {
@@ -448,11 +447,12 @@ Application::Application(const ApplicationOptions& options) : locale_(options.lo
         throw ExcelError(ErrorReason::CannotStart,
                          "Excel cannot start: the temporary folder named by TMPDIR does not exist.");
     }
-    temp_ = std::make_unique<TempFolder>(base + "/tabvert-excel-XXXXXX");
-    if (!temp_->dir.isValid()) {
-        throw ExcelError(ErrorReason::CannotStart, "Excel cannot start: no usable temporary folder in " +
-                                                       base.toStdString() + " (" +
-                                                       temp_->dir.errorString().toStdString() + ").");
+    temp_ = std::make_unique<TempFolder>(TempFolder{base.toStdString()});
+    try {
+        TempFile::Create(temp_->path);  // gone again at once
+    } catch (const ExcelError& e) {
+        throw ExcelError(ErrorReason::CannotStart,
+                         "Excel cannot start: no usable temporary folder. " + e.description());
     }
 }
 

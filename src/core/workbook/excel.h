@@ -179,10 +179,9 @@ public:
     // (a copy); to the other format it is refused. Throws ExcelError when cells were written already or
     // the file cannot be created.
     void PlanSaveAs(const std::string& fileName, long fileFormat = kWorkbookNormal);
-    // Writes the workbook: .xlsx (any case) as Office Open XML, no extension as Excel 97-2003 with
-    // ".xls" added, any other extension as Excel 97-2003. The file is written beside the target and
-    // renamed over it only when complete: a failed save leaves no partial file and an existing file
-    // untouched. fileFormat: kWorkbookNormal, kOpenXmlWorkbook or kExcel8.
+    // Writes the workbook in the format its name calls for (ResolveSaveTarget), through a PendingSave:
+    // a failed save leaves no partial file and an existing file untouched. fileFormat: kWorkbookNormal,
+    // kOpenXmlWorkbook or kExcel8.
     void SaveAs(const std::string& fileName, long fileFormat = kWorkbookNormal);
     // Discards the workbook and its temporary files; later calls on it throw.
     void Close();

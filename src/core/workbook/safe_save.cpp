@@ -1,29 +1,36 @@
+// The save is written here rather than through QSaveFile: the workbook writers take a descriptor or a
+// path of their own, and QSaveFile neither refuses a read-only target nor makes its temporary file
+// invisible to a killed process.
 #include "core/workbook/safe_save.h"
 
-#include "core/workbook/excel.h"
-
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 #include <filesystem>
 #include <random>
-#include <unistd.h>
 #include <utility>
+
+#include "core/export_target.h"
+#include "core/workbook/excel.h"
 
 namespace tabvert::excel {
 
 namespace fs = std::filesystem;
 
 SaveTarget ResolveSaveTarget(const std::string& fileName, long fileFormat) {
-    if (fileName.empty()) throw ExcelError(ErrorReason::BadFileName, "SaveAs: the file name is empty.");
-    const fs::path p(fileName);
-    if (!p.has_filename()) throw ExcelError(ErrorReason::BadFileName, "SaveAs: \"" + fileName + "\" names a folder.");
-    SaveTarget target{fileName, false};
-    std::string ext = p.extension().string();
-    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    target.xlsx = fileFormat == kOpenXmlWorkbook || (fileFormat != kExcel8 && ext == ".xlsx");
-    if (ext.empty()) target.path += target.xlsx ? ".xlsx" : ".xls";  // Excel adds the format's extension
-    return target;
+    using exporting::WorkbookFormat;
+    const WorkbookFormat format = fileFormat == kOpenXmlWorkbook ? WorkbookFormat::Xlsx
+                                  : fileFormat == kExcel8        ? WorkbookFormat::Xls
+                                                                 : WorkbookFormat::ByName;
+    exporting::WorkbookTarget target = exporting::ResolveWorkbookTarget(fileName, format);
+    if (!target.refusal.empty()) throw ExcelError(ErrorReason::BadFileName, "SaveAs: " + target.refusal + ".");
+    return {std::move(target.path), target.xlsx};
 }
 
 namespace {
@@ -32,42 +39,182 @@ namespace {
     throw ExcelError(ErrorReason::SaveFailed, "Cannot save \"" + path + "\": " + reason + ".");
 }
 
+// The named temporary files of saves in progress, for RemovePendingSaveFiles. A signal handler can be
+// handed nothing, so this one table is shared by the process; it holds names only where the file system
+// cannot make unnamed files.
+struct PendingSlot {
+    std::atomic<bool> used{false};
+    char path[PATH_MAX] = {};
+};
+std::array<PendingSlot, 4> pendingSlots;
+
+// A descriptor closed on destruction.
+class Fd {
+  public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+int Register(const std::string& path) {
+    if (path.size() >= PATH_MAX) return -1;
+    for (std::size_t i = 0; i < pendingSlots.size(); ++i) {
+        PendingSlot& slot = pendingSlots[i];
+        if (slot.used.load()) continue;
+        std::memcpy(slot.path, path.c_str(), path.size() + 1);
+        slot.used.store(true);
+        return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void Unregister(int& slot) {
+    if (slot >= 0) pendingSlots[static_cast<std::size_t>(slot)].used.store(false);
+    slot = -1;
+}
+
+// A name beside `target` that nothing has yet: ".~NAME.NUMBER.tmp".
+template <typename Make>
+std::string MakeUniqueName(const fs::path& folder, const fs::path& target, Make make) {
+    std::random_device random;
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string name =
+            (folder / (".~" + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
+        if (make(name) == 0) return name;
+        if (errno != EEXIST) return {};
+    }
+    errno = EEXIST;
+    return {};
+}
+
+// Follows symbolic links from `path` to the file they lead to (which need not exist).
+std::string FollowLinks(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::string link(static_cast<std::size_t>(PATH_MAX), '\0');
+        const ssize_t n = readlink(current.c_str(), link.data(), link.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= link.size())
+            Fail(path, "its symbolic link cannot be read");
+        link.resize(static_cast<std::size_t>(n));
+        const fs::path next(link);
+        current = next.is_absolute() ? link : (fs::path(current).parent_path() / next).string();
+    }
+    Fail(path, "its symbolic links lead round in a circle");
+}
+
+// Gives the new file the mode, owner and group of the one it replaces, as far as we may.
+void KeepOwnership(int fd, const struct stat& old) {
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+        [[maybe_unused]] const int ignored = fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+    // After the owner: a change of owner clears the set-user and set-group bits.
+    [[maybe_unused]] const int ignored = fchmod(fd, old.st_mode & 07777);
+}
+
+void SyncFolder(const fs::path& folder) {
+    Fd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0) fsync(dir.get());
+}
+
 }  // namespace
 
-PendingSave PendingSave::Begin(const std::string& path) {
-    const fs::path target(path);
-    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    std::error_code ec;
-    if (fs::is_directory(target, ec)) Fail(path, "a folder of that name exists");
+void RemovePendingSaveFiles() noexcept {
+    for (PendingSlot& slot : pendingSlots)
+        if (slot.used.load()) unlink(slot.path);
+}
 
-    // Created with the mode a new file would get, so the umask applies as usual.
-    std::random_device random;
-    std::string tempPath;
-    int fd = -1;
-    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        tempPath = (folder / (".~" + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
-        fd = open(tempPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) Fail(path, std::strerror(errno));
+PendingSave PendingSave::Begin(const std::string& path) {
+    PendingSave save;
+    save.path_ = path;
+    save.finalPath_ = FollowLinks(path);
+    const fs::path target(save.finalPath_);
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+
+    save.replacing_ = stat(save.finalPath_.c_str(), &save.old_) == 0;
+    if (save.replacing_) {
+        if (S_ISDIR(save.old_.st_mode)) Fail(path, "a folder of that name exists");
+        if (!S_ISREG(save.old_.st_mode)) Fail(path, "it is not a regular file");
+        // No write permission for anyone counts as read-only even for a user who could write anyway.
+        if ((save.old_.st_mode & 0222) == 0 || access(save.finalPath_.c_str(), W_OK) != 0)
+            Fail(path, "the file is read-only");
+    } else if (errno != ENOENT) {
+        Fail(path, std::strerror(errno));
     }
-    if (fd < 0) Fail(path, "no temporary name could be made beside it");
-    return PendingSave(path, tempPath, fd);
+
+    // The file is made without a name where the file system allows it, and reached through /proc.
+    save.fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (save.fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        Fail(path, std::strerror(errno));
+    if (save.fd_ >= 0) {
+        save.tempPath_ = "/proc/self/fd/" + std::to_string(save.fd_);
+        if (access(save.tempPath_.c_str(), W_OK) == 0) return save;
+        close(save.fd_);
+        save.fd_ = -1;
+    }
+    // Otherwise a hidden file beside the target, renamed over it once complete.
+    save.named_ = true;
+    save.tempPath_ = MakeUniqueName(folder, target, [&](const std::string& name) {
+        save.fd_ = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        return save.fd_ >= 0 ? 0 : -1;
+    });
+    if (save.tempPath_.empty()) Fail(path, std::strerror(errno));
+    save.slot_ = Register(save.tempPath_);
+    return save;
 }
 
 PendingSave::PendingSave(PendingSave&& other) noexcept
-    : path_(std::move(other.path_)), tempPath_(std::move(other.tempPath_)), fd_(std::exchange(other.fd_, -1)),
-      committed_(other.committed_) {
-    other.committed_ = true;
-}
+    : path_(std::move(other.path_)),
+      finalPath_(std::move(other.finalPath_)),
+      tempPath_(std::move(other.tempPath_)),
+      fd_(std::exchange(other.fd_, -1)),
+      named_(other.named_),
+      slot_(std::exchange(other.slot_, -1)),
+      replacing_(other.replacing_),
+      old_(other.old_),
+      committed_(std::exchange(other.committed_, true)) {}
 
 PendingSave::~PendingSave() {
-    if (!committed_) unlink(tempPath_.c_str());
+    if (!committed_ && named_) unlink(tempPath_.c_str());
+    Unregister(slot_);
     if (fd_ >= 0) close(fd_);
 }
 
 void PendingSave::Commit() {
     if (fsync(fd_) != 0) Fail(path_, std::strerror(errno));
-    if (rename(tempPath_.c_str(), path_.c_str()) != 0) Fail(path_, std::strerror(errno));
+    if (replacing_) KeepOwnership(fd_, old_);
+    const fs::path target(finalPath_);
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    if (named_) {
+        if (rename(tempPath_.c_str(), finalPath_.c_str()) != 0) Fail(path_, std::strerror(errno));
+    } else {
+        const auto linkTo = [&](const std::string& name) {
+            return linkat(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+        };
+        // Nothing there: the complete file gets its name in one step; otherwise a name beside the
+        // target for the instant before the rename.
+        if (replacing_ || linkTo(finalPath_) != 0) {
+            const std::string tempName = MakeUniqueName(folder, target, linkTo);
+            if (tempName.empty()) Fail(path_, std::strerror(errno));
+            int slot = Register(tempName);
+            const bool renamed = rename(tempName.c_str(), finalPath_.c_str()) == 0;
+            const int error = errno;
+            if (!renamed) unlink(tempName.c_str());
+            Unregister(slot);
+            if (!renamed) Fail(path_, std::strerror(error));
+        }
+    }
     committed_ = true;
+    Unregister(slot_);
+    SyncFolder(folder);
 }
 
 void SaveAtomically(const std::string& path, const std::function<void(const std::string& tempPath)>& write) {

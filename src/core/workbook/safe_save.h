@@ -1,6 +1,8 @@
 #pragma once
-// Where a save goes, and saving so that a failure leaves nothing behind: the file is written beside
-// the target under a temporary name and renamed over the target only once it is complete.
+// Where a save goes, and saving so that a failure or a killed process leaves nothing behind and an
+// existing file is replaced whole or not at all.
+
+#include <sys/stat.h>
 
 #include <functional>
 #include <string>
@@ -8,18 +10,25 @@
 namespace tabvert::excel {
 
 struct SaveTarget {
-    std::string path;  // with ".xls" added when the name has no extension
+    std::string path;  // with the format's extension added when the name has none
     bool xlsx = false;
 };
 
-// ".xlsx" in any case is Office Open XML, every other extension Excel 97-2003, and a name without one
-// gets ".xls" added. kOpenXmlWorkbook and kExcel8 choose the format whatever the extension.
+// The name decides the format (exporting::ResolveWorkbookTarget); kOpenXmlWorkbook and kExcel8 choose
+// it whatever the extension. Throws ExcelError for a name that is empty or names a folder.
 SaveTarget ResolveSaveTarget(const std::string& fileName, long fileFormat);
 
-// The temporary file of a save, beside its target, open for writing. Removed on destruction unless
-// committed; the descriptor stays open until then (a committed file can still be read through it).
+// The file of a save in progress, open for reading and writing, that takes the place of `path` on
+// Commit:
+// - a symbolic link at `path` is followed: the file it points to is replaced, the link stays;
+// - a file being replaced passes its permissions, and its owner and group where allowed, to the new one;
+// - a read-only file, a folder or anything but a regular file at `path` is refused by Begin;
+// - where the file system allows, the file has no name until Commit (a killed process leaves nothing
+//   visible), otherwise it is a hidden file beside the target, removed on destruction without Commit
+//   and by RemovePendingSaveFiles.
+// The descriptor stays open until destruction (a committed file can still be read through it).
 class PendingSave {
-public:
+  public:
     static PendingSave Begin(const std::string& path);  // throws ExcelError naming the path
     PendingSave(PendingSave&& other) noexcept;
     PendingSave& operator=(PendingSave&&) = delete;
@@ -27,20 +36,30 @@ public:
     ~PendingSave();
 
     int fd() const { return fd_; }
+    // A name the file can be opened (and truncated) by as often as one likes: /proc/self/fd/N for a file
+    // without a name of its own.
     const std::string& tempPath() const { return tempPath_; }
-    // Flushes the file to disk and renames it over the target. Throws ExcelError naming the path.
+    // Flushes the file to disk and puts it in place of the target. Throws ExcelError naming the path.
     void Commit();
 
-private:
-    PendingSave(std::string path, std::string tempPath, int fd)
-        : path_(std::move(path)), tempPath_(std::move(tempPath)), fd_(fd) {}
-    std::string path_, tempPath_;
+  private:
+    PendingSave() = default;
+    std::string path_;       // as given, for messages
+    std::string finalPath_;  // the file replaced, links followed
+    std::string tempPath_;
     int fd_ = -1;
+    bool named_ = false;  // a hidden file beside the target
+    int slot_ = -1;       // its entry for RemovePendingSaveFiles
+    bool replacing_ = false;
+    struct stat old_ {};
     bool committed_ = false;
 };
 
-// Calls write(tempPath), then renames tempPath over path. Throws ExcelError naming the path and the
-// reason; the temporary file is removed and an existing file at path left untouched on any failure.
+// Begin, write(tempPath), Commit. Throws ExcelError naming the path and the reason; on any failure an
+// existing file is left untouched and nothing is left behind.
 void SaveAtomically(const std::string& path, const std::function<void(const std::string& tempPath)>& write);
+
+// Removes the named temporary files of saves in progress. Safe to call from a signal handler.
+void RemovePendingSaveFiles() noexcept;
 
 }  // namespace tabvert::excel
