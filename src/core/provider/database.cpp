@@ -1,6 +1,8 @@
 #include "core/provider/database.h"
 
 #include <QString>
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -88,8 +90,9 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
                             "The database engine cannot open the file '" + path +
                                 "'. It is already opened exclusively by another user, or you "
                                 "need permission to view its data.");
-    const auto fileSize = fs::file_size(path, ec);
-    if (ec) Unrecognized(path);
+    struct ::stat fileStatus {};
+    if (::stat(path.c_str(), &fileStatus) != 0) Unrecognized(path);
+    const auto fileSize = static_cast<std::uint64_t>(fileStatus.st_size);
 
     std::vector<std::uint8_t> page0(4096);
     in.read(reinterpret_cast<char*>(page0.data()), static_cast<std::streamsize>(page0.size()));
@@ -98,12 +101,16 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
     FileHeader header = detail::DecodeHeader(page0, fault);
     if (fault != HeaderFault::None) Unrecognized(path);
     // mdbtools reads past the end of a cut file without noticing; whole pages only, and at least the
-    // catalogue's.
-    if (fileSize % header.pageSize != 0 || fileSize < header.pageSize * (kCatalogPage + 1))
-        Unrecognized(path);
+    // catalogue's. What lies beyond a cut at a page boundary is noticed table by table.
+    if (fileSize < header.pageSize * (kCatalogPage + 1)) Unrecognized(path);
+    if (fileSize % header.pageSize != 0)
+        throw ProviderError(ErrorReason::DamagedData, "The database '" + path +
+                                                 "' is damaged or incomplete: it ends in the middle of a page "
+                                                 "(an interrupted copy or download?).");
     if (jetOnly && header.engine == Engine::Ace) Unrecognized(path);
     if (fileSize / header.pageSize > 0xFFFFFFu) Unrecognized(path);  // page numbers have 24 bits
     header.pageCount = static_cast<std::uint32_t>(fileSize / header.pageSize);
+    header.modifiedNs = detail::ModifiedNs(fileStatus);
 
     // Office encryption (Access 2007 and later) leaves the header readable and encrypts every other page:
     // the whole file is decrypted into memory and mdbtools reads that copy.
@@ -145,17 +152,27 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
 }
 
 void Database::readCatalog() {
+    // A catalogue read in part would hide tables: the file is not opened at all.
+    auto cannotReadWhole = [&](const ProviderError& e) {
+        return ProviderError(ErrorReason::DamagedData, "The database '" + path_ +
+                                                  "' cannot be read whole, so it is not opened. " + e.description());
+    };
     std::unique_ptr<detail::TableReader> reader;
     try {
         reader = std::make_unique<detail::TableReader>(mdb_.get(), header_, "MSysObjects", kCatalogPage,
                                                        std::nullopt);
-    } catch (const ProviderError&) {
-        Unrecognized(path_);
+    } catch (const ProviderError& e) {
+        throw cannotReadWhole(e);
     }
     const auto at = ColumnIndexes(reader->columns(), {"Name", "Type", "Id", "Flags", "DateCreate",
                                                       "DateUpdate", "LvProp", "Database", "ForeignName"});
     std::vector<Variant> row;
-    while (reader->next(row)) {
+    for (;;) {
+        try {
+            if (!reader->next(row)) break;
+        } catch (const ProviderError& e) {
+            throw cannotReadWhole(e);
+        }
         auto get = [&](const char* name) -> Variant {
             const int i = at.at(name);
             return i < 0 ? Variant() : row[static_cast<std::size_t>(i)];

@@ -19,6 +19,10 @@ constexpr std::size_t kCreationDateOffset = 0x72;
 
 }  // namespace
 
+std::int64_t ModifiedNs(const struct ::stat& st) {
+    return std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec;
+}
+
 void Rc4(std::span<const std::uint8_t> key, std::span<std::uint8_t> data) {
     std::array<std::uint8_t, 256> s{};
     for (std::size_t i = 0; i < 256; ++i) s[i] = static_cast<std::uint8_t>(i);

@@ -4,7 +4,10 @@
 #include "core/provider/provider_error.h"
 #include "core/provider/stored_values.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <unordered_set>
@@ -18,6 +21,16 @@ constexpr std::uint32_t kMemoInline = 0x80000000u;
 constexpr std::uint32_t kMemoSinglePage = 0x40000000u;
 constexpr int kRowDeleted = 0x8000, kRowMoved = 0x4000, kRowOffsetMask = 0x1FFF;
 
+
+[[noreturn]] void Damaged(const std::string& table, const std::string& why) {
+    throw ProviderError(ErrorReason::DamagedData, "The table '" + table + "' is damaged or incomplete: " + why + ".");
+}
+
+std::string BeyondTheEnd(std::uint64_t page) {
+    return "page " + std::to_string(page) + " lies beyond the end of the file";
+}
+
+std::string Unreadable(std::uint64_t page) { return "page " + std::to_string(page) + " cannot be read"; }
 
 template <typename T>
 T Load(const std::uint8_t* p) {
@@ -47,16 +60,20 @@ Variant::Type TypeOfColumn(int colType) {
     }
 }
 
-// The pages a usage map marks, in increasing order, each below pageCount.
-std::vector<std::uint32_t> UsageMapPages(std::span<const std::uint8_t> map, MdbHandle* mdb, std::uint32_t pageCount) {
+// The pages a usage map marks, in increasing order. A page that lies beyond the end of the file (a cut
+// copy) makes the table damaged: its rows there are lost.
+std::vector<std::uint32_t> UsageMapPages(std::span<const std::uint8_t> map, MdbHandle* mdb, std::uint32_t pageCount,
+                                         const std::string& table) {
     std::vector<std::uint32_t> pages;
     if (map.size() < 5) return pages;
     auto addBits = [&](const std::uint8_t* bits, std::size_t bytes, std::uint64_t first) {
         for (std::size_t i = 0; i < bytes; ++i) {
             if (bits[i] == 0) continue;
             for (int b = 0; b < 8; ++b) {
+                if (!(bits[i] >> b & 1)) continue;
                 const std::uint64_t page = first + i * 8 + static_cast<unsigned>(b);
-                if ((bits[i] >> b & 1) && page < pageCount) pages.push_back(static_cast<std::uint32_t>(page));
+                if (page >= pageCount) Damaged(table, BeyondTheEnd(page));
+                pages.push_back(static_cast<std::uint32_t>(page));
             }
         }
     };
@@ -67,9 +84,9 @@ std::vector<std::uint32_t> UsageMapPages(std::span<const std::uint8_t> map, MdbH
         const std::uint64_t perBitmapPage = (pageSize - 4) * 8;
         for (std::size_t j = 0; FitsWithin(map.size(), 1 + 4 * j, 4); ++j) {
             const std::uint32_t bitmapPage = Le32(map.data() + 1 + 4 * j);
-            if (bitmapPage == 0 || bitmapPage >= pageCount) continue;
-            if (j * perBitmapPage >= pageCount) break;
-            if (mdb_read_alt_pg(mdb, bitmapPage) != mdb->fmt->pg_size) continue;
+            if (bitmapPage == 0) continue;
+            if (bitmapPage >= pageCount) Damaged(table, BeyondTheEnd(bitmapPage));
+            if (mdb_read_alt_pg(mdb, bitmapPage) != mdb->fmt->pg_size) Damaged(table, Unreadable(bitmapPage));
             addBits(mdb->alt_pg_buf + 4, pageSize - 4, j * perBitmapPage);
         }
     }
@@ -121,16 +138,18 @@ std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePa
 
 TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::string& name,
                          std::uint32_t tablePage, std::optional<std::int64_t> top)
-    : mdb_(mdb_clone_handle(mdb)), header_(header), jet3Text_(header.codePage), remaining_(top) {
+    : mdb_(mdb_clone_handle(mdb)), header_(header), jet3Text_(header.codePage), name_(name), remaining_(top) {
     if (!mdb_) throw ProviderError(ErrorReason::OutOfMemory, "Not enough memory to read the table '" + name + "'.");
+    checkDefinition(tablePage);
     entry_ = std::make_unique<MdbCatalogEntry>();
     entry_->mdb = mdb_.get();
     std::strncpy(entry_->object_name, name.c_str(), MDB_MAX_OBJ_NAME);
     entry_->object_type = MDB_TABLE;
     entry_->table_pg = tablePage;
-    table_.reset(mdb_read_table(entry_.get()));
-    if (!table_ || !mdb_read_columns(table_.get()) || table_->num_cols == 0 || table_->num_cols > MDB_MAX_COLS)
-        throw ProviderError(ErrorReason::DamagedData, "The table '" + name + "' is damaged: its definition cannot be read.");
+    table_.reset(mdbMessages_.Run([&] { return mdb_read_table(entry_.get()); }));
+    if (!table_ || mdbMessages_.Said() || !mdbMessages_.Run([&] { return mdb_read_columns(table_.get()); }) ||
+        mdbMessages_.Said() || table_->num_cols == 0 || table_->num_cols > MDB_MAX_COLS)
+        Damaged(name_, "its definition cannot be read");
     const auto names = ReadColumnNames(mdb_.get(), tablePage, table_->num_cols, table_->num_real_idxs,
                                        header.engine == Engine::Jet3, jet3Text_);
     for (unsigned i = 0; i < table_->num_cols; ++i) {
@@ -140,7 +159,42 @@ TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::st
     }
     fields_.resize(MDB_MAX_COLS + 1);
     tablePage_ = tablePage;
-    dataPages_ = UsageMapPages({table_->usage_map, table_->usage_map ? table_->map_sz : 0}, mdb_.get(), header_.pageCount);
+    dataPages_ = UsageMapPages({table_->usage_map, table_->usage_map ? table_->map_sz : 0}, mdb_.get(),
+                               header_.pageCount, name_);
+}
+
+// Walks the definition pages and the pages its maps lie on before mdbtools does: mdbtools would read
+// past the end of a cut file or take any page for a definition.
+void TableReader::checkDefinition(std::uint32_t tablePage) {
+    MdbHandle* mdb = mdb_.get();
+    const auto* fmt = mdb->fmt;
+    if (tablePage == 0) Damaged(name_, "its definition is missing");
+    std::uint32_t page = tablePage;
+    for (int pages = 0; page != 0 && pages < 64; ++pages) {
+        if (page >= header_.pageCount) Damaged(name_, BeyondTheEnd(page));
+        if (mdb_read_alt_pg(mdb, page) != fmt->pg_size) Damaged(name_, Unreadable(page));
+        const std::uint8_t* buf = mdb->alt_pg_buf;
+        if (buf[0] != 0x02) Damaged(name_, "page " + std::to_string(page) + " is not part of its definition");
+        if (pages == 0) {
+            for (const std::size_t at : {std::size_t{fmt->tab_usage_map_offset}, std::size_t{fmt->tab_free_map_offset}}) {
+                const std::uint32_t mapPage = Le32(buf + at) >> 8;
+                if (mapPage >= header_.pageCount) Damaged(name_, BeyondTheEnd(mapPage));
+            }
+        }
+        page = Le32(buf + 4);
+    }
+}
+
+// The file must stay as it was when it was opened: a copy still being written, or a database saved by
+// another program while we read it, would give rows from two different files.
+void TableReader::checkUnchanged() const {
+    struct stat st {};
+    if (fstat(fileno(mdb_->f->stream), &st) != 0) return;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size != std::uint64_t{header_.pageCount} * header_.pageSize || ModifiedNs(st) != header_.modifiedNs)
+        throw ProviderError(ErrorReason::DamagedData, "The database file changed while the table '" + name_ +
+                                                 "' was being read, so what was read cannot be trusted. Read it "
+                                                 "again once no other program writes to it.");
 }
 
 TableReader::~TableReader() {
@@ -178,6 +232,7 @@ bool TableReader::nextRawRow() {
             const std::uint32_t page = pointer[1] | pointer[2] << 8 | std::uint32_t{pointer[3]} << 16;
             row = pointer[0];
             movedRow_ = true;
+            if (page >= header_.pageCount) Damaged(name_, BeyondTheEnd(page));
             if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size || mdb->pg_buf[0] != 0x01 ||
                 Le32(mdb->pg_buf + 4) != tablePage_ ||
                 mdb_find_row(mdb, row, &start, &len) != 0 || len == 0) {
@@ -191,11 +246,12 @@ bool TableReader::nextRawRow() {
             continue;
         }
         start &= kRowOffsetMask;
-        if (!FitsWithin(pageSize, static_cast<std::size_t>(start), len) ||
-            mdb_crack_row(t, start, len, fields_.data()) <= 0) {
-            restorePage();
-            continue;
-        }
+        const bool cracked = FitsWithin(pageSize, static_cast<std::size_t>(start), len) &&
+                             mdbMessages_.Run([&] { return mdb_crack_row(t, start, len, fields_.data()); }) > 0 &&
+                             !mdbMessages_.Said();
+        if (!cracked)
+            Damaged(name_, "row " + std::to_string(row) + " of page " +
+                               std::to_string(movedRow_ ? mdb->cur_pg : currentPage_) + " cannot be read");
         return true;
     }
 }
@@ -213,11 +269,12 @@ void TableReader::restorePage() {
 // (type 1).
 bool TableReader::nextDataPage() {
     MdbHandle* mdb = mdb_.get();
+    checkUnchanged();
     while (nextPage_ < dataPages_.size()) {
         const std::uint32_t page = dataPages_[nextPage_++];
-        if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size || mdb->pg_buf[0] != 0x01 ||
-            Le32(mdb->pg_buf + 4) != tablePage_)
-            continue;
+        if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size) Damaged(name_, Unreadable(page));
+        if (mdb->pg_buf[0] != 0x01 || Le32(mdb->pg_buf + 4) != tablePage_)
+            Damaged(name_, "page " + std::to_string(page) + " is not one of its data pages");
         currentPage_ = page;
         currentRow_ = 0;
         return true;
@@ -339,6 +396,7 @@ std::vector<std::uint8_t> TableReader::readLongValue(const std::uint8_t* p, std:
     // A damaged chain could loop back on itself.
     std::unordered_set<std::uint32_t> visited;
     while (pgRow != 0 && out.size() < length && visited.insert(pgRow).second) {
+        if ((pgRow >> 8) >= header_.pageCount) Damaged(name_, BeyondTheEnd(pgRow >> 8));
         const std::uint8_t* page = longValuePage(pgRow >> 8);
         std::size_t off = 0, len = 0;
         if (page == nullptr || !RowSpan(page, pageSize, static_cast<std::size_t>(mdb_->fmt->row_count_offset),

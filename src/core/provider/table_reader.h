@@ -30,6 +30,8 @@ public:
     bool next(std::vector<Variant>& values) override;
 
 private:
+    void checkDefinition(std::uint32_t tablePage);
+    void checkUnchanged() const;
     bool nextRawRow();
     bool nextDataPage();
     void restorePage();
@@ -38,11 +40,13 @@ private:
     const std::uint8_t* longValuePage(std::uint32_t page);  // nullptr when it cannot be read
     std::string decodeText(std::span<const std::uint8_t> bytes);
 
+    MdbMessages mdbMessages_;  // before the handles: they may still speak while going
     MdbHandlePtr mdb_;
     std::unique_ptr<MdbCatalogEntry> entry_;  // must outlive table_, which points to it
     MdbTablePtr table_;
     FileHeader header_;
     CodePageDecoder jet3Text_;
+    std::string name_;
     std::vector<ColumnInfo> columns_;
     std::vector<MdbField> fields_;
     std::optional<std::int64_t> remaining_;

@@ -108,12 +108,15 @@ TEST_F(ProviderTest, OpenFailuresCarryTheProvidersNumbersAndWords) {
     const std::pair<const char*, std::string> unreadable[] = {
         {"zero.mdb", ""}, {"garbage.mdb", std::string(8192, '\x5a')},
         {"text.mdb", "This is not a database, just some words.\n"},
-        {"cut-odd.mdb", real.substr(0, real.size() / 2 + 100)}, {"cut-page.mdb", real.substr(0, 4096 * 2)},
-        {"header-only.mdb", real.substr(0, 300)}};
+        {"cut-page.mdb", real.substr(0, 4096 * 2)}, {"header-only.mdb", real.substr(0, 300)}};
     for (const auto& [name, bytes] : unreadable) {
         WriteFile(dir() / name, bytes);
         cases.push_back({Jet(dir() / name), kErrUnspecified, ErrorReason::NotADatabase, unrecognized});
     }
+    // A copy that stops inside a page says so.
+    WriteFile(dir() / "cut-odd.mdb", real.substr(0, real.size() / 2 + 100));
+    cases.push_back({Jet(dir() / "cut-odd.mdb"), kErrUnspecified, ErrorReason::DamagedData,
+                     "The database '" + (dir() / "cut-odd.mdb").string() + "' is damaged or incomplete"});
     for (const auto& c : cases) {
         const auto e = ErrorOf([&] { Connection().Open(c.connection); });
         EXPECT_EQ(e.number(), c.number) << c.connection;
