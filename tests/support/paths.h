@@ -9,7 +9,8 @@
 
 namespace tabvert::test {
 
-// ../shared/samples beside the checkout; empty path when absent (tests then GTEST_SKIP()).
+// ../shared/samples beside the checkout; empty path when absent (tests then GTEST_SKIP()). When CI is
+// set, a missing folder also fails the calling test.
 std::filesystem::path SamplesDir();
 std::filesystem::path SourceDir();
 std::filesystem::path BuildDir();
