@@ -51,6 +51,7 @@ public:
         cell.column = column;
         cell.kind = static_cast<SpooledCell::Kind>(kind);
         cell.text.clear();
+        cell.format = 0;  // a text or empty cell carries no number format of an earlier cell
         if (cell.kind == SpooledCell::Kind::Number) {
             get(&cell.format, 2);
             get(&cell.number, 8);
