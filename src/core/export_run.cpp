@@ -66,8 +66,20 @@ std::string RefusalText(ErrorReason reason, const CaughtFailures& f) {
     }
 }
 
+// Whether the current catalogue row is one of the database's own tables rather than the user's.
+bool IsSystemTable(ado::Recordset& catalogue) {
+    try {
+        const ado::Variant& type = catalogue.GetFields().Item("table_type").Value();
+        return type.type() == ado::Variant::Type::Text &&
+               (type.text() == "SYSTEM TABLE" || type.text() == "ACCESS TABLE");
+    } catch (const ado::ProviderError&) {
+        return true;  // a catalogue without types names nothing it cannot tell apart
+    }
+}
+
 // Turns what each table's writer caught and what the save left out into one list, table by table, in export order.
 std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
+                                           const std::vector<std::string>& passedOver,
                                            const std::string& catalogueFailure,
                                            const std::vector<excel::Problem>& workbookProblems) {
     std::vector<ExportProblem> out;
@@ -92,6 +104,8 @@ std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
     }
     for (const excel::Problem& p : workbookProblems)
         if (!bySheet.count(p.sheet)) out.push_back({"", "sheet " + Quoted(p.sheet) + ": " + ProblemText(p)});
+    for (const std::string& name : passedOver)
+        out.push_back({name, "not copied: its name contains \"MSys\", which marks the database's own tables"});
     if (!catalogueFailure.empty()) out.push_back({"", catalogueFailure});
     return out;
 }
@@ -187,7 +201,7 @@ class Run {
         }
 
         result.tablesExported = static_cast<int>(logs_.size());
-        result.problems = CollectProblems(logs_, catalogueFailure, book->Problems());
+        result.problems = CollectProblems(logs_, passedOver_, catalogueFailure, book->Problems());
         result.outcome = result.problems.empty() ? ExportResult::Outcome::Completed
                                                  : ExportResult::Outcome::CompletedWithWarnings;
         result.message = CompletionMessage(result.problems, kMessageProblemLimit);
@@ -241,8 +255,11 @@ class Run {
             } catch (const ado::ProviderError& e) {
                 return "the list of tables could not be read to its end: " + e.description();
             }
-            if (name && !database::IsHiddenTableName(*name) && isChosen(*name))
-                exportTable(connection, *name);
+            if (name && !database::IsHiddenTableName(*name)) {
+                if (isChosen(*name)) exportTable(connection, *name);
+            } else if (name && !IsSystemTable(catalogue) && isChosen(*name)) {
+                passedOver_.push_back(*name);  // a user's table, query or link that only looks like one
+            }
             observer_.barValueSet(kProgressMaximum);
             try {
                 catalogue.MoveNext();
@@ -325,6 +342,7 @@ class Run {
     excel::Workbook* book_ = nullptr;
     std::vector<TableLog> logs_;
     const ValueCells cells_;
+    std::vector<std::string> passedOver_;  // user objects the "MSys" filter left out
 };
 
 }  // namespace

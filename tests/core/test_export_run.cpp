@@ -139,6 +139,43 @@ TEST_P(CatalogueExport, EveryUserTableBecomesASheetWithHeaderAndValues) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, CatalogueExport, ::testing::Values("xlsx", "xls"));
 
+// Objects and columns beyond plain tables: no sheet for a report, form or hidden table; the values
+// of calculated, extended-date and complex columns as text; the closing message names a user table
+// the "MSys" filter left out, a query it could not run and a column it could not read.
+TEST(ObjectsExport, SheetsValuesAndClosingMessage) {
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    for (const char* fixture : {"objects", "columns"}) {
+        SCOPED_TRACE(fixture);
+        const std::string db = fixtures::WriteFixtureInto(fixture, root).string();
+        const std::string target = (root / (std::string(fixture) + ".xlsx")).string();
+        RecordingObserver observer;
+        NameDigitGenerator digits;
+        const ExportResult result = RunExport(Request(db, target), observer, digits);
+        EXPECT_EQ(result.outcome, Outcome::CompletedWithWarnings);
+        const std::string& message = result.message;
+        std::string error;
+        const auto book = tabvert::test::ReadWorkbookFile(target, &error);
+        ASSERT_TRUE(book.has_value()) << error;
+        if (std::string(fixture) == "objects") {
+            EXPECT_EQ(book->SheetNames(), (std::vector<std::string>{"Summary", "Pivot", "Everything",
+                                                                    "Orders", "Lookups", "Sheet1"}));
+            EXPECT_TRUE(Has(message, "\"tblMSysCopy\": not copied")) << message;
+            EXPECT_FALSE(Has(message, "\"Summary\"")) << message;  // the query, not the report
+            EXPECT_FALSE(Has(message, "MSysObjects")) << message;
+            continue;
+        }
+        ASSERT_EQ(book->SheetNames(), (std::vector<std::string>{"Readings", "Odd", "Attached", "Sheet1"}));
+        ExpectRecords(book->sheets[0], {{"1", "42", "forty-two", "0.5", "True", "12.5", "-3.25", "2/29/2024",
+                                         "6/14/2021 10:45:12.3456789 AM"}});
+        ExpectRecords(book->sheets[2], {{"1", "one", "a.txt, b.pdf", "x, y, z"}, {"2", "two", "", ""}});
+        for (const auto& sheet : book->sheets)
+            for (const auto& cell : sheet.cells) EXPECT_EQ(cell.text.find('\0'), std::string::npos);
+        EXPECT_TRUE(Has(message, "\"Odd\": its records could not be read")) << message;
+        EXPECT_TRUE(Has(message, "'Shape'")) << message;
+    }
+}
+
 TEST(ExportRun, EmptyDatabaseGivesTheNewWorkbookAloneOrNothingWhenExcelCannotStart) {
     QTemporaryDir dir;
     const std::string db = WriteDb(fixtures::EmptyFixture(), dir.filePath("empty.mdb").toStdString());

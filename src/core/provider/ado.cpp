@@ -21,8 +21,10 @@ constexpr char kOpenMessage[] = "Operation is not allowed when the object is ope
 
 // The tables schema, read whole when it is opened.
 class SchemaSource : public RowSource {
-public:
-    explicit SchemaSource(const std::vector<CatalogObject>& catalog) : catalog_(catalog) {
+  public:
+    explicit SchemaSource(const std::vector<CatalogObject>& catalog) {
+        for (const auto& o : catalog)
+            if (o.listed()) catalog_.push_back(o);
         columns_ = {{"TABLE_CATALOG", Variant::Type::Text}, {"TABLE_SCHEMA", Variant::Type::Text},
                     {"TABLE_NAME", Variant::Type::Text},    {"TABLE_TYPE", Variant::Type::Text},
                     {"TABLE_GUID", Variant::Type::Guid},    {"DESCRIPTION", Variant::Type::Text},
@@ -35,7 +37,7 @@ public:
         const CatalogObject& o = catalog_[index_++];
         values.assign(columns_.size(), Variant());
         values[2] = Variant::Text(o.name);
-        values[3] = Variant::Text(o.tableType);
+        values[3] = Variant::Text(o.tableType());
         if (!o.description.empty()) values[5] = Variant::Text(o.description);
         if (o.created) values[7] = Variant::Date(*o.created);
         if (o.modified) values[8] = Variant::Date(*o.modified);

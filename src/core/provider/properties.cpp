@@ -10,7 +10,7 @@ namespace tabvert::ado::detail {
 namespace {
 
 constexpr std::uint16_t kNamesBlock = 0x80;
-constexpr std::uint8_t kTypeText = 0x0A, kTypeMemo = 0x0C;
+constexpr std::uint8_t kTypeBool = 0x01, kTypeLong = 0x04, kTypeText = 0x0A, kTypeMemo = 0x0C;
 
 
 }  // namespace
@@ -54,8 +54,14 @@ std::vector<PropertyBlock> ParseProperties(std::span<const std::uint8_t> bytes, 
                 const std::size_t nameIndex = Le16(&bytes[p + 4]);
                 const std::size_t dataLength = Le16(&bytes[p + 6]);
                 if (entryLength < 8 || !FitsWithin(end, p, entryLength) || dataLength > entryLength - 8) break;
-                if ((dataType == kTypeText || dataType == kTypeMemo) && nameIndex < names.size())
+                if ((dataType == kTypeText || dataType == kTypeMemo) && nameIndex < names.size()) {
                     block.texts[names[nameIndex]] = text(p + 8, dataLength);
+                } else if (dataType >= kTypeBool && dataType <= kTypeLong && nameIndex < names.size() &&
+                           dataLength >= 1 && dataLength <= 4) {
+                    std::int64_t value = 0;
+                    for (std::size_t b = dataLength; b-- > 0;) value = value << 8 | bytes[p + 8 + b];
+                    block.numbers[names[nameIndex]] = value;
+                }
                 p += entryLength;
             }
             blocks.push_back(std::move(block));

@@ -12,8 +12,9 @@
 namespace tabvert::ado::detail {
 
 struct PropertyBlock {
-    std::string owner;                         // "" or the object's name: the object; else a column
-    std::map<std::string, std::string> texts;  // text and memo properties, by name
+    std::string owner;                            // "" or the object's name: the object; else a column
+    std::map<std::string, std::string> texts;     // text and memo properties, by name
+    std::map<std::string, std::int64_t> numbers;  // Yes/No, byte, integer and long properties, by name
 };
 
 // Decodes the blocks; text is UTF-16LE unless jet3, then it goes through decodeJet3. Damaged input

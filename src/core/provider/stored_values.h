@@ -13,8 +13,9 @@ namespace tabvert::ado::detail {
 // significant word first; `scale` digits of it lie behind the decimal point.
 DecimalValue DecimalFromStored(std::span<const std::uint8_t, 17> bytes, int scale);
 
-// Date/Time Extended (Access 2019): 42 ASCII characters, "DDDDDDDDDDDDDDDDDDD:TTTTTTTTTTTTTTTTTTT:7 ", the
-// days since 1 Jan 0001 and the time of day in units of 100 ns. As an OLE date; nothing when malformed.
-std::optional<double> ParseExtendedDateTime(std::span<const std::uint8_t> bytes);
+// Date/Time Extended (Access 2019): 42 ASCII bytes, "DDDDDDDDDDDDDDDDDDD:SSSSSSSSSSSSFFFFFFF:7" and a NUL:
+// the days since 1 Jan 0001, the seconds of the day and 100-nanosecond units. Years 1 to 9999; nothing
+// when the bytes are malformed or out of range.
+std::optional<DateValue> ParseExtendedDateTime(std::span<const std::uint8_t> bytes);
 
 }  // namespace tabvert::ado::detail

@@ -8,9 +8,15 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <array>
 #include <cstring>
 #include <map>
 #include <unordered_set>
+
+#include "core/provider/little_endian.h"
+#include "core/provider/properties.h"
+#include "core/provider/provider_error.h"
+#include "core/provider/stored_values.h"
 
 namespace tabvert::ado::detail {
 namespace {
@@ -20,6 +26,10 @@ constexpr int kTypeExtDateTime = 0x14;   // Date/Time Extended
 constexpr std::uint32_t kMemoInline = 0x80000000u;
 constexpr std::uint32_t kMemoSinglePage = 0x40000000u;
 constexpr int kRowDeleted = 0x8000, kRowMoved = 0x4000, kRowOffsetMask = 0x1FFF;
+constexpr std::uint8_t kExtFlagCalculated = 0xC0;
+// A calculated value: 16 bytes Access leaves unused, the length of the result, then the result.
+constexpr std::size_t kCalculatedLengthAt = 16, kCalculatedDataAt = 20;
+constexpr std::size_t kExtendedDateSize = 42;
 
 
 [[noreturn]] void Damaged(const std::string& table, const std::string& why) {
@@ -44,8 +54,8 @@ Variant::Type TypeOfColumn(int colType) {
     case MDB_BOOL: return Variant::Type::Boolean;
     case MDB_BYTE: return Variant::Type::Byte;
     case MDB_INT: return Variant::Type::Integer;
-    case MDB_LONGINT:
-    case MDB_COMPLEX: return Variant::Type::Long;
+    case MDB_LONGINT: return Variant::Type::Long;
+    case MDB_COMPLEX: return Variant::Type::Text;  // the values, or the file names, joined
     case MDB_MONEY: return Variant::Type::Currency;
     case MDB_FLOAT: return Variant::Type::Single;
     case MDB_DOUBLE: return Variant::Type::Double;
@@ -93,12 +103,20 @@ std::vector<std::uint32_t> UsageMapPages(std::span<const std::uint8_t> map, MdbH
     return pages;
 }
 
-// The column names as stored in the table definition (which may run over several pages, each further
-// page continuing at offset 8), keyed by column number. mdbtools turns Jet 3 names into text through
-// one fixed code page and Jet 4 names beyond the Basic Multilingual Plane into "??", so the names are
+// What the table definition says of a column beyond what mdbtools reads.
+struct ColumnDefinition {
+    std::string name;
+    std::uint8_t extFlags = 0;   // Jet 4 and later: 0xC0 marks a calculated column
+    std::int32_t complexId = 0;  // complex columns: the row of MSysComplexColumns
+};
+
+// The columns as stored in the table definition (which may run over several pages, each further page
+// continuing at offset 8), keyed by column number. mdbtools turns Jet 3 names into text through one
+// fixed code page and Jet 4 names beyond the Basic Multilingual Plane into "??", so the names are
 // decoded here the way values are.
-std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePage, unsigned numCols,
-                                           unsigned numRealIndexes, bool jet3, CodePageDecoder& jet3Text) {
+std::map<int, ColumnDefinition> ReadColumnDefinitions(MdbHandle* mdb, std::uint32_t tablePage,
+                                                      unsigned numCols, unsigned numRealIndexes, bool jet3,
+                                                      CodePageDecoder& jet3Text) {
     const auto* fmt = mdb->fmt;
     const auto pageSize = static_cast<std::size_t>(fmt->pg_size);
     std::vector<std::uint8_t> stream;
@@ -109,14 +127,20 @@ std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePa
         stream.insert(stream.end(), buf + (pages == 0 ? 0 : 8), buf + pageSize);
         page = Le32(buf + 4);
     }
-    std::vector<int> numbers;
+    std::vector<std::pair<int, ColumnDefinition>> numbers;
     std::size_t pos = fmt->tab_cols_start_offset + std::size_t{numRealIndexes} * fmt->tab_ridx_entry_size;
     for (unsigned i = 0; i < numCols; ++i, pos += fmt->tab_col_entry_size) {
-        if (!FitsWithin(stream.size(), pos, static_cast<std::size_t>(fmt->col_num_offset) + 2)) return {};
-        numbers.push_back(Le16(&stream[pos + fmt->col_num_offset]));
+        if (!FitsWithin(stream.size(), pos, fmt->tab_col_entry_size)) return {};
+        ColumnDefinition def;
+        if (!jet3) {
+            def.extFlags = stream[pos + 16];
+            if (stream[pos] == MDB_COMPLEX)
+                def.complexId = static_cast<std::int32_t>(Le32(&stream[pos + 11]));
+        }
+        numbers.emplace_back(Le16(&stream[pos + fmt->col_num_offset]), def);
     }
-    std::map<int, std::string> names;
-    for (int number : numbers) {
+    std::map<int, ColumnDefinition> names;
+    for (auto& [number, def] : numbers) {
         std::size_t length = 0;
         if (jet3) {
             if (!FitsWithin(stream.size(), pos, 1)) return {};
@@ -128,7 +152,8 @@ std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePa
         }
         if (!FitsWithin(stream.size(), pos, length)) return {};
         const std::span<const std::uint8_t> bytes(stream.data() + pos, length);
-        names[number] = jet3 ? jet3Text.decode(bytes) : DecodeUnicodeText(bytes);
+        def.name = jet3 ? jet3Text.decode(bytes) : DecodeUnicodeText(bytes);
+        names[number] = std::move(def);
         pos += length;
     }
     return names;
@@ -137,7 +162,8 @@ std::map<int, std::string> ReadColumnNames(MdbHandle* mdb, std::uint32_t tablePa
 }  // namespace
 
 TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::string& name,
-                         std::uint32_t tablePage, std::optional<std::int64_t> top)
+                         std::uint32_t tablePage, std::optional<std::int64_t> top,
+                         std::span<const std::uint8_t> properties)
     : mdb_(mdb_clone_handle(mdb)), header_(header), jet3Text_(header.codePage), name_(name), remaining_(top) {
     if (!mdb_) throw ProviderError(ErrorReason::OutOfMemory, "Not enough memory to read the table '" + name + "'.");
     checkDefinition(tablePage);
@@ -150,12 +176,34 @@ TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::st
     if (!table_ || mdbMessages_.Said() || !mdbMessages_.Run([&] { return mdb_read_columns(table_.get()); }) ||
         mdbMessages_.Said() || table_->num_cols == 0 || table_->num_cols > MDB_MAX_COLS)
         Damaged(name_, "its definition cannot be read");
-    const auto names = ReadColumnNames(mdb_.get(), tablePage, table_->num_cols, table_->num_real_idxs,
-                                       header.engine == Engine::Jet3, jet3Text_);
+    const bool jet3 = header.engine == Engine::Jet3;
+    const auto defs = ReadColumnDefinitions(mdb_.get(), tablePage, table_->num_cols, table_->num_real_idxs,
+                                            jet3, jet3Text_);
+    // Calculated columns keep the type of their result in the column's "ResultType" property.
+    std::map<std::string, std::int64_t> resultTypes;
+    const auto decodeJet3 = [](std::span<const std::uint8_t> bytes, void* decoder) {
+        return static_cast<CodePageDecoder*>(decoder)->decode(bytes);
+    };
+    for (const auto& block : ParseProperties(properties, jet3, decodeJet3, &jet3Text_)) {
+        const auto type = block.numbers.find("ResultType");
+        if (type != block.numbers.end()) resultTypes[block.owner] = type->second;
+    }
     for (unsigned i = 0; i < table_->num_cols; ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, i));
-        const auto own = names.find(col->col_num);
-        columns_.push_back({own != names.end() ? own->second : std::string(col->name), TypeOfColumn(col->col_type)});
+        const auto own = defs.find(col->col_num);
+        const std::string columnName = own != defs.end() ? own->second.name : std::string(col->name);
+        Decoding decoding;
+        int type = col->col_type;
+        if (own != defs.end()) {
+            decoding.complexId = own->second.complexId;
+            if (own->second.extFlags & kExtFlagCalculated) {
+                const auto result = resultTypes.find(columnName);
+                decoding.resultType = result != resultTypes.end() ? static_cast<int>(result->second) : type;
+                type = decoding.resultType;
+            }
+        }
+        columns_.push_back({columnName, TypeOfColumn(type)});
+        decoding_.push_back(std::move(decoding));
     }
     fields_.resize(MDB_MAX_COLS + 1);
     tablePage_ = tablePage;
@@ -282,6 +330,20 @@ bool TableReader::nextDataPage() {
     return false;
 }
 
+std::vector<std::pair<std::size_t, std::int32_t>> TableReader::complexColumns() const {
+    std::vector<std::pair<std::size_t, std::int32_t>> out;
+    for (std::size_t i = 0; i < decoding_.size(); ++i) {
+        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, static_cast<unsigned>(i)));
+        if (col->col_type == MDB_COMPLEX && decoding_[i].resultType < 0)
+            out.emplace_back(i, decoding_[i].complexId);
+    }
+    return out;
+}
+
+void TableReader::setComplexValues(std::size_t column, ComplexColumnValues values) {
+    decoding_.at(column).complex = std::move(values);
+}
+
 bool TableReader::next(std::vector<Variant>& values) {
     if (done_ || (remaining_ && *remaining_ <= 0) || !nextRawRow()) {
         done_ = true;
@@ -290,14 +352,37 @@ bool TableReader::next(std::vector<Variant>& values) {
     if (remaining_) --*remaining_;
     values.assign(columns_.size(), Variant());
     const auto count = static_cast<unsigned>(columns_.size());
-    for (unsigned i = 0; i < count; ++i) {
-        const MdbField& field = fields_[i];
-        if (field.colnum < 0 || static_cast<unsigned>(field.colnum) >= count) continue;
-        auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, static_cast<unsigned>(field.colnum)));
-        values[static_cast<std::size_t>(field.colnum)] = decode(*col, field);
+    try {
+        for (unsigned i = 0; i < count; ++i) {
+            const MdbField& field = fields_[i];
+            if (field.colnum < 0 || static_cast<unsigned>(field.colnum) >= count) continue;
+            const auto index = static_cast<std::size_t>(field.colnum);
+            auto* col =
+                static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, static_cast<unsigned>(index)));
+            values[index] = decode(index, *col, field);
+        }
+    } catch (...) {
+        restorePage();
+        throw;
     }
     restorePage();
+    // Complex columns show their values (or, for version history, the memo of the same row).
+    for (std::size_t i = 0; i < decoding_.size(); ++i) {
+        const auto& complex = decoding_[i].complex;
+        if (!complex || values[i].isNull()) continue;
+        if (complex->sameRowColumn >= 0) {
+            values[i] = values[static_cast<std::size_t>(complex->sameRowColumn)];
+            continue;
+        }
+        const auto found = complex->texts.find(static_cast<std::int32_t>(values[i].toInt64()));
+        values[i] = found == complex->texts.end() ? Variant() : Variant::Text(found->second);
+    }
     return true;
+}
+
+void TableReader::undecodable(std::size_t index, const std::string& why) const {
+    throw ProviderError(ErrorReason::DamagedData, "The value of the column '" + columns_[index].name +
+                                             "' in the table '" + name_ + "' cannot be read: " + why + ".");
 }
 
 std::string TableReader::decodeText(std::span<const std::uint8_t> bytes) {
@@ -305,44 +390,119 @@ std::string TableReader::decodeText(std::span<const std::uint8_t> bytes) {
     return DecodeUnicodeText(bytes);
 }
 
-Variant TableReader::decode(const MdbColumn& col, const MdbField& field) {
-    if (col.col_type == MDB_BOOL) return Variant::Boolean(!field.is_null);
-    if (field.is_null) return Variant::Null();
+Variant TableReader::decode(std::size_t index, const MdbColumn& col, const MdbField& field) {
+    const Decoding& decoding = decoding_[index];
+    if (col.col_type == MDB_BOOL && decoding.resultType < 0) return Variant::Boolean(!field.is_null);
+    if (col.col_type == MDB_COMPLEX && decoding.resultType < 0 && !decoding.complex)
+        undecodable(index, "its complex values were not found");
+    if (field.is_null) return decoding.resultType == MDB_BOOL ? Variant::Boolean(false) : Variant::Null();
     const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
     if (field.start < 0 || field.siz < 0 ||
         !FitsWithin(pageSize, static_cast<std::size_t>(field.start), static_cast<std::size_t>(field.siz)))
-        return Variant::Null();
+        undecodable(index, "it lies outside its page");
     const std::uint8_t* p = mdb_->pg_buf + field.start;
     const auto size = static_cast<std::size_t>(field.siz);
-    auto needs = [&](std::size_t n) { return size >= n; };
+    if (decoding.resultType >= 0) {
+        // A calculated memo keeps its wrapped result as a long value; every other result lies in the row.
+        if (col.col_type == MDB_MEMO) {
+            const auto bytes = readLongValue(p, size);
+            return decodeCalculated(index, decoding.resultType, bytes);
+        }
+        return decodeCalculated(index, decoding.resultType, {p, size});
+    }
     switch (col.col_type) {
-    case MDB_BYTE: return needs(1) ? Variant::Byte(p[0]) : Variant();
-    case MDB_INT: return needs(2) ? Variant::Integer(Load<std::int16_t>(p)) : Variant();
-    case MDB_LONGINT:
-    case MDB_COMPLEX: return needs(4) ? Variant::Long(Load<std::int32_t>(p)) : Variant();
-    case MDB_MONEY: return needs(8) ? Variant::Currency(static_cast<std::int64_t>(Le64(p))) : Variant();
-    case MDB_FLOAT: return needs(4) ? Variant::Single(Load<float>(p)) : Variant();
-    case MDB_DOUBLE: return needs(8) ? Variant::Double(Load<double>(p)) : Variant();
-    case MDB_DATETIME: return needs(8) ? Variant::Date(Load<double>(p)) : Variant();
-    case kTypeBigInt: return needs(8) ? Variant::BigInt(static_cast<std::int64_t>(Le64(p))) : Variant();
-    case MDB_REPID: {
-        if (!needs(16)) return {};
-        GuidBytes g{};
-        std::memcpy(g.data(), p, g.size());
-        return Variant::Guid(g);
+        case MDB_MEMO: {
+            const auto bytes = readLongValue(p, size);
+            return Variant::Text(decodeText(bytes));
+        }
+        case MDB_OLE:
+            return Variant::Binary(readLongValue(p, size));
+        case MDB_NUMERIC:
+            // mdbtools 1.0 stores precision and scale in each other's fields; the scale is never the larger.
+            if (size < 17) undecodable(index, "it is shorter than a decimal");
+            return Variant::Decimal(DecimalFromStored(std::span<const std::uint8_t, 17>(p, 17),
+                                                      std::min(col.col_scale, col.col_prec)));
+        default:
+            return decodeStored(index, col.col_type, {p, size});
     }
-    case MDB_NUMERIC:
-        // mdbtools 1.0 stores precision and scale in each other's fields; the scale is never the larger.
-        return needs(17) ? Variant::Decimal(DecimalFromStored(std::span<const std::uint8_t, 17>(p, 17), std::min(col.col_scale, col.col_prec))) : Variant();
-    case MDB_TEXT: return Variant::Text(decodeText({p, size}));
-    case MDB_MEMO: {
-        const auto bytes = readLongValue(p, size);
-        return Variant::Text(decodeText(bytes));
+}
+
+// A value of a fixed-size type, or text, from its stored bytes.
+Variant TableReader::decodeStored(std::size_t index, int type, std::span<const std::uint8_t> bytes) {
+    const std::uint8_t* p = bytes.data();
+    auto needs = [&](std::size_t n, const char* what) {
+        if (bytes.size() < n) undecodable(index, std::string("it is shorter than ") + what);
+    };
+    switch (type) {
+        case MDB_BOOL:
+            needs(1, "a Yes/No value");
+            return Variant::Boolean(p[0] != 0);
+        case MDB_BYTE:
+            needs(1, "a byte");
+            return Variant::Byte(p[0]);
+        case MDB_INT:
+            needs(2, "an integer");
+            return Variant::Integer(Load<std::int16_t>(p));
+        case MDB_LONGINT:
+        case MDB_COMPLEX:
+            needs(4, "a long integer");
+            return Variant::Long(Load<std::int32_t>(p));
+        case MDB_MONEY:
+            needs(8, "a currency value");
+            return Variant::Currency(static_cast<std::int64_t>(Le64(p)));
+        case MDB_FLOAT:
+            needs(4, "a single");
+            return Variant::Single(Load<float>(p));
+        case MDB_DOUBLE:
+            needs(8, "a double");
+            return Variant::Double(Load<double>(p));
+        case MDB_DATETIME:
+            needs(8, "a date");
+            return Variant::Date(Load<double>(p));
+        case kTypeBigInt:
+            needs(8, "a large number");
+            return Variant::BigInt(static_cast<std::int64_t>(Le64(p)));
+        case MDB_REPID: {
+            needs(16, "a GUID");
+            GuidBytes g{};
+            std::memcpy(g.data(), p, g.size());
+            return Variant::Guid(g);
+        }
+        case MDB_TEXT:
+        case MDB_MEMO:
+            return Variant::Text(decodeText(bytes));
+        case kTypeExtDateTime: {
+            needs(kExtendedDateSize - 1, "an extended date");
+            const auto date = ParseExtendedDateTime(bytes);
+            if (!date) undecodable(index, "it is not a date between the years 1 and 9999");
+            return Variant::Date(date->ole, date->fraction);
+        }
+        default:
+            return Variant::Binary(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));
     }
-    case MDB_OLE: return Variant::Binary(readLongValue(p, size));
-    case kTypeExtDateTime: return Variant::Text(std::string(reinterpret_cast<const char*>(p), size));
-    default: return Variant::Binary(std::vector<std::uint8_t>(p, p + size));
+}
+
+// A calculated column's stored result, in the type its properties name.
+Variant TableReader::decodeCalculated(std::size_t index, int resultType,
+                                      std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < kCalculatedDataAt) undecodable(index, "its calculated result is cut short");
+    const std::size_t length = Le32(bytes.data() + kCalculatedLengthAt);
+    if (length > bytes.size() - kCalculatedDataAt) undecodable(index, "its calculated result is cut short");
+    const auto data = bytes.subspan(kCalculatedDataAt, length);
+    if (resultType == MDB_TEXT || resultType == MDB_MEMO) return Variant::Text(decodeText(data));
+    // An expression without a result is stored as an empty value.
+    if (data.empty()) return resultType == MDB_BOOL ? Variant::Boolean(false) : Variant::Null();
+    if (resultType == MDB_NUMERIC) {
+        // A length, the scale, the sign, then up to 16 bytes of magnitude in 32-bit words, the most
+        // significant first.
+        if (data.size() < 8) undecodable(index, "its decimal result is cut short");
+        const std::size_t words = std::min<std::size_t>((data.size() - 4) / 4, 4);
+        std::array<std::uint8_t, 17> stored{};
+        stored[0] = data[3] != 0 ? 0x80 : 0;
+        std::memcpy(stored.data() + 1 + 4 * (4 - words), data.data() + 4, 4 * words);
+        return Variant::Decimal(DecimalFromStored(stored, data[2]));
     }
+    return decodeStored(index, resultType, data);
 }
 
 namespace {

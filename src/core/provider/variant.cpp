@@ -23,7 +23,9 @@ Variant Variant::Single(float v) { return {Type::Single, v}; }
 Variant Variant::Double(double v) { return {Type::Double, v}; }
 Variant Variant::Currency(std::int64_t tenThousandths) { return {Type::Currency, tenThousandths}; }
 Variant Variant::Decimal(DecimalValue v) { return {Type::Decimal, std::move(v)}; }
-Variant Variant::Date(double oleDate) { return {Type::Date, oleDate}; }
+Variant Variant::Date(double oleDate, std::uint32_t fraction) {
+    return {Type::Date, DateValue{oleDate, fraction}};
+}
 Variant Variant::Text(std::string utf8) { return {Type::Text, std::move(utf8)}; }
 Variant Variant::Binary(std::vector<std::uint8_t> bytes) { return {Type::Binary, std::move(bytes)}; }
 Variant Variant::Guid(const GuidBytes& bytes) { return {Type::Guid, bytes}; }
@@ -48,8 +50,8 @@ std::int64_t Variant::toInt64() const {
 double Variant::toDouble() const {
     switch (type_) {
     case Type::Single: return static_cast<double>(std::get<float>(value_));
-    case Type::Double:
-    case Type::Date: return std::get<double>(value_);
+    case Type::Double: return std::get<double>(value_);
+    case Type::Date: return std::get<DateValue>(value_).ole;
     case Type::Byte:
     case Type::Integer:
     case Type::Long:
@@ -75,7 +77,12 @@ const DecimalValue& Variant::decimal() const {
 
 double Variant::oleDate() const {
     if (type_ != Type::Date) WrongType(type_, "Date");
-    return std::get<double>(value_);
+    return std::get<DateValue>(value_).ole;
+}
+
+std::uint32_t Variant::dateFraction() const {
+    if (type_ != Type::Date) WrongType(type_, "Date");
+    return std::get<DateValue>(value_).fraction;
 }
 
 const std::string& Variant::text() const {

@@ -20,6 +20,15 @@ struct DecimalValue {
     bool operator==(const DecimalValue&) const = default;
 };
 
+// A date/time: an OLE Automation date, and for Date/Time Extended values the 100-nanosecond units
+// (0 to 9,999,999) that follow its whole second.
+struct DateValue {
+    double ole = 0;
+    std::uint32_t fraction = 0;
+
+    bool operator==(const DateValue&) const = default;
+};
+
 // The 16 bytes of a GUID as stored (Data1 to Data3 little-endian, then the 8 bytes of Data4).
 using GuidBytes = std::array<std::uint8_t, 16>;
 
@@ -40,7 +49,7 @@ public:
     static Variant Double(double v);
     static Variant Currency(std::int64_t tenThousandths);  // 1.5 is 15000
     static Variant Decimal(DecimalValue v);
-    static Variant Date(double oleDate);
+    static Variant Date(double oleDate, std::uint32_t fraction = 0);
     static Variant Text(std::string utf8);
     static Variant Binary(std::vector<std::uint8_t> bytes);
     static Variant Guid(const GuidBytes& bytes);
@@ -56,14 +65,15 @@ public:
     std::int64_t currencyUnits() const;   // Currency only, in 1/10000
     const DecimalValue& decimal() const;  // Decimal only
     double oleDate() const;               // Date only
+    std::uint32_t dateFraction() const;   // Date only: 100 ns units beyond the second
     const std::string& text() const;      // Text only
     const std::vector<std::uint8_t>& bytes() const;  // Binary only
     const GuidBytes& guid() const;        // Guid only
 
     bool operator==(const Variant&) const = default;
 
-private:
-    using Storage = std::variant<std::monostate, bool, std::int64_t, float, double, DecimalValue,
+  private:
+    using Storage = std::variant<std::monostate, bool, std::int64_t, float, double, DateValue, DecimalValue,
                                  std::string, std::vector<std::uint8_t>, GuidBytes>;
     Variant(Type type, Storage value) : type_(type), value_(std::move(value)) {}
 

@@ -121,7 +121,10 @@ std::string Render(const std::vector<Token>& tokens, const CivilDateTime& dt, co
             case Token::Hour12: out += Digits(dt.hour % 12 == 0 ? 12 : dt.hour % 12, t.width); break;
             case Token::Hour24: out += Digits(dt.hour, t.width); break;
             case Token::Minute: out += Digits(dt.minute, t.width); break;
-            case Token::Second: out += Digits(dt.second, t.width); break;
+            case Token::Second:
+                out += Digits(dt.second, t.width);
+                if (dt.fraction != 0) out += locale.decimalSeparator + Digits(dt.fraction, 7);
+                break;
             case Token::DayHalf: {
                 std::string half = dt.hour < 12 ? locale.amText : locale.pmText;
                 if (t.lowerCase)
@@ -299,7 +302,7 @@ double JoinOleDate(const CivilDateTime& dt) {
 
 DateTextKind KindOf(const CivilDateTime& dt) {
     if (dt.year == 1899 && dt.month == 12 && dt.day == 30) return DateTextKind::TimeOnly;
-    if (dt.hour == 0 && dt.minute == 0 && dt.second == 0) return DateTextKind::DateOnly;
+    if (dt.hour == 0 && dt.minute == 0 && dt.second == 0 && dt.fraction == 0) return DateTextKind::DateOnly;
     return DateTextKind::DateTime;
 }
 

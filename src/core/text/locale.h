@@ -36,6 +36,7 @@ struct Locale {
 struct CivilDateTime {
     int year = 1899, month = 12, day = 30;
     int hour = 0, minute = 0, second = 0;
+    int fraction = 0;  // 100 ns units beyond the second (Date/Time Extended); shown only when not 0
 };
 
 CivilDateTime SplitOleDate(double oleDate);  // rounded to the whole second

@@ -92,7 +92,11 @@ std::string ValueToText(const Variant& value, const Locale& locale) {
         const DecimalValue& d = value.decimal();
         return ExactText(d.negative, d.digits, d.scale, locale);
     }
-    case Variant::Type::Date: return FormatDateTime(value.oleDate(), locale);
+    case Variant::Type::Date: {
+        CivilDateTime civil = SplitOleDate(value.oleDate());
+        civil.fraction = static_cast<int>(value.dateFraction());
+        return FormatDateTime(civil, locale);
+    }
     case Variant::Type::Text: return value.text();
     case Variant::Type::Binary: return HexText(value.bytes());
     case Variant::Type::Guid: return GuidText(value.guid());

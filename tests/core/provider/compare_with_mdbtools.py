@@ -116,6 +116,13 @@ def same_rows_in_other_order(mdb_rows, ours_rows, jet3_gbk):
     return reorder_like(mdb_rows[1:], ours_rows[1:], jet3_gbk) is not None
 
 
+def unknown_columns(path, table):
+    """Columns of a type mdbtools does not know (complex, Date/Time Extended): it prints their raw key or
+    nothing, so their values are not compared."""
+    text, rc = run(["mdb-schema", "-T", table, path], check=False)
+    return set(re.findall(r"^\s*\[(.*)\]\s+Unknown_00[0-9A-Fa-f]{2}", text, re.M)) if rc == 0 else set()
+
+
 def compare_database(cli, path, password, jet3_gbk, report):
     ok = True
     pw = ["--password", password] if password else []
@@ -147,12 +154,17 @@ def compare_database(cli, path, password, jet3_gbk, report):
             faults["row order"] = 1
             mdb_rows = [mdb_rows[0]] + reorder_like(mdb_rows[1:], ours_rows[1:], jet3_gbk)
         bad = 0
+        unknown = unknown_columns(path, table)
+        skipped = {i for i, name in enumerate(mdb_rows[0]) if name in unknown}
         for r, (mr, orow) in enumerate(zip(mdb_rows, ours_rows)):
             if len(mr) != len(orow):
                 report.append("%s [%s] row %d: %d fields, mdb-export %d" % (path, table, r, len(orow), len(mr)))
                 bad += 1
                 continue
             for c, (mv, ov) in enumerate(zip(mr, orow)):
+                if r > 0 and c in skipped:
+                    faults["type it does not know"] = faults.get("type it does not know", 0) + 1
+                    continue
                 if jet3_gbk and mv != ov:
                     faults["Jet 3 code page"] = faults.get("Jet 3 code page", 0) + 1
                     continue

@@ -49,6 +49,7 @@ TEST(AgainstMdbtools, Fixtures) {
     QTemporaryDir tmp;
     std::vector<std::string> dbs;
     for (const auto& f : tabvert::fixtures::FixtureList()) {
+        if (f.name == "columns") continue;  // mdbtools prints a calculated column's stored wrapper
         const fs::path p = tabvert::fixtures::WriteFixtureInto(f.name, tmp.path().toStdString());
         if (f.name == "password") dbs.push_back(p.string() + "::" + tabvert::fixtures::kFixturePassword);
         else if (f.name == "password-semicolon") dbs.push_back(p.string() + "::" + tabvert::fixtures::kSemicolonPassword);

@@ -202,26 +202,27 @@ TEST(StoredValues, DecimalAndExtendedDateTime) {
     auto parse = [](const std::string& s) {
         return detail::ParseExtendedDateTime({reinterpret_cast<const std::uint8_t*>(s.data()), s.size()});
     };
+    // Days since 1 Jan 0001, seconds of the day, 100 ns units; the fraction shows only when it is not 0.
     const std::pair<const char*, const char*> dates[] = {
-        {"0000000000000738153:0000000452967891234:7 ", "2021-12-30 12:34:57"},
-        {"0000000000000693593:0000000000000000000:7 ", "1899-12-30 00:00:00"},
-        {"0000000000000693592:0000000216000000000:7 ", "1899-12-29 06:00:00"},
-        {"0000000000000365240:0000000452967891234:7 ", "1000-12-30 12:34:57"},
-        {"0000000000003652058:0000000000000000000:7 ", "9999-12-31 00:00:00"},
+        {"0000000000000737954:0000000819123456789:7", "6/14/2021 10:45:12.3456789 PM"},
+        {"0000000000000738153:0000000452960000000:7", "12/30/2021 12:34:56 PM"},
+        {"0000000000000693593:0000000000000000000:7", "12:00:00 AM"},
+        {"0000000000000693592:0000000216000000000:7", "12/29/1899 6:00:00 AM"},
+        {"0000000000000000000:0000000000000000001:7", "1/1/0001 12:00:00.0000001 AM"},
+        {"0000000000003652058:0000000863999999999:7", "12/31/9999 11:59:59.9999999 PM"},
+        {"0000000000000738153:0000000000000000000:7", "12/30/2021"},
     };
     for (const auto& [stored, expected] : dates) {
-        const auto ole = parse(stored);
-        ASSERT_TRUE(ole.has_value()) << stored;
-        const auto t = text::SplitOleDate(*ole);
-        char got[32];
-        std::snprintf(got, sizeof got, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
-                      t.second);
-        EXPECT_STREQ(got, expected) << stored;
+        const auto date = parse(std::string(stored) + '\0');
+        ASSERT_TRUE(date.has_value()) << stored;
+        EXPECT_EQ(ValueToText(Variant::Date(date->ole, date->fraction), text::Locale::enUS()), expected);
     }
-    EXPECT_EQ(parse("0000000000000693592:0000000216000000000:7 "), -1.25);
-    for (const char* bad : {"", "0000000000000738153-0000000452967891234:7 ",
-                            "00000000000007381x3:0000000452967891234:7 ",
-                            "0000000000000738153:0000000864000000000:7 "})
+    EXPECT_EQ(parse("0000000000000693592:0000000216000000000:7")->ole, -1.25);
+    // Nineteen nines overflow a signed 64-bit number; they are out of range, not a wrapped value.
+    for (const char* bad :
+         {"", "0000000000000738153-0000000452967891234:7 ", "00000000000007381x3:0000000452967891234:7 ",
+          "0000000000000738153:0000000864000000000:7 ", "0000000000003652059:0000000000000000000:7 ",
+          "9999999999999999999:9999999999999999999:7 "})
         EXPECT_FALSE(parse(bad).has_value()) << bad;
 }
 
