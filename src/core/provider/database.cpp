@@ -347,12 +347,8 @@ std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::opt
                                 "'. Make sure it exists and that its name is spelled correctly.");
     switch (object->kind) {
         case ObjectKind::View:
+        case ObjectKind::Procedure:  // the query engine says why an action or parameter query gives no rows
             return OpenStoredQuery(shared_from_this(), object->name, top);
-        case ObjectKind::Procedure:
-            throw ProviderError(ErrorReason::NotReadable,
-                                "The query '" + object->name +
-                                    "' is an action query or asks for parameters: it gives no "
-                                    "rows to read.");
         case ObjectKind::Link:
             return openLink(*object, top, linkDepth);
         case ObjectKind::OdbcLink:
