@@ -15,7 +15,7 @@
 #include "core/provider/properties.h"
 #include "core/provider/provider_error.h"
 #include "core/provider/table_reader.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 
 #include "core/provider/crypto/encrypted_file.h"
 #include "core/provider/properties.h"
@@ -545,7 +545,7 @@ detail::ComplexColumnValues Database::complexValues(const detail::TableReader& r
         if (key.isNull() || value.isNull()) continue;
         std::string& text = values.texts[static_cast<std::int32_t>(key.toInt64())];
         if (!text.empty()) text += ", ";
-        text += ValueToText(value, locale);
+        text += text::ValueToText(value, locale);
     }
     return values;
 }

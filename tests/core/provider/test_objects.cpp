@@ -10,7 +10,7 @@
 
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "fixtures/access_objects.h"
 #include "fixtures/fixture_set.h"
 #include "support/paths.h"
