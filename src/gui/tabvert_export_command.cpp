@@ -33,8 +33,12 @@ void Tabvert::clickExport() {
     saveDialog().Filter = QString::fromUtf8(exporting::kSaveDialogFilter);
     saveDialog().ShowSave();
 
-    targetPathBox()->setText(
-        QString::fromStdString(exporting::ReplaceMdbEnding(saveDialog().FileName.toStdString())));
+    // A name typed without an extension takes that of the file type chosen in the dialog ("All
+    // files" names none: the save then decides as for any name without one).
+    std::string chosen = saveDialog().FileName.toStdString();
+    const std::string typeExtension = saveDialog().FilterExtension().toStdString();
+    if (!chosen.empty() && !typeExtension.empty()) chosen = exporting::WithDefaultExtension(chosen, typeExtension);
+    targetPathBox()->setText(QString::fromStdString(exporting::ReplaceMdbEnding(chosen)));
     const std::string workingPath = targetPathBox()->text().toStdString();
     if (workingPath.empty()) return;
     exportdata(QString::fromStdString(exporting::CollapseTripleBackslashes(workingPath)));

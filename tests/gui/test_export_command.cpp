@@ -130,6 +130,28 @@ TEST_F(ExportCommand, CancellingTheDialogStartsNothingAndAnAnswerBecomesTheWorkb
     }
 }
 
+TEST_F(ExportCommand, ANameWithoutExtensionTakesThatOfTheChosenFileType) {
+    OpenDatabase(fixtures::AccdbFixture(), "small.accdb");
+    // Typed name, file type chosen (1 .xls, 2 .xlsx, 3 all files), the path the run writes.
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"typed", 2, "typed.xlsx"},
+        {"typed", 1, "typed.xls"},
+        {"kept.xls", 2, "kept.xls"},
+        {"any", 3, "any.xls"},  // no type named: the save's own rule
+    };
+    for (const auto& [typed, type, written] : cases) {
+        SCOPED_TRACE(std::string(typed) + " as type " + std::to_string(type));
+        const fs::path dir = root() / ("type" + std::to_string(type));
+        fs::create_directory(dir);
+        prompts_.queueFile(QString::fromStdString((dir / typed).string()), type);
+        prompts_.queueAnswer(ui::Answer::Ok);
+        window().exportAction()->trigger();
+        EXPECT_TRUE(fs::exists(dir / written));
+        // Office Open XML is a zip archive; the Excel 97-2003 format is not.
+        EXPECT_EQ(FileText(dir / written).rfind("PK", 0) == 0, std::string(written).ends_with(".xlsx"));
+    }
+}
+
 TEST_F(ExportCommand, RunLeavesTheWindowAsDescribed) {
     OpenDatabase(fixtures::AccdbFixture(), "first.accdb");
     // The run reads the dialog as it stands now, not as it was when the tree was filled.
