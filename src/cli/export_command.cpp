@@ -1,5 +1,5 @@
-// tabvert-cli export DB OUT [--password P] [--locale L] [--table NAME]...: the program's export run
-// without a window, of every table or of the chosen ones. A progress line
+// tabvert-cli export DB OUT [--password P | --password-file F] [--locale L] [--table NAME]... [--]: the
+// program's export run without a window, of every table or of the chosen ones. A progress line
 // (share of the tables done, the table, its record number) goes to a terminal on stderr; the closing
 // message goes to stdout when a workbook was written and to stderr when none was.
 
@@ -7,12 +7,15 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <iostream>
 #include <ostream>
 #include <stdexcept>
 
 #include "cli/commands.h"
 #include "cli/options.h"
+#include "cli/interrupt.h"
 #include "core/catalogue.h"
 #include "core/export_run.h"
 #include "core/provider/provider_error.h"
@@ -22,16 +25,16 @@ namespace tabvert::cli {
 namespace {
 
 constexpr const char* kExportUsage =
-    "usage: tabvert-cli export DATABASE WORKBOOK [--password PASSWORD] [--locale en_US|de_DE|system]\n"
-    "                          [--table NAME]...\n";
+    "usage: tabvert-cli export DATABASE WORKBOOK [--password PASSWORD | --password-file FILE]\n"
+    "                          [--locale en_US|de_DE|system] [--table NAME]... [--]\n";
 
 // Shows the run on one terminal line, rewritten at most ten times a second. The window's bar starts
 // over with every table and reads 0 past a table's 500th record, which says little on a terminal;
 // the share of the tables already done is shown instead.
 class TerminalProgress : public exporting::ExportObserver {
   public:
-    TerminalProgress(std::ostream& out, bool enabled, std::size_t tables)
-        : out_(out), enabled_(enabled), tables_(tables) {}
+    TerminalProgress(std::ostream& out, bool enabled, std::size_t tables, std::function<void()> ended)
+        : out_(out), enabled_(enabled), tables_(tables), ended_(std::move(ended)) {}
 
     void frameShown() override {}
     void previewCleared() override {}
@@ -48,7 +51,10 @@ class TerminalProgress : public exporting::ExportObserver {
     }
     void barMaximumSet(int) override {}
     void barValueSet(int) override {}
-    void messageShown(const std::string&) override { clear(); }
+    void messageShown(const std::string&) override {
+        ended_();
+        clear();
+    }
     void frameHidden() override { clear(); }
 
   private:
@@ -78,6 +84,7 @@ class TerminalProgress : public exporting::ExportObserver {
     std::size_t tables_;
     std::size_t started_ = 0;
     std::chrono::steady_clock::time_point last_{};
+    std::function<void()> ended_;
 };
 
 }  // namespace
@@ -104,6 +111,11 @@ int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
     request.locale = options.locale;
     request.onlyTables = options.tables;
 
+    // From here until the run's closing message (the workbook is in place by then), a stop removes
+    // whatever the run has begun and says that nothing was written.
+    std::optional<StopOnInterrupt> stopOnInterrupt;
+    stopOnInterrupt.emplace();
+
     const bool terminal = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
     std::size_t tables = 0;
     if (terminal || !request.onlyTables.empty()) {
@@ -124,7 +136,7 @@ int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
         } catch (const ado::ProviderError&) {
         }
     }
-    TerminalProgress progress(err, terminal, tables);
+    TerminalProgress progress(err, terminal, tables, [&] { stopOnInterrupt.reset(); });
     // One generator per invocation: the same tables get the same sheet names on every run.
     exporting::NameDigitGenerator digits;
     const exporting::ExportResult result = exporting::RunExport(request, progress, digits);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ constexpr Command kCommands[] = {
      "      Every stored query of DB: a line of its name and kind (TAB between), its Access SQL, then an\n"
      "      empty line."},
     {"export", tabvert::cli::ExportCommand,
-     "export DB WORKBOOK [--password P] [--locale en_US|de_DE|system] [--table NAME]...\n"
+     "export DB WORKBOOK [--password P] [--locale en_US|de_DE|system] [--table NAME]... [--]\n"
      "      Every table of DB into one workbook (.xlsx, or .xls for any other name), as the program's\n"
      "      Export to Excel does; with --table (repeatable) only the tables named, in the database's\n"
      "      order. Exit status 0 when complete, 1 when written with the listed warnings, 2 when nothing\n"
@@ -46,8 +47,13 @@ void Usage(std::ostream& out) {
     out << "\nOptions without a command:\n"
            "  --help, -h   this text\n"
            "  --version    the program's name and version\n"
+           "\nThe password can also come from --password-file FILE (its first line; \"-\" reads standard\n"
+           "input) or from the environment variable TABVERT_PASSWORD, which other local users cannot read\n"
+           "in the process list as they can --password. \"--\" ends the options, so that a path may start\n"
+           "with \"-\".\n"
            "\nExit status 0 on success; 2 for a mistake on the command line; otherwise 1 with the reason on\n"
-           "standard error.\n";
+           "standard error. An export stopped by Ctrl-C, SIGTERM or SIGHUP writes nothing and exits with\n"
+           "130, 143 or 129.\n";
 }
 
 }  // namespace
@@ -55,6 +61,7 @@ void Usage(std::ostream& out) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     std::ios::sync_with_stdio(false);
+    tabvert::cli::ReportFileSizeLimitAsError();
     if (argc < 2) {
         std::cerr << tabvert::cli::kErrorPrefix << "no command given\n\n";
         Usage(std::cerr);

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
+#include <iostream>
 #include <stdexcept>
+
+#include "cli/password_source.h"
 
 namespace tabvert::cli {
 
@@ -22,18 +25,25 @@ Options ParseOptions(const Args& args, unsigned accepted) {
             return args[++i];
         };
         auto takes = [&](OptionSet option) { return (accepted & option) != 0; };
+        if (a == "--") {  // what follows are paths or names, even when they start with "-"
+            o.positional.insert(o.positional.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            break;
+        }
         if (a == "--help" || a == "-h") {
             o.help = true;
         } else if (a == "--details" && takes(kDetailsOption)) {
             o.details = true;
         } else if (a == "--password" && takes(kPasswordOption)) {
             o.password = value();
+        } else if (a == "--password-file" && takes(kPasswordOption)) {
+            o.password = ReadPasswordFile(value(), std::cin);
         } else if (a == "--top" && takes(kTopOption)) {
             const std::string& v = value();
             std::int64_t n = 0;
             const auto res = std::from_chars(v.data(), v.data() + v.size(), n);
-            if (res.ec != std::errc() || res.ptr != v.data() + v.size() || n < 0)
-                throw std::invalid_argument("--top needs a whole number, not '" + v + "'");
+            if (res.ec != std::errc() || res.ptr != v.data() + v.size() || n < 1)
+                throw std::invalid_argument("--top needs a whole number from 1 to 9223372036854775807, not '" +
+                                            v + "'");
             o.top = n;
         } else if (a == "--locale" && takes(kLocaleOption)) {
             o.locale = LocaleOption(value());
@@ -46,6 +56,7 @@ Options ParseOptions(const Args& args, unsigned accepted) {
             o.positional.push_back(a);
         }
     }
+    if (!o.password && (accepted & kPasswordOption)) o.password = PasswordFromEnvironment();
     return o;
 }
 

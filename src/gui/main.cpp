@@ -5,9 +5,13 @@
 #include "gui/frmsplash.h"
 
 #include <QApplication>
+#include <csignal>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    // A save beyond the file-size limit (ulimit -f) fails with "File too large" and says so, instead
+    // of the program vanishing without a word.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication::setApplicationName(QStringLiteral("Norrin Tabvert"));
     const auto prompts = tabvert::ui::MakeQtPrompts();
     tabvert::shell::Forms forms(*prompts);

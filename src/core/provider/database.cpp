@@ -23,6 +23,7 @@
 #include "core/provider/provider_error.h"
 #include "core/provider/table_reader.h"
 #include "core/text/strings.h"
+#include "core/text/locale.h"
 
 namespace tabvert::ado {
 namespace {

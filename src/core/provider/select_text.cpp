@@ -35,8 +35,9 @@ public:
         std::int64_t value = 0;
         std::size_t digits = 0;
         while (pos_ < s_.size() && std::isdigit(static_cast<unsigned char>(s_[pos_]))) {
-            if (value > (INT64_MAX - 9) / 10) return std::nullopt;
-            value = value * 10 + (s_[pos_] - '0');
+            const int digit = s_[pos_] - '0';
+            if (value > (INT64_MAX - digit) / 10) return std::nullopt;
+            value = value * 10 + digit;
             ++pos_;
             ++digits;
         }

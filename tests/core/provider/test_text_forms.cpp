@@ -51,6 +51,7 @@ TEST(SelectText, AcceptsTheProgramsQueriesAndNothingElse) {
         {"select * from [Orders]", "Orders", -1},    {"SELECT * FROM [Order Details]", "Order Details", -1},
         {"select Top 10000 * from [T]", "T", 10000}, {"  sElEcT   tOp 0   *   FrOm   [a]]b]  ; ", "a]b", 0},
         {"select*from[x]", "x", -1},                 {"select * from [ blanks ]", " blanks ", -1},
+        {"select top 9223372036854775807 * from [x]", "x", INT64_MAX},
     };
     for (const auto& c : cases) {
         const auto s = ParseSelect(c.sql);
@@ -59,7 +60,8 @@ TEST(SelectText, AcceptsTheProgramsQueriesAndNothingElse) {
     }
     for (const char* sql : {"", "delete * from [x]", "select a from [x]", "select * from x", "select * from [x",
                             "select * from []", "select * from [x] where 1", "select top * from [x]",
-                            "select top -1 * from [x]", "selectx * from [x]", "select * from [x]] y"}) {
+                            "select top -1 * from [x]",
+                            "select top 9223372036854775808 * from [x]", "selectx * from [x]", "select * from [x]] y"}) {
         try {
             ParseSelect(sql);
             ADD_FAILURE() << "accepted: " << sql;

@@ -1,0 +1,45 @@
+#include "cli/interrupt.h"
+
+#include <unistd.h>
+
+#include <csignal>
+#include <cstring>
+#include <iterator>
+#include <type_traits>
+
+#include "core/workbook/safe_save.h"
+
+namespace tabvert::cli {
+namespace {
+
+constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Saves in progress keep their workbook without a name (or remove it, see RemovePendingSaveFiles) and
+// the workbook engine's spool files have none either, so ending the process here loses nothing that
+// was there before the export began. Only async-signal-safe calls from here on.
+void Stop(int signal) {
+    excel::RemovePendingSaveFiles();
+    constexpr char kMessage[] =
+        "\ntabvert-cli: interrupted; nothing was written (a workbook already at the target is unchanged).\n";
+    [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    _exit(128 + signal);
+}
+
+}  // namespace
+
+StopOnInterrupt::StopOnInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = Stop;
+    sigemptyset(&action.sa_mask);
+    for (int s : kSignals) sigaddset(&action.sa_mask, s);  // one stop at a time
+    static_assert(std::size(kSignals) == std::extent_v<decltype(previous_)>);
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &action, &previous_[i]);
+}
+
+StopOnInterrupt::~StopOnInterrupt() {
+    for (std::size_t i = 0; i < std::size(kSignals); ++i) sigaction(kSignals[i], &previous_[i], nullptr);
+}
+
+void ReportFileSizeLimitAsError() { std::signal(SIGXFSZ, SIG_IGN); }
+
+}  // namespace tabvert::cli
