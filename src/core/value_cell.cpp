@@ -117,6 +117,8 @@ std::optional<NumberCell> ValueCells::Classify(const ado::Variant& value) const 
         case Type::Double:
             return Float(value.toDouble(), 15);
         case Type::Date:
+            // No Excel format shows a fraction of a second to seven digits: such a date keeps its text.
+            if (value.dateFraction() != 0) return std::nullopt;
             return Date(value.oleDate());
         default:
             return std::nullopt;  // texts, Booleans, decimals, binary data, GUIDs: the text decides

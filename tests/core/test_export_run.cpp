@@ -166,9 +166,8 @@ TEST(ObjectsExport, SheetsValuesAndClosingMessage) {
             continue;
         }
         ASSERT_EQ(book->SheetNames(), (std::vector<std::string>{"Readings", "Odd", "Attached", "Sheet1"}));
-        // The Date/Time Extended column goes in as a date cell, whose serial number has no room for the
-        // fraction's last digits: it is left to the provider tests.
-        ExpectRecords(book->sheets[0], {{"1", "42", "forty-two", "0.5", "True", "12.5", "-3.25", "2/29/2024"}});
+        ExpectRecords(book->sheets[0], {{"1", "42", "forty-two", "0.5", "True", "12.5", "-3.25", "2/29/2024",
+                                         "6/14/2021 10:45:12.3456789 AM"}});
         ExpectRecords(book->sheets[2], {{"1", "one", "a.txt, b.pdf", "x, y, z"}, {"2", "two", "", ""}});
         for (const auto& sheet : book->sheets)
             for (const auto& cell : sheet.cells) EXPECT_EQ(cell.text.find('\0'), std::string::npos);
