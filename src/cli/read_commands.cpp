@@ -110,11 +110,17 @@ int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
         for (long i = 0; i < count; ++i) out << (i ? "\t" : "") << EscapeCell(fields.Item(i).Name());
         out << '\n';
         std::string line;
-        while (!rs.Eof()) {
+        for (std::int64_t record = 1; !rs.Eof(); ++record) {
             line.clear();
             for (long i = 0; i < count; ++i) {
                 if (i) line += '\t';
-                line += EscapeCell(text::ValueToText(fields.Item(i).Value(), o.locale));
+                try {
+                    line += EscapeCell(text::ValueToText(fields.Item(i).Value(), o.locale));
+                } catch (const ado::ProviderError& e) {
+                    if (e.reason() != ErrorReason::ValueOutOfRange) throw;
+                    err << "tabvert-cli: record " << record << ", field " << fields.Item(i).Name()
+                        << ": printed empty: " << e.description() << "\n";
+                }
             }
             line += '\n';
             out << line;

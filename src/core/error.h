@@ -50,6 +50,9 @@ enum class ErrorReason {
     NoSuchField,
     /// An argument out of range (a negative TOP, a bad date).
     InvalidArgument,
+    /// A stored value its own type cannot hold (a date outside the years 100 to 9999, NaN or an
+    /// infinity): it has no text, and its cell stays empty.
+    ValueOutOfRange,
     /// The connection or recordset is closed.
     ObjectClosed,
     /// The connection or recordset is already open.

@@ -95,10 +95,11 @@ std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
         for (const auto& [reason, failures] : t.refusedCells) add(RefusalText(reason, failures));
         for (const excel::Problem& p : workbookProblems)
             if (p.sheet == log.sheet) add(ProblemText(p));
-        const CaughtFailures& unread = t.unreadValues;
-        if (unread.count > 0)
-            add(Count(unread.count, "value", "values") + " could not be read and " +
-                (unread.count == 1 ? "its cell is" : "their cells are") + " empty: " + unread.firstDescription);
+        for (const UnreadField& unread : t.unreadValues) {
+            const CaughtFailures& f = unread.failures;
+            add(Count(f.count, "value", "values") + " of the field " + Quoted(unread.field) + " could not be read and " +
+                (f.count == 1 ? "its cell is" : "their cells are") + " empty: " + f.firstDescription);
+        }
         if (t.refusedFormats.count > 0)
             add("the header format was not fully applied: " + t.refusedFormats.firstDescription);
     }

@@ -52,8 +52,16 @@ int WidthSetting(const QString& key, const QString& value) {
     return static_cast<int>(std::lround(*twips / kTwipsPerPixel));
 }
 
+// A value its type cannot hold (a date outside the years 100 to 9999) shows as an empty cell, as the
+// export leaves it; the rest of the preview goes on.
 std::string CellText(const ado::Variant& value, const text::Locale& locale) {
-    return value.isNull() ? std::string() : text::ValueToText(value, locale);
+    if (value.isNull()) return {};
+    try {
+        return text::ValueToText(value, locale);
+    } catch (const ado::ProviderError& e) {
+        if (e.reason() != ErrorReason::ValueOutOfRange) throw;
+        return {};
+    }
 }
 
 }  // namespace

@@ -12,8 +12,6 @@ namespace {
 
 constexpr std::string_view kGeneral = "General";
 constexpr std::string_view kInteger = "0";
-// OLE dates the program's date forms cover with a four-digit year (1 Jan 100 to 31 Dec 9999).
-constexpr double kFirstOleDate = -657434, kPastLastOleDate = 2958466;
 
 int DigitCount(unsigned long long n) {
     int digits = 1;
@@ -76,9 +74,8 @@ std::optional<NumberCell> ValueCells::Float(double value, int digits) const {
 }
 
 std::optional<NumberCell> ValueCells::Date(double oleDate) const {
-    if (!(oleDate >= kFirstOleDate && oleDate < kPastLastOleDate)) return std::nullopt;
+    if (!text::IsOleDateInRange(oleDate)) return std::nullopt;  // no date: the text rule says why
     const text::CivilDateTime dt = text::SplitOleDate(oleDate);
-    if (dt.year < 100 || dt.year > 9999) return std::nullopt;  // rounded to the second past the last day
     const text::DateTextKind kind = text::KindOf(dt);
     const double serial = text::JoinOleDate(dt);
     // Excel's calendar is off by one day before March 1900: the text rule keeps those dates as text.

@@ -18,6 +18,18 @@ void Note(CaughtFailures& failures, const NumberedError& e, long row = 0, long c
     failures.firstColumn = column;
 }
 
+// The tally of the field at `index`, opened on its first failure.
+CaughtFailures& UnreadOf(WriteTally& tally, ado::Recordset& table, std::int16_t index) {
+    std::string name = "#" + std::to_string(index + 1);
+    try {
+        name = table.GetFields().Item(index).Name();
+    } catch (const ado::ProviderError&) {
+    }
+    for (UnreadField& field : tally.unreadValues)
+        if (field.field == name) return field.failures;
+    return tally.unreadValues.emplace_back(UnreadField{std::move(name), {}}).failures;
+}
+
 template <typename Setter>
 void FormatHeader(excel::Worksheet& sheet, WriteTally& tally, Setter&& set) {
     try {
@@ -43,7 +55,7 @@ void writeheaderrow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t
         try {
             text = HeaderText(table.GetFields().Item(i).Name());
         } catch (const ado::ProviderError& e) {
-            Note(tally.unreadValues, e, kHeaderRow, i + 1L);
+            Note(UnreadOf(tally, table, i), e, kHeaderRow, i + 1L);
         }
         try {
             sheet.Cells(kHeaderRow, i + 1L).SetValue(text);
@@ -66,7 +78,7 @@ void writerecordrow(excel::Worksheet& sheet, long row, ado::Recordset& table, st
             number = cells.Classify(value);
             if (!number && !value.isNull()) text = text::ValueToText(value, cells.locale());
         } catch (const ado::ProviderError& e) {
-            Note(tally.unreadValues, e, row, i + 1L);
+            Note(UnreadOf(tally, table, i), e, row, i + 1L);
         }
         try {
             excel::Range cell = sheet.Cells(row, i + 1L);

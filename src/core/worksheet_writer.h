@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "core/error.h"
 
@@ -34,10 +35,16 @@ struct CaughtFailures {
     long firstColumn = 0;
 };
 
+/// Values of one field the provider could not deliver.
+struct UnreadField {
+    std::string field;  // the field's name, or "#N" when even the name cannot be read
+    CaughtFailures failures;
+};
+
 /// What the writer had to pass over on one worksheet.
 struct WriteTally {
     std::map<ErrorReason, CaughtFailures> refusedCells;  // cell writes the workbook refused, by reason
-    CaughtFailures unreadValues;    // values the provider could not deliver; their cells stay empty
+    std::vector<UnreadField> unreadValues;  // by field, in the order met; their cells stay empty
     CaughtFailures refusedFormats;  // header font settings the workbook refused
 };
 

@@ -144,5 +144,29 @@ TEST(CliArguments, DashDashEndsOptionsAndTopTakesAnyPositiveCount) {
     EXPECT_EQ(tabvert::test::RunCommand(in + " export" + pw + " -db.mdb -out2.xlsx 2>/dev/null"), 2);
 }
 
+TEST(CliRows, AValueThatIsNoDateIsPrintedEmptyAndNamed) {
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    fixtures::Table table;
+    table.name = "Dates";
+    table.columns = {{"ID", fixtures::ColumnType::Long}, {"When", fixtures::ColumnType::DateTime}};
+    table.rows = {{std::int64_t{1}, fixtures::DateTime{45000.5}},
+                  {std::int64_t{2}, fixtures::DateTime{std::nan("")}},
+                  {std::int64_t{3}, fixtures::DateTime{-1e12}}};
+    fixtures::Database desc;
+    desc.tables = {table};
+    const fs::path db = WriteDb(desc, root / "dates.mdb");
+    std::string out;
+    ASSERT_EQ(
+        tabvert::test::RunCommand(Cli() + " rows " + ShellQuote(db.string()) + " Dates --locale en_US 2>" +
+                                      ShellQuote((root / "err.txt").string()),
+                                  &out),
+        0);
+    EXPECT_EQ(out, "ID\tWhen\n1\t3/15/2023 12:00:00 PM\n2\t\n3\t\n");
+    const std::string err = FileText(root / "err.txt");
+    EXPECT_NE(err.find("record 2, field When: printed empty"), std::string::npos) << err;
+    EXPECT_NE(err.find("record 3, field When: printed empty"), std::string::npos) << err;
+}
+
 }  // namespace
 }  // namespace tabvert::exporting::test

@@ -5,6 +5,7 @@
 
 #include <QTemporaryDir>
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <map>
 #include <sys/resource.h>
@@ -363,6 +364,47 @@ TEST(ExportRun, ManyTablesExportUnderALowOpenFileLimit) {
         EXPECT_EQ(book->sheets[0].name, "T11200");
         ExpectCellShows(book->sheets[0], 3, 2, "Row 2");
     }
+}
+
+TEST(ExportRun, DatesTheirTypeCannotHoldAreLeftEmptyAndCountedByField) {
+    QTemporaryDir dir;
+    fixtures::Table table;
+    table.name = "Dates";
+    table.columns = {{"ID", fixtures::ColumnType::Long},
+                     {"When", fixtures::ColumnType::DateTime},
+                     {"Due", fixtures::ColumnType::DateTime}};
+    const double stored[] = {text::JoinOleDate({100, 1, 1}),
+                             text::JoinOleDate({9999, 12, 31, 23, 59, 59}),
+                             std::nan(""),
+                             HUGE_VAL,
+                             -HUGE_VAL,
+                             text::JoinOleDate({100, 1, 1}) - 1,
+                             text::JoinOleDate({9999, 12, 31, 23, 59, 59}) + 1.0 / 86400,
+                             1e300};
+    for (std::size_t i = 0; i < std::size(stored); ++i)
+        table.rows.push_back({static_cast<std::int64_t>(i + 1), fixtures::DateTime{stored[i]},
+                              fixtures::DateTime{i == 3 ? -1e12 : 45000.0}});
+    fixtures::Database desc;
+    desc.tables = {table};
+    const std::string db = WriteDb(desc, dir.filePath("dates.mdb").toStdString());
+    const std::string out = dir.filePath("dates.xlsx").toStdString();
+    RecordingObserver observer;
+    NameDigitGenerator digits;
+    const ExportResult result = RunExport(Request(db, out), observer, digits);
+    EXPECT_EQ(result.outcome, Outcome::CompletedWithWarnings);
+    ASSERT_EQ(result.problems.size(), 2u);
+    EXPECT_EQ(result.problems[0].table, "Dates");
+    EXPECT_TRUE(Has(result.problems[0].what, "6 values of the field \"When\" could not be read"))
+        << result.problems[0].what;
+    EXPECT_TRUE(Has(result.problems[1].what, "1 value of the field \"Due\" could not be read and its cell is"))
+        << result.problems[1].what;
+    const auto book = tabvert::test::ReadWorkbookFile(out);
+    ASSERT_TRUE(book.has_value());
+    ExpectCellShows(book->sheets[0], 2, 2, "1/1/0100");
+    ExpectCellShows(book->sheets[0], 3, 2, "12/31/9999 11:59:59 PM");
+    for (long row = 4; row <= 9; ++row) ExpectCellShows(book->sheets[0], row, 2, "");
+    ExpectCellShows(book->sheets[0], 5, 3, "");
+    ExpectCellShows(book->sheets[0], 6, 3, "3/15/2023");
 }
 
 TEST(ExportRun, RealSampleDatabases) {

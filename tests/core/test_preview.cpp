@@ -129,6 +129,21 @@ TEST(PreviewRun, ProgressAndTheRecordLimit) {
     EXPECT_EQ(sink.progress, expected);
 }
 
+// A date its type cannot hold shows as an empty cell; the rows after it still show.
+TEST(PreviewRun, ADateNoCalendarHoldsShowsEmptyAndThePreviewGoesOn) {
+    namespace fx = tabvert::fixtures;
+    QTemporaryDir dir;
+    fx::Database db;
+    fx::Table dates = test::MakeTable("Dates", {{"ID", fx::ColumnType::Long}, {"When", fx::ColumnType::DateTime}});
+    dates.rows = {{std::int64_t{1}, fx::DateTime{1e300}}, {std::int64_t{2}, fx::DateTime{45000.0}}};
+    db.tables.push_back(dates);
+    const std::string path = dir.filePath("dates.mdb").toStdString();
+    fx::WriteDatabase(db, path);
+    Recorder sink;
+    RunPreview(DatabaseChoice{path, false, ""}, "Dates", SettingsFile("").store, text::Locale::enUS(), sink);
+    EXPECT_EQ(sink.rows, (std::vector<std::vector<std::string>>{{"1", ""}, {"2", "3/15/2023"}}));
+}
+
 // Every table the catalogue lists in real Access files previews with as many rows as mdbtools counts.
 TEST(PreviewSamples, EveryListedTableShowsItsRows) {
     const std::filesystem::path samples = test::SamplesDir();

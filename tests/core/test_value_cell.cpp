@@ -7,6 +7,7 @@
 #include <limits>
 #include <random>
 
+#include "core/provider/provider_error.h"
 #include "core/text/value_text.h"
 #include "core/value_cell.h"
 #include "core/workbook/cell_value.h"
@@ -75,7 +76,13 @@ TEST(ValueCells, TypedValuesGetTheNumberAndFormatTheirTextGets) {
         const ValueCells cells(locale);
         size_t typed = 0;
         for (const Variant& value : values) {
-            const std::string text = text::ValueToText(value, locale);
+            std::string text;
+            try {
+                text = text::ValueToText(value, locale);
+            } catch (const ado::ProviderError&) {  // a date before the year 100 has no text, nor a cell
+                EXPECT_FALSE(cells.Classify(value).has_value()) << value.oleDate();
+                continue;
+            }
             const excel::CellValue expected = excel::ClassifyText(text, locale);
             const bool isNumber = expected.kind == excel::CellValue::Kind::Number ||
                                   expected.kind == excel::CellValue::Kind::DateTime;

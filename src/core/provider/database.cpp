@@ -12,9 +12,6 @@
 #include <set>
 #include <system_error>
 
-#include "core/provider/properties.h"
-#include "core/provider/provider_error.h"
-#include "core/provider/table_reader.h"
 #include "core/text/value_text.h"
 
 #include "core/provider/crypto/encrypted_file.h"
@@ -237,8 +234,13 @@ void Database::readCatalog() {
             continue;
         }
         const Variant created = get("DateCreate"), modified = get("DateUpdate");
-        if (created.type() == Variant::Type::Date) object.created = created.oleDate();
-        if (modified.type() == Variant::Type::Date) object.modified = modified.oleDate();
+        // A creation or change date no calendar holds (a damaged row) is left out, as if never stamped.
+        auto stamp = [](const Variant& v) -> std::optional<double> {
+            if (v.type() != Variant::Type::Date || !text::IsOleDateInRange(v.oleDate())) return std::nullopt;
+            return v.oleDate();
+        };
+        object.created = stamp(created);
+        object.modified = stamp(modified);
         const Variant properties = get("LvProp");
         if (properties.type() == Variant::Type::Binary) object.properties = properties.bytes();
         object.description = DescriptionOf(get("LvProp"), header_.codePage, header_.engine == Engine::Jet3);

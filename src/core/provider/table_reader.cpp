@@ -475,7 +475,7 @@ Variant TableReader::decodeStored(std::size_t index, int type, std::span<const s
             needs(kExtendedDateSize - 1, "an extended date");
             const auto date = ParseExtendedDateTime(bytes);
             if (!date) undecodable(index, "it is not a date between the years 1 and 9999");
-            return Variant::Date(date->ole, date->fraction);
+            return Variant::ExtendedDate(date->ole, date->fraction);
         }
         default:
             return Variant::Binary(std::vector<std::uint8_t>(bytes.begin(), bytes.end()));

@@ -23,8 +23,9 @@ Variant Variant::Single(float v) { return {Type::Single, v}; }
 Variant Variant::Double(double v) { return {Type::Double, v}; }
 Variant Variant::Currency(std::int64_t tenThousandths) { return {Type::Currency, tenThousandths}; }
 Variant Variant::Decimal(DecimalValue v) { return {Type::Decimal, std::move(v)}; }
-Variant Variant::Date(double oleDate, std::uint32_t fraction) {
-    return {Type::Date, DateValue{oleDate, fraction}};
+Variant Variant::Date(double oleDate) { return {Type::Date, DateValue{oleDate, 0, false}}; }
+Variant Variant::ExtendedDate(double oleDate, std::uint32_t fraction) {
+    return {Type::Date, DateValue{oleDate, fraction, true}};
 }
 Variant Variant::Text(std::string utf8) { return {Type::Text, std::move(utf8)}; }
 Variant Variant::Binary(std::vector<std::uint8_t> bytes) { return {Type::Binary, std::move(bytes)}; }
@@ -83,6 +84,11 @@ double Variant::oleDate() const {
 std::uint32_t Variant::dateFraction() const {
     if (type_ != Type::Date) WrongType(type_, "Date");
     return std::get<DateValue>(value_).fraction;
+}
+
+bool Variant::isExtendedDate() const {
+    if (type_ != Type::Date) WrongType(type_, "Date");
+    return std::get<DateValue>(value_).extended;
 }
 
 const std::string& Variant::text() const {

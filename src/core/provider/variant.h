@@ -21,10 +21,12 @@ struct DecimalValue {
 };
 
 // A date/time: an OLE Automation date, and for Date/Time Extended values the 100-nanosecond units
-// (0 to 9,999,999) that follow its whole second.
+// (0 to 9,999,999) that follow its whole second. A Date holds the years 100 to 9999, a Date/Time
+// Extended value the years 1 to 9999.
 struct DateValue {
     double ole = 0;
     std::uint32_t fraction = 0;
+    bool extended = false;
 
     bool operator==(const DateValue&) const = default;
 };
@@ -49,7 +51,8 @@ public:
     static Variant Double(double v);
     static Variant Currency(std::int64_t tenThousandths);  // 1.5 is 15000
     static Variant Decimal(DecimalValue v);
-    static Variant Date(double oleDate, std::uint32_t fraction = 0);
+    static Variant Date(double oleDate);
+    static Variant ExtendedDate(double oleDate, std::uint32_t fraction);
     static Variant Text(std::string utf8);
     static Variant Binary(std::vector<std::uint8_t> bytes);
     static Variant Guid(const GuidBytes& bytes);
@@ -66,6 +69,7 @@ public:
     const DecimalValue& decimal() const;  // Decimal only
     double oleDate() const;               // Date only
     std::uint32_t dateFraction() const;   // Date only: 100 ns units beyond the second
+    bool isExtendedDate() const;          // Date only: a Date/Time Extended value
     const std::string& text() const;      // Text only
     const std::vector<std::uint8_t>& bytes() const;  // Binary only
     const GuidBytes& guid() const;        // Guid only

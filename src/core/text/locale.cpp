@@ -276,6 +276,14 @@ Locale Locale::system() {
     return user.language() == QLocale::C ? enUS() : fromQLocale(user);
 }
 
+bool IsOleDateInRange(double oleDate, int firstYear) {
+    // 1 Jan 0001 is day -693593 and 1 Jan 10000 day 2958466; the rough bounds keep the splitter's
+    // casts defined, the year decides after rounding.
+    if (!std::isfinite(oleDate) || oleDate <= -693595.0 || oleDate >= 2958467.0) return false;
+    const int year = SplitOleDate(oleDate).year;
+    return year >= firstYear && year <= 9999;
+}
+
 CivilDateTime SplitOleDate(double oleDate) {
     double days = std::trunc(oleDate);
     double frac = std::fabs(oleDate - days);

@@ -39,6 +39,14 @@ struct CivilDateTime {
     int fraction = 0;  // 100 ns units beyond the second (Date/Time Extended); shown only when not 0
 };
 
+// The first year of the Date type; Date/Time Extended values begin with the year 1.
+inline constexpr int kFirstDateYear = 100;
+inline constexpr int kFirstExtendedDateYear = 1;
+
+// True for the dates from 1 Jan of `firstYear` to 31 Dec 9999 after rounding to the second. NaN and
+// infinities are not dates. SplitOleDate and FormatDateTime take only dates of the years 1 to 9999.
+bool IsOleDateInRange(double oleDate, int firstYear = kFirstDateYear);
+
 CivilDateTime SplitOleDate(double oleDate);  // rounded to the whole second
 double JoinOleDate(const CivilDateTime& dt);
 

@@ -1,5 +1,7 @@
 #include "core/text/value_text.h"
 
+#include "core/provider/provider_error.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -93,6 +95,12 @@ std::string ValueToText(const Variant& value, const Locale& locale) {
         return ExactText(d.negative, d.digits, d.scale, locale);
     }
     case Variant::Type::Date: {
+        const int firstYear = value.isExtendedDate() ? kFirstExtendedDateYear : kFirstDateYear;
+        if (!IsOleDateInRange(value.oleDate(), firstYear))
+            throw ado::ProviderError(ErrorReason::ValueOutOfRange,
+                                     "A stored date (" + FloatText(value.oleDate(), 15, Locale::enUS()) +
+                                         " days from 30 December 1899) lies outside the years " +
+                                         std::to_string(firstYear) + " to 9999 and cannot be shown.");
         CivilDateTime civil = SplitOleDate(value.oleDate());
         civil.fraction = static_cast<int>(value.dateFraction());
         return FormatDateTime(civil, locale);

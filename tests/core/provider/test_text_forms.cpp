@@ -217,7 +217,7 @@ TEST(StoredValues, DecimalAndExtendedDateTime) {
     for (const auto& [stored, expected] : dates) {
         const auto date = parse(std::string(stored) + '\0');
         ASSERT_TRUE(date.has_value()) << stored;
-        EXPECT_EQ(ValueToText(Variant::Date(date->ole, date->fraction), text::Locale::enUS()), expected);
+        EXPECT_EQ(ValueToText(Variant::ExtendedDate(date->ole, date->fraction), text::Locale::enUS()), expected);
     }
     EXPECT_EQ(parse("0000000000000693592:0000000216000000000:7")->ole, -1.25);
     // Nineteen nines overflow a signed 64-bit number; they are out of range, not a wrapped value.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace tabvert::text;
 
 TEST(DateText, FormsInTwoLocales) {
@@ -66,4 +68,32 @@ TEST(DateText, ExcelFormatsMirrorThePatterns) {
     EXPECT_EQ(ExcelDateFormat(DateTextKind::DateTime, Locale::enUS()), "m/d/yyyy h:mm:ss AM/PM");
     EXPECT_EQ(ExcelDateFormat(DateTextKind::DateOnly, Locale::deDE()), "dd\\.mm\\.yyyy");
     EXPECT_EQ(ExcelDateFormat(DateTextKind::TimeOnly, Locale::deDE()), "hh:mm:ss");
+}
+
+TEST(DateText, OnlyTheYearsOfTheTypeAreDates) {
+    const double first = JoinOleDate({100, 1, 1}), last = JoinOleDate({9999, 12, 31, 23, 59, 59});
+    const double year1 = JoinOleDate({1, 1, 1});
+    struct Case {
+        double ole;
+        bool date, extendedDate;
+    };
+    const Case cases[] = {
+        {first, true, true},
+        {last, true, true},
+        {0.0, true, true},
+        {first - 1, false, true},  // 31 Dec 99: only a Date/Time Extended value holds it
+        {year1, false, true},
+        {year1 - 1, false, false},
+        {last + 1.0 / 86400, false, false},  // rounds into the year 10000
+        {first - 0.4 / 86400, true, true},   // still 1 Jan 100 00:00:00 once rounded (time kept positive)
+        {std::nan(""), false, false},
+        {HUGE_VAL, false, false},
+        {-HUGE_VAL, false, false},
+        {1e300, false, false},
+        {-1e300, false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsOleDateInRange(c.ole), c.date) << c.ole;
+        EXPECT_EQ(IsOleDateInRange(c.ole, kFirstExtendedDateYear), c.extendedDate) << c.ole;
+    }
 }
