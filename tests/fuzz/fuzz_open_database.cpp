@@ -13,7 +13,7 @@
 #include "core/connection_rule.h"
 #include "core/export_run.h"
 #include "core/provider/ado.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 
 namespace {
 
@@ -25,14 +25,14 @@ void ReadEverything(const std::string& path) {
     std::vector<std::string> tables;
     auto schema = connection.OpenSchema(ado::kSchemaTables);
     for (; !schema->Eof(); schema->MoveNext())
-        tables.push_back(ado::ValueToText(schema->GetFields().Item("TABLE_NAME").Value(), locale));
+        tables.push_back(text::ValueToText(schema->GetFields().Item("TABLE_NAME").Value(), locale));
     for (const std::string& table : tables) {
         try {
             ado::Recordset rows;
             rows.Open(exporting::TableQuery(table), connection);
             for (; !rows.Eof(); rows.MoveNext())
                 for (long i = 0; i < rows.GetFields().Count(); ++i)
-                    ado::ValueToText(rows.GetFields().Item(i).Value(), locale);
+                    text::ValueToText(rows.GetFields().Item(i).Value(), locale);
         } catch (const ado::ProviderError&) {
         }
     }

@@ -14,7 +14,7 @@
 #include "core/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
-#include "core/provider/value_text.h"
+#include "core/text/value_text.h"
 #include "fixtures/fixture_set.h"
 
 namespace {
@@ -61,7 +61,7 @@ void Harvest(const fs::path& db, const fs::path& out) {
         std::vector<std::string> tables;
         const text::Locale locale = text::Locale::enUS();
         for (auto schema = connection.OpenSchema(ado::kSchemaTables); !schema->Eof(); schema->MoveNext())
-            tables.push_back(ado::ValueToText(schema->GetFields().Item("TABLE_NAME").Value(), locale));
+            tables.push_back(text::ValueToText(schema->GetFields().Item("TABLE_NAME").Value(), locale));
         for (const std::string& table : tables) {
             ado::Recordset rows;
             try {

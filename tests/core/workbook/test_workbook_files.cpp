@@ -213,14 +213,13 @@ TEST(WorkbookFiles, LibreOfficeOpensBothFormats) {
         book.Close();
         const fs::path outDir = root / ("converted-" + name);
         // A profile of its own per conversion: a second start on a profile still in use fails.
-        // A profile of its own per conversion: a second start on a profile still in use fails.
         const std::string home = test::ShellQuote(root.string()), out = test::ShellQuote(outDir.string());
+        const std::string source = test::ShellQuote((root / name).string());
         const auto convert = [&](const std::string& filter) {
             const std::string profile = (outDir / ("profile-" + filter.substr(0, 3))).string();
             return test::RunCommand("cd " + home + " && HOME=" + home + " soffice --headless --norestore " +
                                     "-env:UserInstallation=file://" + profile + " --convert-to " +
-                                    test::ShellQuote(filter) + " --outdir " + out + " " +
-                                    test::ShellQuote((root / name).string()) + " >/dev/null 2>&1");
+                                    test::ShellQuote(filter) + " --outdir " + out + " " + source + " >/dev/null 2>&1");
         };
         ASSERT_EQ(convert(other), 0);
         std::string error;

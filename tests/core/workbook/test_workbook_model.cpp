@@ -93,7 +93,8 @@ TEST(Limits, WritesOutsideTheGridOrTooLongAreRefusedWithTheirReason) {
     Workbook& book = excel->GetWorkbooks().Add();
     Worksheet& sheet = book.ActiveSheet();
     const std::pair<long, long> outside[] = {{0, 1}, {1, 0}, {kMaxRows + 1, 1}, {1, kMaxColumns + 1}, {-5, -5}};
-    for (const auto& [row, column] : outside) {
+    for (const auto& [r, c] : outside) {
+        const long row = r, column = c;  // clang 14 does not capture structured bindings
         EXPECT_EQ(ThrownNumber([&] { sheet.Cells(row, column).SetValue("x"); }), kErrorObjectDefined) << row;
         EXPECT_EQ(ThrownReason([&] { sheet.Cells(row, column); }), ErrorReason::CellOutsideGrid) << row;
     }
