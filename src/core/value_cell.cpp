@@ -74,8 +74,9 @@ std::optional<NumberCell> ValueCells::Float(double value, int digits) const {
 }
 
 std::optional<NumberCell> ValueCells::Date(double oleDate) const {
-    if (!text::IsOleDateInRange(oleDate)) return std::nullopt;  // no date: the text rule says why
-    const text::CivilDateTime dt = text::SplitOleDate(oleDate);
+    const std::optional<text::CivilDateTime> split = text::SplitOleDateInRange(oleDate);
+    if (!split) return std::nullopt;  // no date: the text rule says why
+    const text::CivilDateTime& dt = *split;
     const text::DateTextKind kind = text::KindOf(dt);
     const double serial = text::JoinOleDate(dt);
     // Excel's calendar is off by one day before March 1900: the text rule keeps those dates as text.

@@ -276,12 +276,13 @@ Locale Locale::system() {
     return user.language() == QLocale::C ? enUS() : fromQLocale(user);
 }
 
-bool IsOleDateInRange(double oleDate, int firstYear) {
+std::optional<CivilDateTime> SplitOleDateInRange(double oleDate, int firstYear) {
     // 1 Jan 0001 is day -693593 and 1 Jan 10000 day 2958466; the rough bounds keep the splitter's
     // casts defined, the year decides after rounding.
-    if (!std::isfinite(oleDate) || oleDate <= -693595.0 || oleDate >= 2958467.0) return false;
-    const int year = SplitOleDate(oleDate).year;
-    return year >= firstYear && year <= 9999;
+    if (!std::isfinite(oleDate) || oleDate <= -693595.0 || oleDate >= 2958467.0) return std::nullopt;
+    const CivilDateTime dt = SplitOleDate(oleDate);
+    if (dt.year < firstYear || dt.year > 9999) return std::nullopt;
+    return dt;
 }
 
 CivilDateTime SplitOleDate(double oleDate) {

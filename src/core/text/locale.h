@@ -43,9 +43,13 @@ struct CivilDateTime {
 inline constexpr int kFirstDateYear = 100;
 inline constexpr int kFirstExtendedDateYear = 1;
 
-// True for the dates from 1 Jan of `firstYear` to 31 Dec 9999 after rounding to the second. NaN and
-// infinities are not dates. SplitOleDate and FormatDateTime take only dates of the years 1 to 9999.
-bool IsOleDateInRange(double oleDate, int firstYear = kFirstDateYear);
+// The date as SplitOleDate splits it, when it lies from 1 Jan of `firstYear` to 31 Dec 9999 after
+// rounding to the second; nothing for any other value, NaN and infinities included. SplitOleDate and
+// FormatDateTime take only dates of the years 1 to 9999.
+std::optional<CivilDateTime> SplitOleDateInRange(double oleDate, int firstYear = kFirstDateYear);
+inline bool IsOleDateInRange(double oleDate, int firstYear = kFirstDateYear) {
+    return SplitOleDateInRange(oleDate, firstYear).has_value();
+}
 
 CivilDateTime SplitOleDate(double oleDate);  // rounded to the whole second
 double JoinOleDate(const CivilDateTime& dt);

@@ -96,14 +96,14 @@ std::string ValueToText(const Variant& value, const Locale& locale) {
     }
     case Variant::Type::Date: {
         const int firstYear = value.isExtendedDate() ? kFirstExtendedDateYear : kFirstDateYear;
-        if (!IsOleDateInRange(value.oleDate(), firstYear))
+        std::optional<CivilDateTime> civil = SplitOleDateInRange(value.oleDate(), firstYear);
+        if (!civil)
             throw ado::ProviderError(ErrorReason::ValueOutOfRange,
                                      "A stored date (" + FloatText(value.oleDate(), 15, Locale::enUS()) +
                                          " days from 30 December 1899) lies outside the years " +
                                          std::to_string(firstYear) + " to 9999 and cannot be shown.");
-        CivilDateTime civil = SplitOleDate(value.oleDate());
-        civil.fraction = static_cast<int>(value.dateFraction());
-        return FormatDateTime(civil, locale);
+        civil->fraction = static_cast<int>(value.dateFraction());
+        return FormatDateTime(*civil, locale);
     }
     case Variant::Type::Text: return value.text();
     case Variant::Type::Binary: return HexText(value.bytes());
