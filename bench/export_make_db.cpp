@@ -14,7 +14,7 @@
 int main(int argc, char** argv) {
     using namespace tabvert::fixtures;
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s OUT.mdb [TABLES] [ROWS]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s OUT.mdb [TABLES] [ROWS] [COLUMNS]\n", argv[0]);
         return 2;
     }
     try {
