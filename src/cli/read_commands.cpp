@@ -118,7 +118,7 @@ int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
                     line += EscapeCell(text::ValueToText(fields.Item(i).Value(), o.locale));
                 } catch (const ado::ProviderError& e) {
                     if (e.reason() != ErrorReason::ValueOutOfRange) throw;
-                    err << "tabvert-cli: record " << record << ", field " << fields.Item(i).Name()
+                    err << kErrorPrefix << "record " << record << ", field " << fields.Item(i).Name()
                         << ": printed empty: " << e.description() << "\n";
                 }
             }
