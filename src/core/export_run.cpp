@@ -307,12 +307,14 @@ class Run {
         observer_.barMaximumSet(kProgressMaximum);
         observer_.barValueSet(0);
         std::int64_t counter = 0;
+        auto stoppedReading = [&](const ado::ProviderError& e) {
+            log.readFailure = "reading stopped after record " + std::to_string(counter) + ": " + e.description();
+        };
         while (opened) {
             try {
                 if (table.Eof()) break;
             } catch (const ado::ProviderError& e) {
-                log.readFailure =
-                    "reading stopped after record " + std::to_string(counter) + ": " + e.description();
+                stoppedReading(e);
                 break;
             }
             ++counter;
@@ -323,8 +325,7 @@ class Run {
             try {
                 table.MoveNext();
             } catch (const ado::ProviderError& e) {
-                log.readFailure =
-                    "reading stopped after record " + std::to_string(counter) + ": " + e.description();
+                stoppedReading(e);
                 break;
             }
         }
