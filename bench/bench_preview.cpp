@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/preview.h"
+#include "core/database/preview.h"
 #include "gui/preview_list.h"
 #include "fixtures/fixture_set.h"
 #include "gui/list_view.h"

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "core/provider/crypto/encryption_info.h"
-#include "core/provider/crypto/page_decryptor.h"
-#include "core/provider/file_header.h"
+#include "core/access/crypto/encryption_info.h"
+#include "core/access/crypto/page_decryptor.h"
+#include "core/access/file_header.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <fstream>
 #include <iostream>
 
-#include "core/provider/crypto/encrypted_file.h"
-#include "core/provider/provider_error.h"
+#include "core/access/crypto/encrypted_file.h"
+#include "core/value/provider_error.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {

@@ -16,9 +16,9 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/interrupt.h"
-#include "core/catalogue.h"
-#include "core/export_run.h"
-#include "core/provider/provider_error.h"
+#include "core/database/catalogue.h"
+#include "core/export/export_run.h"
+#include "core/value/provider_error.h"
 
 namespace tabvert::cli {
 

@@ -5,10 +5,10 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
-#include "core/connection_rule.h"
+#include "core/database/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
-#include "core/text/value_text.h"
+#include "core/value/value_text.h"
 #include "core/text/locale.h"
 
 namespace tabvert::cli {

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-#include "core/catalogue.h"
+#include "core/database/catalogue.h"
 
 class QTreeWidget;
 class QTreeWidgetItem;

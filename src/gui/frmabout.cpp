@@ -14,7 +14,7 @@
 #include <QScreen>
 #include <QWindow>
 
-#include "core/twips.h"
+#include "core/common/twips.h"
 
 namespace tabvert::shell {
 

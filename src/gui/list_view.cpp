@@ -1,5 +1,5 @@
 #include "gui/list_view.h"
-#include "core/twips.h"
+#include "core/common/twips.h"
 
 #include <QHeaderView>
 #include <QPainter>

@@ -4,7 +4,7 @@
 // away, so a full preview costs one view update instead of 10,000; what was added before a failure is
 // shown all the same.
 
-#include "core/preview.h"
+#include "core/database/preview.h"
 #include "gui/list_view.h"
 
 class QProgressBar;

@@ -14,7 +14,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "core/twips.h"
+#include "core/common/twips.h"
 #include "gui/platform/prompts.h"
 #include "gui/app_title.h"
 #include "gui/common_dialog.h"

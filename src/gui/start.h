@@ -7,7 +7,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "core/database_choice.h"
+#include "core/database/database_choice.h"
 
 class QCheckBox;
 class QGroupBox;

@@ -1,5 +1,5 @@
 #include "gui/tabvert.h"
-#include "core/twips.h"
+#include "core/common/twips.h"
 #include "gui/platform/centre.h"
 
 #include "gui/app_title.h"

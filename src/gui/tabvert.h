@@ -8,7 +8,7 @@
 // The commands behind the menus and the toolbar, the load set-up and the runs are methods of this class
 // defined in the files of the areas that own them; their declarations are grouped below.
 
-#include "core/sheet_name.h"
+#include "core/export/sheet_name.h"
 #include "gui/platform/gdi.h"
 #include "gui/common_dialog.h"
 #include "gui/image_list.h"

@@ -4,7 +4,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
-#include "core/export_target.h"
+#include "core/export/export_target.h"
+#include "core/workbook/file_format.h"
 #include "gui/platform/prompts.h"
 #include "gui/app_title.h"
 #include "gui/forms.h"
@@ -37,7 +38,7 @@ void Tabvert::clickExport() {
     // files" names none: the save then decides as for any name without one).
     std::string chosen = saveDialog().FileName.toStdString();
     const std::string typeExtension = saveDialog().FilterExtension().toStdString();
-    if (!chosen.empty() && !typeExtension.empty()) chosen = exporting::WithDefaultExtension(chosen, typeExtension);
+    if (!chosen.empty() && !typeExtension.empty()) chosen = excel::WithDefaultExtension(chosen, typeExtension);
     targetPathBox()->setText(QString::fromStdString(exporting::ReplaceMdbEnding(chosen)));
     const std::string workingPath = targetPathBox()->text().toStdString();
     if (workingPath.empty()) return;

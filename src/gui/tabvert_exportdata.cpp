@@ -9,7 +9,7 @@
 #include <QScopeGuard>
 
 #include "gui/start.h"
-#include "core/export_run.h"
+#include "core/export/export_run.h"
 #include "gui/platform/prompts.h"
 #include "gui/app_title.h"
 #include "gui/auto_size_label.h"

@@ -6,10 +6,10 @@
 #include <QTreeWidget>
 #include <exception>
 
-#include "core/catalogue.h"
+#include "core/database/catalogue.h"
 #include "gui/catalogue_tree.h"
 #include "gui/start.h"
-#include "core/provider/provider_error.h"
+#include "core/value/provider_error.h"
 #include "gui/platform/prompts.h"
 #include "gui/app_title.h"
 #include "gui/forms.h"

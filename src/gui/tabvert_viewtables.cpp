@@ -9,10 +9,10 @@
 #include <optional>
 
 #include "gui/catalogue_tree.h"
-#include "core/preview.h"
+#include "core/database/preview.h"
 #include "gui/preview_list.h"
 #include "gui/start.h"
-#include "core/provider/provider_error.h"
+#include "core/value/provider_error.h"
 #include "core/settings/settings_store.h"
 #include "core/text/locale.h"
 #include "gui/platform/prompts.h"

@@ -5,8 +5,8 @@
 #include <QTemporaryDir>
 #include <filesystem>
 
-#include "core/catalogue.h"
-#include "core/export_run.h"
+#include "core/database/catalogue.h"
+#include "core/export/export_run.h"
 #include "fixtures/fixture_set.h"
 #include "support/export_test_support.h"
 #include "support/paths.h"

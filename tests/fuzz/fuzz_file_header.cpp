@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/provider/file_header.h"
+#include "core/access/file_header.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace tabvert::ado::detail;

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "core/connection_rule.h"
-#include "core/export_run.h"
+#include "core/database/connection_rule.h"
+#include "core/export/export_run.h"
 #include "core/provider/ado.h"
-#include "core/text/value_text.h"
+#include "core/value/value_text.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/provider/properties.h"
-#include "core/provider/text_decode.h"
+#include "core/access/properties.h"
+#include "core/access/text_decode.h"
 
 namespace {
 std::string DecodeJet3(std::span<const std::uint8_t> bytes, void* decoder) {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/connection_rule.h"
+#include "core/database/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
-#include "core/text/value_text.h"
+#include "core/value/value_text.h"
 #include "fixtures/fixture_set.h"
 
 namespace {

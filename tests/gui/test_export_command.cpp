@@ -14,7 +14,7 @@
 #include <memory>
 
 #include "gui/start.h"
-#include "core/export_run.h"
+#include "core/export/export_run.h"
 #include "support/export_test_support.h"
 #include "fixtures/fixture_set.h"
 #include "gui/platform/prompts.h"

@@ -21,7 +21,7 @@
 #include "gui/preview_list.h"
 #include "gui/start.h"
 #include "fixtures/access_writer.h"
-#include "core/text/value_text.h"
+#include "core/value/value_text.h"
 #include "core/settings/settings_store.h"
 #include "gui/platform/prompts.h"
 #include "gui/forms.h"

@@ -16,7 +16,7 @@
 #include <QTreeWidgetItemIterator>
 #include <functional>
 
-#include "core/catalogue.h"
+#include "core/database/catalogue.h"
 #include "fixtures/fixture_set.h"
 #include "gui/catalogue_tree.h"
 #include "gui/forms.h"

@@ -21,8 +21,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/export_run.h"
-#include "core/export_target.h"
+#include "core/export/export_run.h"
+#include "core/export/export_target.h"
 #include "gui/app_title.h"
 #include "gui/common_dialog.h"
 #include "gui/forms.h"

@@ -3,9 +3,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "core/connection_rule.h"
+#include "core/database/connection_rule.h"
 #include "core/provider/ado.h"
-#include "core/text/value_text.h"
+#include "core/value/value_text.h"
 
 namespace tabvert::exporting::test {
 

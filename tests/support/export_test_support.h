@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/export_run.h"
+#include "core/export/export_run.h"
 #include "fixtures/access_writer.h"
 
 namespace tabvert::exporting::test {

@@ -3,9 +3,10 @@
 #include "core/text/strings.h"
 
 #include "core/provider/connection_string.h"
-#include "core/provider/database.h"
-#include "core/provider/row_source.h"
+#include "core/access/database.h"
+#include "core/access/row_source.h"
 #include "core/provider/select_text.h"
+#include "core/sql/query_engine.h"
 
 #include <QString>
 
@@ -18,6 +19,17 @@ constexpr char kJetProvider[] = "Microsoft.Jet.OLEDB.4.0";
 constexpr char kAceProvider[] = "Microsoft.ACE.OLEDB.12.0";
 constexpr char kClosedMessage[] = "Operation is not allowed when the object is closed.";
 constexpr char kOpenMessage[] = "Operation is not allowed when the object is open.";
+
+// The rows a FROM clause names: a stored select, union or crosstab query (or an action or parameter
+// query, which the engine refuses with Access's words) runs through the query engine; a table, a link
+// or a system table is read from the file.
+std::unique_ptr<RowSource> OpenObject(const std::shared_ptr<Database>& db, const std::string& name,
+                                      std::optional<std::int64_t> top) {
+    const CatalogObject* object = db->find(name);
+    if (object && (object->kind == ObjectKind::View || object->kind == ObjectKind::Procedure))
+        return OpenStoredQuery(db, object->name, top);
+    return db->openTable(name, top);
+}
 
 // The tables schema, read whole when it is opened.
 class SchemaSource : public RowSource {
@@ -81,7 +93,7 @@ Recordset::Recordset(std::unique_ptr<RowSource> source) : source_(std::move(sour
 void Recordset::Open(const std::string& source, Connection& activeConnection) {
     if (isOpen()) throw ProviderError(ErrorReason::ObjectOpen, kOpenMessage);
     const SelectStatement select = ParseSelect(source);
-    auto rows = activeConnection.database()->openTable(select.table, select.top);
+    auto rows = OpenObject(activeConnection.database(), select.table, select.top);
     *this = Recordset(std::move(rows));
 }
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/provider/provider_error.h"
-#include "core/provider/stored_query.h"
-#include "core/provider/variant.h"
+#include "core/value/provider_error.h"
+#include "core/access/stored_query.h"
+#include "core/value/variant.h"
 
 namespace tabvert::ado {
 

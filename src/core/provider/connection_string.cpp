@@ -1,6 +1,6 @@
 #include "core/provider/connection_string.h"
 
-#include "core/provider/provider_error.h"
+#include "core/value/provider_error.h"
 #include "core/text/strings.h"
 
 #include <cctype>

@@ -1,6 +1,6 @@
 #include "core/provider/select_text.h"
 
-#include "core/provider/provider_error.h"
+#include "core/value/provider_error.h"
 
 #include <cctype>
 

@@ -1,6 +1,6 @@
 #include "core/workbook/cell_value.h"
 
-#include "core/text/value_text.h"
+#include "core/text/plain_number.h"
 
 namespace tabvert::excel {
 

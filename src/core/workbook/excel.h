@@ -11,7 +11,7 @@
 // A workbook told its file before it is filled (Workbook::PlanSaveAs) streams each sheet straight into
 // that file instead, row by row, and then takes each sheet's rows once and in order.
 
-#include "core/error.h"
+#include "core/common/error.h"
 #include "core/text/locale.h"
 
 #include <cstdint>

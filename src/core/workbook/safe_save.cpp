@@ -16,19 +16,18 @@
 #include <random>
 #include <utility>
 
-#include "core/export_target.h"
 #include "core/workbook/excel.h"
+#include "core/workbook/file_format.h"
 
 namespace tabvert::excel {
 
 namespace fs = std::filesystem;
 
 SaveTarget ResolveSaveTarget(const std::string& fileName, long fileFormat) {
-    using exporting::WorkbookFormat;
     const WorkbookFormat format = fileFormat == kOpenXmlWorkbook ? WorkbookFormat::Xlsx
                                   : fileFormat == kExcel8        ? WorkbookFormat::Xls
                                                                  : WorkbookFormat::ByName;
-    exporting::WorkbookTarget target = exporting::ResolveWorkbookTarget(fileName, format);
+    WorkbookTarget target = ResolveWorkbookTarget(fileName, format);
     if (!target.refusal.empty()) throw ExcelError(ErrorReason::BadFileName, "SaveAs: " + target.refusal + ".");
     return {std::move(target.path), target.xlsx};
 }

@@ -14,7 +14,7 @@ struct SaveTarget {
     bool xlsx = false;
 };
 
-// The name decides the format (exporting::ResolveWorkbookTarget); kOpenXmlWorkbook and kExcel8 choose
+// The name decides the format (ResolveWorkbookTarget, file_format.h); kOpenXmlWorkbook and kExcel8 choose
 // it whatever the extension. Throws ExcelError for a name that is empty or names a folder.
 SaveTarget ResolveSaveTarget(const std::string& fileName, long fileFormat);
 

@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/workbook/xlsx_writer.h"
+#include "core/workbook/xlsx/xlsx_writer.h"
 
 namespace tabvert::excel {
 

@@ -15,9 +15,9 @@
 #include "core/workbook/excel.h"
 #include "core/workbook/safe_save.h"
 #include "core/workbook/sheet_stream.h"
-#include "core/workbook/xls_writer.h"
-#include "core/workbook/xlsx_sheet.h"
-#include "core/workbook/zip_package.h"
+#include "core/workbook/xls/xls_writer.h"
+#include "core/workbook/xlsx/xlsx_sheet.h"
+#include "core/workbook/xlsx/zip_package.h"
 
 namespace tabvert::excel {
 

@@ -1,10 +1,10 @@
 // The provider stand-in against files: opening and its failures, passwords, the tables schema, reading
 // rows back exactly as the fixture writer stored them, and damaged files.
 
-#include "core/connection_rule.h"
+#include "core/database/connection_rule.h"
 #include "fixtures/fixture_set.h"
 #include "core/provider/ado.h"
-#include "core/text/value_text.h"
+#include "core/value/value_text.h"
 #include "support/paths.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // BIFF8 records whose bytes the format fixes, and how the shared string table splits long strings.
 
-#include "core/workbook/biff8.h"
+#include "core/workbook/xls/biff8.h"
 
 #include <gtest/gtest.h>
 

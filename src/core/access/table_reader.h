@@ -1,0 +1,91 @@
+#pragma once
+// Reads the rows of one table of an open file. mdbtools walks the pages and splits each row into its
+// columns; the values themselves are decoded here from their stored bytes, because mdbtools' own text
+// conversion gets several types wrong (dates before 1900, GUIDs, text beyond the Basic Multilingual Plane,
+// Large Number, memos longer than its bind buffer, Jet 3 code pages).
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "core/access/file_header.h"
+#include "core/access/mdb_handles.h"
+#include "core/access/row_source.h"
+#include "core/access/text_decode.h"
+
+namespace tabvert::ado::detail {
+
+// What a complex column shows: the text of each key (multi-value lists and attachments), or the value
+// of another column of the same row (version history: the memo's current text).
+struct ComplexColumnValues {
+    std::unordered_map<std::int32_t, std::string> texts;
+    int sameRowColumn = -1;
+};
+
+class TableReader : public RowSource {
+  public:
+    // Reads the table whose definition starts at tablePage, on a clone of mdb. properties: the table's
+    // MSysObjects.LvProp (the result types of calculated columns). Throws ProviderError when the
+    // definition cannot be read.
+    TableReader(MdbHandle* mdb, const FileHeader& header, const std::string& name, std::uint32_t tablePage,
+                std::optional<std::int64_t> top, std::span<const std::uint8_t> properties = {});
+    ~TableReader() override;
+
+    const std::vector<ColumnInfo>& columns() const override { return columns_; }
+    bool next(std::vector<Variant>& values) override;
+
+    // The complex columns (by index) with their ids in MSysComplexColumns; each needs its values set
+    // before the first row is read.
+    std::vector<std::pair<std::size_t, std::int32_t>> complexColumns() const;
+    void setComplexValues(std::size_t column, ComplexColumnValues values);
+
+  private:
+    // How a column's stored bytes become a value, beyond what mdbtools knows of it.
+    struct Decoding {
+        int resultType = -1;  // calculated columns: the type of the stored result
+        std::int32_t complexId = 0;
+        std::optional<ComplexColumnValues> complex;
+    };
+    void checkDefinition(std::uint32_t tablePage);
+    void checkUnchanged() const;
+
+    bool nextRawRow();
+    bool nextDataPage();
+    void restorePage();
+    Variant decode(std::size_t index, const MdbColumn& col, const MdbField& field);
+    Variant decodeStored(std::size_t index, int type, std::span<const std::uint8_t> bytes);
+    Variant decodeCalculated(std::size_t index, int resultType, std::span<const std::uint8_t> bytes);
+    [[noreturn]] void undecodable(std::size_t index, const std::string& why) const;
+    std::vector<std::uint8_t> readLongValue(const std::uint8_t* p, std::size_t size);
+    const std::uint8_t* longValuePage(std::uint32_t page);  // nullptr when it cannot be read
+    std::string decodeText(std::span<const std::uint8_t> bytes);
+
+    MdbMessages mdbMessages_;  // before the handles: they may still speak while going
+    std::vector<Decoding> decoding_;  // by column index
+
+    MdbHandlePtr mdb_;
+    std::unique_ptr<MdbCatalogEntry> entry_;  // must outlive table_, which points to it
+    MdbTablePtr table_;
+    FileHeader header_;
+    CodePageDecoder jet3Text_;
+    std::string name_;
+    std::vector<ColumnInfo> columns_;
+    std::vector<MdbField> fields_;
+    std::optional<std::int64_t> remaining_;
+    bool started_ = false;
+    bool done_ = false;
+    std::uint32_t tablePage_ = 0;
+    std::vector<std::uint32_t> dataPages_;  // from the table's usage map, in file order
+    std::size_t nextPage_ = 0;
+    std::uint32_t currentPage_ = 0;
+    unsigned currentRow_ = 0;
+    bool movedRow_ = false;
+    static constexpr std::size_t kLongValuePagesKept = 64;
+    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> longValuePages_;  // a moved row's page is in the buffer instead of currentPage_
+};
+
+}  // namespace tabvert::ado::detail

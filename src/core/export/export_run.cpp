@@ -1,0 +1,403 @@
+#include "core/export/export_run.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <optional>
+
+#include "core/database/catalogue.h"
+#include "core/database/connection_rule.h"
+#include "core/workbook/file_format.h"
+#include "core/provider/ado.h"
+#include "core/provider/select_text.h"
+#include "core/value/value_text.h"
+#include "core/workbook/excel.h"
+#include "core/workbook/limits.h"
+#include "core/export/table_writer.h"
+
+namespace tabvert::exporting {
+
+namespace {
+
+// What happened to one table on its way into the workbook.
+struct TableLog {
+    std::string table;
+    std::string sheet;        // the worksheet's name as it ended up
+    std::string refusedName;  // the name the workbook would not take, with its reason
+    std::string refusedReason;
+    std::string readFailure;  // the table could not be opened, or reading stopped early
+    WriteTally tally;
+};
+
+std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
+
+std::string Count(long n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string FirstAt(const std::string& cell) { return cell.empty() ? "" : " (the first at " + cell + ")"; }
+
+const char* WasOrWere(long n) { return n == 1 ? "was" : "were"; }
+
+// What the save left out or changed, in the run's words where it has its own.
+std::string ProblemText(const excel::Problem& p) {
+    if (p.kind == excel::Problem::Kind::LeftOutOfXls)
+        return Count(p.count, "cell lies", "cells lie") +
+               " beyond the 65,536 rows or 256 columns of an Excel 97-2003 file and " + WasOrWere(p.count) +
+               " not saved" + FirstAt(p.firstCell);
+    return p.description;  // the engine's own words for the rarer kinds
+}
+
+// Cell writes the engine refused for one reason.
+std::string RefusalText(ErrorReason reason, const CaughtFailures& f) {
+    const std::string where = FirstAt(f.firstRow > 0 ? excel::CellName(f.firstRow, f.firstColumn) : "");
+    switch (reason) {
+        case ErrorReason::CellOutsideGrid:
+            return Count(f.count, "cell lies", "cells lie") +
+                   " beyond the last row or column a worksheet holds and " + WasOrWere(f.count) + " left out" +
+                   where;
+        case ErrorReason::TextTooLong:
+            return Count(f.count, "cell", "cells") + " with more than 32,767 characters " + WasOrWere(f.count) +
+                   " left empty" + where;
+        default:
+            return Count(f.count, "cell was", "cells were") + " refused: " + f.firstDescription;
+    }
+}
+
+// Whether the current catalogue row is one of the database's own tables rather than the user's.
+bool IsSystemTable(ado::Recordset& catalogue) {
+    try {
+        const ado::Variant& type = catalogue.GetFields().Item("table_type").Value();
+        return type.type() == ado::Variant::Type::Text &&
+               (type.text() == "SYSTEM TABLE" || type.text() == "ACCESS TABLE");
+    } catch (const ado::ProviderError&) {
+        return true;  // a catalogue without types names nothing it cannot tell apart
+    }
+}
+
+// Turns what each table's writer caught and what the save left out into one list, table by table, in export order.
+std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
+                                           const std::vector<std::string>& passedOver,
+                                           const std::string& catalogueFailure,
+                                           const std::vector<excel::Problem>& workbookProblems) {
+    std::vector<ExportProblem> out;
+    std::map<std::string, const TableLog*> bySheet;
+    for (const TableLog& log : logs) bySheet[log.sheet] = &log;
+
+    for (const TableLog& log : logs) {
+        auto add = [&](std::string what) { out.push_back({log.table, std::move(what)}); };
+        if (!log.refusedName.empty())
+            add("the sheet keeps the name " + Quoted(log.sheet) + ": " + log.refusedReason);
+        if (!log.readFailure.empty()) add(log.readFailure);
+        const WriteTally& t = log.tally;
+        for (const auto& [reason, failures] : t.refusedCells) add(RefusalText(reason, failures));
+        for (const excel::Problem& p : workbookProblems)
+            if (p.sheet == log.sheet) add(ProblemText(p));
+        for (const UnreadField& unread : t.unreadValues) {
+            const CaughtFailures& f = unread.failures;
+            add(Count(f.count, "value", "values") + " of the field " + Quoted(unread.field) + " could not be read and " +
+                (f.count == 1 ? "its cell is" : "their cells are") + " empty: " + f.firstDescription);
+        }
+        if (t.refusedFormats.count > 0)
+            add("the header format was not fully applied: " + t.refusedFormats.firstDescription);
+    }
+    for (const excel::Problem& p : workbookProblems)
+        if (!bySheet.count(p.sheet)) out.push_back({"", "sheet " + Quoted(p.sheet) + ": " + ProblemText(p)});
+    for (const std::string& name : passedOver)
+        out.push_back({name, "not copied: its name contains \"MSys\", which marks the database's own tables"});
+    if (!catalogueFailure.empty()) out.push_back({"", catalogueFailure});
+    return out;
+}
+
+}  // namespace
+
+std::string CompletionMessage(const std::vector<ExportProblem>& problems, std::size_t limit) {
+    std::string text = kCompletedText;
+    if (problems.empty()) return text;
+    text += "\n\nNot everything could be copied:";
+    const std::size_t shown = std::min(limit, problems.size());
+    for (std::size_t i = 0; i < shown; ++i) {
+        const ExportProblem& p = problems[i];
+        text += "\n- " + (p.table.empty() ? p.what : "Table " + Quoted(p.table) + ": " + p.what);
+    }
+    if (shown < problems.size())
+        text += "\n- and " +
+                Count(static_cast<long>(problems.size() - shown), "more problem", "more problems") + ".";
+    return text;
+}
+
+namespace {
+
+// Steps 7 to 16 of a run, once Excel is up and the frame is shown. Every failure is caught where it
+// happens; the run goes on with the next step and remembers what went wrong.
+class Run {
+  public:
+    Run(const ExportRequest& request, ExportObserver& observer, NameDigitGenerator& digits,
+        excel::Application& app)
+        : request_(request), observer_(observer), digits_(digits), app_(app), cells_(request.locale) {}
+
+    ExportResult go() {
+        try {
+            return copyAndSave();
+        } catch (const std::exception& e) {
+            // Anything else the provider or the engine throws (out of memory, a broken file system):
+            // the run still ends as a run does, and says what stopped it.
+            return finish(nothingWritten("The export stopped, so no workbook was written.\n\n" +
+                                         std::string(e.what())));
+        }
+    }
+
+  private:
+    ExportResult copyAndSave() {
+        ExportResult result;
+        const database::DatabaseChoice& choice = request_.database;
+        ado::Connection connection;
+        try {
+            connection.Open(
+                database::BuildConnectionString(choice.path, choice.passwordProtected, choice.password));
+        } catch (const ado::ProviderError& e) {
+            return finish(nothingWritten("The database could not be opened, so no workbook was written.\n\n" +
+                                         e.description()));
+        }
+
+        excel::Workbook* book = nullptr;
+        try {
+            book = &app_.GetWorkbooks().Add();
+        } catch (const excel::ExcelError& e) {
+            closeQuietly(connection);
+            return finish(nothingWritten("The workbook could not be created, so nothing was written.\n\n" +
+                                         e.description()));
+        }
+        book_ = book;
+        // The save's target is known now: the workbook streams each table into that file as it is
+        // read. If the file cannot be prepared, the workbook is kept the slow way and SaveAs says why.
+        try {
+            book->PlanSaveAs(request_.target, excel::kWorkbookNormal);
+        } catch (const excel::ExcelError&) {
+        }
+
+        std::unique_ptr<ado::Recordset> catalogue;
+        try {
+            catalogue = connection.OpenSchema(ado::kSchemaTables);
+        } catch (const ado::ProviderError& e) {
+            closeQuietly(connection);
+            return finish(nothingWritten(
+                "The list of tables could not be read, so no workbook was written.\n\n" + e.description()));
+        }
+
+        std::string catalogueFailure = walkCatalogue(connection, *catalogue);
+        try {
+            catalogue->Close();
+        } catch (const ado::ProviderError&) {
+        }
+        closeQuietly(connection);
+
+        try {
+            book->SaveAs(request_.target, excel::kWorkbookNormal);
+        } catch (const excel::ExcelError& e) {
+            return finish(nothingWritten("The workbook was not saved to\n" + request_.target + "\n\n" +
+                                         e.description()));
+        }
+
+        result.tablesExported = static_cast<int>(logs_.size());
+        result.problems = CollectProblems(logs_, passedOver_, catalogueFailure, book->Problems());
+        result.outcome = result.problems.empty() ? ExportResult::Outcome::Completed
+                                                 : ExportResult::Outcome::CompletedWithWarnings;
+        result.message = CompletionMessage(result.problems, kMessageProblemLimit);
+        return finish(std::move(result));
+    }
+
+    static ExportResult nothingWritten(std::string message) {
+        ExportResult r;
+        r.outcome = ExportResult::Outcome::NothingWritten;
+        r.message = std::move(message);
+        return r;
+    }
+
+    static void closeQuietly(ado::Connection& connection) {
+        try {
+            connection.Close();
+        } catch (const ado::ProviderError&) {
+        }
+    }
+
+    // Message, frame hidden, workbook closed, Excel told to quit.
+    ExportResult finish(ExportResult result) {
+        observer_.messageShown(result.message);
+        observer_.frameHidden();
+        if (book_ && !book_->IsClosed()) {
+            try {
+                book_->Close();
+            } catch (const excel::ExcelError&) {
+            }
+        }
+        return result;
+    }
+
+    bool isChosen(const std::string& name) const {
+        const auto& only = request_.onlyTables;
+        return only.empty() || std::find(only.begin(), only.end(), name) != only.end();
+    }
+
+    // Returns why the walk stopped early, or "".
+    std::string walkCatalogue(ado::Connection& connection, ado::Recordset& catalogue) {
+        for (;;) {
+            try {
+                if (catalogue.Eof()) return {};
+            } catch (const ado::ProviderError& e) {
+                return "the list of tables could not be read to its end: " + e.description();
+            }
+            std::optional<std::string> name;
+            try {
+                const ado::Variant& value = catalogue.GetFields().Item(ado::kTableNameField).Value();
+                if (!value.isNull()) name = text::ValueToText(value, request_.locale);
+            } catch (const ado::ProviderError& e) {
+                return "the list of tables could not be read to its end: " + e.description();
+            }
+            if (name && !database::IsHiddenTableName(*name)) {
+                if (isChosen(*name)) exportTable(connection, *name);
+            } else if (name && !IsSystemTable(catalogue) && isChosen(*name)) {
+                passedOver_.push_back(*name);  // a user's table, query or link that only looks like one
+            }
+            observer_.barValueSet(kProgressMaximum);
+            try {
+                catalogue.MoveNext();
+            } catch (const ado::ProviderError& e) {
+                return "the list of tables could not be read to its end: " + e.description();
+            }
+        }
+    }
+
+    void exportTable(ado::Connection& connection, const std::string& name) {
+        TableLog& log = logs_.emplace_back();
+        log.table = name;
+
+        excel::Worksheet* sheet = nullptr;
+        try {
+            sheet = &book_->GetWorksheets().Add();
+        } catch (const excel::ExcelError& e) {
+            log.readFailure = "no worksheet could be added: " + e.description();
+            return;
+        }
+        const std::string wanted = GetSheetName(name, digits_);
+        try {
+            sheet->SetName(wanted);
+        } catch (const excel::ExcelError& e) {
+            log.refusedName = wanted;
+            log.refusedReason = e.description();
+        }
+        log.sheet = sheet->Name();
+
+        ado::Recordset table;
+        bool opened = false;
+        try {
+            table.Open(TableQuery(name), connection);
+            opened = true;
+        } catch (const ado::ProviderError& e) {
+            log.readFailure = "its records could not be read: " + e.description();
+        }
+        std::int16_t lastField = -1;
+        if (opened) lastField = static_cast<std::int16_t>(table.GetFields().Count() - 1);
+        observer_.tableNameShown(name);
+        if (opened) writeheaderrow(*sheet, table, lastField, log.tally);
+
+        long row = kFirstDataRow;
+        observer_.barMaximumSet(kProgressMaximum);
+        observer_.barValueSet(0);
+        std::int64_t counter = 0;
+        auto stoppedReading = [&](const ado::ProviderError& e) {
+            log.readFailure = "reading stopped after record " + std::to_string(counter) + ": " + e.description();
+        };
+        while (opened) {
+            try {
+                if (table.Eof()) break;
+            } catch (const ado::ProviderError& e) {
+                stoppedReading(e);
+                break;
+            }
+            ++counter;
+            observer_.recordNumberShown(counter);
+            writerecordrow(*sheet, row, table, lastField, cells_, log.tally);
+            observer_.barValueSet(counter >= kProgressMaximum ? 0 : static_cast<int>(counter));
+            ++row;
+            try {
+                table.MoveNext();
+            } catch (const ado::ProviderError& e) {
+                stoppedReading(e);
+                break;
+            }
+        }
+        if (opened) {
+            try {
+                table.Close();
+            } catch (const ado::ProviderError&) {
+            }
+        }
+    }
+
+    const ExportRequest& request_;
+    ExportObserver& observer_;
+    NameDigitGenerator& digits_;
+    excel::Application& app_;
+    excel::Workbook* book_ = nullptr;
+    std::vector<TableLog> logs_;
+    const ValueCells cells_;
+    std::vector<std::string> passedOver_;  // user objects the "MSys" filter left out
+};
+
+}  // namespace
+
+std::string TableQuery(std::string_view tableName) {
+    return "select * from " + ado::BracketedName(tableName);
+}
+
+bool IsSameFile(const std::string& target, const std::string& database) {
+    struct stat a {
+    }, b{};
+    if (::stat(target.c_str(), &a) != 0 || ::stat(database.c_str(), &b) != 0) return false;
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+ExportResult RunExport(const ExportRequest& request, ExportObserver& observer, NameDigitGenerator& digits) {
+    // The workbook is saved by replacing the target; if that is the database itself, the data is gone.
+    // The save adds an extension to a name without one, so the name it will write is the one checked.
+    const excel::WorkbookTarget target = excel::ResolveWorkbookTarget(request.target);
+    if (!target.refusal.empty() || IsSameFile(target.path, request.database.path)) {
+        ExportResult r;
+        r.message = target.refusal.empty()
+                        ? "The workbook cannot be saved over the database it is made from:\n" +
+                              request.target + "\n\nChoose another file name. Nothing was written."
+                        : "The workbook cannot be saved: " + target.refusal + ".\n\nNothing was written.";
+        observer.messageShown(r.message);
+        return r;
+    }
+
+    std::unique_ptr<excel::Application> app;
+    try {
+        excel::ApplicationOptions options;
+        options.locale = request.locale;
+        app = excel::CreateApplication(excel::kApplicationClassId, options);
+        app->SetVisible(false);
+    } catch (const excel::ExcelError& e) {
+        ExportResult r;
+        r.message =
+            "The spreadsheet engine could not be started, so no workbook was written.\n\n" + e.description();
+        observer.messageShown(r.message);
+        return r;
+    }
+
+    observer.frameShown();
+    observer.previewCleared();
+    observer.databaseDialogHidden();
+
+    ExportResult result = Run(request, observer, digits, *app).go();
+    try {
+        app->Quit();
+    } catch (const excel::ExcelError&) {
+    }
+    return result;
+}
+
+}  // namespace tabvert::exporting

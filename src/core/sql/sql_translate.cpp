@@ -1,0 +1,1049 @@
+#include "core/sql/sql_translate.h"
+
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "core/value/provider_error.h"
+#include "core/text/strings.h"
+#include "core/value/value_text.h"
+
+namespace tabvert::ado::sql {
+namespace {
+
+[[noreturn]] void MissingParameter() {
+    throw ProviderError(ErrorReason::MissingParameter, "No value given for one or more required parameters.");
+}
+[[noreturn]] void Unsupported(const std::string& what) { throw ProviderError(ErrorReason::BadCommand, what); }
+
+bool Same(const std::string& a, const std::string& b) { return text::EqualsIgnoringCase(a, b); }
+std::string Lower(const std::string& s) { return QString::fromUtf8(s).toLower().toStdString(); }
+
+std::string SqlString(const std::string& s) {
+    std::string out = "'";
+    for (char c : s) out += c == '\'' ? std::string("''") : std::string(1, c);
+    return out + "'";
+}
+
+std::string Real(double d) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.17g", d);
+    std::string s = buf;
+    if (s.find_first_of(".eEn") == std::string::npos) s += ".0";
+    return s;
+}
+
+bool IsInteger(Type t) {
+    return t == Type::Boolean || t == Type::Byte || t == Type::Integer || t == Type::Long ||
+           t == Type::BigInt;
+}
+bool IsNumeric(Type t) {
+    return IsInteger(t) || t == Type::Currency || t == Type::Single || t == Type::Double ||
+           t == Type::Decimal;
+}
+bool IsTextLike(Type t) { return t == Type::Text || t == Type::Dynamic; }
+
+int Rank(Type t) {
+    switch (t) {
+        case Type::Boolean:
+            return 1;
+        case Type::Byte:
+            return 0;
+        case Type::Integer:
+            return 1;
+        case Type::Long:
+            return 2;
+        case Type::BigInt:
+            return 3;
+        case Type::Single:
+            return 4;
+        case Type::Currency:
+            return 5;
+        case Type::Double:
+            return 6;
+        case Type::Decimal:
+            return 7;
+        default:
+            return 6;
+    }
+}
+
+int TypeCode(Type t) { return static_cast<int>(t); }
+
+struct Typed {
+    std::string sql;
+    Type type = Type::Dynamic;
+    bool condition = false;  // a 1/0 truth value rather than Access's -1/0
+    bool aggregate = false;
+};
+
+struct Source {
+    std::string alias;
+    std::vector<OutColumn> columns;
+};
+
+struct Scope {
+    std::vector<Source> sources;
+    const Scope* parent = nullptr;
+    std::vector<std::pair<std::string, Typed>> aliases;  // the select list's names, usable after them
+};
+
+struct Item {
+    Typed value;
+    std::string name;
+    std::string qualifier;          // the source of a plain column, for "Table.Field" names
+    bool named = false;             // an alias or a column's own name
+    bool star = false;              // one of the columns of a "*"
+    std::vector<std::string> refs;  // the fields it reads outside aggregates
+};
+
+class Translator {
+  public:
+    explicit Translator(Schema& schema) : schema_(schema) {}
+
+    Translated statement(const Statement& st) {
+        Translated out;
+        if (!st.parameters.empty()) MissingParameter();
+        if (st.transform) {
+            if (st.parts.size() != 1) Unsupported("A crosstab query cannot be a union.");
+            out = select(*st.parts[0], nullptr, &st);
+        } else if (st.parts.size() == 1) {
+            out = select(*st.parts[0], nullptr, nullptr);
+        } else {
+            out = unionOf(st);
+        }
+        if (!ctes_.empty()) {
+            std::string with = "WITH ";
+            for (std::size_t i = 0; i < ctes_.size(); ++i) with += (i ? ", " : "") + ctes_[i];
+            out.sql = with + " " + out.sql;
+        }
+        return out;
+    }
+
+  private:
+    Translated unionOf(const Statement& st) {
+        Translated out;
+        for (std::size_t i = 0; i < st.parts.size(); ++i) {
+            Translated part = select(*st.parts[i], nullptr, nullptr);
+            if (i == 0) {
+                out.columns = part.columns;
+            } else {
+                if (part.columns.size() != out.columns.size())
+                    Unsupported(
+                        "The number of columns in the two selected tables or queries of a union query do not "
+                        "match.");
+                for (std::size_t c = 0; c < part.columns.size(); ++c)
+                    out.columns[c].type = Merge(out.columns[c].type, part.columns[c].type);
+                out.sql += st.unionAll[i - 1] ? " UNION ALL " : " UNION ";
+            }
+            out.sql += "SELECT * FROM (" + part.sql + ")";
+        }
+        // Columns whose parts differ in type come out as Access's Variant; currency parts are in units.
+        std::string order;
+        for (const OrderItem& o : st.unionOrderBy) {
+            std::size_t position = 0;
+            if (o.expr->kind == Expr::Kind::Name) {
+                for (std::size_t c = 0; c < out.columns.size() && !position; ++c)
+                    if (Same(out.columns[c].name, o.expr->parts.back())) position = c + 1;
+            } else if (o.expr->kind == Expr::Kind::Number) {
+                position = static_cast<std::size_t>(o.expr->number);
+            }
+            if (position == 0 || position > out.columns.size())
+                Unsupported("The ORDER BY clause of a union query must name one of its output columns.");
+            order += std::string(order.empty() ? " ORDER BY " : ", ") + std::to_string(position) +
+                     " COLLATE acc" + (o.descending ? " DESC" : "");
+        }
+        out.sql += order;
+        return out;
+    }
+
+    static Type Merge(Type a, Type b) {
+        if (a == Type::NullLiteral) return b;
+        if (b == Type::NullLiteral || a == b) return a;
+        if (IsNumeric(a) && IsNumeric(b) && a != Type::Currency && b != Type::Currency)
+            return Rank(a) >= Rank(b) ? a : b;
+        return Type::Dynamic;
+    }
+
+    // ----- FROM -----
+
+    std::string from(const FromItem& f, Scope& scope, bool first) {
+        switch (f.kind) {
+            case FromItem::Kind::Table: {
+                const Schema::Object o = schema_.object(f.name);
+                const std::string alias = f.alias.value_or(f.name);
+                scope.sources.push_back({alias, o.columns});
+                std::string sqlName = o.sqlName;
+                if (o.table && !first) {
+                    // A table on the inner side of a join is read once into SQLite's temporary store, where
+                    // SQLite can index it for the join instead of reading the file once per outer row.
+                    const std::string cte = "m" + std::to_string(ctes_.size() + 1);
+                    ctes_.push_back(Quote(cte) + " AS MATERIALIZED (SELECT * FROM " + o.sqlName + ")");
+                    sqlName = Quote(cte);
+                }
+                return sqlName + " AS " + Quote(alias);
+            }
+            case FromItem::Kind::Subquery: {
+                Translated t = select(*f.select, scope.parent, nullptr);
+                scope.sources.push_back({*f.alias, t.columns});
+                return "(" + Named(t) + ") AS " + Quote(*f.alias);
+            }
+            case FromItem::Kind::Join: {
+                const std::string left = from(*f.left, scope, first);
+                const std::string right = from(*f.right, scope, false);
+                const std::string on = condition(*f.on, scope);
+                const char* how = f.joinKind == "left"    ? " LEFT JOIN "
+                                  : f.joinKind == "right" ? " RIGHT JOIN "
+                                                          : " JOIN ";
+                return "(" + left + how + right + " ON " + on + ")";
+            }
+        }
+        return {};
+    }
+
+    // ----- SELECT -----
+
+    Translated select(const Select& s, const Scope* parent, const Statement* crosstab) {
+        // A nested select's fields are its own business, not the enclosing select list's.
+        struct KeepRefs {
+            std::vector<std::string>*& refs;
+            std::vector<std::string>* saved;
+            ~KeepRefs() { refs = saved; }
+        } keepRefs{refs_, refs_};
+        refs_ = nullptr;
+        Scope scope;
+        scope.parent = parent;
+        std::string fromSql;
+        for (std::size_t i = 0; i < s.from.size(); ++i) {
+            if (i) fromSql += ", ";
+            fromSql += from(*s.from[i], scope, i == 0);
+        }
+
+        std::vector<Item> items;
+        std::set<std::string> shown;  // the sources the output columns come from
+        std::set<std::string>* savedShown = shown_;
+        shown_ = &shown;
+        const int savedCounter = exprCounter_;
+        exprCounter_ = 1000;
+        for (const SelectItem& si : s.items) {
+            if (si.expr->kind == Expr::Kind::Star) {
+                const bool qualified = !si.expr->parts.empty();
+                bool found = false;
+                for (const Source& src : scope.sources) {
+                    if (qualified && !Same(src.alias, si.expr->parts[0])) continue;
+                    found = true;
+                    shown.insert(Lower(src.alias));
+                    for (const OutColumn& c : src.columns)
+                        items.push_back({{Quote(src.alias) + "." + Quote(c.name), c.type},
+                                         c.name,
+                                         src.alias,
+                                         true,
+                                         true,
+                                         {}});
+                }
+                if (!found) MissingParameter();
+                continue;
+            }
+            Item item;
+            std::vector<std::string>* savedRefs = refs_;
+            refs_ = &item.refs;
+            item.value = value(*si.expr, scope);
+            refs_ = savedRefs;
+            if (si.alias) {
+                item.name = *si.alias;
+                item.named = true;
+            } else if (si.expr->kind == Expr::Kind::Name && !lastQualifier_.empty()) {
+                item.name = si.expr->parts.back();
+                item.qualifier = lastQualifier_;
+                item.named = true;
+            } else {
+                item.name = "Expr" + std::to_string(exprCounter_++);
+            }
+            scope.aliases.emplace_back(item.name, item.value);
+            items.push_back(item);
+        }
+        exprCounter_ = savedCounter;
+        shown_ = savedShown;
+        // Two plain fields of one name from different tables are told apart as "Table.Field".
+        std::vector<bool> shared(items.size(), false);
+        for (std::size_t i = 0; i < items.size(); ++i)
+            for (std::size_t j = 0; j < items.size() && !items[i].qualifier.empty(); ++j)
+                if (i != j && Same(items[i].name, items[j].name) && !items[j].qualifier.empty() &&
+                    !Same(items[i].qualifier, items[j].qualifier))
+                    shared[i] = true;
+        for (std::size_t i = 0; i < items.size(); ++i)
+            if (shared[i]) items[i].name = items[i].qualifier + "." + items[i].name;
+        std::string where;
+        if (s.where) {
+            const Typed w = value(*s.where, scope);
+            if (w.aggregate) Unsupported("Cannot have aggregate function in WHERE clause.");
+            where = " WHERE " + AsCondition(w);
+        }
+        std::string group;
+        std::set<std::string> grouped;
+        std::vector<std::string> groupKeys;
+        for (const ExprPtr& g : s.groupBy) {
+            const Typed t = value(*g, scope);
+            if (t.aggregate) Unsupported("Cannot have aggregate function in GROUP BY clause.");
+            grouped.insert(t.sql);
+            groupKeys.push_back(t.sql + (IsTextLike(t.type) ? " COLLATE acc" : ""));
+            group += std::string(group.empty() ? " GROUP BY " : ", ") + t.sql +
+                     (IsTextLike(t.type) ? " COLLATE acc" : "");
+        }
+        const std::string having = s.having ? " HAVING " + condition(*s.having, scope) : "";
+        // SQLite would show some row's value for a field that is neither grouped nor aggregated; Jet refuses.
+        const bool aggregated =
+            !s.groupBy.empty() ||
+            std::any_of(items.begin(), items.end(), [](const Item& i) { return i.value.aggregate; });
+        for (const Item& item : items) {
+            if (!aggregated || grouped.count(item.value.sql)) continue;
+            const std::vector<std::string> refs =
+                item.star ? std::vector<std::string>{item.value.sql} : item.refs;
+            for (const std::string& r : refs)
+                if (!grouped.count(r))
+                    throw ProviderError(ErrorReason::BadCommand,
+                                        "You tried to execute a query that does not include the "
+                                        "specified expression '" +
+                                            item.name + "' as part of an aggregate function.");
+        }
+
+        std::vector<std::pair<std::string, bool>> keys;
+        for (const OrderItem& o : s.orderBy) {
+            Typed t = value(*o.expr, scope);
+            keys.emplace_back(t.sql + (IsTextLike(t.type) ? " COLLATE acc" : ""), o.descending);
+        }
+
+        // A crosstab's rows come sorted by their headings.
+        if (crosstab && keys.empty())
+            for (const std::string& k : groupKeys) keys.emplace_back(k, false);
+
+        Translated out;
+        std::vector<std::string> columnsSql;
+        for (const Item& item : items) {
+            columnsSql.push_back(Output(item.value));
+            out.columns.push_back(
+                {item.name, item.value.type == Type::NullLiteral ? Type::Dynamic : item.value.type});
+        }
+        if (crosstab) addPivotColumns(*crosstab, scope, fromSql, where, columnsSql, out.columns);
+
+        std::string list;
+        for (std::size_t i = 0; i < columnsSql.size(); ++i)
+            list += (i ? ", " : "") + columnsSql[i] + " AS c" + std::to_string(i + 1);
+        const std::string body = (fromSql.empty() ? "" : " FROM " + fromSql) + where + group + having;
+        // DISTINCTROW drops rows that repeat whole records of the tables the output shows; with one table,
+        // or with every table shown, it changes nothing.
+        std::string hidden;
+        const bool rowDistinct = s.distinctRow && !s.distinct && scope.sources.size() > 1 &&
+                                 shown.size() < scope.sources.size() && !shown.empty();
+        if (rowDistinct)
+            for (const Source& src : scope.sources)
+                if (shown.count(Lower(src.alias)))
+                    for (const OutColumn& c : src.columns)
+                        hidden += ", " + Quote(src.alias) + "." + Quote(c.name) + " AS h" +
+                                  std::to_string(hidden.size());
+        const bool distinct = s.distinct || rowDistinct;
+        if (!s.top && !rowDistinct) {
+            out.sql = "SELECT " + std::string(distinct ? "DISTINCT " : "") + list + body;
+            std::string order;
+            for (const auto& [k, desc] : keys)
+                order += std::string(order.empty() ? " ORDER BY " : ", ") + k + (desc ? " DESC" : "");
+            out.sql += order;
+            return out;
+        }
+        std::string keyList, outer, order;
+        for (std::size_t i = 0; i < keys.size(); ++i) {
+            keyList += ", " + keys[i].first + " AS k" + std::to_string(i + 1);
+            order +=
+                std::string(i ? ", " : "") + "k" + std::to_string(i + 1) + (keys[i].second ? " DESC" : "");
+        }
+        for (std::size_t i = 0; i < columnsSql.size(); ++i)
+            outer += (i ? ", " : "") + std::string("c") + std::to_string(i + 1);
+        const std::string inner =
+            "SELECT " + std::string(distinct ? "DISTINCT " : "") + list + keyList + hidden + body;
+        if (!s.top) {
+            out.sql =
+                "SELECT " + outer + " FROM (" + inner + ")" + (keys.empty() ? "" : " ORDER BY " + order);
+            return out;
+        }
+        // TOP keeps the rows that tie with the last one on the sort keys, as Jet does.
+        const std::string rank =
+            keys.empty() ? "row_number() OVER ()" : "rank() OVER (ORDER BY " + order + ")";
+        const std::string n = Real(*s.top);
+        const std::string keep = s.percent ? "(r - 1) * 100.0 < t * " + n : "r <= " + n;
+        out.sql = "SELECT " + outer + " FROM (SELECT *, " + rank + " AS r, count(*) OVER () AS t FROM (" +
+                  inner + ")) WHERE " + keep + (keys.empty() ? "" : " ORDER BY " + order);
+        return out;
+    }
+
+    static std::string Output(const Typed& t) {
+        if (t.condition) return "(-(" + t.sql + "))";
+        return t.sql + (IsTextLike(t.type) ? " COLLATE acc" : "");
+    }
+
+    void addPivotColumns(const Statement& st, Scope& scope, const std::string& fromSql,
+                         const std::string& where, std::vector<std::string>& columnsSql,
+                         std::vector<OutColumn>& columns) {
+        const Typed pivot = value(*st.pivot, scope);
+        std::vector<Variant> headings;
+        if (!st.pivotIn.empty()) {
+            for (const ExprPtr& e : st.pivotIn) {
+                const Typed h = value(*e, scope);
+                headings.push_back(schema_.values("SELECT " + h.sql, h.type).front());
+            }
+        } else {
+            std::string with;
+            for (std::size_t i = 0; i < ctes_.size(); ++i) with += (i ? ", " : "WITH ") + ctes_[i];
+            headings = schema_.values(
+                with + " SELECT DISTINCT " + Output(pivot) + " FROM " + fromSql + where + " ORDER BY 1",
+                pivot.type);
+        }
+        for (const Variant& h : headings) {
+            std::string match;
+            if (h.isNull()) {
+                match = "(" + pivot.sql + ") IS NULL";
+            } else {
+                const Typed literal = Literal(h, pivot.type);
+                match =
+                    "(" + pivot.sql + ") = " + literal.sql + (IsTextLike(pivot.type) ? " COLLATE acc" : "");
+            }
+            pivotFilter_ = match;
+            const Typed cell = value(*st.transform->expr, scope);
+            pivotFilter_.reset();
+            if (!cell.aggregate) Unsupported("The TRANSFORM value of a crosstab query must be an aggregate.");
+            columnsSql.push_back("CASE WHEN max(" + match + ") THEN " + Output(cell) + " END");
+            std::string heading = h.isNull() ? "<>" : text::ValueToText(h, text::Locale::enUS());
+            columns.push_back({heading, cell.type});
+        }
+    }
+
+    Typed Literal(const Variant& v, Type type) {
+        switch (v.type()) {
+            case Variant::Type::Text:
+                return {SqlString(v.text()), Type::Text};
+            case Variant::Type::Double:
+            case Variant::Type::Single:
+            case Variant::Type::Date:
+                return {Real(v.toDouble()), type};
+            default:
+                return {std::to_string(v.toInt64()), type};
+        }
+    }
+
+    // ----- expressions -----
+
+    std::string condition(const Expr& e, const Scope& scope) { return AsCondition(value(e, scope)); }
+
+    static std::string AsCondition(const Typed& t) {
+        if (t.condition) return t.sql;
+        if (t.type == Type::Text) return "(acc_num(" + t.sql + ") <> 0)";
+        return "(" + t.sql + " <> 0)";
+    }
+
+    static Typed AsValue(const Typed& t) {
+        if (!t.condition) return t;
+        return {"(-(" + t.sql + "))", Type::Boolean, false, t.aggregate};
+    }
+
+    // A number in its natural units (Currency from ten-thousandths; text converted as Jet converts it).
+    static std::string Num(const Typed& in) {
+        const Typed t = AsValue(in);
+        if (t.type == Type::Currency) return "(" + t.sql + " / 10000.0)";
+        if (t.type == Type::Text || t.type == Type::Dynamic) return "acc_num(" + t.sql + ")";
+        return t.sql;
+    }
+    static std::string Text(const Typed& in) {
+        const Typed t = AsValue(in);
+        if (t.type == Type::Text || t.type == Type::NullLiteral) return t.sql;
+        return "acc_str(" + t.sql + ", " + std::to_string(TypeCode(t.type)) + ")";
+    }
+    static std::string DateOf(const Typed& in) {
+        const Typed t = AsValue(in);
+        if (t.type == Type::Date || (IsNumeric(t.type) && t.type != Type::Currency)) return t.sql;
+        if (t.type == Type::NullLiteral) return "NULL";
+        return "acc_cdate(" + Num(t) + ")";
+    }
+
+    Typed name(const Expr& e, const Scope& scope) {
+        lastQualifier_.clear();
+        if (e.parts.size() > 2) MissingParameter();  // Forms!Orders!OrderID and the like
+        for (const Scope* s = &scope; s; s = s->parent) {
+            if (e.parts.size() == 2) {
+                for (const Source& src : s->sources) {
+                    if (!Same(src.alias, e.parts[0])) continue;
+                    for (const OutColumn& c : src.columns)
+                        if (Same(c.name, e.parts[1])) {
+                            lastQualifier_ = src.alias;
+                            if (refs_ && aggregateDepth_ == 0 && s == &scope)
+                                refs_->push_back(Quote(src.alias) + "." + Quote(c.name));
+                            if (shown_ && s == &scope) shown_->insert(Lower(src.alias));
+                            return {Quote(src.alias) + "." + Quote(c.name), c.type};
+                        }
+                    MissingParameter();
+                }
+                continue;
+            }
+            const Source* found = nullptr;
+            const OutColumn* column = nullptr;
+            for (const Source& src : s->sources)
+                for (const OutColumn& c : src.columns)
+                    if (Same(c.name, e.parts[0])) {
+                        if (found && found != &src)
+                            throw ProviderError(ErrorReason::BadCommand,
+                                                "The specified field '" + e.parts[0] +
+                                                    "' could refer to more than one table listed in the "
+                                                    "FROM clause of your SQL statement.");
+                        found = &src;
+                        column = &c;
+                    }
+            if (found) {
+                lastQualifier_ = found->alias;
+                if (refs_ && aggregateDepth_ == 0 && s == &scope)
+                    refs_->push_back(Quote(found->alias) + "." + Quote(column->name));
+                if (shown_ && s == &scope) shown_->insert(Lower(found->alias));
+                return {Quote(found->alias) + "." + Quote(column->name), column->type};
+            }
+            for (const auto& [alias, typed] : s->aliases)
+                if (Same(alias, e.parts[0])) return typed;
+        }
+        MissingParameter();
+    }
+
+    Typed value(const Expr& e, const Scope& scope) {
+        switch (e.kind) {
+            case Expr::Kind::Number: {
+                if (e.text.find_first_of(".eE") != std::string::npos || e.number > 2147483647.0)
+                    return {Real(e.number), Type::Double};
+                return {e.text, e.number > 32767 ? Type::Long : Type::Integer};
+            }
+            case Expr::Kind::String:
+                return {SqlString(e.text), Type::Text};
+            case Expr::Kind::Date:
+                return {Real(e.number), Type::Date};
+            case Expr::Kind::Constant:
+                if (e.text == "null") return {"NULL", Type::NullLiteral};
+                return {e.text == "true" ? "-1" : "0", Type::Boolean};
+            case Expr::Kind::Name:
+                return name(e, scope);
+            case Expr::Kind::Star:
+                Unsupported("'*' can stand only in the select list or in Count(*).");
+            case Expr::Kind::Unary: {
+                const Typed a = value(*e.args[0], scope);
+                if (e.op == "not") return {"(NOT " + AsCondition(a) + ")", Type::Boolean, true, a.aggregate};
+                const Typed v = AsValue(a);
+                if (v.type == Type::NullLiteral) return v;
+                if (IsNumeric(v.type) || v.type == Type::Date)
+                    return {"(-" + v.sql + ")",
+                            v.type == Type::Boolean || v.type == Type::Byte ? Type::Integer : v.type, false,
+                            v.aggregate};
+                return {"(-" + Num(v) + ")", Type::Double, false, v.aggregate};
+            }
+            case Expr::Kind::Binary:
+                return binary(e, scope);
+            case Expr::Kind::Between: {
+                const Typed v = value(*e.args[0], scope);
+                const std::string test = "(" + Compare(">=", v, value(*e.args[1], scope)).sql + " AND " +
+                                         Compare("<=", v, value(*e.args[2], scope)).sql + ")";
+                return {e.negated ? "(NOT " + test + ")" : test, Type::Boolean, true, v.aggregate};
+            }
+            case Expr::Kind::InList: {
+                Typed v = AsValue(value(*e.args[0], scope));
+                std::string list;
+                bool currency = v.type == Type::Currency;
+                for (std::size_t i = 1; i < e.args.size(); ++i) {
+                    const Typed item = AsValue(value(*e.args[i], scope));
+                    if (item.type != Type::Currency) currency = false;
+                    list += (i > 1 ? ", " : "") + item.sql;
+                }
+                const std::string lhs = currency ? v.sql : v.type == Type::Currency ? Num(v) : v.sql;
+                const std::string test = "(" + lhs + (IsTextLike(v.type) ? " COLLATE acc" : "") +
+                                         (e.negated ? " NOT IN (" : " IN (") + list + "))";
+                return {test, Type::Boolean, true, v.aggregate};
+            }
+            case Expr::Kind::InSelect: {
+                const Typed v = AsValue(value(*e.args[0], scope));
+                Translated sub = select(*e.select, &scope, nullptr);
+                if (sub.columns.size() != 1)
+                    Unsupported(
+                        "You have written a subquery that can return more than one field without using "
+                        "the EXISTS reserved word in the main query's FROM clause.");
+                std::string lhs = v.sql, column = "c1";
+                if (v.type == Type::Currency && sub.columns[0].type != Type::Currency) lhs = Num(v);
+                if (v.type != Type::Currency && sub.columns[0].type == Type::Currency)
+                    column = "c1 / 10000.0";
+                return {"(" + lhs + (IsTextLike(v.type) ? " COLLATE acc" : "") +
+                            (e.negated ? " NOT IN " : " IN ") + "(SELECT " + column + " FROM (" + sub.sql +
+                            ")))",
+                        Type::Boolean, true, v.aggregate};
+            }
+            case Expr::Kind::IsNull: {
+                const Typed v = AsValue(value(*e.args[0], scope));
+                return {"(" + v.sql + (e.negated ? " IS NOT NULL)" : " IS NULL)"), Type::Boolean, true,
+                        v.aggregate};
+            }
+            case Expr::Kind::Subquery: {
+                Translated sub = select(*e.select, &scope, nullptr);
+                if (sub.columns.size() != 1)
+                    Unsupported(
+                        "You have written a subquery that can return more than one field without using "
+                        "the EXISTS reserved word in the main query's FROM clause.");
+                return {"(SELECT c1 FROM (" + sub.sql + "))", sub.columns[0].type};
+            }
+            case Expr::Kind::Exists: {
+                Translated sub = select(*e.select, &scope, nullptr);
+                return {"EXISTS (" + sub.sql + ")", Type::Boolean, true};
+            }
+            case Expr::Kind::Call:
+                return call(e, scope);
+        }
+        Unsupported("Unknown expression.");
+    }
+
+    static Typed Compare(const std::string& op, const Typed& ain, const Typed& bin) {
+        Typed a = AsValue(ain), b = AsValue(bin);
+        const bool aggregate = a.aggregate || b.aggregate;
+        if (a.type == Type::NullLiteral || b.type == Type::NullLiteral)
+            return {"NULL", Type::Boolean, true, aggregate};
+        std::string l = a.sql, r = b.sql, collate;
+        if (a.type == Type::Text && b.type == Type::Text) {
+            collate = " COLLATE acc";
+        } else if (a.type == Type::Date && b.type == Type::Text) {
+            r = DateOf(b);
+        } else if (a.type == Type::Text && b.type == Type::Date) {
+            l = DateOf(a);
+        } else if (a.type == Type::Currency && b.type == Type::Currency) {
+            // both in ten-thousandths
+        } else if (IsNumeric(a.type) || IsNumeric(b.type) || a.type == Type::Date || b.type == Type::Date) {
+            l = IsTextLike(a.type) ? Num(a) : a.type == Type::Currency ? Num(a) : a.sql;
+            r = IsTextLike(b.type) ? Num(b) : b.type == Type::Currency ? Num(b) : b.sql;
+        } else {
+            collate = " COLLATE acc";
+        }
+        const std::string sqlOp = op == "<>" ? "<>" : op;
+        return {"(" + l + " " + sqlOp + " " + r + collate + ")", Type::Boolean, true, aggregate};
+    }
+
+    static Type Arithmetic(Type a, Type b) {
+        if (a == Type::Boolean) a = Type::Integer;
+        if (b == Type::Boolean) b = Type::Integer;
+        if (a == Type::Byte && b == Type::Byte) return Type::Byte;
+        if ((a == Type::Long && b == Type::Single) || (a == Type::Single && b == Type::Long))
+            return Type::Double;
+        return Rank(a) >= Rank(b) ? a : b;
+    }
+
+    Typed binary(const Expr& e, const Scope& scope) {
+        const std::string& op = e.op;
+        const Typed ra = value(*e.args[0], scope), rb = value(*e.args[1], scope);
+        const bool aggregate = ra.aggregate || rb.aggregate;
+        if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=")
+            return Compare(op, ra, rb);
+        if (op == "and" || op == "or")
+            return {"(" + AsCondition(ra) + (op == "and" ? " AND " : " OR ") + AsCondition(rb) + ")",
+                    Type::Boolean, true, aggregate};
+        if (op == "xor")
+            return {"(" + AsCondition(ra) + " <> " + AsCondition(rb) + ")", Type::Boolean, true, aggregate};
+        if (op == "eqv")
+            return {"(" + AsCondition(ra) + " = " + AsCondition(rb) + ")", Type::Boolean, true, aggregate};
+        if (op == "imp")
+            return {"((NOT " + AsCondition(ra) + ") OR " + AsCondition(rb) + ")", Type::Boolean, true,
+                    aggregate};
+        if (op == "like")
+            return {"acc_like(" + Text(ra) + ", " + Text(rb) + ")", Type::Boolean, true, aggregate};
+        if (op == "&")
+            return {"acc_concat(" + Text(ra) + ", " + Text(rb) + ")", Type::Text, false, aggregate};
+        const Typed a = AsValue(ra), b = AsValue(rb);
+        if (a.type == Type::NullLiteral || b.type == Type::NullLiteral)
+            return {"NULL", Type::NullLiteral, false, aggregate};
+        auto typed = [&](std::string sql, Type t) { return Typed{std::move(sql), t, false, aggregate}; };
+        if (op == "/") {
+            const bool single = (a.type == Type::Byte || a.type == Type::Integer || a.type == Type::Single ||
+                                 a.type == Type::Boolean) &&
+                                (b.type == Type::Byte || b.type == Type::Integer || b.type == Type::Single ||
+                                 b.type == Type::Boolean);
+            return typed("acc_div(" + Num(a) + ", " + Num(b) + ")", single ? Type::Single : Type::Double);
+        }
+        if (op == "\\") return typed("acc_idiv(" + Num(a) + ", " + Num(b) + ")", Type::Long);
+        if (op == "mod") return typed("acc_mod(" + Num(a) + ", " + Num(b) + ")", Type::Long);
+        if (op == "^") return typed("acc_pow(" + Num(a) + ", " + Num(b) + ")", Type::Double);
+        // + - *
+        if (a.type == Type::Dynamic || b.type == Type::Dynamic) {
+            const char* f = op == "+" ? "acc_add" : op == "-" ? "acc_sub" : "acc_mul";
+            return typed(std::string(f) + "(" + (a.type == Type::Currency ? Num(a) : a.sql) + ", " +
+                             (b.type == Type::Currency ? Num(b) : b.sql) + ")",
+                         Type::Dynamic);
+        }
+        if (op == "+" && a.type == Type::Text && b.type == Type::Text)
+            return typed("(" + a.sql + " || " + b.sql + ")", Type::Text);
+        if (a.type == Type::Date || b.type == Type::Date) {
+            if (op == "*") return typed("(" + Num(a) + " * " + Num(b) + ")", Type::Double);
+            if (op == "-" && a.type == Type::Date && b.type == Type::Date)
+                return typed("(" + a.sql + " - " + b.sql + ")", Type::Double);
+            return typed("(" + Num(a) + " " + op + " " + Num(b) + ")", Type::Date);
+        }
+        if (a.type == Type::Currency || b.type == Type::Currency) {
+            const Typed& other = a.type == Type::Currency ? b : a;
+            if (a.type == Type::Currency && b.type == Type::Currency && op != "*")
+                return typed("(" + a.sql + " " + op + " " + b.sql + ")", Type::Currency);
+            if (IsInteger(other.type)) {
+                if (op == "*") return typed("(" + a.sql + " * " + b.sql + ")", Type::Currency);
+                const std::string l = a.type == Type::Currency ? a.sql : "(" + a.sql + " * 10000)";
+                const std::string r = b.type == Type::Currency ? b.sql : "(" + b.sql + " * 10000)";
+                return typed("(" + l + " " + op + " " + r + ")", Type::Currency);
+            }
+            return typed("(" + Num(a) + " " + op + " " + Num(b) + ")", Type::Double);
+        }
+        if (IsNumeric(a.type) && IsNumeric(b.type))
+            return typed("(" + a.sql + " " + op + " " + b.sql + ")", Arithmetic(a.type, b.type));
+        return typed("(" + Num(a) + " " + op + " " + Num(b) + ")", Type::Double);
+    }
+
+    Typed aggregate(const std::string& fn, const Expr& e, const Scope& scope) {
+        ++aggregateDepth_;
+        try {
+            Typed t = aggregateCall(fn, e, scope);
+            --aggregateDepth_;
+            return t;
+        } catch (...) {
+            --aggregateDepth_;
+            throw;
+        }
+    }
+
+    Typed aggregateCall(const std::string& fn, const Expr& e, const Scope& scope) {
+        if (e.args.size() != 1)
+            Unsupported("Wrong number of arguments used with function in query expression '" + fn + "'.");
+        const auto filtered = [&](const std::string& sql) {
+            return pivotFilter_ ? "CASE WHEN " + *pivotFilter_ + " THEN " + sql + " END" : sql;
+        };
+        if (fn == "count") {
+            if (e.args[0]->kind == Expr::Kind::Star && e.args[0]->parts.empty())
+                return {"count(" + filtered("1") + ")", Type::Long, false, true};
+            const Typed v = AsValue(value(*e.args[0], scope));
+            return {"count(" + filtered(v.sql) + ")", Type::Long, false, true};
+        }
+        const Typed v = AsValue(value(*e.args[0], scope));
+        if (v.aggregate) Unsupported("Cannot have aggregate function in expression (" + fn + ").");
+        if (fn == "min" || fn == "max")
+            return {fn + "(" + filtered(v.sql) + (IsTextLike(v.type) ? " COLLATE acc" : "") + ")", v.type,
+                    false, true};
+        if (fn == "first" || fn == "last")
+            return {"acc_" + fn + "(" + filtered(v.sql) + ")", v.type, false, true};
+        if (fn == "sum") {
+            if (v.type == Type::Currency)
+                return {"sum(" + filtered(v.sql) + ")", Type::Currency, false, true};
+            if (IsInteger(v.type)) return {"sum(" + filtered(v.sql) + ")", Type::Long, false, true};
+            if (v.type == Type::Date) return {"total(" + filtered(v.sql) + ")", Type::Date, false, true};
+            return {"sum(" + filtered(Num(v)) + ")", Type::Double, false, true};
+        }
+        if (fn == "avg") {
+            if (v.type == Type::Currency)
+                return {"CAST(round(avg(" + filtered(v.sql) + ")) AS INTEGER)", Type::Currency, false, true};
+            return {"avg(" + filtered(Num(v)) + ")", Type::Double, false, true};
+        }
+        // stdev, stdevp, var, varp
+        return {"acc_" + fn + "(" + filtered(Num(v)) + ")", Type::Double, false, true};
+    }
+
+    Typed call(const Expr& e, const Scope& scope) {
+        const std::string fn = Lower(e.text);
+        static const std::set<std::string> kAggregates = {"count", "sum",   "avg",    "min", "max", "first",
+                                                          "last",  "stdev", "stdevp", "var", "varp"};
+        if (kAggregates.count(fn)) return aggregate(fn, e, scope);
+        std::vector<Typed> a;
+        bool agg = false;
+        for (const ExprPtr& arg : e.args) {
+            a.push_back(value(*arg, scope));
+            agg = agg || a.back().aggregate;
+        }
+        const auto need = [&](std::size_t lo, std::size_t hi) {
+            if (a.size() < lo || a.size() > hi)
+                Unsupported("Wrong number of arguments used with function in query expression '" + e.text +
+                            "'.");
+        };
+        auto typed = [&](std::string sql, Type t) { return Typed{std::move(sql), t, false, agg}; };
+        auto args = [&](std::initializer_list<std::string> list) {
+            std::string out;
+            for (const std::string& s : list) out += (out.empty() ? "" : ", ") + s;
+            return out;
+        };
+        auto optionalNum = [&](std::size_t i, const char* fallback) {
+            return i < a.size() ? Num(a[i]) : std::string(fallback);
+        };
+
+        if (fn == "iif") {
+            need(3, 3);
+            Typed x = AsValue(a[1]), y = AsValue(a[2]);
+            const Type t = Merge(x.type, y.type);
+            const std::string xs = t == Type::Dynamic && x.type == Type::Currency ? Num(x) : x.sql;
+            const std::string ys = t == Type::Dynamic && y.type == Type::Currency ? Num(y) : y.sql;
+            return typed("CASE WHEN " + AsCondition(a[0]) + " THEN " + xs + " ELSE " + ys + " END",
+                         t == Type::NullLiteral ? Type::Dynamic : t);
+        }
+        if (fn == "nz") {
+            need(1, 2);
+            const Typed x = AsValue(a[0]);
+            if (a.size() == 1)
+                return typed("coalesce(" + x.sql + ", '')",
+                             x.type == Type::Text ? Type::Text : Type::Dynamic);
+            const Typed y = AsValue(a[1]);
+            Type t = Merge(x.type, y.type);
+            if (x.type == Type::Currency && IsInteger(y.type))
+                return typed("coalesce(" + x.sql + ", " + y.sql + " * 10000)", Type::Currency);
+            const std::string xs = x.type == Type::Currency && t != Type::Currency ? Num(x) : x.sql;
+            const std::string ys = y.type == Type::Currency && t != Type::Currency ? Num(y) : y.sql;
+            if (IsNumeric(x.type) && IsNumeric(y.type) && t == Type::Dynamic) t = Type::Double;
+            return typed("coalesce(" + xs + ", " + ys + ")", t);
+        }
+        if (fn == "isnull") {
+            need(1, 1);
+            return {"(" + AsValue(a[0]).sql + " IS NULL)", Type::Boolean, true, agg};
+        }
+        if (fn == "isnumeric") {
+            need(1, 1);
+            return typed("acc_isnumeric(" + Text(a[0]) + ")", Type::Boolean);
+        }
+        if (fn == "len") {
+            need(1, 1);
+            return typed("acc_len(" + Text(a[0]) + ")", Type::Long);
+        }
+        if (fn == "left" || fn == "right") {
+            need(2, 2);
+            return typed("acc_" + fn + "(" + Text(a[0]) + ", " + Num(a[1]) + ")", Type::Text);
+        }
+        if (fn == "mid") {
+            need(2, 3);
+            return typed("acc_mid(" + args({Text(a[0]), Num(a[1]), optionalNum(2, "NULL")}) +
+                             (a.size() == 2 ? ", 0" : ", 1") + ")",
+                         Type::Text);
+        }
+        if (fn == "instr") {
+            need(2, 4);
+            if (a.size() == 2)
+                return typed("acc_instr(1, " + Text(a[0]) + ", " + Text(a[1]) + ", 1)", Type::Long);
+            if (a[0].type == Type::Text)
+                Unsupported("InStr with a compare argument but no start is not supported.");
+            return typed("acc_instr(" + args({Num(a[0]), Text(a[1]), Text(a[2]), optionalNum(3, "1")}) + ")",
+                         Type::Long);
+        }
+        if (fn == "replace") {
+            need(3, 6);
+            return typed("acc_replace(" +
+                             args({Text(a[0]), Text(a[1]), Text(a[2]), optionalNum(3, "1"),
+                                   optionalNum(4, "-1"), optionalNum(5, "0")}) +
+                             ")",
+                         Type::Text);
+        }
+        if (fn == "ucase" || fn == "lcase" || fn == "trim" || fn == "ltrim" || fn == "rtrim") {
+            need(1, 1);
+            return typed("acc_" + fn + "(" + Text(a[0]) + ")", Type::Text);
+        }
+        if (fn == "space") {
+            need(1, 1);
+            return typed("acc_string(" + Num(a[0]) + ", ' ')", Type::Text);
+        }
+        if (fn == "string") {
+            need(2, 2);
+            const Typed c = AsValue(a[1]);
+            return typed("acc_string(" + Num(a[0]) + ", " +
+                             (c.type == Type::Text ? c.sql : "acc_chr(" + Num(c) + ")") + ")",
+                         Type::Text);
+        }
+        if (fn == "format") {
+            need(1, 2);
+            const Typed v = AsValue(a[0]);
+            const std::string valueSql = v.type == Type::Currency ? Num(v) : v.sql;
+            return typed("acc_format(" + valueSql + ", " + std::to_string(TypeCode(v.type)) + ", " +
+                             (a.size() > 1 ? Text(a[1]) : "''") + ")",
+                         Type::Text);
+        }
+        static const std::map<std::string, const char*> kDateParts = {
+            {"year", "yyyy"}, {"month", "m"}, {"day", "d"}, {"hour", "h"}, {"minute", "n"}, {"second", "s"}};
+        if (const auto it = kDateParts.find(fn); it != kDateParts.end()) {
+            need(1, 1);
+            return typed("acc_datepart('" + std::string(it->second) + "', " + DateOf(a[0]) + ", 1)",
+                         Type::Integer);
+        }
+        if (fn == "weekday") {
+            need(1, 2);
+            return typed("acc_datepart('w', " + DateOf(a[0]) + ", " + optionalNum(1, "1") + ")",
+                         Type::Integer);
+        }
+        if (fn == "datepart") {
+            need(2, 3);
+            return typed(
+                "acc_datepart(" + Text(a[0]) + ", " + DateOf(a[1]) + ", " + optionalNum(2, "1") + ")",
+                Type::Integer);
+        }
+        if (fn == "date") {
+            need(0, 0);
+            return typed("acc_today()", Type::Date);
+        }
+        if (fn == "now") {
+            need(0, 0);
+            return typed("acc_now()", Type::Date);
+        }
+        if (fn == "dateserial") {
+            need(3, 3);
+            return typed("acc_dateserial(" + args({Num(a[0]), Num(a[1]), Num(a[2])}) + ")", Type::Date);
+        }
+        if (fn == "dateadd") {
+            need(3, 3);
+            return typed("acc_dateadd(" + args({Text(a[0]), Num(a[1]), DateOf(a[2])}) + ")", Type::Date);
+        }
+        if (fn == "datediff") {
+            need(3, 4);
+            return typed(
+                "acc_datediff(" + args({Text(a[0]), DateOf(a[1]), DateOf(a[2]), optionalNum(3, "1")}) + ")",
+                Type::Long);
+        }
+        if (fn == "int" || fn == "fix") {
+            need(1, 1);
+            const Typed v = AsValue(a[0]);
+            if (IsInteger(v.type)) return typed(v.sql, v.type == Type::Boolean ? Type::Integer : v.type);
+            if (v.type == Type::Currency)
+                return typed("CAST(acc_" + fn + "(" + Num(v) + ") * 10000 AS INTEGER)", Type::Currency);
+            return typed("acc_" + fn + "(" + Num(v) + ")", v.type == Type::Single ? Type::Single
+                                                           : v.type == Type::Date ? Type::Date
+                                                                                  : Type::Double);
+        }
+        if (fn == "round") {
+            need(1, 2);
+            const Typed v = AsValue(a[0]);
+            const std::string digits = optionalNum(1, "0");
+            if (v.type == Type::Currency)
+                return typed("CAST(round(acc_round(" + Num(v) + ", " + digits + ") * 10000) AS INTEGER)",
+                             Type::Currency);
+            if (IsInteger(v.type)) return typed(v.sql, v.type == Type::Boolean ? Type::Integer : v.type);
+            return typed("acc_round(" + Num(v) + ", " + digits + ")",
+                         v.type == Type::Single ? Type::Single : Type::Double);
+        }
+        if (fn == "abs") {
+            need(1, 1);
+            const Typed v = AsValue(a[0]);
+            if (IsNumeric(v.type))
+                return typed("abs(" + v.sql + ")", v.type == Type::Boolean ? Type::Integer : v.type);
+            return typed("abs(" + Num(v) + ")", Type::Double);
+        }
+        if (fn == "sgn") {
+            need(1, 1);
+            const std::string x = Num(a[0]);
+            return typed(
+                "CASE WHEN " + x + " > 0 THEN 1 WHEN " + x + " < 0 THEN -1 WHEN " + x + " = 0 THEN 0 END",
+                Type::Integer);
+        }
+        if (fn == "sqr") {
+            need(1, 1);
+            return typed("acc_sqr(" + Num(a[0]) + ")", Type::Double);
+        }
+        if (fn == "val") {
+            need(1, 1);
+            return typed("acc_val(" + Text(a[0]) + ")", Type::Double);
+        }
+        if (fn == "str") {
+            need(1, 1);
+            return typed("acc_strfn(" + Text(a[0]) + ")", Type::Text);
+        }
+        if (fn == "cstr") {
+            need(1, 1);
+            return typed(Text(a[0]), Type::Text);
+        }
+        if (fn == "cint") {
+            need(1, 1);
+            return typed("acc_cint(" + Num(a[0]) + ", 32767)", Type::Integer);
+        }
+        if (fn == "clng") {
+            need(1, 1);
+            return typed("acc_cint(" + Num(a[0]) + ", 2147483647)", Type::Long);
+        }
+        if (fn == "cdbl") {
+            need(1, 1);
+            return typed("(" + Num(a[0]) + " + 0.0)", Type::Double);
+        }
+        if (fn == "csng") {
+            need(1, 1);
+            return typed("(" + Num(a[0]) + " + 0.0)", Type::Single);
+        }
+        if (fn == "ccur") {
+            need(1, 1);
+            const Typed v = AsValue(a[0]);
+            if (v.type == Type::Currency) return v;
+            return typed("CAST(acc_round(" + Num(v) + " * 10000, 0) AS INTEGER)", Type::Currency);
+        }
+        if (fn == "cdate") {
+            need(1, 1);
+            return typed(DateOf(a[0]), Type::Date);
+        }
+        if (fn == "cbool") {
+            need(1, 1);
+            return typed("(-(" + AsCondition(a[0]) + "))", Type::Boolean);
+        }
+        throw ProviderError(ErrorReason::BadCommand, "Undefined function '" + e.text + "' in expression.");
+    }
+
+    Schema& schema_;
+    std::vector<std::string> ctes_;
+    std::optional<std::string> pivotFilter_;
+    std::string lastQualifier_;
+    std::set<std::string>* shown_ = nullptr;
+    std::vector<std::string>* refs_ = nullptr;
+    int aggregateDepth_ = 0;
+    int exprCounter_ = 1000;
+};
+
+}  // namespace
+
+std::string Named(const Translated& t) {
+    std::string list;
+    for (std::size_t i = 0; i < t.columns.size(); ++i)
+        list += (i ? ", c" : "c") + std::to_string(i + 1) + " AS " + Quote(t.columns[i].name);
+    return "SELECT " + list + " FROM (" + t.sql + ")";
+}
+
+Type TypeOf(Variant::Type t) {
+    switch (t) {
+        case Variant::Type::Null:
+            return Type::Dynamic;
+        case Variant::Type::Boolean:
+            return Type::Boolean;
+        case Variant::Type::Byte:
+            return Type::Byte;
+        case Variant::Type::Integer:
+            return Type::Integer;
+        case Variant::Type::Long:
+            return Type::Long;
+        case Variant::Type::BigInt:
+            return Type::BigInt;
+        case Variant::Type::Single:
+            return Type::Single;
+        case Variant::Type::Double:
+            return Type::Double;
+        case Variant::Type::Currency:
+            return Type::Currency;
+        case Variant::Type::Decimal:
+            return Type::Decimal;
+        case Variant::Type::Date:
+            return Type::Date;
+        case Variant::Type::Text:
+            return Type::Text;
+        case Variant::Type::Binary:
+            return Type::Binary;
+        case Variant::Type::Guid:
+            return Type::Guid;
+    }
+    return Type::Dynamic;
+}
+
+std::string Quote(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return out + "\"";
+}
+
+Translated Translate(const Statement& statement, Schema& schema) {
+    return Translator(schema).statement(statement);
+}
+
+}  // namespace tabvert::ado::sql

@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/export/export_run.h"
+#include "core/export/export_target.h"
+#include "core/export/sheet_name.h"
+#include "core/workbook/limits.h"
+
+namespace tabvert::exporting {
+namespace {
+
+TEST(NameDigitGenerator, StartsTheSameEveryTimeAndStaysInRange) {
+    NameDigitGenerator first, second;
+    std::vector<int> a, b;
+    for (int i = 0; i < 8; ++i) a.push_back(first.nextDigit());
+    for (int i = 0; i < 8; ++i) b.push_back(second.nextDigit());
+    EXPECT_EQ(a, (std::vector<int>{7, 5, 5, 2, 3, 7, 0, 7}));
+    EXPECT_EQ(a, b);
+    for (int i = 0; i < (1 << 20); ++i) {
+        const double x = first.next();
+        ASSERT_TRUE(x >= 0.0 && x < 1.0) << x;
+    }
+}
+
+std::string Times(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+struct NameCase {
+    std::string table;
+    std::string sheet;  // a trailing '#' stands for the drawn digit
+};
+
+class SheetNameCases : public ::testing::TestWithParam<NameCase> {};
+
+TEST_P(SheetNameCases, FollowsTheNamingRule) {
+    const NameCase& c = GetParam();
+    NameDigitGenerator g, reference;
+    std::string expected = c.sheet;
+    const bool drawsDigit = !expected.empty() && expected.back() == '#';
+    if (drawsDigit) expected.back() = static_cast<char>('0' + reference.nextDigit());
+    EXPECT_EQ(GetSheetName(c.table, g), expected);
+    // Only shortened names advance the generator.
+    EXPECT_EQ(g.nextDigit(), reference.nextDigit());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, SheetNameCases,
+    ::testing::Values(NameCase{"Orders/Q1", "Orders-Q1#"}, NameCase{"A/B", "A-B#"}, NameCase{"//", "--#"},
+                      NameCase{"Customers", "Customers"}, NameCase{"", ""},
+                      NameCase{Times("abcde", 6), Times("abcde", 6)},
+                      NameCase{Times("abcde", 6) + "f", Times("abcde", 5) + "#"},
+                      // Slashes first, then the cut: a 40-character name with a slash.
+                      NameCase{"Quarterly/Results/For/The/Northern/Regio", "Quarterly-Results-For-The#"},
+                      // Other characters Excel dislikes are passed on as they are.
+                      NameCase{"What: [now]?", "What: [now]?"}, NameCase{"a\\b*c", "a\\b*c"},
+                      // Characters, not bytes: 30 two-byte letters stay, 31 are cut to 25 letters.
+                      NameCase{Times("\xC3\xA4", 30), Times("\xC3\xA4", 30)},
+                      NameCase{Times("\xC3\xA4", 31), Times("\xC3\xA4", 25) + "#"},
+                      NameCase{"\xE2\x82\xAC/" + Times("\xE2\x82\xAC", 26),
+                               "\xE2\x82\xAC-" + Times("\xE2\x82\xAC", 23) + "#"},
+                      // UTF-16 units, as Excel counts: an emoji counts two and is never split.
+                      NameCase{Times("😀", 15), Times("😀", 15)},
+                      NameCase{Times("😀", 16), Times("😀", 12) + "#"},
+                      NameCase{"a" + Times("😀", 20), "a" + Times("😀", 12) + "#"}));
+
+TEST(SheetName, ATableNamedWithEmojiGetsANameTheWorkbookTakes) {
+    NameDigitGenerator g;
+    const std::string sheet = GetSheetName(Times("😀", 20), g);
+    EXPECT_EQ(excel::SheetNameFault(sheet), std::nullopt) << sheet;
+}
+
+TEST(SheetName, DigitsFollowTheExportOrder) {
+    NameDigitGenerator g;
+    EXPECT_EQ(GetSheetName("Orders/Q1", g), "Orders-Q17");
+    EXPECT_EQ(GetSheetName("Short", g), "Short");
+    // Two long names sharing their first 25 characters: each draws its own digit.
+    EXPECT_EQ(GetSheetName("Invoice lines for the year 2019", g), "Invoice lines for the yea5");
+    EXPECT_EQ(GetSheetName("Invoice lines for the year 2020", g), "Invoice lines for the yea5");
+    EXPECT_EQ(GetSheetName("A/B", g), "A-B2");
+}
+
+TEST(TableQuery, DoublesClosingBrackets) {
+    EXPECT_EQ(TableQuery("Orders"), "select * from [Orders]");
+    EXPECT_EQ(TableQuery("Odd]Name]"), "select * from [Odd]]Name]]]");
+}
+
+struct TargetCase {
+    const char* chosen;
+    const char* afterEnding;
+    const char* working;
+};
+
+class ExportTargetCases : public ::testing::TestWithParam<TargetCase> {};
+
+TEST_P(ExportTargetCases, DerivesTheWorkingPath) {
+    const TargetCase& c = GetParam();
+    const std::string stored = ReplaceMdbEnding(c.chosen);
+    EXPECT_EQ(stored, c.afterEnding);
+    EXPECT_EQ(CollapseTripleBackslashes(stored), c.working);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ExportTargetCases,
+    ::testing::Values(
+        TargetCase{"", "", ""}, TargetCase{"/home/u/out.mdb", "/home/u/out.xls", "/home/u/out.xls"},
+        TargetCase{"/home/u/OUT.MDB", "/home/u/OUT.MDB", "/home/u/OUT.MDB"},
+        TargetCase{"/home/u/out.Mdb", "/home/u/out.Mdb", "/home/u/out.Mdb"},
+        // Folder names keep ".mdb"; only the file name's ending changes.
+        TargetCase{"/data/old.mdb/copy.mdb", "/data/old.mdb/copy.xls", "/data/old.mdb/copy.xls"},
+        TargetCase{"/data/old.mdb/copy.xlsx", "/data/old.mdb/copy.xlsx", "/data/old.mdb/copy.xlsx"},
+        TargetCase{"/home/u/report", "/home/u/report", "/home/u/report"},
+        TargetCase{"C:\\\\\\x.xls", "C:\\\\\\x.xls", "C:\\\\x.xls"},
+        TargetCase{"a\\\\\\\\b", "a\\\\\\\\b", "a\\\\\\b"},
+        TargetCase{"a\\\\\\\\\\\\b", "a\\\\\\\\\\\\b", "a\\\\\\\\b"},
+        TargetCase{"\\\\server\\share\\x.mdb", "\\\\server\\share\\x.xls", "\\\\server\\share\\x.xls"}));
+
+}  // namespace
+}  // namespace tabvert::exporting
