@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config git ccache
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   mdbtools mdbtools-dev libssl-dev libsqlite3-dev

@@ -1,3 +1,4 @@
+// The catalogue tree: nodes keyed by their Qt::UserRole data, filled from the catalogue run.
 #include "gui/catalogue_tree.h"
 
 #include <QTreeWidget>
@@ -35,9 +36,9 @@ QString NodeTableName(const QTreeWidgetItem& node) {
     return stored.isValid() ? stored.toString() : node.text(0);
 }
 
-void CatalogueTree::rootAdded(const std::string& dbpath) {
+void CatalogueTree::rootAdded(const std::string& databasePath) {
     auto* root = new QTreeWidgetItem(&tree_);
-    root->setText(0, QString::fromStdString(dbpath));
+    root->setText(0, QString::fromStdString(databasePath));
     root->setToolTip(0, root->text(0));
     root->setData(0, Qt::UserRole, RootKey());
     root->setIcon(0, images_.icon(kDatabasePicture));

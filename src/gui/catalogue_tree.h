@@ -25,16 +25,16 @@ QString NodeKey(const QTreeWidgetItem& node);
 QString NodeTableName(const QTreeWidgetItem& node);
 
 class CatalogueTree : public CatalogueSink {
-public:
+  public:
     // images: picture 1 for the database node, picture 2 for a table node.
     CatalogueTree(QTreeWidget& tree, const shell::ImageList& images) : tree_(tree), images_(images) {}
 
     // Adds the root (key "NorrinT", text the path, picture 1), then looks it up by key and expands it.
-    void rootAdded(const std::string& dbpath) override;
+    void rootAdded(const std::string& databasePath) override;
     // Adds a child of the root with the entry's key and name, picture 2.
     void tableFound(const CatalogueEntry& entry) override;
 
-private:
+  private:
     QTreeWidget& tree_;
     const shell::ImageList& images_;
     QTreeWidgetItem* root_ = nullptr;

@@ -1,3 +1,4 @@
+// The file dialog component: its showings through the Prompts and the extension of its chosen file type.
 #include "gui/common_dialog.h"
 
 #include <QRegularExpression>

@@ -1,3 +1,4 @@
+// The image list: pictures of one size with their mask colour made transparent, by 1-based index.
 #include "gui/image_list.h"
 
 #include <stdexcept>
@@ -21,8 +22,7 @@ QImage ImageList::applyMask(const QImage& picture, QColor maskColor) {
 
 int ImageList::add(const QImage& picture) {
     QImage image = applyMask(picture, mask_);
-    if (image.size() != size_)
-        image = image.scaled(size_, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    if (image.size() != size_) image = image.scaled(size_, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     pictures_.push_back(QPixmap::fromImage(image));
     return count();
 }

@@ -31,7 +31,6 @@ public:
     QIcon icon(int index) const { return QIcon(picture(index)); }
 
     QSize imageSize() const { return size_; }
-    QColor maskColor() const { return mask_; }
 
     // The picture with the mask colour made transparent (exposed for the art generator and tests).
     static QImage applyMask(const QImage& picture, QColor maskColor);

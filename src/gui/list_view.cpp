@@ -1,11 +1,12 @@
+// The preview list's model and view: columns by 1-based index, rows of item text and sub-items, and
+// batches that announce their rows at once.
 #include "gui/list_view.h"
-#include "core/common/twips.h"
 
 #include <QHeaderView>
-#include <QPainter>
-
 #include <stdexcept>
 #include <string>
+
+#include "core/common/twips.h"
 
 namespace tabvert::shell {
 
@@ -127,7 +128,8 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), model_(new ListViewMode
 
 void ListView::checkColumn(int index) const {
     if (index < 1 || index > columnCount())
-        throw std::out_of_range("column " + std::to_string(index) + " outside 1.." + std::to_string(columnCount()));
+        throw std::out_of_range("column " + std::to_string(index) + " outside 1.." +
+                                std::to_string(columnCount()));
 }
 
 void ListView::clearColumns() { model_->clearColumns(); }
@@ -176,28 +178,6 @@ QString ListView::itemText(int row, int column) const { return model_->text(row,
 
 void ListView::setFullRowSelect(bool on) {
     setSelectionBehavior(on ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
-}
-
-void ListView::setGridLines(bool on) {
-    gridLines_ = on;
-    viewport()->update();
-}
-
-void ListView::drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const {
-    QTreeView::drawRow(painter, option, index);
-    if (!gridLines_) return;
-    painter->save();
-    painter->setPen(palette().color(QPalette::Mid));
-    const QRect r = option.rect;
-    painter->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-    const QHeaderView* h = header();
-    for (int visual = 0; visual < h->count(); ++visual) {
-        const int logical = h->logicalIndex(visual);
-        if (h->isSectionHidden(logical)) continue;
-        const int x = h->sectionViewportPosition(logical) + h->sectionSize(logical) - 1;
-        painter->drawLine(x, r.top(), x, r.bottom());
-    }
-    painter->restore();
 }
 
 }  // namespace tabvert::shell

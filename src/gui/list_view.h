@@ -10,14 +10,13 @@
 #include <QAbstractTableModel>
 #include <QStringList>
 #include <QTreeView>
-
 #include <vector>
 
 namespace tabvert::shell {
 
 class ListViewModel : public QAbstractTableModel {
     Q_OBJECT
-public:
+  public:
     using QAbstractTableModel::QAbstractTableModel;
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -40,7 +39,7 @@ public:
     void beginBatch();
     void endBatch();
 
-private:
+  private:
     bool silent() const { return batchDepth_ > 0; }
 
     QStringList headers_;
@@ -53,18 +52,18 @@ private:
 
 class ListView : public QTreeView {
     Q_OBJECT
-public:
+  public:
     explicit ListView(QWidget* parent = nullptr);
 
     // Collects changes and shows them at once when it goes out of scope (also on an exception).
     class Batch {
-    public:
+      public:
         explicit Batch(ListView& view) : model_(view.model_) { model_->beginBatch(); }
         ~Batch() { model_->endBatch(); }
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;
 
-    private:
+      private:
         ListViewModel* model_;
     };
 
@@ -88,20 +87,13 @@ public:
 
     // Display options.
     void setFullRowSelect(bool on);
-    bool fullRowSelect() const { return selectionBehavior() == QAbstractItemView::SelectRows; }
-    void setGridLines(bool on);
-    bool gridLines() const { return gridLines_; }
 
     ListViewModel* listModel() const { return model_; }
 
-protected:
-    void drawRow(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-
-private:
+  private:
     void checkColumn(int index) const;
 
     ListViewModel* model_;
-    bool gridLines_ = false;
 };
 
 }  // namespace tabvert::shell

@@ -1,11 +1,11 @@
 // Norrin Tabvert: the first thing the program does is show the splash screen; everything else follows
 // from the windows' own events.
-#include "gui/platform/prompts.h"
-#include "gui/forms.h"
-#include "gui/frmsplash.h"
-
 #include <QApplication>
 #include <csignal>
+
+#include "gui/platform/prompts.h"
+#include "gui/splash_screen.h"
+#include "gui/windows.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication::setApplicationName(QStringLiteral("Norrin Tabvert"));
     const auto prompts = tabvert::ui::MakeQtPrompts();
-    tabvert::shell::Forms forms(*prompts);
-    forms.frmSplash().show();
+    tabvert::shell::Windows windows(*prompts);
+    windows.splashScreen().show();
     return QApplication::exec();
 }

@@ -1,3 +1,4 @@
+// Registration of the compiled-in picture resources.
 #include "gui/pictures.h"
 
 #include <QtGlobal>

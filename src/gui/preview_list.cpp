@@ -1,3 +1,4 @@
+// The preview run's sink: fills the preview list and the progress bar in one batch.
 #include "gui/preview_list.h"
 
 #include <QProgressBar>

@@ -1,3 +1,4 @@
+// The table tree's keyboard handling: the node the user lands on with the keys is reported as chosen.
 #include "gui/table_tree.h"
 
 #include <QKeyEvent>

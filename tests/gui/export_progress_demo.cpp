@@ -7,10 +7,10 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "gui/start.h"
+#include "gui/main_window.h"
+#include "gui/open_database_dialog.h"
 #include "gui/platform/prompts.h"
-#include "gui/forms.h"
-#include "gui/tabvert.h"
+#include "gui/windows.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -22,11 +22,11 @@ int main(int argc, char** argv) {
     prompts.queueFile(QString::fromLocal8Bit(argv[2]));
     prompts.queueAnswer(tabvert::ui::Answer::Ok);
     prompts.queueAnswer(tabvert::ui::Answer::Yes);  // the exit question when the window goes
-    tabvert::shell::Forms forms(prompts);
-    tabvert::shell::Tabvert& window = forms.tabvert();
+    tabvert::shell::Windows windows(prompts);
+    tabvert::shell::MainWindow& window = windows.mainWindow();
     window.show();
-    forms.start().databasePathBox()->setText(QString::fromLocal8Bit(argv[1]));
-    window.openaccessfile();
+    windows.openDatabaseDialog().databasePathBox()->setText(QString::fromLocal8Bit(argv[1]));
+    window.OpenDatabase();
     const int delay = argc > 3 ? std::atoi(argv[3]) : 1500;
     QTimer::singleShot(delay, &window, [&] {
         window.clickToolbarButton(2);

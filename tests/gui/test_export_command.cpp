@@ -13,16 +13,16 @@
 #include <filesystem>
 #include <memory>
 
-#include "gui/start.h"
 #include "core/export/export_run.h"
-#include "support/export_test_support.h"
 #include "fixtures/fixture_set.h"
-#include "gui/platform/prompts.h"
 #include "gui/app_title.h"
 #include "gui/auto_size_label.h"
-#include "gui/forms.h"
 #include "gui/list_view.h"
-#include "gui/tabvert.h"
+#include "gui/main_window.h"
+#include "gui/open_database_dialog.h"
+#include "gui/platform/prompts.h"
+#include "gui/windows.h"
+#include "support/export_test_support.h"
 
 namespace tabvert::exporting::test {
 namespace {
@@ -44,18 +44,18 @@ class ExportCommand : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        forms_ = std::make_unique<shell::Forms>(prompts_);
+        windows_ = std::make_unique<shell::Windows>(prompts_);
         prompts_.frame = window().exportFrame();
     }
 
-    shell::Tabvert& window() { return forms_->tabvert(); }
+    shell::MainWindow& window() { return windows_->mainWindow(); }
     fs::path root() const { return dir_.path().toStdString(); }
 
     // Opens a database the way OK in the open-database dialog does.
     void OpenDatabase(const fixtures::Database& db, const std::string& file) {
         const fs::path path = WriteDb(db, root() / file);
-        forms_->start().databasePathBox()->setText(QString::fromStdString(path.string()));
-        window().openaccessfile();
+        windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(path.string()));
+        window().OpenDatabase();
         ASSERT_GT(window().tableTree()->topLevelItemCount(), 0);
     }
     // Chooses `target` in the save dialog and confirms the closing message.
@@ -67,7 +67,7 @@ class ExportCommand : public ::testing::Test {
 
     QTemporaryDir dir_;
     WatchingPrompts prompts_;
-    std::unique_ptr<shell::Forms> forms_;
+    std::unique_ptr<shell::Windows> windows_;
 };
 
 // A plain OK message under the program's title.
@@ -158,7 +158,7 @@ TEST_F(ExportCommand, RunLeavesTheWindowAsDescribed) {
     fixtures::Database other;
     other.tables = {NumberedTable("Alpha", 3), NumberedTable("Beta", 1200), NumberedTable("Gamma", 0)};
     const fs::path otherPath = WriteDb(other, root() / "second.mdb");
-    forms_->start().databasePathBox()->setText(QString::fromStdString(otherPath.string()));
+    windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(otherPath.string()));
     window().previewList()->addColumn("Old");
     window().previewList()->addItem("old row");
     prompts_.frameShowing.clear();
@@ -168,8 +168,8 @@ TEST_F(ExportCommand, RunLeavesTheWindowAsDescribed) {
     ExpectPlainMessage(prompts_.messages()[0], kCompletedText);
     EXPECT_EQ(prompts_.frameShowing, std::vector<bool>{true});  // the message comes before the frame goes
 
-    EXPECT_TRUE(window().exportFrame()->isHidden() && forms_->start().isHidden());
-    EXPECT_EQ(window().dbpath.toStdString(), otherPath.string());
+    EXPECT_TRUE(window().exportFrame()->isHidden() && windows_->openDatabaseDialog().isHidden());
+    EXPECT_EQ(window().databasePath.toStdString(), otherPath.string());
     EXPECT_EQ(window().previewList()->itemCount() + window().previewList()->columnCount(), 0);
     // Catalogue order is by name: Gamma is last and empty, so the record label still shows Beta's last
     // record.

@@ -1,12 +1,6 @@
-// The help path rule, .chm reading, the help window and the Help command (run beside a copy of the built help file).
-#include "gui/platform/htmlhelp/chm_file.h"
-#include "gui/platform/htmlhelp/contents.h"
-#include "gui/platform/htmlhelp/help_window.h"
-#include "gui/platform/htmlhelp/html_help.h"
-#include "gui/platform/prompts.h"
-#include "gui/tabvert_commands.h"
-#include "gui/forms.h"
-#include "gui/tabvert.h"
+// The help path rule, .chm reading, the help window and the Help command (run beside a copy of the built help
+// file).
+#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QFile>
@@ -15,12 +9,21 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
-#include <gtest/gtest.h>
+#include "gui/main_window.h"
+#include "gui/main_window_commands.h"
+#include "gui/platform/htmlhelp/chm_file.h"
+#include "gui/platform/htmlhelp/contents.h"
+#include "gui/platform/htmlhelp/help_window.h"
+#include "gui/platform/htmlhelp/html_help.h"
+#include "gui/platform/prompts.h"
+#include "gui/windows.h"
 
 namespace tabvert::htmlhelp {
 namespace {
 
-QString BuiltHelpFile() { return QCoreApplication::applicationDirPath() + QStringLiteral("/norrintabvert.chm"); }
+QString BuiltHelpFile() {
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/norrintabvert.chm");
+}
 
 QByteArray Record(quint16 code, const QByteArray& data) {
     QByteArray record;
@@ -77,7 +80,8 @@ TEST(ChmContents, NestsEntriesByTheirLists) {
     const std::vector<ContentsEntry> top = ParseContents(sitemap);
     ASSERT_EQ(top.size(), 2u);
     ASSERT_EQ(top[0].children.size(), 1u);
-    EXPECT_EQ(std::pair(top[0].name, top[0].local), std::pair(QStringLiteral("Start"), QStringLiteral("start.html")));
+    EXPECT_EQ(std::pair(top[0].name, top[0].local),
+              std::pair(QStringLiteral("Start"), QStringLiteral("start.html")));
     EXPECT_EQ(std::pair(top[0].children[0].name, top[0].children[0].local),
               std::pair(QStringLiteral("Fish & Chips"), QStringLiteral("fish.html")));
     EXPECT_EQ(top[1].name, QStringLiteral("End"));
@@ -96,13 +100,16 @@ TEST(ChmFile, ReadsTheBuiltHelpFileAndRefusesWhatIsNone) {
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    const QString text = dir.filePath(QStringLiteral("notes.chm")), empty = dir.filePath(QStringLiteral("empty.chm"));
-    for (const auto& [path, content] : {std::pair{text, "ITSF but not really a compiled help file"}, {empty, ""}}) {
+    const QString text = dir.filePath(QStringLiteral("notes.chm")),
+                  empty = dir.filePath(QStringLiteral("empty.chm"));
+    for (const auto& [path, content] :
+         {std::pair{text, "ITSF but not really a compiled help file"}, {empty, ""}}) {
         QFile out(path);
         ASSERT_TRUE(out.open(QIODevice::WriteOnly));
         out.write(content);
     }
-    for (const QString& path : {dir.filePath(QStringLiteral("missing.chm")), text, empty, dir.path(), QString()})
+    for (const QString& path :
+         {dir.filePath(QStringLiteral("missing.chm")), text, empty, dir.path(), QString()})
         EXPECT_FALSE(ChmFile::Open(QFile::encodeName(path)).has_value()) << path.toStdString();
 }
 
@@ -150,8 +157,8 @@ TEST(HtmlHelp, OpensTheDefaultTopicWithItsPictureAndContentsAndReusesTheWindow) 
 
 TEST(HelpCommand, ToolbarButtonThreeAndHelpContentOpenTheDefaultTopic) {
     ui::ScriptedPrompts prompts;
-    shell::Forms forms(prompts);
-    shell::Tabvert& window = forms.tabvert();
+    shell::Windows windows(prompts);
+    shell::MainWindow& window = windows.mainWindow();
     ASSERT_TRUE(QFile::exists(window.helpFilePath())) << window.helpFilePath().toStdString();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

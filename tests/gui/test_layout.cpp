@@ -1,14 +1,7 @@
-// The main window as created (controls by name, states, menus, toolbar, layout under resizing) and the
-// small components it owns.
+// The main window as created (controls by name, states, menus, toolbar, layout under resizing), the
+// window registry, and the small components the main window owns.
 
-#include "gui/platform/prompts.h"
-#include "gui/auto_size_label.h"
-#include "gui/forms.h"
-#include "gui/frmsplash.h"
-#include "gui/image_list.h"
-#include "gui/list_view.h"
-#include "gui/pictures.h"
-#include "gui/tabvert.h"
+#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QGroupBox>
@@ -22,22 +15,30 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
-
-#include <gtest/gtest.h>
-
 #include <algorithm>
+
+#include "gui/auto_size_label.h"
+#include "gui/image_list.h"
+#include "gui/list_view.h"
+#include "gui/main_window.h"
+#include "gui/pictures.h"
+#include "gui/platform/prompts.h"
+#include "gui/splash_screen.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 namespace {
 
-class MainWindow : public ::testing::Test {
-protected:
+using Window = Windows::Window;
+
+class MainWindowLayout : public ::testing::Test {
+  protected:
     ui::ScriptedPrompts prompts;
-    Forms forms{prompts};
-    Tabvert& w = forms.tabvert();
+    Windows windows{prompts};
+    MainWindow& w = windows.mainWindow();
 };
 
-TEST_F(MainWindow, EveryControlIsFoundByItsName) {
+TEST_F(MainWindowLayout, EveryControlIsFoundByItsName) {
     const std::pair<const char*, QObject*> controls[] = {
         {"Toolbar1", w.toolbar()},
         {"TreeView1", w.tableTree()},
@@ -72,7 +73,7 @@ TEST_F(MainWindow, EveryControlIsFoundByItsName) {
         EXPECT_EQ(label->parentWidget(), w.exportFrame()) << label->objectName().toStdString();
 }
 
-TEST_F(MainWindow, StartsEmptyWithHelpersHiddenAndTheRestShown) {
+TEST_F(MainWindowLayout, StartsEmptyWithHelpersHiddenAndTheRestShown) {
     EXPECT_EQ(w.tableTree()->topLevelItemCount(), 0);
     EXPECT_EQ(w.previewList()->itemCount(), 0);
     EXPECT_EQ(w.previewList()->columnCount(), 0);
@@ -80,7 +81,7 @@ TEST_F(MainWindow, StartsEmptyWithHelpersHiddenAndTheRestShown) {
     EXPECT_EQ(w.progressBar()->maximum(), 100);
     EXPECT_EQ(w.progressBar()->value(), 0);
     EXPECT_TRUE(w.targetPathBox()->text().isEmpty());
-    EXPECT_TRUE(w.dbpath.isEmpty());
+    EXPECT_TRUE(w.databasePath.isEmpty());
 
     w.show();
     EXPECT_TRUE(w.targetPathBox()->isHidden());
@@ -94,13 +95,14 @@ TEST_F(MainWindow, StartsEmptyWithHelpersHiddenAndTheRestShown) {
     EXPECT_TRUE(w.statusText()->isVisibleTo(&w));
 }
 
-TEST_F(MainWindow, MenusHaveAccessKeysButNoShortcuts) {
+TEST_F(MainWindowLayout, MenusHaveAccessKeysButNoShortcuts) {
     const QList<QAction*> menus = w.menuBar()->actions();
     ASSERT_EQ(menus.size(), 2);
     EXPECT_EQ(menus[0]->menu(), w.fileMenu());
     EXPECT_EQ(menus[1]->menu(), w.helpMenu());
     for (QMenu* menu : {w.fileMenu(), w.helpMenu()})
-        for (QAction* item : menu->actions()) EXPECT_TRUE(item->shortcut().isEmpty()) << item->text().toStdString();
+        for (QAction* item : menu->actions())
+            EXPECT_TRUE(item->shortcut().isEmpty()) << item->text().toStdString();
     // In the File menu, E is the access key of two items and O of one.
     auto accessKeyCount = [&](char key) {
         return std::ranges::count_if(w.fileMenu()->actions(), [key](QAction* item) {
@@ -111,7 +113,7 @@ TEST_F(MainWindow, MenusHaveAccessKeysButNoShortcuts) {
     EXPECT_EQ(accessKeyCount('O'), 1);
 }
 
-TEST_F(MainWindow, ToolbarButtonsShowTheirOwnPictureLeftToRightByIndex) {
+TEST_F(MainWindowLayout, ToolbarButtonsShowTheirOwnPictureLeftToRightByIndex) {
     ASSERT_EQ(w.toolbarButtonCount(), 3);
     EXPECT_THROW(w.toolbarButton(0), std::out_of_range);
     EXPECT_THROW(w.toolbarButton(4), std::out_of_range);
@@ -123,14 +125,15 @@ TEST_F(MainWindow, ToolbarButtonsShowTheirOwnPictureLeftToRightByIndex) {
         EXPECT_TRUE(w.toolbar()->rect().contains(button->geometry())) << "button " << index << " is cut off";
         EXPECT_GT(button->x(), previousRight);
         previousRight = button->geometry().right();
-        const QImage shown = button->icon().pixmap(QSize(66, 63)).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage shown =
+            button->icon().pixmap(QSize(66, 63)).toImage().convertToFormat(QImage::Format_ARGB32);
         const QImage listed =
             w.toolbarIcons().picture(index).toImage().convertToFormat(QImage::Format_ARGB32);
         EXPECT_EQ(shown, listed) << "button " << index;
     }
 }
 
-TEST_F(MainWindow, ResizingMovesOnlyTheToolbarAndTheStatusBar) {
+TEST_F(MainWindowLayout, ResizingMovesOnlyTheToolbarAndTheStatusBar) {
     w.show();
     QCoreApplication::processEvents();
     // The progress frame lies in front of the list it covers.
@@ -155,7 +158,7 @@ TEST_F(MainWindow, ResizingMovesOnlyTheToolbarAndTheStatusBar) {
     }
 }
 
-TEST_F(MainWindow, ProgressLabelsFollowTheirCaptionsAndKeepTheirCorner) {
+TEST_F(MainWindowLayout, ProgressLabelsFollowTheirCaptionsAndKeepTheirCorner) {
     AutoSizeLabel* label = w.currentTableLabel();
     const QPoint corner = label->pos();
     const int shortWidth = label->width();
@@ -191,10 +194,14 @@ TEST(Pictures, LoadAtTheirSizesAndTheMaskedOnesAreDrawnOnTheirMaskColour) {
         QSize size;
         std::optional<QColor> mask;
     } cases[] = {
-        {pictures::kIcon, {32, 32}, {}},          {pictures::kSplash, {350, 214}, {}},
-        {pictures::kAbout, {311, 304}, {}},       {pictures::kToolbarOpen, {66, 63}, magenta},
-        {pictures::kToolbarExport, {66, 63}, magenta}, {pictures::kToolbarHelp, {66, 63}, magenta},
-        {pictures::kNodeDatabase, {16, 16}, grey}, {pictures::kNodeTable, {16, 16}, grey},
+        {pictures::kIcon, {32, 32}, {}},
+        {pictures::kSplash, {350, 214}, {}},
+        {pictures::kAbout, {311, 304}, {}},
+        {pictures::kToolbarOpen, {66, 63}, magenta},
+        {pictures::kToolbarExport, {66, 63}, magenta},
+        {pictures::kToolbarHelp, {66, 63}, magenta},
+        {pictures::kNodeDatabase, {16, 16}, grey},
+        {pictures::kNodeTable, {16, 16}, grey},
         {pictures::kToolbarBackground, {688, 66}, {}},
     };
     for (const auto& c : cases) {
@@ -213,32 +220,34 @@ TEST(Pictures, LoadAtTheirSizesAndTheMaskedOnesAreDrawnOnTheirMaskColour) {
     // The toolbar background is tiled: its last column must join its first without a seam.
     const QImage background(QString::fromUtf8(pictures::kToolbarBackground));
     for (int y = 0; y < background.height(); ++y) {
-        const QColor left = background.pixelColor(0, y), right = background.pixelColor(background.width() - 1, y);
+        const QColor left = background.pixelColor(0, y),
+                     right = background.pixelColor(background.width() - 1, y);
         const int step = std::abs(left.red() - right.red()) + std::abs(left.green() - right.green()) +
                          std::abs(left.blue() - right.blue());
         EXPECT_LE(step, 12) << "row " << y;
     }
 }
 
-TEST(Forms, LoadOnFirstUseUnloadReleasesAndARefusedCloseKeepsTheWindow) {
+TEST(WindowRegistry, LoadOnFirstUseUnloadReleasesAndARefusedCloseKeepsTheWindow) {
     ui::ScriptedPrompts prompts;
-    QPointer<Tabvert> mainWindow;
+    QPointer<MainWindow> mainWindow;
     {
-        Forms forms(prompts);
-        EXPECT_FALSE(forms.isLoaded(Forms::Form::frmSplash));
-        QPointer<FrmSplash> first = &forms.frmSplash();
-        EXPECT_TRUE(forms.isLoaded(Forms::Form::frmSplash));
-        EXPECT_EQ(&forms.frmSplash(), first.data()) << "one instance per name";
+        Windows windows(prompts);
+        EXPECT_FALSE(windows.isLoaded(Window::SplashScreen));
+        QPointer<SplashScreen> first = &windows.splashScreen();
+        EXPECT_TRUE(windows.isLoaded(Window::SplashScreen));
+        EXPECT_EQ(&windows.splashScreen(), first.data()) << "one instance per name";
 
-        EXPECT_TRUE(forms.unload(Forms::Form::frmSplash));
-        EXPECT_FALSE(forms.isLoaded(Forms::Form::frmSplash));
-        EXPECT_TRUE(forms.unload(Forms::Form::frmSplash)) << "unloading what is not loaded does nothing";
+        EXPECT_TRUE(windows.unload(Window::SplashScreen));
+        EXPECT_FALSE(windows.isLoaded(Window::SplashScreen));
+        EXPECT_TRUE(windows.unload(Window::SplashScreen)) << "unloading what is not loaded does nothing";
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(first.isNull()) << "released once control is back in the event loop";
-        EXPECT_TRUE(forms.frmSplash().Timer1()->isActive()) << "a fresh window starts its timer again";
+        EXPECT_TRUE(windows.splashScreen().handOverTimer()->isActive())
+            << "a fresh window starts its timer again";
 
         // A close event left unaccepted keeps the main window, whatever the closing sequence decides.
-        mainWindow = &forms.tabvert();
+        mainWindow = &windows.mainWindow();
         mainWindow->show();
         struct Refuser : QObject {
             bool eventFilter(QObject*, QEvent* e) override {
@@ -248,8 +257,8 @@ TEST(Forms, LoadOnFirstUseUnloadReleasesAndARefusedCloseKeepsTheWindow) {
             }
         } refuser;
         mainWindow->installEventFilter(&refuser);
-        EXPECT_FALSE(forms.unload(Forms::Form::tabvert));
-        EXPECT_TRUE(forms.isLoaded(Forms::Form::tabvert));
+        EXPECT_FALSE(windows.unload(Window::MainWindow));
+        EXPECT_TRUE(windows.isLoaded(Window::MainWindow));
         EXPECT_TRUE(mainWindow->isVisible());
         mainWindow->removeEventFilter(&refuser);
         // Pumping events by hand is not the program's loop: unloading everything must not end anything.
@@ -295,7 +304,8 @@ TEST(ListView, BatchShowsItsRowsWhenItEnds) {
     list.addItem("shown before");
     {
         ListView::Batch batch(list);
-        for (int i = 0; i < 1000; ++i) list.setSubItem(list.addItem(QString::number(i)), 1, QString::number(i * 2));
+        for (int i = 0; i < 1000; ++i)
+            list.setSubItem(list.addItem(QString::number(i)), 1, QString::number(i * 2));
         list.setSubItem(0, 1, "changed");  // a row already shown changes at once
         EXPECT_EQ(list.model()->rowCount(), 1) << "the view hears of the new rows only at the end";
         EXPECT_EQ(list.model()->data(list.model()->index(0, 1)).toString(), "changed");

@@ -1,9 +1,5 @@
 // The GDI stand-in and the toolbar's tiled picture background.
-#include "gui/platform/prompts.h"
-#include "gui/platform/gdi.h"
-#include "gui/forms.h"
-#include "gui/module1.h"
-#include "gui/tabvert.h"
+#include <gtest/gtest.h>
 
 #include <QLCDNumber>
 #include <QLabel>
@@ -11,7 +7,11 @@
 #include <QToolBar>
 #include <QToolButton>
 
-#include <gtest/gtest.h>
+#include "gui/main_window.h"
+#include "gui/platform/gdi.h"
+#include "gui/platform/prompts.h"
+#include "gui/toolbar_background.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 namespace {
@@ -33,7 +33,8 @@ int TileMismatches(const QImage& shot, QRect area, QPoint origin, const QImage& 
     int mismatches = 0;
     for (int y = area.top(); y <= area.bottom(); y += 4)
         for (int x = area.left(); x <= area.right(); x += 11) {
-            const QRgb expected = picture.pixel((x - origin.x()) % picture.width(), (y - origin.y()) % picture.height());
+            const QRgb expected =
+                picture.pixel((x - origin.x()) % picture.width(), (y - origin.y()) % picture.height());
             mismatches += QColor(shot.pixel(x, y)).rgb() != QColor(expected).rgb();
         }
     return mismatches;
@@ -86,8 +87,8 @@ TEST(Gdi, SetClassBrushReplacesTheBrushOfTheWholeClassAndDeletesThePreviousOnce)
 
 TEST(ToolbarBackground, LoadTilesPicture1AcrossTheToolbarAndToolbarsCreatedLater) {
     ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
-    Tabvert& window = forms.tabvert();
+    Windows windows(prompts);
+    MainWindow& window = windows.mainWindow();
     const QImage picture = window.toolbarPicture()->pixmap().toImage();
     ASSERT_EQ(picture.size(), QSize(688, 66));
 

@@ -25,12 +25,12 @@
 #include "core/export/export_target.h"
 #include "gui/app_title.h"
 #include "gui/common_dialog.h"
-#include "gui/forms.h"
 #include "gui/list_view.h"
+#include "gui/main_window.h"
+#include "gui/open_database_dialog.h"
 #include "gui/platform/centre.h"
 #include "gui/platform/prompts.h"
-#include "gui/start.h"
-#include "gui/tabvert.h"
+#include "gui/windows.h"
 #include "support/export_test_support.h"
 
 namespace tabvert::shell {
@@ -59,10 +59,10 @@ class WindowConventions : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
-        forms_ = std::make_unique<Forms>(prompts_);
+        windows_ = std::make_unique<Windows>(prompts_);
         window().show();
     }
-    Tabvert& window() { return forms_->tabvert(); }
+    MainWindow& window() { return windows_->mainWindow(); }
     fs::path root() const { return dir_.path().toStdString(); }
 
     // Three tables whose long names differ only at the end, of 1, 2 and 3 rows.
@@ -71,8 +71,8 @@ class WindowConventions : public ::testing::Test {
         for (int i = 1; i <= 3; ++i)
             db.tables.push_back(NumberedTable(LongName(i), static_cast<std::size_t>(i)));
         const fs::path path = exporting::test::WriteDb(db, root() / "long.mdb");
-        forms_->start().databasePathBox()->setText(QString::fromStdString(path.string()));
-        window().openaccessfile();
+        windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(path.string()));
+        window().OpenDatabase();
         ASSERT_EQ(window().tableTree()->topLevelItem(0)->childCount(), 3);
     }
     static std::string LongName(int i) {
@@ -81,7 +81,7 @@ class WindowConventions : public ::testing::Test {
 
     QTemporaryDir dir_;
     ui::ScriptedPrompts prompts_;
-    std::unique_ptr<Forms> forms_;
+    std::unique_ptr<Windows> windows_;
 };
 
 TEST_F(WindowConventions, ExportKeepsThePaintingGoingAndAClosingRequestWaitsForItsEnd) {
@@ -104,7 +104,7 @@ TEST_F(WindowConventions, ExportKeepsThePaintingGoingAndAClosingRequestWaitsForI
     EXPECT_EQ(prompts_.messages()[0].text.toStdString().rfind(exporting::kCompletedText, 0), 0u);
     EXPECT_EQ(prompts_.messages()[1].text, "Are you sure you want to exit?");
     EXPECT_TRUE(window().isVisible());
-    EXPECT_TRUE(forms_->isLoaded(Forms::Form::start));
+    EXPECT_TRUE(windows_->isLoaded(Windows::Window::OpenDatabaseDialog));
     EXPECT_TRUE(fs::exists(root() / "out.xlsx"));
 }
 
@@ -170,7 +170,7 @@ TEST_F(WindowConventions, ListsKeepTheirOwnColoursBesideTheirContent) {
 }
 
 TEST_F(WindowConventions, OpenDialogIsAFixedDialogKeptWithTheMainWindow) {
-    database::Start& dialog = forms_->start();
+    database::OpenDatabaseDialog& dialog = windows_->openDatabaseDialog();
     dialog.show();
     QApplication::processEvents();
     ASSERT_NE(dialog.windowHandle(), nullptr);

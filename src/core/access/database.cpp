@@ -172,6 +172,32 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
     return db;
 }
 
+namespace {
+
+// The kind of a catalogue row by its MSysObjects type and flags; nothing for the types the provider does
+// not list. Forms, reports, macros and modules have negative types (-32768, -32764 ...): they are not data.
+std::optional<ObjectKind> KindOfObject(std::int64_t type, std::uint32_t flags, const std::string& name) {
+    switch (type) {
+        case kObjTable:
+            if (!(flags & kFlagSystem)) return (flags & kFlagAccess) ? ObjectKind::AccessTable : ObjectKind::Table;
+            return IsComplexSupportName(name) ? ObjectKind::ComplexSupport : ObjectKind::SystemTable;
+        case kObjQuery: return IsViewQuery(flags) ? ObjectKind::View : ObjectKind::Procedure;
+        case kObjLink: return ObjectKind::Link;
+        case kObjOdbcLink: return ObjectKind::OdbcLink;
+        default: return std::nullopt;
+    }
+}
+
+// A creation or change date no calendar holds (a damaged row) is left out, as if never stamped.
+std::optional<double> DateStamp(const Variant& v) {
+    if (v.type() != Variant::Type::Date || !text::IsOleDateInRange(v.oleDate())) return std::nullopt;
+    return v.oleDate();
+}
+
+std::string TextOrEmpty(const Variant& v) { return v.type() == Variant::Type::Text ? v.text() : std::string(); }
+
+}  // namespace
+
 void Database::readCatalog() {
     // A catalogue read in part would hide tables: the file is not opened at all.
     auto cannotReadWhole = [&](const ProviderError& e) {
@@ -205,50 +231,40 @@ void Database::readCatalog() {
         if (nameValue.type() != Variant::Type::Text || typeValue.isNull() || idValue.isNull()) continue;
         const auto flagsValue = get("Flags");
         const auto flags = static_cast<std::uint32_t>(flagsValue.isNull() ? 0 : flagsValue.toInt64());
-        // Forms, reports, macros and modules have negative types (-32768, -32764 ...): they are not
-        // data and the provider does not list them.
         const auto type = typeValue.toInt64();
 
         if (type == kObjQuery)
             queryObjects_.push_back({nameValue.text(), static_cast<std::int32_t>(idValue.toInt64()), flags});
 
+        const std::optional<ObjectKind> kind = KindOfObject(type, flags, nameValue.text());
+        if (!kind) continue;
         CatalogObject object;
         object.name = nameValue.text();
+        object.kind = *kind;
         object.objectId = static_cast<std::int32_t>(idValue.toInt64());
         object.flags = flags;
         object.tablePage = static_cast<std::uint32_t>(object.objectId) & 0x00FFFFFFu;
-        if (type == kObjTable) {
-            if (!(flags & kFlagSystem))
-                object.kind = (flags & kFlagAccess) ? ObjectKind::AccessTable : ObjectKind::Table;
-            else
-                object.kind =
-                    IsComplexSupportName(object.name) ? ObjectKind::ComplexSupport : ObjectKind::SystemTable;
-        } else if (type == kObjQuery) {
-            object.kind = IsViewQuery(flags) ? ObjectKind::View : ObjectKind::Procedure;
-        } else if (type == kObjLink) {
-            object.kind = ObjectKind::Link;
-        } else if (type == kObjOdbcLink) {
-            object.kind = ObjectKind::OdbcLink;
-        } else {
-            continue;
-        }
-        const Variant created = get("DateCreate"), modified = get("DateUpdate");
-        // A creation or change date no calendar holds (a damaged row) is left out, as if never stamped.
-        auto stamp = [](const Variant& v) -> std::optional<double> {
-            if (v.type() != Variant::Type::Date || !text::IsOleDateInRange(v.oleDate())) return std::nullopt;
-            return v.oleDate();
-        };
-        object.created = stamp(created);
-        object.modified = stamp(modified);
+        object.created = DateStamp(get("DateCreate"));
+        object.modified = DateStamp(get("DateUpdate"));
         const Variant properties = get("LvProp");
         if (properties.type() == Variant::Type::Binary) object.properties = properties.bytes();
-        object.description = DescriptionOf(get("LvProp"), header_.codePage, header_.engine == Engine::Jet3);
-        const Variant database = get("Database"), foreign = get("ForeignName"), connect = get("Connect");
-        if (database.type() == Variant::Type::Text) object.linkedDatabase = database.text();
-        if (foreign.type() == Variant::Type::Text) object.linkedName = foreign.text();
-        if (connect.type() == Variant::Type::Text) object.connect = connect.text();
+        object.description = DescriptionOf(properties, header_.codePage, header_.engine == Engine::Jet3);
+        object.linkedDatabase = TextOrEmpty(get("Database"));
+        object.linkedName = TextOrEmpty(get("ForeignName"));
+        object.connect = TextOrEmpty(get("Connect"));
         catalog_.push_back(std::move(object));
     }
+    markParameterQueries();
+    // OLE DB gives schema rowsets sorted by type, then by name; the unlisted kinds go last.
+    std::stable_sort(catalog_.begin(), catalog_.end(), [](const CatalogObject& a, const CatalogObject& b) {
+        if (a.listed() != b.listed()) return a.listed();
+        const int byType = std::strcmp(a.tableType(), b.tableType());
+        if (byType != 0) return byType < 0;
+        return text::CompareIgnoringCase(a.name, b.name) < 0;
+    });
+}
+
+void Database::markParameterQueries() {
     // A select query that declares parameters is a procedure to the provider, like an action query.
     std::set<std::string> withParameters;
     try {
@@ -261,13 +277,6 @@ void Database::readCatalog() {
     }
     for (auto& o : catalog_)
         if (o.kind == ObjectKind::View && withParameters.contains(o.name)) o.kind = ObjectKind::Procedure;
-    // OLE DB gives schema rowsets sorted by type, then by name; the unlisted kinds go last.
-    std::stable_sort(catalog_.begin(), catalog_.end(), [](const CatalogObject& a, const CatalogObject& b) {
-        if (a.listed() != b.listed()) return a.listed();
-        const int byType = std::strcmp(a.tableType(), b.tableType());
-        if (byType != 0) return byType < 0;
-        return text::CompareIgnoringCase(a.name, b.name) < 0;
-    });
 }
 
 const std::vector<StoredQuery>& Database::storedQueries() {

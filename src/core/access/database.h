@@ -82,6 +82,7 @@ class Database : public std::enable_shared_from_this<Database> {
   private:
     Database() = default;
     void readCatalog();
+    void markParameterQueries();
     std::unique_ptr<RowSource> openTable(const std::string& name, std::optional<std::int64_t> top,
                                          int linkDepth);
     std::unique_ptr<RowSource> openLink(const CatalogObject& link, std::optional<std::int64_t> top,

@@ -1,6 +1,7 @@
 #include "core/access/stored_values.h"
 
 #include "core/access/little_endian.h"
+#include "core/text/locale.h"
 
 namespace tabvert::ado::detail {
 
@@ -22,7 +23,7 @@ DecimalValue DecimalFromStored(std::span<const std::uint8_t, 17> p, int scale) {
 }
 
 std::optional<DateValue> ParseExtendedDateTime(std::span<const std::uint8_t> bytes) {
-    constexpr std::uint64_t kDaysFrom0001To1899_12_30 = 693593;
+    static_assert(text::kOleEpochDaysFromYear1 == 693593);
     constexpr std::uint64_t kLastDay = 3652058;  // 31 Dec 9999
     constexpr std::uint64_t kSecondsPerDay = 86400, kUnitsPerSecond = 10000000;
     if (bytes.size() < 41 || bytes[19] != ':' || bytes[39] != ':') return std::nullopt;
@@ -39,7 +40,7 @@ std::optional<DateValue> ParseExtendedDateTime(std::span<const std::uint8_t> byt
     const auto seconds = number(20, 12);
     const auto fraction = number(32, 7);
     if (!days || !seconds || !fraction || *days > kLastDay || *seconds >= kSecondsPerDay) return std::nullopt;
-    const double day = static_cast<double>(*days) - static_cast<double>(kDaysFrom0001To1899_12_30);
+    const double day = static_cast<double>(*days) - static_cast<double>(text::kOleEpochDaysFromYear1);
     const double time = static_cast<double>(*seconds) / static_cast<double>(kSecondsPerDay);
     // OLE dates before 30 Dec 1899 keep the time of day as a positive fraction behind a negative day.
     static_assert(kUnitsPerSecond == 10000000);

@@ -130,8 +130,8 @@ std::string CompletionMessage(const std::vector<ExportProblem>& problems, std::s
 
 namespace {
 
-// Steps 7 to 16 of a run, once Excel is up and the frame is shown. Every failure is caught where it
-// happens; the run goes on with the next step and remembers what went wrong.
+// The copy and the save, once the workbook engine is up and the progress frame is shown. Every failure
+// is caught where it happens; the run goes on with the next table and remembers what went wrong.
 class Run {
   public:
     Run(const ExportRequest& request, ExportObserver& observer, NameDigitGenerator& digits,
@@ -301,7 +301,7 @@ class Run {
         std::int16_t lastField = -1;
         if (opened) lastField = static_cast<std::int16_t>(table.GetFields().Count() - 1);
         observer_.tableNameShown(name);
-        if (opened) writeheaderrow(*sheet, table, lastField, log.tally);
+        if (opened) WriteHeaderRow(*sheet, table, lastField, log.tally);
 
         long row = kFirstDataRow;
         observer_.barMaximumSet(kProgressMaximum);
@@ -319,7 +319,7 @@ class Run {
             }
             ++counter;
             observer_.recordNumberShown(counter);
-            writerecordrow(*sheet, row, table, lastField, cells_, log.tally);
+            WriteRecordRow(*sheet, row, table, lastField, cells_, log.tally);
             observer_.barValueSet(counter >= kProgressMaximum ? 0 : static_cast<int>(counter));
             ++row;
             try {

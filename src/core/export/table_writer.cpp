@@ -48,7 +48,7 @@ std::string HeaderText(const std::string& fieldName) {
     return text;
 }
 
-void writeheaderrow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t lastFieldIndex,
+void WriteHeaderRow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t lastFieldIndex,
                     WriteTally& tally) {
     for (std::int16_t i = 0; i <= lastFieldIndex; ++i) {
         std::string text;
@@ -68,7 +68,7 @@ void writeheaderrow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t
     FormatHeader(sheet, tally, [](excel::Font& font) { font.SetUnderline(true); });
 }
 
-void writerecordrow(excel::Worksheet& sheet, long row, ado::Recordset& table, std::int16_t lastFieldIndex,
+void WriteRecordRow(excel::Worksheet& sheet, long row, ado::Recordset& table, std::int16_t lastFieldIndex,
                     const ValueCells& cells, WriteTally& tally) {
     for (std::int16_t i = 0; i <= lastFieldIndex; ++i) {
         std::string text;

@@ -53,13 +53,13 @@ std::string HeaderText(const std::string& fieldName);
 
 /// Writes the names of fields 0..lastFieldIndex into row 1, then makes A1:Z1 bold, size 15 and
 /// underlined, looking the range up once for each of the three settings.
-void writeheaderrow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t lastFieldIndex,
+void WriteHeaderRow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t lastFieldIndex,
                     WriteTally& tally);
 
 /// Writes the current record's fields 0..lastFieldIndex into `row` as text (Null as the empty text);
 /// a value whose type decides what its text becomes goes in as that number or date straight away.
 /// Does not move the recordset.
-void writerecordrow(excel::Worksheet& sheet, long row, ado::Recordset& table, std::int16_t lastFieldIndex,
+void WriteRecordRow(excel::Worksheet& sheet, long row, ado::Recordset& table, std::int16_t lastFieldIndex,
                     const ValueCells& cells, WriteTally& tally);
 
 }  // namespace tabvert::exporting

@@ -11,7 +11,7 @@ namespace tabvert::text {
 
 namespace {
 
-constexpr int64_t kOleEpochFromUnixDays = -25569;  // 1899-12-30 counted from 1970-01-01
+static_assert(kOleEpochUnixDays == -25569);
 constexpr int kSecondsPerDay = 86400;
 
 // Civil calendar <-> day number (proleptic Gregorian), days counted from 1970-01-01.
@@ -294,7 +294,7 @@ CivilDateTime SplitOleDate(double oleDate) {
         days += oleDate < 0 ? -1 : 1;
     }
     CivilDateTime dt;
-    CivilFromDays(static_cast<int64_t>(days) + kOleEpochFromUnixDays, dt.year, dt.month, dt.day);
+    CivilFromDays(static_cast<int64_t>(days) + kOleEpochUnixDays, dt.year, dt.month, dt.day);
     dt.hour = static_cast<int>(seconds / 3600);
     dt.minute = static_cast<int>(seconds / 60 % 60);
     dt.second = static_cast<int>(seconds % 60);
@@ -304,13 +304,15 @@ CivilDateTime SplitOleDate(double oleDate) {
 double JoinOleDate(const CivilDateTime& dt) {
     const auto days = static_cast<double>(DaysFromCivil(dt.year, static_cast<unsigned>(dt.month),
                                                         static_cast<unsigned>(dt.day)) -
-                                          kOleEpochFromUnixDays);
+                                          kOleEpochUnixDays);
     const double frac = (dt.hour * 3600.0 + dt.minute * 60.0 + dt.second) / kSecondsPerDay;
     return days < 0 ? days - frac : days + frac;
 }
 
 DateTextKind KindOf(const CivilDateTime& dt) {
-    if (dt.year == 1899 && dt.month == 12 && dt.day == 30) return DateTextKind::TimeOnly;
+    const std::chrono::year_month_day day{std::chrono::year{dt.year}, std::chrono::month(static_cast<unsigned>(dt.month)),
+                                          std::chrono::day(static_cast<unsigned>(dt.day))};
+    if (day == kOleEpoch) return DateTextKind::TimeOnly;
     if (dt.hour == 0 && dt.minute == 0 && dt.second == 0 && dt.fraction == 0) return DateTextKind::DateOnly;
     return DateTextKind::DateTime;
 }

@@ -4,6 +4,8 @@
 // from them. Shared by the value-to-text rule (what the preview and the export write) and the workbook
 // engine (which recognises exactly those forms again).
 
+#include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,10 +33,23 @@ struct Locale {
     static Locale system();
 };
 
+// Day zero of OLE Automation dates, 30 December 1899: the one date origin of the program. The counts
+// from other origins are derived from it where each is needed.
+inline constexpr std::chrono::year_month_day kOleEpoch{std::chrono::year{1899}, std::chrono::month{12},
+                                                       std::chrono::day{30}};
+// Day zero counted from 1 Jan 1970 (-25569) and from 1 Jan of the year 1 (693593), as other formats count.
+inline constexpr std::int64_t kOleEpochUnixDays = std::chrono::sys_days{kOleEpoch}.time_since_epoch().count();
+inline constexpr std::int64_t kOleEpochDaysFromYear1 =
+    (std::chrono::sys_days{kOleEpoch} -
+     std::chrono::sys_days{std::chrono::year{1} / std::chrono::January / std::chrono::day{1}})
+        .count();
+
 // An OLE Automation date: days since 30 Dec 1899, the fraction the time of day. Negative values keep
 // the time of day as a positive fraction (-1.25 is 29 Dec 1899 06:00), as the Jet engine stores them.
 struct CivilDateTime {
-    int year = 1899, month = 12, day = 30;
+    int year = static_cast<int>(kOleEpoch.year());
+    int month = static_cast<int>(static_cast<unsigned>(kOleEpoch.month()));
+    int day = static_cast<int>(static_cast<unsigned>(kOleEpoch.day()));
     int hour = 0, minute = 0, second = 0;
     int fraction = 0;  // 100 ns units beyond the second (Date/Time Extended); shown only when not 0
 };

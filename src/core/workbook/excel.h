@@ -91,7 +91,6 @@ public:
     long Row() const { return row1_; }
     long Column() const { return col1_; }
     long RowCount() const { return row2_ - row1_ + 1; }
-    long ColumnCount() const { return col2_ - col1_ + 1; }
 
 private:
     friend class Worksheet;

@@ -229,7 +229,6 @@ void CellSpool::Append(uint32_t row, uint16_t column, SpooledCell::Kind kind, ui
         Put(buffer_, static_cast<uint32_t>(text.size()));
         buffer_.append(text);
     }
-    ++records_;
     if (buffer_.size() >= kWriteBuffer) Flush();
 }
 

@@ -53,8 +53,6 @@ public:
 
     void Append(uint32_t row, uint16_t column, SpooledCell::Kind kind, uint16_t format, double number,
                 std::string_view text);
-    uint64_t RecordCount() const { return records_; }
-    size_t RunCount() const { return runs_.size(); }
 
     // Reads the cells back in (row, column) order, one per position (the last one written).
     class Reader {
@@ -78,7 +76,6 @@ private:
     uint64_t size_ = 0;  // bytes written to the file, including the buffer once flushed
     std::string buffer_;
     std::vector<Run> runs_;
-    uint64_t records_ = 0;
     uint64_t lastKey_ = 0;
     bool any_ = false;
 };

@@ -1,3 +1,4 @@
+// The GDI stand-in: the table of bitmaps and brushes and the window-class background brushes.
 #include "gui/platform/gdi.h"
 
 #include <QApplication>
@@ -27,7 +28,7 @@ QPalette WithWindowBrush(QPalette palette, const QBrush& brush) {
 // background's colour, which a picture brush does not have), so a widget with a class brush draws its
 // panels through this style, which leaves them to the background.
 class ClassBrushStyle : public QProxyStyle {
-public:
+  public:
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
         if (element == CE_ToolBar) return;
@@ -46,7 +47,7 @@ public:
 // own; a widget of the class also gets the brush set on itself, when it is polished, so that a parent
 // coloured later (the main window turns light green after the toolbar got its brush) does not cover it.
 class Gdi::ClassBackgrounds : public QObject {
-public:
+  public:
     void install(const QByteArray& className, const QBrush& brush) {
         brushes_[className] = brush;
         QApplication::setPalette(WithWindowBrush(QApplication::palette(className.constData()), brush),
@@ -60,7 +61,7 @@ public:
         }
     }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Polish && watched->isWidgetType()) {
             for (const auto& [className, brush] : brushes_) {
@@ -70,7 +71,7 @@ protected:
         return false;
     }
 
-private:
+  private:
     // Some widgets erase with another role (a toolbar uses Button, which its buttons inherit); the
     // class brush is the window's own background, so it goes to Window and the widget erases with that.
     static void paint(QWidget* widget, const QBrush& brush) {

@@ -1,3 +1,4 @@
+// The real message boxes and file dialogs, the scripted answers for tests, and the filter conversion.
 #include "gui/platform/prompts.h"
 
 #include <QApplication>

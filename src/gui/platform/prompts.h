@@ -1,6 +1,6 @@
 #pragma once
 // The one seam through which the program asks the user anything modal: message boxes and the
-// common open/save file dialogs. The forms never call QMessageBox or QFileDialog themselves; they
+// common open/save file dialogs. The windows never call QMessageBox or QFileDialog themselves; they
 // ask the Prompts installed in their window, so tests can script every answer.
 
 #include <QString>

@@ -175,85 +175,89 @@ void ZipPackage::Work() {
     if (zip_ != nullptr) zipClose(zip_, nullptr);  // an abandoned package: only its memory matters
 }
 
+namespace {
+
+[[noreturn]] void FailPackage(const std::string& what, int error) {
+    throw ExcelError(ErrorReason::SaveFailed, what + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+}
+
+}  // namespace
+
 void ZipPackage::Run(Job& job, PartState& part) {
-    const auto fail = [&](const std::string& what) {
-        const int error = part.file.error;
-        throw ExcelError(ErrorReason::SaveFailed,
-                         what + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
-    };
     switch (job.kind) {
-        case Job::Kind::Begin: {
-            if (zip_ == nullptr) {
-                zlib_filefunc64_def io{OpenFd, ReadFd, WriteFd, TellFd, SeekFd, CloseFd, ErrorFd, &part.file};
-                zip_ = zipOpen2_64("", APPEND_STATUS_CREATE, nullptr, &io);
-                if (zip_ == nullptr) fail("the package could not be started");
-            }
-            zip_fileinfo info{};
-            info.tmz_date.tm_year = 1980;  // fixed stamps: the same cells give the same file
-            info.tmz_date.tm_mday = 1;
-            if (zipOpenNewFileInZip4_64(zip_, job.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                        Z_DEFLATED, kDeflateLevel, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY,
-                                        nullptr, 0, 0, 0, 1) != ZIP_OK) {
-                fail("the part " + job.name + " could not be started");
-            }
-            if (!part.zReady) {
-                if (deflateInit2(&part.z, kDeflateLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) !=
-                    Z_OK) {
-                    fail("the compressor could not be set up");
-                }
-                part.zReady = true;
-            } else {
-                deflateReset(&part.z);
-            }
-            part.crc = crc32(0, nullptr, 0);
-            part.size = 0;
-            part.headSize = job.bytes.size();
-            if (part.headSize > 0) {
-                // A stored, non-final deflate block: its bytes sit in the file as written.
-                const auto n = static_cast<uint16_t>(part.headSize);
-                const unsigned char block[5] = {
-                    0, static_cast<unsigned char>(n & 0xFF), static_cast<unsigned char>(n >> 8),
-                    static_cast<unsigned char>(~n & 0xFF), static_cast<unsigned char>((~n >> 8) & 0xFF)};
-                const ZPOS64_T start = TellFd(nullptr, &part.file);
-                part.headOffset = start + sizeof block;
-                if (zipWriteInFileInZip(zip_, block, sizeof block) != ZIP_OK ||
-                    zipWriteInFileInZip(zip_, job.bytes.data(), static_cast<unsigned>(part.headSize)) !=
-                        ZIP_OK) {
-                    fail("writing the package failed");
-                }
-            }
+        case Job::Kind::Begin:
+            BeginPart(job, part);
             break;
-        }
         case Job::Kind::Data:
             Deflate(part, job.bytes, false);
             break;
-        case Job::Kind::End: {
-            Deflate(part, job.bytes, true);
-            if (job.head.size() != part.headSize)
-                throw ExcelError(ErrorReason::SaveFailed, "a part's head changed its length");
-            uLong crc = part.crc;
-            if (part.headSize > 0) {
-                const uLong headCrc = crc32(0, reinterpret_cast<const Bytef*>(job.head.data()),
-                                            static_cast<uInt>(job.head.size()));
-                crc = crc32_combine64(headCrc, part.crc, static_cast<z_off64_t>(part.size));
-            }
-            if (zipCloseFileInZipRaw64(zip_, part.headSize + part.size, crc) != ZIP_OK)
-                fail("writing the package failed");
-            if (part.headSize > 0) {
-                const ssize_t n =
-                    pwrite(fd_, job.head.data(), job.head.size(), static_cast<off_t>(part.headOffset));
-                if (n != static_cast<ssize_t>(job.head.size())) {
-                    part.file.error = n < 0 ? errno : EIO;
-                    fail("writing the package failed");
-                }
-            }
+        case Job::Kind::End:
+            EndPart(job, part);
             break;
-        }
         case Job::Kind::Finish: {
             const int result = zipClose(zip_, nullptr);
             zip_ = nullptr;
-            if (result != ZIP_OK || part.file.error != 0) fail("writing the package failed");
+            if (result != ZIP_OK || part.file.error != 0) FailPackage("writing the package failed", part.file.error);
             break;
+        }
+    }
+}
+
+void ZipPackage::BeginPart(const Job& job, PartState& part) {
+    if (zip_ == nullptr) {
+        zlib_filefunc64_def io{OpenFd, ReadFd, WriteFd, TellFd, SeekFd, CloseFd, ErrorFd, &part.file};
+        zip_ = zipOpen2_64("", APPEND_STATUS_CREATE, nullptr, &io);
+        if (zip_ == nullptr) FailPackage("the package could not be started", part.file.error);
+    }
+    zip_fileinfo info{};
+    info.tmz_date.tm_year = 1980;  // fixed stamps: the same cells give the same file
+    info.tmz_date.tm_mday = 1;
+    if (zipOpenNewFileInZip4_64(zip_, job.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr, Z_DEFLATED,
+                                kDeflateLevel, 1, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, nullptr, 0, 0, 0,
+                                1) != ZIP_OK) {
+        FailPackage("the part " + job.name + " could not be started", part.file.error);
+    }
+    if (!part.zReady) {
+        if (deflateInit2(&part.z, kDeflateLevel, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+            FailPackage("the compressor could not be set up", part.file.error);
+        part.zReady = true;
+    } else {
+        deflateReset(&part.z);
+    }
+    part.crc = crc32(0, nullptr, 0);
+    part.size = 0;
+    part.headSize = job.bytes.size();
+    if (part.headSize == 0) return;
+    // A stored, non-final deflate block: its bytes sit in the file as written, so that the head can be
+    // rewritten in place once the part is complete.
+    const auto n = static_cast<uint16_t>(part.headSize);
+    const unsigned char block[5] = {0, static_cast<unsigned char>(n & 0xFF), static_cast<unsigned char>(n >> 8),
+                                    static_cast<unsigned char>(~n & 0xFF),
+                                    static_cast<unsigned char>((~n >> 8) & 0xFF)};
+    const ZPOS64_T start = TellFd(nullptr, &part.file);
+    part.headOffset = start + sizeof block;
+    if (zipWriteInFileInZip(zip_, block, sizeof block) != ZIP_OK ||
+        zipWriteInFileInZip(zip_, job.bytes.data(), static_cast<unsigned>(part.headSize)) != ZIP_OK) {
+        FailPackage("writing the package failed", part.file.error);
+    }
+}
+
+void ZipPackage::EndPart(const Job& job, PartState& part) {
+    Deflate(part, job.bytes, true);
+    if (job.head.size() != part.headSize) throw ExcelError(ErrorReason::SaveFailed, "a part's head changed its length");
+    uLong crc = part.crc;
+    if (part.headSize > 0) {
+        const uLong headCrc =
+            crc32(0, reinterpret_cast<const Bytef*>(job.head.data()), static_cast<uInt>(job.head.size()));
+        crc = crc32_combine64(headCrc, part.crc, static_cast<z_off64_t>(part.size));
+    }
+    if (zipCloseFileInZipRaw64(zip_, part.headSize + part.size, crc) != ZIP_OK)
+        FailPackage("writing the package failed", part.file.error);
+    if (part.headSize > 0) {
+        const ssize_t n = pwrite(fd_, job.head.data(), job.head.size(), static_cast<off_t>(part.headOffset));
+        if (n != static_cast<ssize_t>(job.head.size())) {
+            part.file.error = n < 0 ? errno : EIO;
+            FailPackage("writing the package failed", part.file.error);
         }
     }
 }

@@ -50,6 +50,8 @@ class ZipPackage {
     void Post(Job job);
     void Work();
     void Run(Job& job, PartState& part);
+    void BeginPart(const Job& job, PartState& part);
+    void EndPart(const Job& job, PartState& part);
     void Deflate(PartState& part, const std::string& bytes, bool last);
     void RethrowFailure();
 

@@ -1,3 +1,4 @@
+// Reading a compiled HTML Help file through chmlib, and the records of its #SYSTEM file.
 #include "gui/platform/htmlhelp/chm_file.h"
 
 #include <chm_lib.h>
@@ -47,10 +48,17 @@ SystemInfo ParseSystemInfo(const QByteArray& system) {
         if (length > system.size() - at) break;
         const QString text = RecordText(system.constData() + at, length);
         switch (code) {
-            case kContentsFileCode: info.contentsFile = AsInsidePath(text); break;
-            case kDefaultTopicCode: info.defaultTopic = AsInsidePath(text); break;
-            case kTitleCode: info.title = text; break;
-            default: break;
+            case kContentsFileCode:
+                info.contentsFile = AsInsidePath(text);
+                break;
+            case kDefaultTopicCode:
+                info.defaultTopic = AsInsidePath(text);
+                break;
+            case kTitleCode:
+                info.title = text;
+                break;
+            default:
+                break;
         }
         at += length;
     }
@@ -78,9 +86,9 @@ std::optional<QByteArray> ChmFile::read(const QString& path) const {
     if (unit.length > kLargestObject) return std::nullopt;
     QByteArray data(static_cast<qsizetype>(unit.length), Qt::Uninitialized);
     if (unit.length == 0) return data;
-    const LONGINT64 got = chm_retrieve_object(file_.get(), &unit,
-                                              reinterpret_cast<unsigned char*>(data.data()), 0,
-                                              static_cast<LONGINT64>(unit.length));
+    const LONGINT64 got =
+        chm_retrieve_object(file_.get(), &unit, reinterpret_cast<unsigned char*>(data.data()), 0,
+                            static_cast<LONGINT64>(unit.length));
     if (got != static_cast<LONGINT64>(unit.length)) return std::nullopt;
     return data;
 }

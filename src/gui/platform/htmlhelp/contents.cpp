@@ -1,7 +1,7 @@
+// Reading a help file's sitemap (.hhc) into a tree of named topics.
 #include "gui/platform/htmlhelp/contents.h"
 
 #include <QRegularExpression>
-
 #include <optional>
 
 namespace tabvert::htmlhelp {
@@ -59,8 +59,8 @@ std::vector<ContentsEntry> ParseContents(const QString& sitemap) {
                 open.pop_back();
             }
         } else if (name == QLatin1String("object")) {
-            if (!closing && Attribute(rest, QStringLiteral("type")).compare(
-                                QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0) {
+            if (!closing && Attribute(rest, QStringLiteral("type"))
+                                    .compare(QLatin1String("text/sitemap"), Qt::CaseInsensitive) == 0) {
                 pending = ContentsEntry{};
             } else if (closing && pending) {
                 if (!pending->name.isEmpty() || !pending->local.isEmpty())

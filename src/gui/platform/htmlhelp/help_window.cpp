@@ -1,7 +1,5 @@
+// The help window: contents tree, browser, and pages read straight out of the .chm file.
 #include "gui/platform/htmlhelp/help_window.h"
-#include "gui/platform/centre.h"
-
-#include "gui/platform/htmlhelp/contents.h"
 
 #include <QDesktopServices>
 #include <QGuiApplication>
@@ -14,6 +12,9 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include "gui/platform/centre.h"
+#include "gui/platform/htmlhelp/contents.h"
 
 namespace tabvert::htmlhelp {
 
@@ -138,7 +139,8 @@ void HelpWindow::fillContents() {
     contents_->expandAll();
     // Branch marks only where there is something to fold.
     bool nested = false;
-    for (int i = 0; i < contents_->topLevelItemCount(); ++i) nested |= contents_->topLevelItem(i)->childCount() > 0;
+    for (int i = 0; i < contents_->topLevelItemCount(); ++i)
+        nested |= contents_->topLevelItem(i)->childCount() > 0;
     contents_->setRootIsDecorated(nested);
     if (contents_->topLevelItemCount() == 0) contents_->hide();
 }

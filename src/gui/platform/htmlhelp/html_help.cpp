@@ -1,8 +1,9 @@
+// HtmlHelpA: opens a topic of a .chm file in the calling window's help window.
 #include "gui/platform/htmlhelp/html_help.h"
 
-#include "gui/platform/htmlhelp/help_window.h"
-
 #include <QWidget>
+
+#include "gui/platform/htmlhelp/help_window.h"
 
 namespace tabvert::htmlhelp {
 

@@ -1,5 +1,5 @@
 #pragma once
-// The about box `frmAbout`: the about picture with one OK button over its lower middle. Modal, fixed
+// The about box: the about picture with one OK button over its lower middle. Modal, fixed
 // border with only a close button, centred on every showing, released whenever it closes. Neither
 // Enter nor Escape does anything; the button has the focus, so Space presses it.
 
@@ -10,24 +10,21 @@ class QPushButton;
 
 namespace tabvert::shell {
 
-class FrmAbout : public QDialog {
+class AboutBox : public QDialog {
     Q_OBJECT
-public:
-    explicit FrmAbout(QWidget* parent = nullptr);
+  public:
+    explicit AboutBox(QWidget* parent = nullptr);
 
-    QPushButton* cmdOK() const { return cmdOK_; }
-    const QPixmap& picture() const { return picture_; }
+    QPushButton* okButton() const { return okButton_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
-private:
-    void cmdOK_Click();
-
+  private:
     QPixmap picture_;
-    QPushButton* cmdOK_;
+    QPushButton* okButton_;
 };
 
 }  // namespace tabvert::shell

@@ -1,16 +1,7 @@
 // The main window's own commands: the load set-up, the help and about commands, Exit and the closing
 // sequence, and the toolbar background.
 
-#include "gui/tabvert_commands.h"
-
-#include "gui/platform/htmlhelp/html_help.h"
-#include "gui/platform/prompts.h"
-#include "gui/app_title.h"
-#include "gui/auto_size_label.h"
-#include "gui/forms.h"
-#include "gui/frmabout.h"
-#include "gui/module1.h"
-#include "gui/tabvert.h"
+#include "gui/main_window_commands.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -22,7 +13,15 @@
 #include <QToolBar>
 #include <QTreeWidget>
 
+#include "gui/about_box.h"
+#include "gui/app_title.h"
+#include "gui/auto_size_label.h"
 #include "gui/list_view.h"
+#include "gui/main_window.h"
+#include "gui/platform/htmlhelp/html_help.h"
+#include "gui/platform/prompts.h"
+#include "gui/toolbar_background.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 
@@ -55,9 +54,9 @@ QString HelpFilePath(const QString& programFolder) {
     return folder + QLatin1String(kHelpFileName);
 }
 
-void Tabvert::loadSetUp() {
+void MainWindow::loadSetUp() {
     helpFilePath_ = HelpFilePath(QCoreApplication::applicationDirPath());
-    settoolbarbackground();
+    SetToolbarBackground();
     for (QWidget* control : std::initializer_list<QWidget*>{
              this, tableTreeHeading(), previewHeading(), exportFrame(), currentTableCaption(),
              currentRecordCaption(), currentTableLabel(), currentRecordLabel()}) {
@@ -72,35 +71,35 @@ void Tabvert::loadSetUp() {
     exportFrame()->hide();
 }
 
-void Tabvert::settoolbarbackground() {
+void MainWindow::SetToolbarBackground() {
     const win32::HBITMAP bitmap = gdi_.PictureHandle(toolbarPicture()->pixmap());
     const win32::HBRUSH brush = gdi_.CreatePatternBrush(bitmap);
     SetClassBrush(gdi_, toolbar(), brush);
     gdi_.InvalidateRect(nullptr, nullptr, 0);
 }
 
-void Tabvert::clickHelpContent() {
+void MainWindow::clickHelpContent() {
     const QByteArray ansiPath = helpFilePath_.toLocal8Bit();
     htmlhelp::HtmlHelpA(this, ansiPath.constData(), htmlhelp::HH_DISPLAY_TOPIC, 0);
 }
 
-void Tabvert::clickAbout() { forms().frmAbout().exec(); }
+void MainWindow::clickAbout() { windows().aboutBox().exec(); }
 
-bool Tabvert::AskExit() {
+bool MainWindow::AskExit() {
     ui::MessageRequest question;
     question.text = QStringLiteral("Are you sure you want to exit?");
     question.title = QString::fromUtf8(AppTitle);
     question.buttons = ui::Buttons::YesNo;
     question.icon = ui::Icon::None;
-    return forms().prompts().message(this, question) == ui::Answer::Yes;
+    return windows().prompts().message(this, question) == ui::Answer::Yes;
 }
 
-void Tabvert::clickExit() {
+void MainWindow::clickExit() {
     // Closing runs the closing sequence, which asks once more.
     if (AskExit()) close();
 }
 
-void Tabvert::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     // While an export runs the window is never closed from within it: a close that reaches it then
     // waits, and the closing sequence starts when the run has ended. (Qt holds the window manager's
     // own close request back with the user input the run does not take, and the closing message
@@ -114,9 +113,10 @@ void Tabvert::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    Forms& registry = forms();
-    for (auto form : {Forms::Form::start, Forms::Form::frmAbout, Forms::Form::frmSplash}) {
-        if (registry.isLoaded(form)) registry.unload(form);
+    Windows& registry = windows();
+    for (auto other :
+         {Windows::Window::OpenDatabaseDialog, Windows::Window::AboutBox, Windows::Window::SplashScreen}) {
+        if (registry.isLoaded(other)) registry.unload(other);
     }
     event->accept();
 }

@@ -1,7 +1,6 @@
 #pragma once
-// Module1: the program's platform declarations for window-class backgrounds (user32 SetClassLongA and
-// InvalidateRect, gdi32 CreatePatternBrush and DeleteObject, all provided by win32::Gdi) and
-// SetClassBrush, which every window may use.
+// Window-class backgrounds: SetClassBrush, through which the main window gives every toolbar its tiled
+// picture (built on the user32 and gdi32 stand-ins of win32::Gdi).
 
 #include "gui/platform/gdi.h"
 

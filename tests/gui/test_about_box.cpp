@@ -1,7 +1,5 @@
 // The about box: its window, its keys, and its release on every close.
-#include "gui/platform/prompts.h"
-#include "gui/forms.h"
-#include "gui/frmabout.h"
+#include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QPointer>
@@ -9,18 +7,19 @@
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
-
 #include <functional>
 
-#include <gtest/gtest.h>
+#include "gui/about_box.h"
+#include "gui/platform/prompts.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 namespace {
 
 // Shows the about box modally the way the About command does and runs `whileOpen` inside its modal
 // loop; a box still open afterwards is closed so a broken key handler fails instead of hanging.
-void ShowModal(Forms& forms, const std::function<void(FrmAbout&)>& whileOpen) {
-    QPointer<FrmAbout> box = &forms.frmAbout();
+void ShowModal(Windows& windows, const std::function<void(AboutBox&)>& whileOpen) {
+    QPointer<AboutBox> box = &windows.aboutBox();
     QTimer::singleShot(0, [box, whileOpen] {
         if (!box) return;
         if (!QTest::qWaitForWindowActive(box)) return;
@@ -39,12 +38,12 @@ bool CentredOnScreen(const QWidget& window) {
 
 TEST(AboutBox, EscapeAndEnterDoNothingSpacePressesTheFocusedOkButton) {
     ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
+    Windows windows(prompts);
     bool focusOnOk = false, openAfterEscape = false, openAfterEnter = false, centred = false;
-    ShowModal(forms, [&](FrmAbout& box) {
+    ShowModal(windows, [&](AboutBox& box) {
         centred = CentredOnScreen(box);
-        focusOnOk = QApplication::focusWidget() == box.cmdOK();
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : box.cmdOK();
+        focusOnOk = QApplication::focusWidget() == box.okButton();
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : box.okButton();
         QTest::keyClick(target, Qt::Key_Escape);
         openAfterEscape = box.isVisible();
         QTest::keyClick(target, Qt::Key_Return);
@@ -55,28 +54,28 @@ TEST(AboutBox, EscapeAndEnterDoNothingSpacePressesTheFocusedOkButton) {
     EXPECT_TRUE(focusOnOk);
     EXPECT_TRUE(openAfterEscape);
     EXPECT_TRUE(openAfterEnter);
-    EXPECT_FALSE(forms.isLoaded(Forms::Form::frmAbout)) << "Space closed and released the box";
+    EXPECT_FALSE(windows.isLoaded(Windows::Window::AboutBox)) << "Space closed and released the box";
 }
 
 TEST(AboutBox, TheCloseButtonReleasesItAndTheNextShowingIsFreshAndCentredAgain) {
     ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
-    QPointer<FrmAbout> first;
-    ShowModal(forms, [&](FrmAbout& box) {
+    Windows windows(prompts);
+    QPointer<AboutBox> first;
+    ShowModal(windows, [&](AboutBox& box) {
         first = &box;
         box.move(5, 5);  // the user drags it aside
         box.close();     // the title bar's close button
     });
     EXPECT_TRUE(first.isNull());
-    EXPECT_FALSE(forms.isLoaded(Forms::Form::frmAbout));
+    EXPECT_FALSE(windows.isLoaded(Windows::Window::AboutBox));
 
     bool centred = false;
-    ShowModal(forms, [&](FrmAbout& box) {
+    ShowModal(windows, [&](AboutBox& box) {
         centred = CentredOnScreen(box);
-        QTest::mouseClick(box.cmdOK(), Qt::LeftButton);
+        QTest::mouseClick(box.okButton(), Qt::LeftButton);
     });
     EXPECT_TRUE(centred);
-    EXPECT_FALSE(forms.isLoaded(Forms::Form::frmAbout));
+    EXPECT_FALSE(windows.isLoaded(Windows::Window::AboutBox));
 }
 
 }  // namespace

@@ -6,10 +6,10 @@
 
 #include "core/export/export_target.h"
 #include "core/workbook/file_format.h"
-#include "gui/platform/prompts.h"
 #include "gui/app_title.h"
-#include "gui/forms.h"
-#include "gui/tabvert.h"
+#include "gui/main_window.h"
+#include "gui/platform/prompts.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 
@@ -23,9 +23,9 @@ int NodeCount(const QTreeWidget& tree) {
 
 }  // namespace
 
-void Tabvert::clickExport() {
+void MainWindow::clickExport() {
     if (NodeCount(*tableTree()) == 0) {
-        forms().showMessage(this, QStringLiteral("Please open access database file."));
+        windows().showMessage(this, QStringLiteral("Please open access database file."));
         return;
     }
     targetPathBox()->setText(QString());
@@ -38,11 +38,12 @@ void Tabvert::clickExport() {
     // files" names none: the save then decides as for any name without one).
     std::string chosen = saveDialog().FileName.toStdString();
     const std::string typeExtension = saveDialog().FilterExtension().toStdString();
-    if (!chosen.empty() && !typeExtension.empty()) chosen = excel::WithDefaultExtension(chosen, typeExtension);
+    if (!chosen.empty() && !typeExtension.empty())
+        chosen = excel::WithDefaultExtension(chosen, typeExtension);
     targetPathBox()->setText(QString::fromStdString(exporting::ReplaceMdbEnding(chosen)));
     const std::string workingPath = targetPathBox()->text().toStdString();
     if (workingPath.empty()) return;
-    exportdata(QString::fromStdString(exporting::CollapseTripleBackslashes(workingPath)));
+    ExportTo(QString::fromStdString(exporting::CollapseTripleBackslashes(workingPath)));
 }
 
 }  // namespace tabvert::shell

@@ -1,14 +1,6 @@
 // The main window's load set-up, the exit question in every way of closing, and the help command
 // when no help file lies beside the program.
-#include "gui/start.h"
-#include "gui/platform/htmlhelp/help_window.h"
-#include "gui/platform/prompts.h"
-#include "gui/auto_size_label.h"
-#include "gui/tabvert_commands.h"
-#include "gui/forms.h"
-#include "gui/frmabout.h"
-#include "gui/frmsplash.h"
-#include "gui/tabvert.h"
+#include <gtest/gtest.h>
 
 #include <QAction>
 #include <QCoreApplication>
@@ -18,20 +10,30 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <ostream>
 
-#include <gtest/gtest.h>
+#include "gui/about_box.h"
+#include "gui/auto_size_label.h"
+#include "gui/main_window.h"
+#include "gui/main_window_commands.h"
+#include "gui/open_database_dialog.h"
+#include "gui/platform/htmlhelp/help_window.h"
+#include "gui/platform/prompts.h"
+#include "gui/splash_screen.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 namespace {
 
 using ui::Answer;
+using Window = Windows::Window;
 
 const QColor kGreen(202, 255, 126);
 
 TEST(LoadSetUp, PaintsTheWindowAndItsLabelsLightGreenAndHidesTheProgressFrame) {
     ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
-    Tabvert& window = forms.tabvert();
+    Windows windows(prompts);
+    MainWindow& window = windows.mainWindow();
     EXPECT_EQ(window.helpFilePath(), HelpFilePath(QCoreApplication::applicationDirPath()));
 
     const std::vector<QWidget*> painted = {&window,
@@ -69,17 +71,20 @@ struct ClosingCase {
     bool staysOpen;
 };
 
+// A failing case prints its name.
+void PrintTo(const ClosingCase& c, std::ostream* out) { *out << c.name; }
+
 class Closing : public testing::TestWithParam<ClosingCase> {};
 
 TEST_P(Closing, AsksTheExitQuestionAndUnloadsTheOtherWindowsOnYes) {
     const ClosingCase& c = GetParam();
     ui::ScriptedPrompts prompts;
     for (Answer a : c.answers) prompts.queueAnswer(a);
-    Forms forms(prompts);
-    forms.frmSplash().Timer1()->stop();  // loaded, but it must not hand over by itself
-    forms.frmAbout();                    // loaded, never shown
-    forms.start().hide();                // loaded and hidden, as after a database was opened
-    Tabvert& window = forms.tabvert();
+    Windows windows(prompts);
+    windows.splashScreen().handOverTimer()->stop();  // loaded, but it must not hand over by itself
+    windows.aboutBox();                              // loaded, never shown
+    windows.openDatabaseDialog().hide();             // loaded and hidden, as after a database was opened
+    MainWindow& window = windows.mainWindow();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
@@ -97,10 +102,10 @@ TEST_P(Closing, AsksTheExitQuestionAndUnloadsTheOtherWindowsOnYes) {
     }
     EXPECT_TRUE(prompts.allAnswersUsed());
     EXPECT_EQ(window.isVisible(), c.staysOpen);
-    EXPECT_EQ(forms.isLoaded(Forms::Form::start), c.staysOpen);
-    EXPECT_EQ(forms.isLoaded(Forms::Form::frmAbout), c.staysOpen);
-    EXPECT_EQ(forms.isLoaded(Forms::Form::frmSplash), c.staysOpen);
-    EXPECT_TRUE(forms.isLoaded(Forms::Form::tabvert));
+    EXPECT_EQ(windows.isLoaded(Window::OpenDatabaseDialog), c.staysOpen);
+    EXPECT_EQ(windows.isLoaded(Window::AboutBox), c.staysOpen);
+    EXPECT_EQ(windows.isLoaded(Window::SplashScreen), c.staysOpen);
+    EXPECT_TRUE(windows.isLoaded(Window::MainWindow));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -114,8 +119,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(HelpCommand, WithNoHelpFileBesideTheProgramShowsNothingAndSaysNothing) {
     ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
-    Tabvert& window = forms.tabvert();
+    Windows windows(prompts);
+    MainWindow& window = windows.mainWindow();
     ASSERT_FALSE(QFileInfo::exists(window.helpFilePath())) << window.helpFilePath().toStdString();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -131,20 +136,20 @@ TEST(HelpCommand, WithNoHelpFileBesideTheProgramShowsNothingAndSaysNothing) {
 
 TEST(AboutCommand, ShowsTheAboutBoxModallyAndReturnsWhenItIsClosed) {
     ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
-    Tabvert& window = forms.tabvert();
+    Windows windows(prompts);
+    MainWindow& window = windows.mainWindow();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     bool shownModal = false;
     QTimer::singleShot(0, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        shownModal = modal && forms.isLoaded(Forms::Form::frmAbout) && modal == &forms.frmAbout();
+        shownModal = modal && windows.isLoaded(Window::AboutBox) && modal == &windows.aboutBox();
         if (modal) modal->close();
     });
     window.aboutAction()->trigger();
     EXPECT_TRUE(shownModal);
-    EXPECT_FALSE(forms.isLoaded(Forms::Form::frmAbout)) << "released when it closed";
+    EXPECT_FALSE(windows.isLoaded(Window::AboutBox)) << "released when it closed";
     EXPECT_TRUE(window.isVisible());
 }
 

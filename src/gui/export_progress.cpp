@@ -8,14 +8,14 @@
 #include <QProgressBar>
 #include <QScopeGuard>
 
-#include "gui/start.h"
 #include "core/export/export_run.h"
-#include "gui/platform/prompts.h"
 #include "gui/app_title.h"
 #include "gui/auto_size_label.h"
-#include "gui/forms.h"
 #include "gui/list_view.h"
-#include "gui/tabvert.h"
+#include "gui/main_window.h"
+#include "gui/open_database_dialog.h"
+#include "gui/platform/prompts.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 
@@ -31,7 +31,7 @@ constexpr qint64 kRepaintIntervalMs = 50;
 
 class WindowProgress : public exporting::ExportObserver {
   public:
-    WindowProgress(Tabvert& window, const database::DatabaseChoice& choice) : w_(window), choice_(choice) {
+    WindowProgress(MainWindow& window, const database::DatabaseChoice& choice) : w_(window), choice_(choice) {
         sinceRepaint_.start();
     }
     ~WindowProgress() override { w_.progressBar()->setUpdatesEnabled(true); }
@@ -52,8 +52,8 @@ class WindowProgress : public exporting::ExportObserver {
         w_.previewList()->clearColumns();
     }
     void databaseDialogHidden() override {
-        w_.forms().start().hide();
-        w_.dbpath = QString::fromStdString(choice_.path);
+        w_.windows().openDatabaseDialog().hide();
+        w_.databasePath = QString::fromStdString(choice_.path);
     }
     void tableNameShown(const std::string& tableName) override {
         w_.currentTableLabel()->setText(QString::fromStdString(tableName));
@@ -73,7 +73,7 @@ class WindowProgress : public exporting::ExportObserver {
     }
     void messageShown(const std::string& text) override {
         repaintNow();
-        w_.forms().showMessage(&w_, QString::fromStdString(text));
+        w_.windows().showMessage(&w_, QString::fromStdString(text));
     }
     void frameHidden() override {
         showPendingRecord();
@@ -102,7 +102,7 @@ class WindowProgress : public exporting::ExportObserver {
         sinceRepaint_.restart();
     }
 
-    Tabvert& w_;
+    MainWindow& w_;
     const database::DatabaseChoice& choice_;
     QElapsedTimer sinceRepaint_;
     std::int64_t pendingRecord_ = -1;
@@ -110,13 +110,13 @@ class WindowProgress : public exporting::ExportObserver {
 
 }  // namespace
 
-void Tabvert::exportdata(const QString& newpath) {
+void MainWindow::ExportTo(const QString& workbookPath) {
     // The path and password as the open-database dialog holds them now, not as they were when the
     // tree was filled.
-    const database::DatabaseChoice choice = database::ReadDatabaseChoice(forms());
+    const database::DatabaseChoice choice = database::ReadDatabaseChoice(windows());
     exporting::ExportRequest request;
     request.database = choice;
-    request.target = newpath.toStdString();
+    request.target = workbookPath.toStdString();
     {
         exportRunning_ = true;
         const auto runEnded = qScopeGuard([this] { exportRunning_ = false; });

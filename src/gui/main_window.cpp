@@ -1,14 +1,6 @@
-#include "gui/tabvert.h"
-#include "core/common/twips.h"
-#include "gui/platform/centre.h"
-
-#include "gui/app_title.h"
-#include "gui/auto_size_label.h"
-#include "gui/forms.h"
-#include "gui/list_view.h"
-#include "gui/look.h"
-#include "gui/pictures.h"
-#include "gui/table_tree.h"
+// The main window's construction: its menus, toolbar, panes, progress frame and status bar, each control
+// in its fixed place, and the wiring of the menu items and toolbar buttons to their commands.
+#include "gui/main_window.h"
 
 #include <QAction>
 #include <QGroupBox>
@@ -24,9 +16,18 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
-
 #include <stdexcept>
 #include <string>
+
+#include "core/common/twips.h"
+#include "gui/app_title.h"
+#include "gui/auto_size_label.h"
+#include "gui/list_view.h"
+#include "gui/look.h"
+#include "gui/pictures.h"
+#include "gui/platform/centre.h"
+#include "gui/table_tree.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 
@@ -35,10 +36,10 @@ namespace {
 // The window was designed in twips.
 constexpr int Px(int twips) { return TwipsToPixels(twips); }
 
-constexpr int kClientWidth = Px(10320);     // 688
-constexpr int kClientHeight = Px(7800);     // 520
-constexpr int kToolbarHeight = Px(1035);    // 69
-constexpr int kStatusBarHeight = Px(375);   // 25
+constexpr int kClientWidth = Px(10320);              // 688
+constexpr int kClientHeight = Px(7800);              // 520
+constexpr int kToolbarHeight = Px(1035);             // 69
+constexpr int kStatusBarHeight = Px(375);            // 25
 constexpr QSize kToolbarButton{Px(1095), Px(1035)};  // 73 x 69
 constexpr QSize kToolbarIcon{66, 63};
 
@@ -57,13 +58,13 @@ QFont SansSerif(bool bold) { return WindowFont(bold); }
 
 }  // namespace
 
-Tabvert::Tabvert(Forms& forms, QWidget* parent)
+MainWindow::MainWindow(Windows& windows, QWidget* parent)
     : QMainWindow(parent),
-      forms_(&forms),
+      windows_(&windows),
       treeIcons_(QSize(16, 16), QColor(192, 192, 192)),
       toolbarIcons_(kToolbarIcon, QColor(255, 0, 255)),
-      saveDialog_(forms.prompts(), this),
-      openDialog_(forms.prompts(), this) {
+      saveDialog_(windows.prompts(), this),
+      openDialog_(windows.prompts(), this) {
     pictures::Register();
     setObjectName(QStringLiteral("tabvert"));
     setWindowTitle(QString::fromUtf8(AppTitle));
@@ -92,9 +93,9 @@ Tabvert::Tabvert(Forms& forms, QWidget* parent)
     loadSetUp();
 }
 
-Tabvert::~Tabvert() = default;
+MainWindow::~MainWindow() = default;
 
-void Tabvert::buildMenus() {
+void MainWindow::buildMenus() {
     auto addItem = [this](QMenu* menu, const char* name, const char* caption) {
         QAction* action = menu->addAction(QString::fromUtf8(caption));
         action->setObjectName(QString::fromUtf8(name));
@@ -112,7 +113,7 @@ void Tabvert::buildMenus() {
     aboutAction_ = addItem(helpMenu_, "aboutus", "&About Us");
 }
 
-void Tabvert::buildToolbar() {
+void MainWindow::buildToolbar() {
     toolbar_ = new QToolBar(this);
     toolbar_->setObjectName(QStringLiteral("Toolbar1"));
     toolbar_->setMovable(false);
@@ -141,7 +142,7 @@ void Tabvert::buildToolbar() {
     addToolBar(Qt::TopToolBarArea, toolbar_);
 }
 
-void Tabvert::buildPanes(QWidget* client) {
+void MainWindow::buildPanes(QWidget* client) {
     tableTreeHeading_ = new QLabel(QStringLiteral("Access Database Table"), client);
     tableTreeHeading_->setObjectName(QStringLiteral("Label1"));
     tableTreeHeading_->setFont(SansSerif(true));
@@ -206,7 +207,7 @@ void Tabvert::buildPanes(QWidget* client) {
     setTabOrder(previewList_, targetPathBox_);
 }
 
-void Tabvert::buildProgressFrame(QWidget* client) {
+void MainWindow::buildProgressFrame(QWidget* client) {
     exportFrame_ = new QGroupBox(QStringLiteral("Export Access Database to Excel Process"), client);
     exportFrame_->setObjectName(QStringLiteral("Frame1"));
     exportFrame_->setFont(SansSerif(true));
@@ -237,7 +238,7 @@ void Tabvert::buildProgressFrame(QWidget* client) {
     exportFrame_->raise();
 }
 
-void Tabvert::buildStatusBar() {
+void MainWindow::buildStatusBar() {
     statusBar_ = new QStatusBar(this);
     statusBar_->setObjectName(QStringLiteral("StatusBar1"));
     statusBar_->setFixedHeight(kStatusBarHeight);
@@ -249,22 +250,22 @@ void Tabvert::buildStatusBar() {
     setStatusBar(statusBar_);
 }
 
-QToolButton* Tabvert::toolbarButton(int index) const {
+QToolButton* MainWindow::toolbarButton(int index) const {
     if (index < 1 || index > kToolbarButtons)
         throw std::out_of_range("toolbar button " + std::to_string(index) + " outside 1..3");
     return toolbarButtons_[index - 1];
 }
 
 // Every menu item's click is connected here.
-void Tabvert::connectMenus() {
+void MainWindow::connectMenus() {
     connect(openFileAction_, &QAction::triggered, this, [this] { clickOpenFile(); });
-    connect(exitAction_, &QAction::triggered, this, &Tabvert::clickExit);
-    connect(helpContentAction_, &QAction::triggered, this, &Tabvert::clickHelpContent);
-    connect(aboutAction_, &QAction::triggered, this, &Tabvert::clickAbout);
+    connect(exitAction_, &QAction::triggered, this, &MainWindow::clickExit);
+    connect(helpContentAction_, &QAction::triggered, this, &MainWindow::clickHelpContent);
+    connect(aboutAction_, &QAction::triggered, this, &MainWindow::clickAbout);
     connect(exportAction_, &QAction::triggered, this, [this] { clickExport(); });
 }
 
-void Tabvert::clickToolbarButton(int index) {
+void MainWindow::clickToolbarButton(int index) {
     switch (index) {
         case 1:  // open a database
             clickOpenFile();

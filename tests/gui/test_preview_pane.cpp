@@ -17,16 +17,16 @@
 #include <optional>
 #include <stdexcept>
 
-#include "gui/catalogue_tree.h"
-#include "gui/preview_list.h"
-#include "gui/start.h"
-#include "fixtures/access_writer.h"
-#include "core/value/value_text.h"
 #include "core/settings/settings_store.h"
-#include "gui/platform/prompts.h"
-#include "gui/forms.h"
+#include "core/value/value_text.h"
+#include "fixtures/access_writer.h"
+#include "gui/catalogue_tree.h"
 #include "gui/list_view.h"
-#include "gui/tabvert.h"
+#include "gui/main_window.h"
+#include "gui/open_database_dialog.h"
+#include "gui/platform/prompts.h"
+#include "gui/preview_list.h"
+#include "gui/windows.h"
 #include "support/preview_fixture.h"
 
 namespace tabvert::database {
@@ -35,25 +35,25 @@ namespace {
 namespace fx = tabvert::fixtures;
 
 class PreviewWindow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         // The settings store follows the user's configuration folder; point it at an empty one.
         if (qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) savedConfigHome_ = qgetenv("XDG_CONFIG_HOME");
         qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toUtf8());
         path_ = test::WritePreviewDatabase(dir_.path().toStdString());
-        forms_ = std::make_unique<shell::Forms>(prompts_);
-        forms_->start().databasePathBox()->setText(QString::fromStdString(path_.string()));
+        windows_ = std::make_unique<shell::Windows>(prompts_);
+        windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(path_.string()));
         window().show();
-        window().openaccessfile();
+        window().OpenDatabase();
         ASSERT_TRUE(prompts_.messages().empty());
     }
     void TearDown() override {
-        forms_.reset();
+        windows_.reset();
         savedConfigHome_ ? qputenv("XDG_CONFIG_HOME", *savedConfigHome_) : qunsetenv("XDG_CONFIG_HOME");
     }
 
-    shell::Tabvert& window() { return forms_->tabvert(); }
+    shell::MainWindow& window() { return windows_->mainWindow(); }
     shell::ListView& list() { return *window().previewList(); }
 
     void WriteSettings(const QByteArray& lines) {
@@ -98,7 +98,7 @@ protected:
     std::optional<QByteArray> savedConfigHome_;
     std::filesystem::path path_;
     ui::ScriptedPrompts prompts_;
-    std::unique_ptr<shell::Forms> forms_;
+    std::unique_ptr<shell::Windows> windows_;
 };
 
 TEST_F(PreviewWindow, TableClicksShowFieldsAndRecords) {
@@ -108,7 +108,7 @@ TEST_F(PreviewWindow, TableClicksShowFieldsAndRecords) {
     ASSERT_EQ(list().itemCount(), 3);
     // Values in the user's locale, by the same rule as the export.
     const std::string born = text::ValueToText(ado::Variant::Date(fx::DateTime::FromParts(1815, 12, 10).ole),
-                                              text::Locale::system());
+                                               text::Locale::system());
     EXPECT_EQ(Row(0), (QStringList{"1", "Ada", QString::fromStdString(born), "first"}));
     // Null in the first field is an item with empty text; Null further on an empty cell.
     EXPECT_EQ(Row(1), (QStringList{"", "Nobody", "", ""}));
@@ -202,14 +202,14 @@ TEST_F(PreviewWindow, ColumnSettingsApplyOnEveryPreviewAndARefusedOneShowsAMessa
 
 TEST_F(PreviewWindow, AfterCancelAClickShowsTheProvidersMessage) {
     Click("People");
-    forms_->start().clickCancel();
+    windows_->openDatabaseDialog().clickCancel();
     Click("People");
     ASSERT_EQ(prompts_.messages().size(), 1u);
     EXPECT_FALSE(prompts_.messages().front().text.isEmpty());
-    EXPECT_EQ(window().dbpath, "");
+    EXPECT_EQ(window().databasePath, "");
     EXPECT_EQ(list().columnCount(), 0);
     EXPECT_EQ(list().itemCount(), 0);
-    EXPECT_FALSE(forms_->start().isVisible());  // the freshly loaded dialog stays hidden
+    EXPECT_FALSE(windows_->openDatabaseDialog().isVisible());  // the freshly loaded dialog stays hidden
 }
 
 // The filler shows its rows all at once when it goes away, also when a failure ends the run early, so

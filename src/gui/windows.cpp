@@ -1,37 +1,38 @@
-#include "gui/forms.h"
-
-#include "gui/platform/prompts.h"
-#include "gui/app_title.h"
-#include "gui/frmsplash.h"
-#include "gui/tabvert.h"
+// The window registry: loading and unloading the program's windows, and the end of the program once
+// none is left.
+#include "gui/windows.h"
 
 #include <QCoreApplication>
 #include <QThread>
-
 #include <utility>
+
+#include "gui/app_title.h"
+#include "gui/main_window.h"
+#include "gui/platform/prompts.h"
+#include "gui/splash_screen.h"
 
 namespace tabvert::shell {
 
-Forms::Forms(ui::Prompts& prompts) : prompts_(&prompts) {}
+Windows::Windows(ui::Prompts& prompts) : prompts_(&prompts) {}
 
-Forms::~Forms() {
-    for (QPointer<QWidget>& window : windows_) delete window.data();
+Windows::~Windows() {
+    for (QPointer<QWidget>& window : loaded_) delete window.data();
     for (QPointer<QWidget>& window : released_) delete window.data();
 }
 
-FrmSplash& Forms::frmSplash() {
-    return load<FrmSplash>(Form::frmSplash, [this] { return new FrmSplash(*this); });
+SplashScreen& Windows::splashScreen() {
+    return load<SplashScreen>(Window::SplashScreen, [this] { return new SplashScreen(*this); });
 }
 
-Tabvert& Forms::tabvert() {
-    return load<Tabvert>(Form::tabvert, [this] { return new Tabvert(*this); });
+MainWindow& Windows::mainWindow() {
+    return load<MainWindow>(Window::MainWindow, [this] { return new MainWindow(*this); });
 }
 
-bool Forms::unload(Form which) {
+bool Windows::unload(Window which) {
     QPointer<QWidget>& window = slot(which);
     if (window.isNull()) return true;
     QPointer<QWidget> w = window;
-    if (which == Form::tabvert) {
+    if (which == Window::MainWindow) {
         if (!w->close()) return false;
     } else {
         // Hiding first also ends a modal dialog's exec() and keeps a dialog from turning the close
@@ -47,18 +48,19 @@ bool Forms::unload(Form which) {
         released_.push_back(std::move(w));
     }
     // Checked later, not now: a hand-over unloads one window just before it loads the next.
-    QMetaObject::invokeMethod(&context_, [this] { endProgramIfNoneLoaded(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &context_, [this] { endProgramIfNoneLoaded(); }, Qt::QueuedConnection);
     return true;
 }
 
-void Forms::endProgramIfNoneLoaded() {
-    for (const QPointer<QWidget>& window : windows_)
+void Windows::endProgramIfNoneLoaded() {
+    for (const QPointer<QWidget>& window : loaded_)
         if (!window.isNull()) return;
     // Only the program's own event loop ends; a test pumping events by hand has none running.
     if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
-void Forms::showMessage(QWidget* parent, const QString& text) const {
+void Windows::showMessage(QWidget* parent, const QString& text) const {
     ui::MessageRequest request;
     request.text = text;
     request.title = QString::fromUtf8(AppTitle);

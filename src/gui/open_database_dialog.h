@@ -1,5 +1,5 @@
 #pragma once
-// The open-database dialog `start`: the user names the database file, says whether it is protected and
+// The open-database dialog: the user names the database file, says whether it is protected and
 // types its password. After OK it stays loaded but hidden, and its three controls (path box, check box,
 // password box) are the store of the database choice that every later run reads afresh. Each control's
 // objectName is its design name (txtDB, pwdcheck, password, ...).
@@ -16,24 +16,20 @@ class QLineEdit;
 class QPushButton;
 
 namespace tabvert::shell {
-class Forms;
+class Windows;
 }
 
 namespace tabvert::database {
 
-class Start : public QDialog {
+class OpenDatabaseDialog : public QDialog {
     Q_OBJECT
 
-public:
-    explicit Start(shell::Forms& forms, QWidget* parent = nullptr);
-    ~Start() override;
+  public:
+    explicit OpenDatabaseDialog(shell::Windows& windows, QWidget* parent = nullptr);
+    ~OpenDatabaseDialog() override;
 
     QPushButton* okButton() const { return okButton_; }
     QPushButton* cancelButton() const { return cancelButton_; }
-    QGroupBox* databaseFrame() const { return databaseFrame_; }
-    QLabel* pathCaption() const { return pathCaption_; }
-    QLabel* passwordHint() const { return passwordHint_; }
-    QLabel* passwordCaption() const { return passwordCaption_; }
     QLineEdit* databasePathBox() const { return databasePathBox_; }
     QPushButton* browseButton() const { return browseButton_; }
     QCheckBox* passwordCheck() const { return passwordCheck_; }
@@ -53,25 +49,21 @@ public:
     void clickOk();
     void clickCancel();
 
-    // The file name the last Browse brought back (the common dialog's FileName, also after a cancel).
-    const QString& fileName() const { return FileName_; }
-
-signals:
+  signals:
     // Emitted whenever the dialog stops being shown; ends every showModal() on the stack.
     void hidden();
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
 
-private:
+  private:
     void updatePasswordBox();
     void applyLoadColours();
 
-    shell::Forms& forms_;
-    QString FileName_;
+    shell::Windows& windows_;
 
     QPushButton* okButton_;
     QPushButton* cancelButton_;
@@ -87,8 +79,8 @@ private:
 
 // The database choice as the dialog holds it now: the path box's text unchanged, the check box's state
 // and the password text as typed.
-DatabaseChoice ReadDatabaseChoice(const Start& start);
+DatabaseChoice ReadDatabaseChoice(const OpenDatabaseDialog& dialog);
 // Same, loading a fresh dialog first when none is loaded (after Cancel that gives an empty path).
-DatabaseChoice ReadDatabaseChoice(shell::Forms& forms);
+DatabaseChoice ReadDatabaseChoice(shell::Windows& windows);
 
 }  // namespace tabvert::database

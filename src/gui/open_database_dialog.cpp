@@ -1,6 +1,6 @@
-#include "gui/start.h"
-#include "gui/platform/centre.h"
-#include "gui/platform/dialog_frame.h"
+// The open-database dialog: its controls in their design places, Browse, OK and Cancel, and the modal
+// showing that the catalogue's password retry may enter again.
+#include "gui/open_database_dialog.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -15,18 +15,21 @@
 #include <QScreen>
 
 #include "core/common/twips.h"
-#include "gui/platform/prompts.h"
 #include "gui/app_title.h"
 #include "gui/common_dialog.h"
-#include "gui/forms.h"
 #include "gui/look.h"
+#include "gui/main_window.h"
 #include "gui/pictures.h"
-#include "gui/tabvert.h"
+#include "gui/platform/centre.h"
+#include "gui/platform/dialog_frame.h"
+#include "gui/platform/prompts.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 
-database::Start& Forms::start() {
-    return load<database::Start>(Form::start, [this] { return new database::Start(*this); });
+database::OpenDatabaseDialog& Windows::openDatabaseDialog() {
+    return load<database::OpenDatabaseDialog>(Window::OpenDatabaseDialog,
+                                              [this] { return new database::OpenDatabaseDialog(*this); });
 }
 
 }  // namespace tabvert::shell
@@ -45,12 +48,12 @@ const char* const kBrowseFilter =
 const char* const kNoPathMessage =
     "Please Select Required Access Database file from your computer and then click on OK button";
 
-// Positions and sizes are given in the form's twips.
+// Positions and sizes are given in the dialog's design twips.
 QRect Twips(int left, int top, int width, int height) {
     return {TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height)};
 }
 
-QFont FormFont(bool bold) { return shell::WindowFont(bold); }
+QFont DialogFont(bool bold) { return shell::WindowFont(bold); }
 
 void SetBackground(QWidget* widget, QPalette::ColorRole role, const QColor& colour) {
     QPalette palette = widget->palette();
@@ -62,7 +65,7 @@ void SetBackground(QWidget* widget, QPalette::ColorRole role, const QColor& colo
 QPushButton* MakeButton(const QString& caption, QWidget* parent, const QRect& place) {
     auto* button = new QPushButton(caption, parent);
     button->setGeometry(place);
-    button->setFont(FormFont(false));
+    button->setFont(DialogFont(false));
     // No button is the default or cancel button: Enter and Escape press neither.
     button->setAutoDefault(false);
     button->setDefault(false);
@@ -72,7 +75,7 @@ QPushButton* MakeButton(const QString& caption, QWidget* parent, const QRect& pl
 // A label that keeps its left and top edges and takes the width of its caption on one line.
 QLabel* MakeAutoSizeLabel(const QString& caption, QWidget* parent, const QRect& place, bool bold) {
     auto* label = new QLabel(caption, parent);
-    label->setFont(FormFont(bold));
+    label->setFont(DialogFont(bold));
     label->move(place.topLeft());
     label->adjustSize();
     return label;
@@ -80,12 +83,13 @@ QLabel* MakeAutoSizeLabel(const QString& caption, QWidget* parent, const QRect& 
 
 }  // namespace
 
-Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(forms) {
+OpenDatabaseDialog::OpenDatabaseDialog(shell::Windows& windows, QWidget* parent)
+    : QDialog(parent), windows_(windows) {
     setObjectName(QStringLiteral("start"));
     setWindowTitle(QStringLiteral("Open Access Database File"));
     setWindowFlags(ui::kFixedDialogFlags);
     setFixedSize(TwipsToPixels(7725), TwipsToPixels(3375));
-    setFont(FormFont(false));
+    setFont(DialogFont(false));
     shell::pictures::Register();
     setWindowIcon(QIcon(QString::fromUtf8(shell::pictures::kIcon)));
 
@@ -94,33 +98,33 @@ Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(for
 
     databaseFrame_ = new QGroupBox(QStringLiteral("Select Access Database File"), this);
     databaseFrame_->setGeometry(Twips(120, 240, 7455, 2415));
-    databaseFrame_->setFont(FormFont(true));  // the caption; every child below sets its own font
+    databaseFrame_->setFont(DialogFont(true));  // the caption; every child below sets its own font
 
     pathCaption_ = MakeAutoSizeLabel(QStringLiteral("Select Access File"), databaseFrame_,
                                      Twips(120, 480, 1590, 195), true);
 
     databasePathBox_ = new QLineEdit(databaseFrame_);
     databasePathBox_->setGeometry(Twips(1800, 360, 4095, 375));
-    databasePathBox_->setFont(FormFont(false));
+    databasePathBox_->setFont(DialogFont(false));
 
     browseButton_ = MakeButton(QStringLiteral("Browse"), databaseFrame_, Twips(6000, 360, 1215, 375));
 
     passwordCheck_ = new QCheckBox(databaseFrame_);
     passwordCheck_->setGeometry(Twips(480, 1200, 255, 255));
-    passwordCheck_->setFont(FormFont(false));
+    passwordCheck_->setFont(DialogFont(false));
 
     passwordHint_ = new QLabel(
         QStringLiteral("Please mention the DB Password! if Access database is protected with password"),
         databaseFrame_);
     passwordHint_->setGeometry(Twips(720, 1200, 6375, 255));
-    passwordHint_->setFont(FormFont(false));
+    passwordHint_->setFont(DialogFont(false));
 
     passwordCaption_ = MakeAutoSizeLabel(QStringLiteral("Supply Correct Password: "), databaseFrame_,
                                          Twips(120, 1680, 2250, 195), true);
 
     passwordBox_ = new QLineEdit(databaseFrame_);
     passwordBox_->setGeometry(Twips(2400, 1560, 3495, 375));
-    passwordBox_->setFont(FormFont(false));
+    passwordBox_->setFont(DialogFont(false));
     passwordBox_->setEchoMode(QLineEdit::Normal);  // characters shown as typed
     passwordBox_->setEnabled(false);
 
@@ -146,9 +150,9 @@ Start::Start(shell::Forms& forms, QWidget* parent) : QDialog(parent), forms_(for
     applyLoadColours();
 }
 
-Start::~Start() = default;
+OpenDatabaseDialog::~OpenDatabaseDialog() = default;
 
-void Start::applyLoadColours() {
+void OpenDatabaseDialog::applyLoadColours() {
     for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(databaseFrame_),
                             static_cast<QWidget*>(pathCaption_), static_cast<QWidget*>(passwordHint_),
                             static_cast<QWidget*>(passwordCaption_), static_cast<QWidget*>(passwordCheck_)}) {
@@ -157,29 +161,28 @@ void Start::applyLoadColours() {
     SetBackground(passwordBox_, QPalette::Base, kPasswordDisabled);
 }
 
-bool Start::passwordProtected() const { return passwordCheck_->isChecked(); }
+bool OpenDatabaseDialog::passwordProtected() const { return passwordCheck_->isChecked(); }
 
-void Start::showModal() {
-    QPointer<Start> self(this);
+void OpenDatabaseDialog::showModal() {
+    QPointer<OpenDatabaseDialog> self(this);
     QEventLoop loop;
-    connect(this, &Start::hidden, &loop, &QEventLoop::quit);
+    connect(this, &OpenDatabaseDialog::hidden, &loop, &QEventLoop::quit);
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
     setWindowModality(Qt::ApplicationModal);
     show();
     if (self && isVisible()) loop.exec(QEventLoop::DialogExec);
 }
 
-void Start::clickBrowse() {
-    shell::CommonDialog& openDialog = forms_.tabvert().openDialog();
+void OpenDatabaseDialog::clickBrowse() {
+    shell::CommonDialog& openDialog = windows_.mainWindow().openDialog();
     openDialog.Filter = QString::fromLatin1(kBrowseFilter);
     openDialog.ShowOpen();
     // The common dialog keeps its earlier FileName when cancelled, so a cancel writes that name back
     // (or empties the box before any choice).
-    FileName_ = openDialog.FileName;
-    databasePathBox_->setText(FileName_);
+    databasePathBox_->setText(openDialog.FileName);
 }
 
-void Start::updatePasswordBox() {
+void OpenDatabaseDialog::updatePasswordBox() {
     if (passwordProtected()) {
         passwordBox_->setEnabled(true);
         SetBackground(passwordBox_, QPalette::Base, kPasswordEnabled);
@@ -190,17 +193,17 @@ void Start::updatePasswordBox() {
     }
 }
 
-void Start::clickOk() {
+void OpenDatabaseDialog::clickOk() {
     if (!databasePathBox_->text().isEmpty()) {
-        forms_.tabvert().openaccessfile();
+        windows_.mainWindow().OpenDatabase();
         return;
     }
-    forms_.showMessage(this, QString::fromLatin1(kNoPathMessage));
+    windows_.showMessage(this, QString::fromLatin1(kNoPathMessage));
 }
 
-void Start::clickCancel() { forms_.unload(shell::Forms::Form::start); }
+void OpenDatabaseDialog::clickCancel() { windows_.unload(shell::Windows::Window::OpenDatabaseDialog); }
 
-void Start::keyPressEvent(QKeyEvent* event) {
+void OpenDatabaseDialog::keyPressEvent(QKeyEvent* event) {
     // Escape would reject the dialog; neither button is the cancel button, so it does nothing.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
@@ -209,30 +212,33 @@ void Start::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void Start::closeEvent(QCloseEvent* event) {
+void OpenDatabaseDialog::closeEvent(QCloseEvent* event) {
     event->accept();
-    // The close box (a close request from the window system) unloads the form, as Cancel does. A close
+    // The close box (a close request from the window system) unloads the dialog, as Cancel does. A close
     // requested by the program comes from the registry's own unload.
-    if (event->spontaneous()) forms_.unload(shell::Forms::Form::start);
+    if (event->spontaneous()) windows_.unload(shell::Windows::Window::OpenDatabaseDialog);
 }
 
-void Start::showEvent(QShowEvent* event) {
+void OpenDatabaseDialog::showEvent(QShowEvent* event) {
     // Shown without an owner, yet kept with the main window (above it, minimised with it).
-    if (forms_.isLoaded(shell::Forms::Form::tabvert)) ui::KeepWithOwner(*this, &forms_.tabvert());
+    if (windows_.isLoaded(shell::Windows::Window::MainWindow))
+        ui::KeepWithOwner(*this, &windows_.mainWindow());
     ui::CentreOnScreen(*this);
     QDialog::showEvent(event);
 }
 
-void Start::hideEvent(QHideEvent* event) {
+void OpenDatabaseDialog::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
     if (!isVisible()) emit hidden();
 }
 
-DatabaseChoice ReadDatabaseChoice(const Start& start) {
-    return DatabaseChoice{start.databasePathBox()->text().toStdString(), start.passwordProtected(),
-                          start.passwordBox()->text().toStdString()};
+DatabaseChoice ReadDatabaseChoice(const OpenDatabaseDialog& dialog) {
+    return DatabaseChoice{dialog.databasePathBox()->text().toStdString(), dialog.passwordProtected(),
+                          dialog.passwordBox()->text().toStdString()};
 }
 
-DatabaseChoice ReadDatabaseChoice(shell::Forms& forms) { return ReadDatabaseChoice(forms.start()); }
+DatabaseChoice ReadDatabaseChoice(shell::Windows& windows) {
+    return ReadDatabaseChoice(windows.openDatabaseDialog());
+}
 
 }  // namespace tabvert::database

@@ -19,17 +19,18 @@
 #include "core/database/catalogue.h"
 #include "fixtures/fixture_set.h"
 #include "gui/catalogue_tree.h"
-#include "gui/forms.h"
+#include "gui/main_window.h"
+#include "gui/open_database_dialog.h"
 #include "gui/platform/prompts.h"
-#include "gui/start.h"
-#include "gui/tabvert.h"
+#include "gui/windows.h"
 #include "support/paths.h"
 
 namespace tabvert::database {
 namespace {
 
 namespace fx = tabvert::fixtures;
-using shell::Forms;
+using shell::Windows;
+using Window = Windows::Window;
 
 const QString kNoPath = QStringLiteral(
     "Please Select Required Access Database file from your computer and then click on OK button");
@@ -48,12 +49,12 @@ struct ShowHook : QObject {
     int shows = 0;
 };
 
-class StartTest : public ::testing::Test {
+class OpenDatabaseDialogTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
-    Start& start() { return forms.start(); }
-    shell::Tabvert& window() { return forms.tabvert(); }
+    OpenDatabaseDialog& dialog() { return windows.openDatabaseDialog(); }
+    shell::MainWindow& window() { return windows.mainWindow(); }
     QTreeWidget& tree() { return *window().tableTree(); }
 
     // The tree as lines "key|text", children indented by two blanks.
@@ -65,8 +66,8 @@ class StartTest : public ::testing::Test {
     }
 
     void pressOk(const QString& path) {
-        start().databasePathBox()->setText(path);
-        start().okButton()->click();
+        dialog().databasePathBox()->setText(path);
+        dialog().okButton()->click();
     }
 
     QStringList messageTexts() const {
@@ -79,12 +80,12 @@ class StartTest : public ::testing::Test {
 
     QTemporaryDir dir;
     ui::ScriptedPrompts prompts;
-    Forms forms{prompts};
+    Windows windows{prompts};
 };
 
 // The password box follows the check box and empties when unchecked.
-TEST_F(StartTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
-    Start& s = start();
+TEST_F(OpenDatabaseDialogTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
+    OpenDatabaseDialog& s = dialog();
     EXPECT_FALSE(s.passwordBox()->isEnabled());
     s.passwordCheck()->setChecked(true);
     EXPECT_TRUE(s.passwordBox()->isEnabled());
@@ -102,8 +103,8 @@ TEST_F(StartTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
     EXPECT_TRUE(s.passwordBox()->text().isEmpty());
 }
 
-TEST_F(StartTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
-    Start& s = start();
+TEST_F(OpenDatabaseDialogTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
+    OpenDatabaseDialog& s = dialog();
     s.show();
     for (QWidget* target :
          std::initializer_list<QWidget*>{s.databasePathBox(), s.okButton(), s.cancelButton()}) {
@@ -114,7 +115,7 @@ TEST_F(StartTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
             }
         }
     }
-    EXPECT_TRUE(forms.isLoaded(Forms::Form::start));
+    EXPECT_TRUE(windows.isLoaded(Window::OpenDatabaseDialog));
     EXPECT_TRUE(s.isVisible());
     EXPECT_TRUE(prompts.messages().empty());  // OK with the empty path says so:
 
@@ -124,8 +125,8 @@ TEST_F(StartTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
     EXPECT_EQ(tree().topLevelItemCount(), 0);
 }
 
-TEST_F(StartTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancelAndCancelDiscardsAll) {
-    Start& s = start();
+TEST_F(OpenDatabaseDialogTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancelAndCancelDiscardsAll) {
+    OpenDatabaseDialog& s = dialog();
     s.databasePathBox()->setText("typed by hand");
     prompts.queueFile(std::nullopt);  // cancel before any choice
     prompts.queueFile(QStringLiteral("/data/first.mdb"));
@@ -147,22 +148,22 @@ TEST_F(StartTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancelAndCancelDiscardsA
     s.passwordCheck()->setChecked(true);
     s.passwordBox()->setText("pw");
     s.cancelButton()->click();
-    EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
-    const DatabaseChoice later = ReadDatabaseChoice(forms);
+    EXPECT_FALSE(windows.isLoaded(Window::OpenDatabaseDialog));
+    const DatabaseChoice later = ReadDatabaseChoice(windows);
     EXPECT_EQ(std::tie(later.path, later.passwordProtected, later.password), std::tuple("", false, ""));
 }
 
 // OK fills the tree with what the catalogue run lists, in its order, under the expanded root. A failed open
 // shows the provider's text and leaves the root alone: the tree is emptied first, also by a successful open.
-TEST_F(StartTest, OkListsTheCatalogueAndAFailedOpenLeavesTheRootAlone) {
+TEST_F(OpenDatabaseDialogTest, OkListsTheCatalogueAndAFailedOpenLeavesTheRootAlone) {
     const std::string path = fx::WriteFixtureInto("catalogue", dir.path().toStdString()).string();
     const QString qpath = QString::fromStdString(path);
-    start().show();
+    dialog().show();
     pressOk(qpath);
     EXPECT_TRUE(prompts.messages().empty()) << messageTexts().join('\n').toStdString();
-    EXPECT_FALSE(start().isVisible());  // hidden, yet loaded and holding the choice
-    EXPECT_EQ(ReadDatabaseChoice(forms).path, path);
-    EXPECT_EQ(window().dbpath, qpath);
+    EXPECT_FALSE(dialog().isVisible());  // hidden, yet loaded and holding the choice
+    EXPECT_EQ(ReadDatabaseChoice(windows).path, path);
+    EXPECT_EQ(window().databasePath, qpath);
 
     QStringList expected{"NorrinT|" + qpath};
     for (const CatalogueEntry& e : ListTables(DatabaseChoice{path, false, ""}))
@@ -174,26 +175,26 @@ TEST_F(StartTest, OkListsTheCatalogueAndAFailedOpenLeavesTheRootAlone) {
     for (const QString& bad : {dir.filePath("missing.mdb"), QStringLiteral("   ")}) {
         SCOPED_TRACE(bad.toStdString());
         const size_t before = prompts.messages().size();
-        ShowHook hook(start(), [](int) {});
+        ShowHook hook(dialog(), [](int) {});
         pressOk(bad);
         ASSERT_EQ(prompts.messages().size(), before + 1);
         const QString text = prompts.messages().back().text;
         EXPECT_FALSE(text.isEmpty() || text == kNoPath || text == "Not a valid password.")
             << text.toStdString();
         EXPECT_EQ(treeLines(), QStringList{"NorrinT|" + bad});
-        EXPECT_EQ(window().dbpath, bad);
+        EXPECT_EQ(window().databasePath, bad);
         EXPECT_EQ(hook.shows, 0);  // the dialog is not shown again
-        EXPECT_FALSE(start().isVisible());
+        EXPECT_FALSE(dialog().isVisible());
         pressOk(qpath);
         ASSERT_EQ(treeLines(), expected);
     }
 }
 
 // The dialog is shown again after a wrong password, and the right one typed there lists the tables.
-void StartTest::wrongThenRightPassword(const QString& path, const QString& right) {
+void OpenDatabaseDialogTest::wrongThenRightPassword(const QString& path, const QString& right) {
     QStringList atRetry;  // the tree, the path, the password and the modality at the second showing
 
-    Start& s = start();
+    OpenDatabaseDialog& s = dialog();
     ShowHook hook(s, [&](int n) {
         if (n == 1) {
             s.databasePathBox()->setText(path);
@@ -212,7 +213,7 @@ void StartTest::wrongThenRightPassword(const QString& path, const QString& right
     });
     QTimer::singleShot(20000, &window(), [&] {
         ADD_FAILURE() << "the dialog is still waiting";
-        forms.unload(Forms::Form::start);
+        windows.unload(Window::OpenDatabaseDialog);
     });
 
     window().openFileAction()->trigger();  // the Open command returns once the dialog is hidden for good
@@ -220,31 +221,31 @@ void StartTest::wrongThenRightPassword(const QString& path, const QString& right
     EXPECT_EQ(hook.shows, 2);
     EXPECT_EQ(messageTexts(), QStringList{"Not a valid password."});
     EXPECT_EQ(atRetry, (QStringList{"NorrinT|" + path, path, "wrong", "modal"}));
-    ASSERT_TRUE(forms.isLoaded(Forms::Form::start));
+    ASSERT_TRUE(windows.isLoaded(Window::OpenDatabaseDialog));
     EXPECT_FALSE(s.isVisible());
     EXPECT_EQ(ReadDatabaseChoice(s).password, right.toStdString());
     ASSERT_EQ(tree().topLevelItemCount(), 1);
     EXPECT_GT(tree().topLevelItem(0)->childCount(), 0);
 }
 
-TEST_F(StartTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
+TEST_F(OpenDatabaseDialogTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
     wrongThenRightPassword(
         QString::fromStdString(fx::WriteFixtureInto("password", dir.path().toStdString()).string()),
         QString::fromLatin1(fx::kFixturePassword));
 }
 
 // An Access 2007+ file with Office encryption takes the same road.
-TEST_F(StartTest, WrongPasswordOnAnEncryptedAccdbShowsTheDialogAgain) {
+TEST_F(OpenDatabaseDialogTest, WrongPasswordOnAnEncryptedAccdbShowsTheDialogAgain) {
     if (tabvert::test::SamplesDir().empty()) GTEST_SKIP() << "no sample databases";
     wrongThenRightPassword(
         QString::fromStdString((tabvert::test::SamplesDir() / "db2013-enc.accdb").string()), "1234");
 }
 
 // The menu's Open command is driven above; the toolbar's waits for the dialog the same way.
-TEST_F(StartTest, ToolbarOpenWaitsForTheModalDialog) {
+TEST_F(OpenDatabaseDialogTest, ToolbarOpenWaitsForTheModalDialog) {
     bool modal = false;
     bool returned = false;
-    Start& s = start();
+    OpenDatabaseDialog& s = dialog();
     ShowHook hook(s, [&](int) {
         modal = s.windowModality() == Qt::ApplicationModal && s.isVisible();
         EXPECT_FALSE(returned);
@@ -254,7 +255,7 @@ TEST_F(StartTest, ToolbarOpenWaitsForTheModalDialog) {
     returned = true;
     EXPECT_EQ(hook.shows, 1);
     EXPECT_TRUE(modal);
-    EXPECT_FALSE(forms.isLoaded(Forms::Form::start));
+    EXPECT_FALSE(windows.isLoaded(Window::OpenDatabaseDialog));
 }
 
 }  // namespace

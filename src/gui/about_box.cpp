@@ -1,10 +1,5 @@
-#include "gui/frmabout.h"
-#include "gui/platform/centre.h"
-
-#include "gui/app_title.h"
-#include "gui/forms.h"
-#include "gui/look.h"
-#include "gui/pictures.h"
+// The about box: its picture, its OK button and its placement on every showing.
+#include "gui/about_box.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -15,6 +10,11 @@
 #include <QWindow>
 
 #include "core/common/twips.h"
+#include "gui/app_title.h"
+#include "gui/look.h"
+#include "gui/pictures.h"
+#include "gui/platform/centre.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 
@@ -27,15 +27,14 @@ constexpr QRect kOkButton{TwipsToPixels(1920), TwipsToPixels(4080), TwipsToPixel
 
 }  // namespace
 
-FrmAbout& Forms::frmAbout() {
-    return load<FrmAbout>(Form::frmAbout, [] { return new FrmAbout(); });
+AboutBox& Windows::aboutBox() {
+    return load<AboutBox>(Window::AboutBox, [] { return new AboutBox(); });
 }
 
-FrmAbout::FrmAbout(QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint),
-      cmdOK_(new QPushButton(QStringLiteral("OK"), this)) {
+AboutBox::AboutBox(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
+      okButton_(new QPushButton(QStringLiteral("OK"), this)) {
     pictures::Register();
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -46,22 +45,22 @@ FrmAbout::FrmAbout(QWidget* parent)
     setSizeGripEnabled(false);
     picture_ = QPixmap(QString::fromUtf8(pictures::kAbout));
 
-    cmdOK_->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK_->setGeometry(kOkButton);
+    okButton_->setObjectName(QStringLiteral("cmdOK"));
+    okButton_->setGeometry(kOkButton);
     // Not the default button, and not one that becomes default when it has the focus: Enter does nothing.
-    cmdOK_->setAutoDefault(false);
-    cmdOK_->setDefault(false);
-    cmdOK_->setFocusPolicy(Qt::StrongFocus);
-    connect(cmdOK_, &QPushButton::clicked, this, &FrmAbout::cmdOK_Click);
+    okButton_->setAutoDefault(false);
+    okButton_->setDefault(false);
+    okButton_->setFocusPolicy(Qt::StrongFocus);
+    connect(okButton_, &QPushButton::clicked, this, &AboutBox::close);
 }
 
-void FrmAbout::paintEvent(QPaintEvent*) {
+void AboutBox::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     painter.drawPixmap(0, 0, picture_);
 }
 
-void FrmAbout::showEvent(QShowEvent* event) {
+void AboutBox::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     ui::CentreOnScreen(*this);
     // Shown without an owner, but kept out of the taskbar: a window manager lists no transient window,
@@ -70,10 +69,10 @@ void FrmAbout::showEvent(QShowEvent* event) {
         if (QWidget* active = QApplication::activeWindow(); active && active != this)
             window->setTransientParent(active->windowHandle());
     }
-    cmdOK_->setFocus(Qt::OtherFocusReason);
+    okButton_->setFocus(Qt::OtherFocusReason);
 }
 
-void FrmAbout::keyPressEvent(QKeyEvent* event) {
+void AboutBox::keyPressEvent(QKeyEvent* event) {
     // The box has no cancel button, so Escape closes nothing; QDialog would reject on it.
     if (event->key() == Qt::Key_Escape) {
         event->accept();
@@ -81,7 +80,5 @@ void FrmAbout::keyPressEvent(QKeyEvent* event) {
     }
     QDialog::keyPressEvent(event);
 }
-
-void FrmAbout::cmdOK_Click() { close(); }
 
 }  // namespace tabvert::shell

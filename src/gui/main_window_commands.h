@@ -1,5 +1,5 @@
 #pragma once
-// What the main window's commands need besides the window itself.
+// The help file's name and path, which the main window's Help command opens.
 
 #include <QString>
 

@@ -1,4 +1,5 @@
-#include "gui/module1.h"
+// Window-class backgrounds: replacing a class's background brush.
+#include "gui/toolbar_background.h"
 
 namespace tabvert::shell {
 

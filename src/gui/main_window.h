@@ -1,20 +1,20 @@
 #pragma once
-// The main window `tabvert`: toolbar, the tree and preview panes with their headings, the export
-// progress frame, the progress bar and the status bar, plus the window-less parts it owns (two image
-// lists, two file dialogs) and two hidden helpers (the target path box and the toolbar picture). Every
-// control carries its design name as objectName. The layout is fixed: on resize only the toolbar and the
-// status bar follow the width.
+// The main window: toolbar, the tree and preview panes with their headings, the export progress frame,
+// the progress bar and the status bar, plus the window-less parts it owns (two image lists, two file
+// dialogs) and two hidden helpers (the target path box and the toolbar picture). Every control carries
+// its design name as objectName. The layout is fixed: on resize only the toolbar and the status bar
+// follow the width.
 //
 // The commands behind the menus and the toolbar, the load set-up and the runs are methods of this class
 // defined in the files of the areas that own them; their declarations are grouped below.
 
-#include "core/export/sheet_name.h"
-#include "gui/platform/gdi.h"
-#include "gui/common_dialog.h"
-#include "gui/image_list.h"
-
 #include <QMainWindow>
 #include <QString>
+
+#include "core/export/sheet_name.h"
+#include "gui/common_dialog.h"
+#include "gui/image_list.h"
+#include "gui/platform/gdi.h"
 
 class QAction;
 class QGroupBox;
@@ -31,19 +31,19 @@ class QTreeWidgetItem;
 namespace tabvert::shell {
 
 class AutoSizeLabel;
-class Forms;
 class ListView;
+class Windows;
 
-class Tabvert : public QMainWindow {
+class MainWindow : public QMainWindow {
     Q_OBJECT
-public:
-    explicit Tabvert(Forms& forms, QWidget* parent = nullptr);
-    ~Tabvert() override;
+  public:
+    explicit MainWindow(Windows& windows, QWidget* parent = nullptr);
+    ~MainWindow() override;
 
-    Forms& forms() const { return *forms_; }
+    Windows& windows() const { return *windows_; }
 
     // The database path of the latest catalogue, preview or export run.
-    QString dbpath;
+    QString databasePath;
 
     // --- Controls ---
     QToolBar* toolbar() const { return toolbar_; }
@@ -86,11 +86,11 @@ public:
 
     // --- Commands and runs (defined by the areas that own them) ---
     // File > Open File and toolbar button 1: the open-database dialog, modally; returns once the dialog
-    // is hidden or unloaded (tabvert_openaccessfile.cpp).
+    // is hidden or unloaded (open_database.cpp).
     void clickOpenFile();
     // The catalogue run started by the dialog's OK: lists the chosen database's tables in the tree.
-    void openaccessfile();
-    // Help > Help Content and toolbar button 3: the help file's default topic (tabvert_commands.cpp).
+    void OpenDatabase();
+    // Help > Help Content and toolbar button 3: the help file's default topic (main_window_commands.cpp).
     void clickHelpContent();
     // Help > About Us: the about box, modally.
     void clickAbout();
@@ -100,21 +100,21 @@ public:
     const QString& helpFilePath() const { return helpFilePath_; }
     // The GDI objects and window-class brushes of the program (the toolbar's pattern brush lives here).
     win32::Gdi& gdi() { return gdi_; }
-    // A click on a node of the table tree: previews the table it names (tabvert_viewtables.cpp).
+    // A click on a node of the table tree: previews the table it names (preview_pane.cpp).
     void clickTreeNode(QTreeWidgetItem* node);
-    // The preview run: fills the preview list with up to 10,000 records of the table `tables`.
-    void viewtables(QString& tables);
-    // The Export command behind File > Export to Excel and toolbar button 2 (tabvert_export_command.cpp).
+    // The preview run: fills the preview list with up to 10,000 records of the table `tableName`.
+    void PreviewTable(const QString& tableName);
+    // The Export command behind File > Export to Excel and toolbar button 2 (export_command.cpp).
     void clickExport();
-    // The export run into the workbook `newpath` (tabvert_exportdata.cpp).
-    void exportdata(const QString& newpath);
+    // The export run into the workbook at `workbookPath` (export_progress.cpp).
+    void ExportTo(const QString& workbookPath);
 
-protected:
-    // The closing sequence: asks the exit question; Yes unloads start, frmAbout and frmSplash and lets
-    // the window close, No keeps it open.
+  protected:
+    // The closing sequence: asks the exit question; Yes unloads the open-database dialog, the about box
+    // and the splash screen and lets the window close, No keeps it open.
     void closeEvent(QCloseEvent* event) override;
 
-private:
+  private:
     static constexpr int kToolbarButtons = 3;
 
     void buildMenus();
@@ -123,16 +123,17 @@ private:
     void buildProgressFrame(QWidget* client);
     void buildStatusBar();
     void connectMenus();
-    // The load set-up, run once when the window is loaded (tabvert_commands.cpp).
+    // The load set-up, run once when the window is loaded (main_window_commands.cpp).
     void loadSetUp();
-    void settoolbarbackground();
+    // Tiles the toolbar picture across every toolbar, through the toolbar's window-class brush.
+    void SetToolbarBackground();
     bool AskExit();
 
     // An export run is under way; a close request that came meanwhile is taken up when it ends.
     bool exportRunning_ = false;
     bool closeDeferred_ = false;
 
-    Forms* forms_;
+    Windows* windows_;
     win32::Gdi gdi_;
     QString helpFilePath_;
     // Draws the digits of shortened sheet names: one sequence per program start.

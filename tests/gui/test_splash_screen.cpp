@@ -2,24 +2,26 @@
 // These tests run the application's real event loop, so "the program ends" means exec() returned on its
 // own because no window was left.
 
-#include "gui/platform/prompts.h"
-#include "gui/forms.h"
-#include "gui/frmsplash.h"
-#include "gui/tabvert.h"
+#include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMetaEnum>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
 
-#include <gtest/gtest.h>
+#include "gui/main_window.h"
+#include "gui/platform/prompts.h"
+#include "gui/splash_screen.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 namespace {
 
-using Form = Forms::Form;
+using Window = Windows::Window;
 
-// What exec() returns when ExitWhen ended it: the loop was still running, not ended by the last window closing.
+// What exec() returns when ExitWhen ended it: the loop was still running, not ended by the last window
+// closing.
 constexpr int kStillRunning = 42;
 constexpr int kShortInterval = 150;
 
@@ -45,50 +47,54 @@ void ExitWhen(std::function<bool()> condition) {
 }
 
 // Loads the splash screen with a shortened timer and shows it, as the program's start does.
-FrmSplash& ShowSplash(Forms& forms, int intervalMs) {
-    forms.frmSplash().Timer1()->setInterval(intervalMs);
-    forms.frmSplash().show();
-    return forms.frmSplash();
+SplashScreen& ShowSplash(Windows& windows, int intervalMs) {
+    windows.splashScreen().handOverTimer()->setInterval(intervalMs);
+    windows.splashScreen().show();
+    return windows.splashScreen();
 }
 
 // Notes, at the first event the main window receives while it is being built (before its load set-up
 // runs), whether the splash screen was still loaded or visible.
 struct FirstMainWindowEvent : QObject {
-    FirstMainWindowEvent(Forms& forms, QPointer<FrmSplash> splash) : forms_(forms), splash_(splash) {
+    FirstMainWindowEvent(Windows& windows, QPointer<SplashScreen> splash)
+        : windows_(windows), splash_(splash) {
         qApp->installEventFilter(this);
     }
     ~FirstMainWindowEvent() override { qApp->removeEventFilter(this); }
     bool eventFilter(QObject* watched, QEvent*) override {
-        if (!seen && qobject_cast<Tabvert*>(watched)) {
+        if (!seen && qobject_cast<MainWindow*>(watched)) {
             seen = true;
-            splashThere = forms_.isLoaded(Form::frmSplash) || (!splash_.isNull() && splash_->isVisible());
+            splashThere =
+                windows_.isLoaded(Window::SplashScreen) || (!splash_.isNull() && splash_->isVisible());
         }
         return false;
     }
     bool seen = false;
     bool splashThere = true;
-    Forms& forms_;
-    QPointer<FrmSplash> splash_;
+    Windows& windows_;
+    QPointer<SplashScreen> splash_;
 };
 
 TEST(Splash, IsAloneAtStartWithItsTimerRunning) {
     ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
-    FrmSplash& splash = forms.frmSplash();
+    Windows windows(prompts);
+    SplashScreen& splash = windows.splashScreen();
     EXPECT_EQ(splash.objectName(), "frmSplash");
     EXPECT_EQ(splash.windowFlags() & Qt::WindowType_Mask, Qt::SplashScreen);  // no taskbar entry
-    EXPECT_TRUE(splash.Timer1()->isActive()) << "the timer runs from the moment the window is loaded";
-    EXPECT_FALSE(forms.isLoaded(Form::tabvert)) << "nothing but the splash screen is loaded at start";
+    EXPECT_TRUE(splash.handOverTimer()->isActive()) << "the timer runs from the moment the window is loaded";
+    EXPECT_FALSE(windows.isLoaded(Window::MainWindow)) << "nothing but the splash screen is loaded at start";
 }
 
 TEST(Splash, HandsOverToTheMainWindowOnceAndIsGoneBeforeItLoads) {
     ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
-    QPointer<FrmSplash> splashPtr(&ShowSplash(forms, kShortInterval));
-    FirstMainWindowEvent probe(forms, splashPtr);
+    Windows windows(prompts);
+    QPointer<SplashScreen> splashPtr(&ShowSplash(windows, kShortInterval));
+    FirstMainWindowEvent probe(windows, splashPtr);
 
     // End the loop once the main window is up and the splash object has really been released.
-    ExitWhen([&] { return forms.isLoaded(Form::tabvert) && forms.tabvert().isVisible() && splashPtr.isNull(); });
+    ExitWhen([&] {
+        return windows.isLoaded(Window::MainWindow) && windows.mainWindow().isVisible() && splashPtr.isNull();
+    });
     EXPECT_EQ(RunEventLoop(5000), kStillRunning)
         << "the loop must keep running across the hand-over, and the hand-over must happen";
 
@@ -96,10 +102,10 @@ TEST(Splash, HandsOverToTheMainWindowOnceAndIsGoneBeforeItLoads) {
     EXPECT_FALSE(probe.splashThere) << "the splash screen is unloaded before the main window loads";
 
     // The timer went with the window: no second hand-over, the same main window stays.
-    Tabvert* mainWindow = &forms.tabvert();
+    MainWindow* mainWindow = &windows.mainWindow();
     QTest::qWait(3 * kShortInterval);
-    EXPECT_EQ(&forms.tabvert(), mainWindow);
-    EXPECT_FALSE(forms.isLoaded(Form::frmSplash));
+    EXPECT_EQ(&windows.mainWindow(), mainWindow);
+    EXPECT_FALSE(windows.isLoaded(Window::SplashScreen));
 }
 
 // Keys that type a character, Space, Enter and Escape included.
@@ -107,37 +113,43 @@ class SplashCharacterKey : public ::testing::TestWithParam<Qt::Key> {};
 
 TEST_P(SplashCharacterKey, EndsTheProgramWithoutTheMainWindow) {
     ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
-    FrmSplash& splash = ShowSplash(forms, kShortInterval);
+    Windows windows(prompts);
+    SplashScreen& splash = ShowSplash(windows, kShortInterval);
     QTimer::singleShot(0, &splash, [&splash] { QTest::keyClick(&splash, GetParam()); });
 
     // exec() returns 0 by itself when the last window has closed; the watchdog would return -1.
     EXPECT_EQ(RunEventLoop(5000), 0) << "the program did not end after the key press";
-    EXPECT_FALSE(forms.isLoaded(Form::frmSplash));
+    EXPECT_FALSE(windows.isLoaded(Window::SplashScreen));
     QTest::qWait(2 * kShortInterval);  // well past the timer's tick
-    EXPECT_FALSE(forms.isLoaded(Form::tabvert)) << "the main window must never be shown";
+    EXPECT_FALSE(windows.isLoaded(Window::MainWindow)) << "the main window must never be shown";
 }
 
+// Each case is named after its key (Key_A, Key_Space, ...).
 INSTANTIATE_TEST_SUITE_P(Keys, SplashCharacterKey,
-                         ::testing::Values(Qt::Key_A, Qt::Key_7, Qt::Key_Space, Qt::Key_Return, Qt::Key_Escape));
+                         ::testing::Values(Qt::Key_A, Qt::Key_7, Qt::Key_Space, Qt::Key_Return,
+                                           Qt::Key_Escape),
+                         [](const ::testing::TestParamInfo<Qt::Key>& key) {
+                             return std::string(QMetaEnum::fromType<Qt::Key>().valueToKey(key.param));
+                         });
 
 TEST(Splash, KeysWithoutACharacterAndMouseClicksLeaveItInPlace) {
     ui::ScriptedPrompts prompts;
-    Forms forms(prompts);
-    FrmSplash& splash = ShowSplash(forms, kShortInterval * 2);
+    Windows windows(prompts);
+    SplashScreen& splash = ShowSplash(windows, kShortInterval * 2);
     bool loadedAfterInput = false;
     QTimer::singleShot(0, &splash, [&] {
-        for (Qt::Key key : {Qt::Key_Shift, Qt::Key_Control, Qt::Key_Left, Qt::Key_Down, Qt::Key_F1, Qt::Key_F5})
+        for (Qt::Key key :
+             {Qt::Key_Shift, Qt::Key_Control, Qt::Key_Left, Qt::Key_Down, Qt::Key_F1, Qt::Key_F5})
             QTest::keyClick(&splash, key);
         QTest::mouseClick(&splash, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
         QTest::mouseDClick(&splash, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
-        loadedAfterInput = forms.isLoaded(Form::frmSplash) && splash.isVisible();
+        loadedAfterInput = windows.isLoaded(Window::SplashScreen) && splash.isVisible();
     });
-    ExitWhen([&] { return forms.isLoaded(Form::tabvert) && forms.tabvert().isVisible(); });
+    ExitWhen([&] { return windows.isLoaded(Window::MainWindow) && windows.mainWindow().isVisible(); });
 
     EXPECT_EQ(RunEventLoop(5000), kStillRunning);
     EXPECT_TRUE(loadedAfterInput);
-    EXPECT_FALSE(forms.isLoaded(Form::frmSplash)) << "the hand-over still follows";
+    EXPECT_FALSE(windows.isLoaded(Window::SplashScreen)) << "the hand-over still follows";
 }
 
 }  // namespace

@@ -1,15 +1,16 @@
-#include "gui/frmsplash.h"
-#include "gui/platform/centre.h"
-
-#include "gui/forms.h"
-#include "gui/pictures.h"
-#include "gui/tabvert.h"
+// The splash screen: its picture, its hand-over timer and the key press that ends the program.
+#include "gui/splash_screen.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+
+#include "gui/main_window.h"
+#include "gui/pictures.h"
+#include "gui/platform/centre.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 
@@ -18,10 +19,10 @@ namespace {
 constexpr QSize kClientSize{348, 211};
 }  // namespace
 
-FrmSplash::FrmSplash(Forms& forms, QWidget* parent)
+SplashScreen::SplashScreen(Windows& windows, QWidget* parent)
     : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint),
-      forms_(&forms),
-      timer1_(new QTimer(this)) {
+      windows_(&windows),
+      handOverTimer_(new QTimer(this)) {
     pictures::Register();
     setObjectName(QStringLiteral("frmSplash"));
     picture_ = QPixmap(QString::fromUtf8(pictures::kSplash));
@@ -29,26 +30,26 @@ FrmSplash::FrmSplash(Forms& forms, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     ui::CentreOnScreen(*this);
 
-    timer1_->setObjectName(QStringLiteral("Timer1"));
-    timer1_->setInterval(kIntervalMs);
-    connect(timer1_, &QTimer::timeout, this, &FrmSplash::Timer1_Timer);
-    timer1_->start();
+    handOverTimer_->setObjectName(QStringLiteral("Timer1"));
+    handOverTimer_->setInterval(kIntervalMs);
+    connect(handOverTimer_, &QTimer::timeout, this, &SplashScreen::HandOverToMainWindow);
+    handOverTimer_->start();
 }
 
-void FrmSplash::paintEvent(QPaintEvent*) {
+void SplashScreen::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), palette().window());
     painter.drawPixmap(0, 0, picture_);
 }
 
-void FrmSplash::showEvent(QShowEvent* event) {
+void SplashScreen::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     // A splash window is not activated by every window manager; it needs the keyboard for its key press.
     activateWindow();
     setFocus(Qt::OtherFocusReason);
 }
 
-void FrmSplash::keyPressEvent(QKeyEvent* event) {
+void SplashScreen::keyPressEvent(QKeyEvent* event) {
     // Only keys that produce a character count: letters, digits, space, Enter, Escape. Shift, the arrows
     // and the function keys produce none.
     if (event->text().isEmpty()) {
@@ -56,21 +57,21 @@ void FrmSplash::keyPressEvent(QKeyEvent* event) {
         return;
     }
     event->accept();
-    Form_KeyPress();
+    CloseWithoutMainWindow();
 }
 
-void FrmSplash::Timer1_Timer() {
+void SplashScreen::HandOverToMainWindow() {
     // The timer goes with the window, so the hand-over runs once; stopping it here also keeps a second
     // tick from arriving before the deferred release.
-    timer1_->stop();
-    Forms& forms = *forms_;
-    forms.unload(Forms::Form::frmSplash);
-    forms.tabvert().show();
+    handOverTimer_->stop();
+    Windows& windows = *windows_;
+    windows.unload(Windows::Window::SplashScreen);
+    windows.mainWindow().show();
 }
 
-void FrmSplash::Form_KeyPress() {
-    timer1_->stop();
-    forms_->unload(Forms::Form::frmSplash);
+void SplashScreen::CloseWithoutMainWindow() {
+    handOverTimer_->stop();
+    windows_->unload(Windows::Window::SplashScreen);
 }
 
 }  // namespace tabvert::shell

@@ -7,39 +7,41 @@
 #include <exception>
 
 #include "core/database/catalogue.h"
-#include "gui/catalogue_tree.h"
-#include "gui/start.h"
 #include "core/value/provider_error.h"
-#include "gui/platform/prompts.h"
 #include "gui/app_title.h"
-#include "gui/forms.h"
-#include "gui/tabvert.h"
+#include "gui/catalogue_tree.h"
+#include "gui/main_window.h"
+#include "gui/open_database_dialog.h"
+#include "gui/platform/prompts.h"
+#include "gui/windows.h"
 
 namespace tabvert::shell {
 
 namespace {
 
-void ShowRunError(Tabvert& window, const QString& description) { window.forms().showMessage(&window, description); }
+void ShowRunError(MainWindow& window, const QString& description) {
+    window.windows().showMessage(&window, description);
+}
 
 }  // namespace
 
-void Tabvert::openaccessfile() {
+void MainWindow::OpenDatabase() {
     try {
         tableTree()->clear();
-        database::Start& dialog = forms().start();
+        database::OpenDatabaseDialog& dialog = windows().openDatabaseDialog();
         dialog.hide();  // stays loaded: its controls hold the choice for later runs
-        dbpath = dialog.databasePathBox()->text();
+        databasePath = dialog.databasePathBox()->text();
         database::CatalogueTree tree(*tableTree(), treeIcons());
         database::RunCatalogue(database::ReadDatabaseChoice(dialog), tree);
     } catch (const ado::ProviderError& error) {
         ShowRunError(*this, QString::fromStdString(error.description()));
         // Each new showing waits for the user, so a retry loop only goes as deep as the user takes it.
-        if (error.reason() == ErrorReason::WrongPassword) forms().start().showModal();
+        if (error.reason() == ErrorReason::WrongPassword) windows().openDatabaseDialog().showModal();
     } catch (const std::exception& error) {
         ShowRunError(*this, QString::fromStdString(error.what()));
     }
 }
 
-void Tabvert::clickOpenFile() { forms().start().showModal(); }
+void MainWindow::clickOpenFile() { windows().openDatabaseDialog().showModal(); }
 
 }  // namespace tabvert::shell
