@@ -1,6 +1,5 @@
-// Jet's operators and built-in functions as SQLite functions. Hand-written: SQLite's own functions follow
-// other rules (case-sensitive text, LIKE with % and _, integer division on "/", no Null-skipping "&",
-// half-up rounding) and no packaged library implements VBA's.
+// Jet's built-in functions: the table (at the end) that gives each Access function its arity, type rule
+// and SQLite implementation, and those implementations with the ones behind Jet's operators.
 
 #include "core/sql/access_functions.h"
 
@@ -19,6 +18,8 @@
 #include <string>
 
 #include "core/sql/sql_translate.h"
+#include "core/value/provider_error.h"
+#include "core/text/locale.h"
 #include "core/value/value_text.h"
 
 namespace tabvert::ado::sql {
@@ -59,7 +60,7 @@ int TextCollator::compare(const char* a, int aBytes, const char* b, int bBytes) 
 namespace {
 
 constexpr double kMsPerDay = 86400000.0;
-const QDate kOleEpoch(1899, 12, 30);
+const QDate kOleEpoch = QDate(1970, 1, 1).addDays(text::kOleEpochUnixDays);
 
 [[noreturn]] void Fail(const char* message) { throw std::runtime_error(message); }
 constexpr const char* kMismatch = "Data type mismatch in criteria expression.";
@@ -167,7 +168,8 @@ void Guard(sqlite3_context* c, int argc, sqlite3_value** argv, bool nullsIn, Bod
     }
 }
 
-using Fn = void (*)(sqlite3_context*, int, sqlite3_value**);
+// The functions are hand-written: SQLite's own follow other rules (case-sensitive text, LIKE with % and _,
+// integer division on "/", no Null-skipping "&", half-up rounding) and no packaged library implements VBA's.
 
 // ----- text -----
 
@@ -475,7 +477,7 @@ void CInt(sqlite3_context* c, int argc, sqlite3_value** argv) {
         sqlite3_result_int64(c, static_cast<qint64>(d));
     });
 }
-void IsNumeric(sqlite3_context* c, int argc, sqlite3_value** argv) {
+void IsNumericFunction(sqlite3_context* c, int argc, sqlite3_value** argv) {
     Guard(c, argc, argv, true, [&] {
         sqlite3_result_int(c,
                            sqlite3_value_type(argv[0]) != SQLITE_NULL && ParseNumber(Text(argv[0])) ? -1 : 0);
@@ -860,74 +862,385 @@ int Collate(void* collator, int an, const void* a, int bn, const void* b) {
                                                          static_cast<const char*>(b), bn);
 }
 
+// ----- how a table entry names its SQLite function -----
+
+constexpr SqliteFunction kInline{};  // translated into SQL of its own (or another function's)
+
+constexpr SqliteFunction Scalar(const char* name, int args,
+                                void (*body)(sqlite3_context*, int, sqlite3_value**)) {
+    return {name, args, body, nullptr, nullptr, true};
+}
+// A scalar whose result changes from call to call (the clock).
+constexpr SqliteFunction Volatile(const char* name, void (*body)(sqlite3_context*, int, sqlite3_value**)) {
+    return {name, 0, body, nullptr, nullptr, false};
+}
+constexpr SqliteFunction Aggregate(const char* name, void (*step)(sqlite3_context*, int, sqlite3_value**),
+                                   void (*final)(sqlite3_context*)) {
+    return {name, 1, nullptr, step, final, true};
+}
+
+// The functions the translation of Jet's operators and conversions calls.
+constexpr SqliteFunction kOperatorFunctions[] = {
+    Scalar("acc_num", 1, Num),        Scalar("acc_str", 2, Str),        Scalar("acc_cdate", 1, CDate),
+    Scalar("acc_chr", 1, Chr),        Scalar("acc_concat", 2, Concat),  Scalar("acc_like", 2, Like),
+    Scalar("acc_div", 2, Div),        Scalar("acc_idiv", 2, IntDiv),    Scalar("acc_mod", 2, Mod),
+    Scalar("acc_pow", 2, Pow),        Scalar("acc_add", 2, Arith<'+'>), Scalar("acc_sub", 2, Arith<'-'>),
+    Scalar("acc_mul", 2, Arith<'*'>),
+};
+
+[[noreturn]] void Unsupported(const std::string& what) { throw ProviderError(ErrorReason::BadCommand, what); }
+
+// The type as acc_str and acc_format receive it, to print the value as Jet prints that type.
+int TypeCode(Type t) { return static_cast<int>(t); }
+
+// ----- type rules -----
+// Each gives the SQL a call becomes and the type Jet gives its result; c.Invoke calls the function's own
+// SQLite implementation.
+
+using C = const FunctionCall&;
+
+// The shapes many functions share: one argument as text, or as a number.
+template <Type Result>
+Typed OfText(C c) {
+    return {c.Invoke({AsText(c[0])}), Result};
+}
+template <Type Result>
+Typed OfNumber(C c) {
+    return {c.Invoke({AsNumber(c[0])}), Result};
+}
+
+Typed IIfRule(C c) {
+    const Typed x = AsValue(c[1]), y = AsValue(c[2]);
+    const Type t = Merge(x.type, y.type);
+    const std::string xs = t == Type::Dynamic && x.type == Type::Currency ? AsNumber(x) : x.sql;
+    const std::string ys = t == Type::Dynamic && y.type == Type::Currency ? AsNumber(y) : y.sql;
+    return {"CASE WHEN " + AsCondition(c[0]) + " THEN " + xs + " ELSE " + ys + " END",
+            t == Type::NullLiteral ? Type::Dynamic : t};
+}
+
+Typed NzRule(C c) {
+    const Typed x = AsValue(c[0]);
+    if (c.size() == 1)
+        return {"coalesce(" + x.sql + ", '')", x.type == Type::Text ? Type::Text : Type::Dynamic};
+    const Typed y = AsValue(c[1]);
+    Type t = Merge(x.type, y.type);
+    if (x.type == Type::Currency && IsInteger(y.type))
+        return {"coalesce(" + x.sql + ", " + y.sql + " * 10000)", Type::Currency};
+    const std::string xs = x.type == Type::Currency && t != Type::Currency ? AsNumber(x) : x.sql;
+    const std::string ys = y.type == Type::Currency && t != Type::Currency ? AsNumber(y) : y.sql;
+    if (IsNumeric(x.type) && IsNumeric(y.type) && t == Type::Dynamic) t = Type::Double;
+    return {"coalesce(" + xs + ", " + ys + ")", t};
+}
+
+Typed IsNullRule(C c) { return {"(" + AsValue(c[0]).sql + " IS NULL)", Type::Boolean, true}; }
+
+// Left and Right.
+Typed LeftRightRule(C c) { return {c.Invoke({AsText(c[0]), AsNumber(c[1])}), Type::Text}; }
+
+// The last argument tells the implementation whether a length was given (Null is a length too).
+Typed MidRule(C c) {
+    return {c.Invoke({AsText(c[0]), AsNumber(c[1]), c.Number(2, "NULL"), c.size() == 2 ? "0" : "1"}),
+            Type::Text};
+}
+
+Typed InStrRule(C c) {
+    if (c.size() == 2) return {c.Invoke({"1", AsText(c[0]), AsText(c[1]), "1"}), Type::Long};
+    if (c[0].type == Type::Text) Unsupported("InStr with a compare argument but no start is not supported.");
+    return {c.Invoke({AsNumber(c[0]), AsText(c[1]), AsText(c[2]), c.Number(3, "1")}), Type::Long};
+}
+
+Typed ReplaceRule(C c) {
+    return {c.Invoke({AsText(c[0]), AsText(c[1]), AsText(c[2]), c.Number(3, "1"), c.Number(4, "-1"),
+                      c.Number(5, "0")}),
+            Type::Text};
+}
+
+// String takes its character as text or as a character code.
+Typed StringRule(C c) {
+    const Typed character = AsValue(c[1]);
+    const std::string fill =
+        character.type == Type::Text ? character.sql : "acc_chr(" + AsNumber(character) + ")";
+    return {c.Invoke({AsNumber(c[0]), fill}), Type::Text};
+}
+
+// Space(n) is String(n, " ").
+Typed SpaceRule(C c) { return {"acc_string(" + AsNumber(c[0]) + ", ' ')", Type::Text}; }
+
+Typed FormatRule(C c) {
+    const Typed v = AsValue(c[0]);
+    return {c.Invoke({v.type == Type::Currency ? AsNumber(v) : v.sql, std::to_string(TypeCode(v.type)),
+                      c.size() > 1 ? AsText(c[1]) : "''"}),
+            Type::Text};
+}
+
+Typed DatePartRule(C c) { return {c.Invoke({AsText(c[0]), AsDate(c[1]), c.Number(2, "1")}), Type::Integer}; }
+
+// Year, Month, ... Second: DatePart with a fixed interval.
+Typed DatePartOf(const char* interval, C c) {
+    return {"acc_datepart('" + std::string(interval) + "', " + AsDate(c[0]) + ", 1)", Type::Integer};
+}
+
+Typed WeekdayRule(C c) {
+    return {"acc_datepart('w', " + AsDate(c[0]) + ", " + c.Number(1, "1") + ")", Type::Integer};
+}
+
+// Date and Now.
+Typed ClockRule(C c) { return {c.Invoke({}), Type::Date}; }
+
+Typed DateSerialRule(C c) { return {c.Invoke({AsNumber(c[0]), AsNumber(c[1]), AsNumber(c[2])}), Type::Date}; }
+
+Typed DateAddRule(C c) { return {c.Invoke({AsText(c[0]), AsNumber(c[1]), AsDate(c[2])}), Type::Date}; }
+
+Typed DateDiffRule(C c) {
+    return {c.Invoke({AsText(c[0]), AsDate(c[1]), AsDate(c[2]), c.Number(3, "1")}), Type::Long};
+}
+
+// Int and Fix keep integers as they are and Currency as Currency.
+Typed WholePartRule(C c) {
+    const Typed v = AsValue(c[0]);
+    if (IsInteger(v.type)) return {v.sql, v.type == Type::Boolean ? Type::Integer : v.type};
+    if (v.type == Type::Currency)
+        return {"CAST(" + c.Invoke({AsNumber(v)}) + " * 10000 AS INTEGER)", Type::Currency};
+    return {c.Invoke({AsNumber(v)}), v.type == Type::Single ? Type::Single
+                                     : v.type == Type::Date ? Type::Date
+                                                            : Type::Double};
+}
+
+Typed RoundRule(C c) {
+    const Typed v = AsValue(c[0]);
+    const std::string digits = c.Number(1, "0");
+    if (v.type == Type::Currency)
+        return {"CAST(round(" + c.Invoke({AsNumber(v), digits}) + " * 10000) AS INTEGER)", Type::Currency};
+    if (IsInteger(v.type)) return {v.sql, v.type == Type::Boolean ? Type::Integer : v.type};
+    return {c.Invoke({AsNumber(v), digits}), v.type == Type::Single ? Type::Single : Type::Double};
+}
+
+Typed AbsRule(C c) {
+    const Typed v = AsValue(c[0]);
+    if (IsNumeric(v.type)) return {"abs(" + v.sql + ")", v.type == Type::Boolean ? Type::Integer : v.type};
+    return {"abs(" + AsNumber(v) + ")", Type::Double};
+}
+
+Typed SgnRule(C c) {
+    const std::string x = AsNumber(c[0]);
+    return {"CASE WHEN " + x + " > 0 THEN 1 WHEN " + x + " < 0 THEN -1 WHEN " + x + " = 0 THEN 0 END",
+            Type::Integer};
+}
+
+// acc_cint's second argument is the largest value of the type.
+Typed CIntRule(C c) { return {c.Invoke({AsNumber(c[0]), "32767"}), Type::Integer}; }
+Typed CLngRule(C c) { return {"acc_cint(" + AsNumber(c[0]) + ", 2147483647)", Type::Long}; }
+
+// CDbl and CSng.
+template <Type Result>
+Typed FloatRule(C c) {
+    return {"(" + AsNumber(c[0]) + " + 0.0)", Result};
+}
+
+Typed CCurRule(C c) {
+    const Typed v = AsValue(c[0]);
+    if (v.type == Type::Currency) return v;
+    return {"CAST(acc_round(" + AsNumber(v) + " * 10000, 0) AS INTEGER)", Type::Currency};
+}
+
+Typed CBoolRule(C c) { return {"(-(" + AsCondition(c[0]) + "))", Type::Boolean}; }
+
+// The aggregates' arguments are limited to the rows of a crosstab cell by c.Filtered.
+
+Typed CountRule(C c) { return {"count(" + c.Filtered(AsValue(c[0]).sql) + ")", Type::Long}; }
+
+Typed SumRule(C c) {
+    const Typed v = AsValue(c[0]);
+    if (v.type == Type::Currency) return {"sum(" + c.Filtered(v.sql) + ")", Type::Currency};
+    if (IsInteger(v.type)) return {"sum(" + c.Filtered(v.sql) + ")", Type::Long};
+    if (v.type == Type::Date) return {"total(" + c.Filtered(v.sql) + ")", Type::Date};
+    return {"sum(" + c.Filtered(AsNumber(v)) + ")", Type::Double};
+}
+
+Typed AvgRule(C c) {
+    const Typed v = AsValue(c[0]);
+    if (v.type == Type::Currency)
+        return {"CAST(round(avg(" + c.Filtered(v.sql) + ")) AS INTEGER)", Type::Currency};
+    return {"avg(" + c.Filtered(AsNumber(v)) + ")", Type::Double};
+}
+
+// Min and Max compare text as Jet does.
+Typed ExtremeOf(const char* sqliteAggregate, C c) {
+    const Typed v = AsValue(c[0]);
+    return {std::string(sqliteAggregate) + "(" + c.Filtered(v.sql) +
+                (IsTextLike(v.type) ? " COLLATE acc" : "") + ")",
+            v.type};
+}
+
+// First and Last.
+Typed FirstLastRule(C c) {
+    const Typed v = AsValue(c[0]);
+    return {c.Invoke({c.Filtered(v.sql)}), v.type};
+}
+
+// StDev, StDevP, Var and VarP.
+Typed SpreadRule(C c) { return {c.Invoke({c.Filtered(AsNumber(c[0]))}), Type::Double}; }
+
+// ----- the table -----
+
+using K = FunctionKind;
+
+const AccessFunction kFunctions[] = {
+    // choices and tests
+    {"iif", 3, 3, K::Scalar, IIfRule, kInline},
+    {"nz", 1, 2, K::Scalar, NzRule, kInline},
+    {"isnull", 1, 1, K::Scalar, IsNullRule, kInline},
+    {"isnumeric", 1, 1, K::Scalar, OfText<Type::Boolean>, Scalar("acc_isnumeric", 1, IsNumericFunction)},
+
+    // text
+    {"len", 1, 1, K::Scalar, OfText<Type::Long>, Scalar("acc_len", 1, Len)},
+    {"left", 2, 2, K::Scalar, LeftRightRule, Scalar("acc_left", 2, Left)},
+    {"right", 2, 2, K::Scalar, LeftRightRule, Scalar("acc_right", 2, Right)},
+    {"mid", 2, 3, K::Scalar, MidRule, Scalar("acc_mid", 4, Mid)},
+    {"instr", 2, 4, K::Scalar, InStrRule, Scalar("acc_instr", 4, InStr)},
+    {"replace", 3, 6, K::Scalar, ReplaceRule, Scalar("acc_replace", 6, Replace)},
+    {"ucase", 1, 1, K::Scalar, OfText<Type::Text>, Scalar("acc_ucase", 1, Case<0>)},
+    {"lcase", 1, 1, K::Scalar, OfText<Type::Text>, Scalar("acc_lcase", 1, Case<1>)},
+    {"trim", 1, 1, K::Scalar, OfText<Type::Text>, Scalar("acc_trim", 1, Case<2>)},
+    {"ltrim", 1, 1, K::Scalar, OfText<Type::Text>, Scalar("acc_ltrim", 1, Case<3>)},
+    {"rtrim", 1, 1, K::Scalar, OfText<Type::Text>, Scalar("acc_rtrim", 1, Case<4>)},
+    {"string", 2, 2, K::Scalar, StringRule, Scalar("acc_string", 2, StringOf)},
+    {"space", 1, 1, K::Scalar, SpaceRule, kInline},
+    {"format", 1, 2, K::Scalar, FormatRule, Scalar("acc_format", 3, Format)},
+
+    // dates
+    {"datepart", 2, 3, K::Scalar, DatePartRule, Scalar("acc_datepart", 3, DatePart)},
+    {"year", 1, 1, K::Scalar, [](C c) { return DatePartOf("yyyy", c); }, kInline},
+    {"month", 1, 1, K::Scalar, [](C c) { return DatePartOf("m", c); }, kInline},
+    {"day", 1, 1, K::Scalar, [](C c) { return DatePartOf("d", c); }, kInline},
+    {"hour", 1, 1, K::Scalar, [](C c) { return DatePartOf("h", c); }, kInline},
+    {"minute", 1, 1, K::Scalar, [](C c) { return DatePartOf("n", c); }, kInline},
+    {"second", 1, 1, K::Scalar, [](C c) { return DatePartOf("s", c); }, kInline},
+    {"weekday", 1, 2, K::Scalar, WeekdayRule, kInline},
+    {"date", 0, 0, K::Scalar, ClockRule, Volatile("acc_today", Today)},
+    {"now", 0, 0, K::Scalar, ClockRule, Volatile("acc_now", Now)},
+    {"dateserial", 3, 3, K::Scalar, DateSerialRule, Scalar("acc_dateserial", 3, DateSerial)},
+    {"dateadd", 3, 3, K::Scalar, DateAddRule, Scalar("acc_dateadd", 3, DateAdd)},
+    {"datediff", 3, 4, K::Scalar, DateDiffRule, Scalar("acc_datediff", 4, DateDiff)},
+
+    // numbers
+    {"int", 1, 1, K::Scalar, WholePartRule, Scalar("acc_int", 1, IntPart)},
+    {"fix", 1, 1, K::Scalar, WholePartRule, Scalar("acc_fix", 1, FixPart)},
+    {"round", 1, 2, K::Scalar, RoundRule, Scalar("acc_round", 2, Round)},
+    {"abs", 1, 1, K::Scalar, AbsRule, kInline},
+    {"sgn", 1, 1, K::Scalar, SgnRule, kInline},
+    {"sqr", 1, 1, K::Scalar, OfNumber<Type::Double>, Scalar("acc_sqr", 1, Sqr)},
+    {"val", 1, 1, K::Scalar, OfText<Type::Double>, Scalar("acc_val", 1, Val)},
+    {"str", 1, 1, K::Scalar, OfText<Type::Text>, Scalar("acc_strfn", 1, StrFunction)},
+
+    // conversions
+    {"cstr", 1, 1, K::Scalar,
+     [](C c) {
+         return Typed{AsText(c[0]), Type::Text};
+     },
+     kInline},
+    {"cint", 1, 1, K::Scalar, CIntRule, Scalar("acc_cint", 2, CInt)},
+    {"clng", 1, 1, K::Scalar, CLngRule, kInline},
+    {"cdbl", 1, 1, K::Scalar, FloatRule<Type::Double>, kInline},
+    {"csng", 1, 1, K::Scalar, FloatRule<Type::Single>, kInline},
+    {"ccur", 1, 1, K::Scalar, CCurRule, kInline},
+    {"cdate", 1, 1, K::Scalar,
+     [](C c) {
+         return Typed{AsDate(c[0]), Type::Date};
+     },
+     kInline},
+    {"cbool", 1, 1, K::Scalar, CBoolRule, kInline},
+
+    // aggregates
+    {"count", 1, 1, K::Count, CountRule, kInline},
+    {"sum", 1, 1, K::Aggregate, SumRule, kInline},
+    {"avg", 1, 1, K::Aggregate, AvgRule, kInline},
+    {"min", 1, 1, K::Aggregate, [](C c) { return ExtremeOf("min", c); }, kInline},
+    {"max", 1, 1, K::Aggregate, [](C c) { return ExtremeOf("max", c); }, kInline},
+    {"first", 1, 1, K::Aggregate, FirstLastRule,
+     Aggregate("acc_first", FirstLastStep<false>, FirstLastFinal)},
+    {"last", 1, 1, K::Aggregate, FirstLastRule, Aggregate("acc_last", FirstLastStep<true>, FirstLastFinal)},
+    {"stdev", 1, 1, K::Aggregate, SpreadRule, Aggregate("acc_stdev", MomentsStep, MomentsFinal<false, true>)},
+    {"stdevp", 1, 1, K::Aggregate, SpreadRule,
+     Aggregate("acc_stdevp", MomentsStep, MomentsFinal<true, true>)},
+    {"var", 1, 1, K::Aggregate, SpreadRule, Aggregate("acc_var", MomentsStep, MomentsFinal<false, false>)},
+    {"varp", 1, 1, K::Aggregate, SpreadRule, Aggregate("acc_varp", MomentsStep, MomentsFinal<true, false>)},
+};
+
+void Register(sqlite3* db, const SqliteFunction& f) {
+    if (f.step)
+        sqlite3_create_function(db, f.name, f.args, SQLITE_UTF8, nullptr, nullptr, f.step, f.final);
+    else
+        sqlite3_create_function(db, f.name, f.args,
+                                SQLITE_UTF8 | (f.deterministic ? SQLITE_DETERMINISTIC : 0), nullptr, f.scalar,
+                                nullptr, nullptr);
+}
+
 }  // namespace
+
+// ----- conversions -----
+
+Typed AsValue(const Typed& t) {
+    if (!t.condition) return t;
+    return {"(-(" + t.sql + "))", Type::Boolean, false, t.aggregate};
+}
+
+std::string AsCondition(const Typed& t) {
+    if (t.condition) return t.sql;
+    if (t.type == Type::Text) return "(acc_num(" + t.sql + ") <> 0)";
+    return "(" + t.sql + " <> 0)";
+}
+
+std::string AsNumber(const Typed& in) {
+    const Typed t = AsValue(in);
+    if (t.type == Type::Currency) return "(" + t.sql + " / 10000.0)";
+    if (t.type == Type::Text || t.type == Type::Dynamic) return "acc_num(" + t.sql + ")";
+    return t.sql;
+}
+
+std::string AsText(const Typed& in) {
+    const Typed t = AsValue(in);
+    if (t.type == Type::Text || t.type == Type::NullLiteral) return t.sql;
+    return "acc_str(" + t.sql + ", " + std::to_string(TypeCode(t.type)) + ")";
+}
+
+std::string AsDate(const Typed& in) {
+    const Typed t = AsValue(in);
+    if (t.type == Type::Date || (IsNumeric(t.type) && t.type != Type::Currency)) return t.sql;
+    if (t.type == Type::NullLiteral) return "NULL";
+    return "acc_cdate(" + AsNumber(t) + ")";
+}
+
+// ----- calls -----
+
+std::string FunctionCall::Number(std::size_t i, const char* absent) const {
+    return i < args.size() ? AsNumber(args[i]) : std::string(absent);
+}
+
+std::string FunctionCall::Invoke(std::initializer_list<std::string> sqlArgs) const {
+    std::string list;
+    for (const std::string& s : sqlArgs) list += (list.empty() ? "" : ", ") + s;
+    return std::string(function.implementation.name) + "(" + list + ")";
+}
+
+std::string FunctionCall::Filtered(const std::string& sql) const {
+    return rowFilter ? "CASE WHEN " + *rowFilter + " THEN " + sql + " END" : sql;
+}
+
+std::span<const AccessFunction> AccessFunctions() { return kFunctions; }
+
+const AccessFunction* FindAccessFunction(const std::string& name) {
+    const std::string lower = QString::fromUtf8(name).toLower().toStdString();
+    for (const AccessFunction& f : kFunctions)
+        if (lower == f.name) return &f;
+    return nullptr;
+}
 
 void RegisterAccessFunctions(sqlite3* db, TextCollator* collator) {
     sqlite3_create_collation(db, "acc", SQLITE_UTF8, collator, Collate);
-    struct Scalar {
-        const char* name;
-        int args;
-        Fn fn;
-        bool deterministic;
-    };
-    const Scalar scalars[] = {
-        {"acc_str", 2, Str, true},
-        {"acc_concat", 2, Concat, true},
-        {"acc_like", 2, Like, true},
-        {"acc_len", 1, Len, true},
-        {"acc_left", 2, Left, true},
-        {"acc_right", 2, Right, true},
-        {"acc_mid", 4, Mid, true},
-        {"acc_instr", 4, InStr, true},
-        {"acc_replace", 6, Replace, true},
-        {"acc_ucase", 1, Case<0>, true},
-        {"acc_lcase", 1, Case<1>, true},
-        {"acc_trim", 1, Case<2>, true},
-        {"acc_ltrim", 1, Case<3>, true},
-        {"acc_rtrim", 1, Case<4>, true},
-        {"acc_string", 2, StringOf, true},
-        {"acc_chr", 1, Chr, true},
-        {"acc_num", 1, Num, true},
-        {"acc_div", 2, Div, true},
-        {"acc_idiv", 2, IntDiv, true},
-        {"acc_mod", 2, Mod, true},
-        {"acc_pow", 2, Pow, true},
-        {"acc_add", 2, Arith<'+'>, true},
-        {"acc_sub", 2, Arith<'-'>, true},
-        {"acc_mul", 2, Arith<'*'>, true},
-        {"acc_int", 1, IntPart, true},
-        {"acc_fix", 1, FixPart, true},
-        {"acc_round", 2, Round, true},
-        {"acc_sqr", 1, Sqr, true},
-        {"acc_val", 1, Val, true},
-        {"acc_strfn", 1, StrFunction, true},
-        {"acc_cint", 2, CInt, true},
-        {"acc_isnumeric", 1, IsNumeric, true},
-        {"acc_cdate", 1, CDate, true},
-        {"acc_datepart", 3, DatePart, true},
-        {"acc_today", 0, Today, false},
-        {"acc_now", 0, Now, false},
-        {"acc_dateserial", 3, DateSerial, true},
-        {"acc_dateadd", 3, DateAdd, true},
-        {"acc_datediff", 4, DateDiff, true},
-        {"acc_format", 3, Format, true},
-    };
-    for (const Scalar& s : scalars)
-        sqlite3_create_function(db, s.name, s.args,
-                                SQLITE_UTF8 | (s.deterministic ? SQLITE_DETERMINISTIC : 0), nullptr, s.fn,
-                                nullptr, nullptr);
-    sqlite3_create_function(db, "acc_first", 1, SQLITE_UTF8, nullptr, nullptr, FirstLastStep<false>,
-                            FirstLastFinal);
-    sqlite3_create_function(db, "acc_last", 1, SQLITE_UTF8, nullptr, nullptr, FirstLastStep<true>,
-                            FirstLastFinal);
-    sqlite3_create_function(db, "acc_stdev", 1, SQLITE_UTF8, nullptr, nullptr, MomentsStep,
-                            MomentsFinal<false, true>);
-    sqlite3_create_function(db, "acc_stdevp", 1, SQLITE_UTF8, nullptr, nullptr, MomentsStep,
-                            MomentsFinal<true, true>);
-    sqlite3_create_function(db, "acc_var", 1, SQLITE_UTF8, nullptr, nullptr, MomentsStep,
-                            MomentsFinal<false, false>);
-    sqlite3_create_function(db, "acc_varp", 1, SQLITE_UTF8, nullptr, nullptr, MomentsStep,
-                            MomentsFinal<true, false>);
+    for (const AccessFunction& f : kFunctions)
+        if (f.implementation.name) Register(db, f.implementation);
+    for (const SqliteFunction& f : kOperatorFunctions) Register(db, f);
 }
 
 }  // namespace tabvert::ado::sql

@@ -1,3 +1,6 @@
+// The parser of Access SQL: a tokenizer and a recursive-descent parser that builds the tree of
+// access_sql.h.
+
 #include "core/sql/access_sql.h"
 
 #include <QDate>
@@ -6,6 +9,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "core/text/locale.h"
 #include "core/value/provider_error.h"
 
 namespace tabvert::ado::sql {
@@ -18,7 +22,9 @@ struct Token {
     std::size_t at = 0;
 };
 
-[[noreturn]] void Syntax(const std::string& message) { throw ProviderError(ErrorReason::BadCommand, message); }
+[[noreturn]] void Syntax(const std::string& message) {
+    throw ProviderError(ErrorReason::BadCommand, message);
+}
 
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -129,7 +135,7 @@ double DateLiteral(const std::string& text) {
             d = QDate(QDate::currentDate().year(), p[0].toInt(&ok1), p[1].toInt(&ok2));
         if (!ok1 || !ok2 || !ok3 || !d.isValid())
             Syntax("Syntax error in date in query expression '#" + text + "#'.");
-        days = static_cast<double>(QDate(1899, 12, 30).daysTo(d));
+        days = static_cast<double>(QDate(1970, 1, 1).addDays(text::kOleEpochUnixDays).daysTo(d));
     }
     if (!timePart.isEmpty()) {
         QTime t;
@@ -545,75 +551,88 @@ class Parser {
                 return e;
             }
             case Token::Kind::Symbol:
-                if (symbol("(")) {
-                    if (isWord(peek(), "select")) {
-                        auto e = make(Expr::Kind::Subquery);
-                        e->select = select();
-                        expectSymbol(")");
-                        return e;
-                    }
-                    ExprPtr inner = expression();
-                    expectSymbol(")");
-                    return inner;
-                }
+                if (symbol("(")) return Parenthesized();
                 if (symbol("*")) return make(Expr::Kind::Star);
                 break;
-            case Token::Kind::Word: {
-                const std::string l = Lower(t.text);
-                if (l == "true" || l == "yes" || l == "on" || l == "false" || l == "no" || l == "off" ||
-                    l == "null") {
-                    next();
-                    auto e = make(Expr::Kind::Constant);
-                    e->text = (l == "yes" || l == "on") ? "true" : (l == "no" || l == "off") ? "false" : l;
-                    return e;
-                }
-                if (l == "exists" && isSymbol(peek(1), "(")) {
-                    next();
-                    next();
-                    auto e = make(Expr::Kind::Exists);
-                    e->select = select();
-                    expectSymbol(")");
-                    return e;
-                }
-                // Left and Right are join words too, and functions when a "(" follows.
-                if (isSymbol(peek(1), "(") && (!reserved(t) || l == "left" || l == "right")) {
-                    auto e = make(Expr::Kind::Call);
-                    e->text = next().text;
-                    next();
-                    if (!symbol(")")) {
-                        do {
-                            if (isWord(peek(), "distinct"))
-                                Syntax("DISTINCT inside an aggregate is not part of Access SQL.");
-                            e->args.push_back(expression());
-                        } while (symbol(","));
-                        expectSymbol(")");
-                    }
-                    return e;
-                }
+            case Token::Kind::Word:
+                if (ExprPtr e = KeywordOrCall(t)) return e;
                 break;
-            }
             default:
                 break;
         }
-        if (t.kind == Token::Kind::Word || t.kind == Token::Kind::Bracketed) {
-            if (reserved(t))
-                Syntax("Syntax error (missing operator) in query expression near '" + t.text + "'.");
-            auto e = make(Expr::Kind::Name);
-            e->parts.push_back(next().text);
-            while (isSymbol(peek(), ".") || isSymbol(peek(), "!")) {
-                next();
-                if (symbol("*")) {
-                    e->kind = Expr::Kind::Star;
-                    return e;
-                }
-                const Token& n = peek();
-                if (n.kind != Token::Kind::Word && n.kind != Token::Kind::Bracketed)
-                    Syntax("Syntax error in query expression near '" + n.text + "'.");
-                e->parts.push_back(next().text);
-            }
+        if (t.kind == Token::Kind::Word || t.kind == Token::Kind::Bracketed) return NameExpression(t);
+        Syntax("Syntax error (missing operator) in query expression near '" + t.text + "'.");
+    }
+
+    // After "(": a subquery, or an expression in parentheses.
+    ExprPtr Parenthesized() {
+        if (isWord(peek(), "select")) {
+            auto e = make(Expr::Kind::Subquery);
+            e->select = select();
+            expectSymbol(")");
             return e;
         }
-        Syntax("Syntax error (missing operator) in query expression near '" + t.text + "'.");
+        ExprPtr inner = expression();
+        expectSymbol(")");
+        return inner;
+    }
+
+    // True, Yes, On, False, No, Off, Null; Exists (...); or a function call. Null for any other word.
+    ExprPtr KeywordOrCall(const Token& t) {
+        const std::string l = Lower(t.text);
+        if (l == "true" || l == "yes" || l == "on" || l == "false" || l == "no" || l == "off" ||
+            l == "null") {
+            next();
+            auto e = make(Expr::Kind::Constant);
+            e->text = (l == "yes" || l == "on") ? "true" : (l == "no" || l == "off") ? "false" : l;
+            return e;
+        }
+        if (l == "exists" && isSymbol(peek(1), "(")) {
+            next();
+            next();
+            auto e = make(Expr::Kind::Exists);
+            e->select = select();
+            expectSymbol(")");
+            return e;
+        }
+        // Left and Right are join words too, and functions when a "(" follows.
+        if (isSymbol(peek(1), "(") && (!reserved(t) || l == "left" || l == "right")) return CallExpression();
+        return nullptr;
+    }
+
+    // name ( [argument, ...] )
+    ExprPtr CallExpression() {
+        auto e = make(Expr::Kind::Call);
+        e->text = next().text;
+        next();
+        if (!symbol(")")) {
+            do {
+                if (isWord(peek(), "distinct"))
+                    Syntax("DISTINCT inside an aggregate is not part of Access SQL.");
+                e->args.push_back(expression());
+            } while (symbol(","));
+            expectSymbol(")");
+        }
+        return e;
+    }
+
+    // A field or a parameter: "a", "t.a", "[t]![a]", "Forms!f!c"; or "t.*".
+    ExprPtr NameExpression(const Token& t) {
+        if (reserved(t)) Syntax("Syntax error (missing operator) in query expression near '" + t.text + "'.");
+        auto e = make(Expr::Kind::Name);
+        e->parts.push_back(next().text);
+        while (isSymbol(peek(), ".") || isSymbol(peek(), "!")) {
+            next();
+            if (symbol("*")) {
+                e->kind = Expr::Kind::Star;
+                return e;
+            }
+            const Token& n = peek();
+            if (n.kind != Token::Kind::Word && n.kind != Token::Kind::Bracketed)
+                Syntax("Syntax error in query expression near '" + n.text + "'.");
+            e->parts.push_back(next().text);
+        }
+        return e;
     }
 
     std::vector<Token> tokens_;

@@ -1,3 +1,6 @@
+// The engine that runs a stored query: the file's tables as SQLite virtual tables, one SQLite
+// connection per run, and the rows it returns read back as Access values.
+
 #include "core/sql/query_engine.h"
 
 #include <sqlite3.h>
@@ -8,11 +11,11 @@
 #include <map>
 #include <vector>
 
+#include "core/access/database.h"
 #include "core/sql/access_functions.h"
 #include "core/sql/access_sql.h"
-#include "core/access/database.h"
-#include "core/value/provider_error.h"
 #include "core/sql/sql_translate.h"
+#include "core/value/provider_error.h"
 #include "core/value/value_text.h"
 
 namespace tabvert::ado {
@@ -370,12 +373,13 @@ class Engine : public sql::Schema {
         for (const StoredQuery& q : db_->storedQueries())
             if (Folded(q.name) == Folded(name)) query = &q;
         if (!query)
-            throw ProviderError(ErrorReason::NoSuchTable, "The query '" + name + "' has no definition in the file.");
+            throw ProviderError(ErrorReason::NoSuchTable,
+                                "The query '" + name + "' has no definition in the file.");
         if (query->kind != QueryKind::Select && query->kind != QueryKind::Union &&
             query->kind != QueryKind::Crosstab)
-            throw ProviderError(ErrorReason::BadCommand, "The query '" + query->name + "' changes the database (" +
-                                                QueryKindName(query->kind) +
-                                                " query); only select queries are run.");
+            throw ProviderError(ErrorReason::BadCommand,
+                                "The query '" + query->name + "' changes the database (" +
+                                    QueryKindName(query->kind) + " query); only select queries are run.");
         running_.push_back(Folded(name));
         sql::Translated t = sql::Translate(sql::Parse(QuerySql(*query)), *this);
         running_.pop_back();

@@ -1,8 +1,10 @@
 #pragma once
-// Runs a stored select, union or crosstab query: its Access SQL is translated for an in-memory SQLite
-// connection on which the file's tables are virtual tables over the provider's own row readers, so rows
-// stream from the file through SQLite to the recordset. Queries the query uses become temporary views
-// (a query that ends up using itself is refused). Each run has its own connection.
+// Runs a stored select, union or crosstab query through SQLite, a connection of its own per run.
+//
+// The query's Access SQL is translated for an in-memory SQLite connection on which the file's tables are
+// virtual tables over the provider's own row readers, so rows stream from the file through SQLite to the
+// recordset. Queries the query uses become temporary views (a query that ends up using itself is
+// refused).
 
 #include <cstdint>
 #include <memory>

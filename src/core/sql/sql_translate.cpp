@@ -1,14 +1,17 @@
+// The translator: an Access statement's names resolved, its expressions typed, and the whole written out as
+// SQLite SQL; functions come from the table in access_functions.
+
 #include "core/sql/sql_translate.h"
 
 #include <QString>
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <set>
 
-#include "core/value/provider_error.h"
+#include "core/sql/access_functions.h"
 #include "core/text/strings.h"
+#include "core/value/provider_error.h"
 #include "core/value/value_text.h"
 
 namespace tabvert::ado::sql {
@@ -36,16 +39,6 @@ std::string Real(double d) {
     return s;
 }
 
-bool IsInteger(Type t) {
-    return t == Type::Boolean || t == Type::Byte || t == Type::Integer || t == Type::Long ||
-           t == Type::BigInt;
-}
-bool IsNumeric(Type t) {
-    return IsInteger(t) || t == Type::Currency || t == Type::Single || t == Type::Double ||
-           t == Type::Decimal;
-}
-bool IsTextLike(Type t) { return t == Type::Text || t == Type::Dynamic; }
-
 int Rank(Type t) {
     switch (t) {
         case Type::Boolean:
@@ -71,14 +64,7 @@ int Rank(Type t) {
     }
 }
 
-int TypeCode(Type t) { return static_cast<int>(t); }
-
-struct Typed {
-    std::string sql;
-    Type type = Type::Dynamic;
-    bool condition = false;  // a 1/0 truth value rather than Access's -1/0
-    bool aggregate = false;
-};
+std::string Collated(const Typed& t) { return t.sql + (IsTextLike(t.type) ? " COLLATE acc" : ""); }
 
 struct Source {
     std::string alias;
@@ -98,6 +84,18 @@ struct Item {
     bool named = false;             // an alias or a column's own name
     bool star = false;              // one of the columns of a "*"
     std::vector<std::string> refs;  // the fields it reads outside aggregates
+};
+
+// GROUP BY as translated.
+struct Grouping {
+    std::string sql;                // " GROUP BY ...", or empty
+    std::set<std::string> grouped;  // the grouped expressions
+    std::vector<std::string> keys;  // the same, collated, as sort keys for a crosstab
+};
+
+struct SortKey {
+    std::string sql;
+    bool descending = false;
 };
 
 class Translator {
@@ -160,15 +158,16 @@ class Translator {
         return out;
     }
 
-    static Type Merge(Type a, Type b) {
-        if (a == Type::NullLiteral) return b;
-        if (b == Type::NullLiteral || a == b) return a;
-        if (IsNumeric(a) && IsNumeric(b) && a != Type::Currency && b != Type::Currency)
-            return Rank(a) >= Rank(b) ? a : b;
-        return Type::Dynamic;
-    }
-
     // ----- FROM -----
+
+    std::string FromClause(const Select& s, Scope& scope) {
+        std::string sql;
+        for (std::size_t i = 0; i < s.from.size(); ++i) {
+            if (i) sql += ", ";
+            sql += from(*s.from[i], scope, i == 0);
+        }
+        return sql;
+    }
 
     std::string from(const FromItem& f, Scope& scope, bool first) {
         switch (f.kind) {
@@ -216,35 +215,43 @@ class Translator {
         refs_ = nullptr;
         Scope scope;
         scope.parent = parent;
-        std::string fromSql;
-        for (std::size_t i = 0; i < s.from.size(); ++i) {
-            if (i) fromSql += ", ";
-            fromSql += from(*s.from[i], scope, i == 0);
-        }
-
-        std::vector<Item> items;
+        const std::string fromSql = FromClause(s, scope);
         std::set<std::string> shown;  // the sources the output columns come from
+        std::vector<Item> items = SelectList(s, scope, shown);
+        QualifySharedNames(items);
+        const std::string where = WhereClause(s, scope);
+        const Grouping grouping = GroupBy(s, scope);
+        const std::string having = s.having ? " HAVING " + condition(*s.having, scope) : "";
+        CheckGrouped(s, items, grouping.grouped);
+        std::vector<SortKey> keys;
+        for (const OrderItem& o : s.orderBy) keys.push_back({Collated(value(*o.expr, scope)), o.descending});
+        // A crosstab's rows come sorted by their headings.
+        if (crosstab && keys.empty())
+            for (const std::string& k : grouping.keys) keys.push_back({k, false});
+
+        Translated out;
+        std::vector<std::string> columnsSql;
+        for (const Item& item : items) {
+            columnsSql.push_back(Output(item.value));
+            out.columns.push_back(
+                {item.name, item.value.type == Type::NullLiteral ? Type::Dynamic : item.value.type});
+        }
+        if (crosstab) addPivotColumns(*crosstab, scope, fromSql, where, columnsSql, out.columns);
+        out.sql = SelectSql(s, scope, shown, columnsSql, keys,
+                            (fromSql.empty() ? "" : " FROM " + fromSql) + where + grouping.sql + having);
+        return out;
+    }
+
+    // The output columns: each "*" spread into its columns, each expression translated and named.
+    std::vector<Item> SelectList(const Select& s, Scope& scope, std::set<std::string>& shown) {
+        std::vector<Item> items;
         std::set<std::string>* savedShown = shown_;
         shown_ = &shown;
         const int savedCounter = exprCounter_;
         exprCounter_ = 1000;
         for (const SelectItem& si : s.items) {
             if (si.expr->kind == Expr::Kind::Star) {
-                const bool qualified = !si.expr->parts.empty();
-                bool found = false;
-                for (const Source& src : scope.sources) {
-                    if (qualified && !Same(src.alias, si.expr->parts[0])) continue;
-                    found = true;
-                    shown.insert(Lower(src.alias));
-                    for (const OutColumn& c : src.columns)
-                        items.push_back({{Quote(src.alias) + "." + Quote(c.name), c.type},
-                                         c.name,
-                                         src.alias,
-                                         true,
-                                         true,
-                                         {}});
-                }
-                if (!found) MissingParameter();
+                AddStarColumns(*si.expr, scope, shown, items);
                 continue;
             }
             Item item;
@@ -267,7 +274,27 @@ class Translator {
         }
         exprCounter_ = savedCounter;
         shown_ = savedShown;
-        // Two plain fields of one name from different tables are told apart as "Table.Field".
+        return items;
+    }
+
+    // "*" or "t.*": the columns of every source, or of the one named.
+    static void AddStarColumns(const Expr& star, const Scope& scope, std::set<std::string>& shown,
+                               std::vector<Item>& items) {
+        const bool qualified = !star.parts.empty();
+        bool found = false;
+        for (const Source& src : scope.sources) {
+            if (qualified && !Same(src.alias, star.parts[0])) continue;
+            found = true;
+            shown.insert(Lower(src.alias));
+            for (const OutColumn& c : src.columns)
+                items.push_back(
+                    {{Quote(src.alias) + "." + Quote(c.name), c.type}, c.name, src.alias, true, true, {}});
+        }
+        if (!found) MissingParameter();
+    }
+
+    // Two plain fields of one name from different tables are told apart as "Table.Field".
+    static void QualifySharedNames(std::vector<Item>& items) {
         std::vector<bool> shared(items.size(), false);
         for (std::size_t i = 0; i < items.size(); ++i)
             for (std::size_t j = 0; j < items.size() && !items[i].qualifier.empty(); ++j)
@@ -276,25 +303,30 @@ class Translator {
                     shared[i] = true;
         for (std::size_t i = 0; i < items.size(); ++i)
             if (shared[i]) items[i].name = items[i].qualifier + "." + items[i].name;
-        std::string where;
-        if (s.where) {
-            const Typed w = value(*s.where, scope);
-            if (w.aggregate) Unsupported("Cannot have aggregate function in WHERE clause.");
-            where = " WHERE " + AsCondition(w);
-        }
-        std::string group;
-        std::set<std::string> grouped;
-        std::vector<std::string> groupKeys;
-        for (const ExprPtr& g : s.groupBy) {
-            const Typed t = value(*g, scope);
+    }
+
+    std::string WhereClause(const Select& s, const Scope& scope) {
+        if (!s.where) return {};
+        const Typed w = value(*s.where, scope);
+        if (w.aggregate) Unsupported("Cannot have aggregate function in WHERE clause.");
+        return " WHERE " + AsCondition(w);
+    }
+
+    Grouping GroupBy(const Select& s, const Scope& scope) {
+        Grouping g;
+        for (const ExprPtr& e : s.groupBy) {
+            const Typed t = value(*e, scope);
             if (t.aggregate) Unsupported("Cannot have aggregate function in GROUP BY clause.");
-            grouped.insert(t.sql);
-            groupKeys.push_back(t.sql + (IsTextLike(t.type) ? " COLLATE acc" : ""));
-            group += std::string(group.empty() ? " GROUP BY " : ", ") + t.sql +
-                     (IsTextLike(t.type) ? " COLLATE acc" : "");
+            g.grouped.insert(t.sql);
+            g.keys.push_back(Collated(t));
+            g.sql += std::string(g.sql.empty() ? " GROUP BY " : ", ") + Collated(t);
         }
-        const std::string having = s.having ? " HAVING " + condition(*s.having, scope) : "";
-        // SQLite would show some row's value for a field that is neither grouped nor aggregated; Jet refuses.
+        return g;
+    }
+
+    // SQLite would show some row's value for a field that is neither grouped nor aggregated; Jet refuses.
+    static void CheckGrouped(const Select& s, const std::vector<Item>& items,
+                             const std::set<std::string>& grouped) {
         const bool aggregated =
             !s.groupBy.empty() ||
             std::any_of(items.begin(), items.end(), [](const Item& i) { return i.value.aggregate; });
@@ -309,78 +341,64 @@ class Translator {
                                         "specified expression '" +
                                             item.name + "' as part of an aggregate function.");
         }
+    }
 
-        std::vector<std::pair<std::string, bool>> keys;
-        for (const OrderItem& o : s.orderBy) {
-            Typed t = value(*o.expr, scope);
-            keys.emplace_back(t.sql + (IsTextLike(t.type) ? " COLLATE acc" : ""), o.descending);
-        }
-
-        // A crosstab's rows come sorted by their headings.
-        if (crosstab && keys.empty())
-            for (const std::string& k : groupKeys) keys.emplace_back(k, false);
-
-        Translated out;
-        std::vector<std::string> columnsSql;
-        for (const Item& item : items) {
-            columnsSql.push_back(Output(item.value));
-            out.columns.push_back(
-                {item.name, item.value.type == Type::NullLiteral ? Type::Dynamic : item.value.type});
-        }
-        if (crosstab) addPivotColumns(*crosstab, scope, fromSql, where, columnsSql, out.columns);
-
+    // The statement around the output columns: DISTINCT, DISTINCTROW, ORDER BY and TOP.
+    static std::string SelectSql(const Select& s, const Scope& scope, const std::set<std::string>& shown,
+                                 const std::vector<std::string>& columnsSql, const std::vector<SortKey>& keys,
+                                 const std::string& body) {
         std::string list;
         for (std::size_t i = 0; i < columnsSql.size(); ++i)
             list += (i ? ", " : "") + columnsSql[i] + " AS c" + std::to_string(i + 1);
-        const std::string body = (fromSql.empty() ? "" : " FROM " + fromSql) + where + group + having;
         // DISTINCTROW drops rows that repeat whole records of the tables the output shows; with one table,
         // or with every table shown, it changes nothing.
-        std::string hidden;
         const bool rowDistinct = s.distinctRow && !s.distinct && scope.sources.size() > 1 &&
                                  shown.size() < scope.sources.size() && !shown.empty();
-        if (rowDistinct)
-            for (const Source& src : scope.sources)
-                if (shown.count(Lower(src.alias)))
-                    for (const OutColumn& c : src.columns)
-                        hidden += ", " + Quote(src.alias) + "." + Quote(c.name) + " AS h" +
-                                  std::to_string(hidden.size());
-        const bool distinct = s.distinct || rowDistinct;
+        const std::string head = std::string("SELECT ") + (s.distinct || rowDistinct ? "DISTINCT " : "");
         if (!s.top && !rowDistinct) {
-            out.sql = "SELECT " + std::string(distinct ? "DISTINCT " : "") + list + body;
             std::string order;
-            for (const auto& [k, desc] : keys)
-                order += std::string(order.empty() ? " ORDER BY " : ", ") + k + (desc ? " DESC" : "");
-            out.sql += order;
-            return out;
+            for (const SortKey& k : keys)
+                order +=
+                    std::string(order.empty() ? " ORDER BY " : ", ") + k.sql + (k.descending ? " DESC" : "");
+            return head + list + body + order;
         }
+        // The sort keys and DISTINCTROW's record columns ride along in an inner select, as k1, k2, ... and
+        // h..., so the outer one can sort and rank on them and show only the output columns.
         std::string keyList, outer, order;
         for (std::size_t i = 0; i < keys.size(); ++i) {
-            keyList += ", " + keys[i].first + " AS k" + std::to_string(i + 1);
-            order +=
-                std::string(i ? ", " : "") + "k" + std::to_string(i + 1) + (keys[i].second ? " DESC" : "");
+            keyList += ", " + keys[i].sql + " AS k" + std::to_string(i + 1);
+            order += std::string(i ? ", " : "") + "k" + std::to_string(i + 1) +
+                     (keys[i].descending ? " DESC" : "");
         }
         for (std::size_t i = 0; i < columnsSql.size(); ++i)
             outer += (i ? ", " : "") + std::string("c") + std::to_string(i + 1);
         const std::string inner =
-            "SELECT " + std::string(distinct ? "DISTINCT " : "") + list + keyList + hidden + body;
-        if (!s.top) {
-            out.sql =
-                "SELECT " + outer + " FROM (" + inner + ")" + (keys.empty() ? "" : " ORDER BY " + order);
-            return out;
-        }
+            head + list + keyList + (rowDistinct ? RecordColumns(scope, shown) : "") + body;
+        if (!s.top)
+            return "SELECT " + outer + " FROM (" + inner + ")" + (keys.empty() ? "" : " ORDER BY " + order);
         // TOP keeps the rows that tie with the last one on the sort keys, as Jet does.
         const std::string rank =
             keys.empty() ? "row_number() OVER ()" : "rank() OVER (ORDER BY " + order + ")";
         const std::string n = Real(*s.top);
         const std::string keep = s.percent ? "(r - 1) * 100.0 < t * " + n : "r <= " + n;
-        out.sql = "SELECT " + outer + " FROM (SELECT *, " + rank + " AS r, count(*) OVER () AS t FROM (" +
-                  inner + ")) WHERE " + keep + (keys.empty() ? "" : " ORDER BY " + order);
-        return out;
+        return "SELECT " + outer + " FROM (SELECT *, " + rank + " AS r, count(*) OVER () AS t FROM (" +
+               inner + ")) WHERE " + keep + (keys.empty() ? "" : " ORDER BY " + order);
+    }
+
+    // Every column of the shown tables, for DISTINCTROW to tell their records apart.
+    static std::string RecordColumns(const Scope& scope, const std::set<std::string>& shown) {
+        std::string hidden;
+        for (const Source& src : scope.sources)
+            if (shown.count(Lower(src.alias)))
+                for (const OutColumn& c : src.columns)
+                    hidden += ", " + Quote(src.alias) + "." + Quote(c.name) + " AS h" +
+                              std::to_string(hidden.size());
+        return hidden;
     }
 
     static std::string Output(const Typed& t) {
         if (t.condition) return "(-(" + t.sql + "))";
-        return t.sql + (IsTextLike(t.type) ? " COLLATE acc" : "");
+        return Collated(t);
     }
 
     void addPivotColumns(const Statement& st, Scope& scope, const std::string& fromSql,
@@ -436,36 +454,6 @@ class Translator {
 
     std::string condition(const Expr& e, const Scope& scope) { return AsCondition(value(e, scope)); }
 
-    static std::string AsCondition(const Typed& t) {
-        if (t.condition) return t.sql;
-        if (t.type == Type::Text) return "(acc_num(" + t.sql + ") <> 0)";
-        return "(" + t.sql + " <> 0)";
-    }
-
-    static Typed AsValue(const Typed& t) {
-        if (!t.condition) return t;
-        return {"(-(" + t.sql + "))", Type::Boolean, false, t.aggregate};
-    }
-
-    // A number in its natural units (Currency from ten-thousandths; text converted as Jet converts it).
-    static std::string Num(const Typed& in) {
-        const Typed t = AsValue(in);
-        if (t.type == Type::Currency) return "(" + t.sql + " / 10000.0)";
-        if (t.type == Type::Text || t.type == Type::Dynamic) return "acc_num(" + t.sql + ")";
-        return t.sql;
-    }
-    static std::string Text(const Typed& in) {
-        const Typed t = AsValue(in);
-        if (t.type == Type::Text || t.type == Type::NullLiteral) return t.sql;
-        return "acc_str(" + t.sql + ", " + std::to_string(TypeCode(t.type)) + ")";
-    }
-    static std::string DateOf(const Typed& in) {
-        const Typed t = AsValue(in);
-        if (t.type == Type::Date || (IsNumeric(t.type) && t.type != Type::Currency)) return t.sql;
-        if (t.type == Type::NullLiteral) return "NULL";
-        return "acc_cdate(" + Num(t) + ")";
-    }
-
     Typed name(const Expr& e, const Scope& scope) {
         lastQualifier_.clear();
         if (e.parts.size() > 2) MissingParameter();  // Forms!Orders!OrderID and the like
@@ -513,11 +501,8 @@ class Translator {
 
     Typed value(const Expr& e, const Scope& scope) {
         switch (e.kind) {
-            case Expr::Kind::Number: {
-                if (e.text.find_first_of(".eE") != std::string::npos || e.number > 2147483647.0)
-                    return {Real(e.number), Type::Double};
-                return {e.text, e.number > 32767 ? Type::Long : Type::Integer};
-            }
+            case Expr::Kind::Number:
+                return NumberLiteral(e);
             case Expr::Kind::String:
                 return {SqlString(e.text), Type::Text};
             case Expr::Kind::Date:
@@ -529,17 +514,8 @@ class Translator {
                 return name(e, scope);
             case Expr::Kind::Star:
                 Unsupported("'*' can stand only in the select list or in Count(*).");
-            case Expr::Kind::Unary: {
-                const Typed a = value(*e.args[0], scope);
-                if (e.op == "not") return {"(NOT " + AsCondition(a) + ")", Type::Boolean, true, a.aggregate};
-                const Typed v = AsValue(a);
-                if (v.type == Type::NullLiteral) return v;
-                if (IsNumeric(v.type) || v.type == Type::Date)
-                    return {"(-" + v.sql + ")",
-                            v.type == Type::Boolean || v.type == Type::Byte ? Type::Integer : v.type, false,
-                            v.aggregate};
-                return {"(-" + Num(v) + ")", Type::Double, false, v.aggregate};
-            }
+            case Expr::Kind::Unary:
+                return UnaryOperation(e, scope);
             case Expr::Kind::Binary:
                 return binary(e, scope);
             case Expr::Kind::Between: {
@@ -548,47 +524,17 @@ class Translator {
                                          Compare("<=", v, value(*e.args[2], scope)).sql + ")";
                 return {e.negated ? "(NOT " + test + ")" : test, Type::Boolean, true, v.aggregate};
             }
-            case Expr::Kind::InList: {
-                Typed v = AsValue(value(*e.args[0], scope));
-                std::string list;
-                bool currency = v.type == Type::Currency;
-                for (std::size_t i = 1; i < e.args.size(); ++i) {
-                    const Typed item = AsValue(value(*e.args[i], scope));
-                    if (item.type != Type::Currency) currency = false;
-                    list += (i > 1 ? ", " : "") + item.sql;
-                }
-                const std::string lhs = currency ? v.sql : v.type == Type::Currency ? Num(v) : v.sql;
-                const std::string test = "(" + lhs + (IsTextLike(v.type) ? " COLLATE acc" : "") +
-                                         (e.negated ? " NOT IN (" : " IN (") + list + "))";
-                return {test, Type::Boolean, true, v.aggregate};
-            }
-            case Expr::Kind::InSelect: {
-                const Typed v = AsValue(value(*e.args[0], scope));
-                Translated sub = select(*e.select, &scope, nullptr);
-                if (sub.columns.size() != 1)
-                    Unsupported(
-                        "You have written a subquery that can return more than one field without using "
-                        "the EXISTS reserved word in the main query's FROM clause.");
-                std::string lhs = v.sql, column = "c1";
-                if (v.type == Type::Currency && sub.columns[0].type != Type::Currency) lhs = Num(v);
-                if (v.type != Type::Currency && sub.columns[0].type == Type::Currency)
-                    column = "c1 / 10000.0";
-                return {"(" + lhs + (IsTextLike(v.type) ? " COLLATE acc" : "") +
-                            (e.negated ? " NOT IN " : " IN ") + "(SELECT " + column + " FROM (" + sub.sql +
-                            ")))",
-                        Type::Boolean, true, v.aggregate};
-            }
+            case Expr::Kind::InList:
+                return InListTest(e, scope);
+            case Expr::Kind::InSelect:
+                return InSelectTest(e, scope);
             case Expr::Kind::IsNull: {
                 const Typed v = AsValue(value(*e.args[0], scope));
                 return {"(" + v.sql + (e.negated ? " IS NOT NULL)" : " IS NULL)"), Type::Boolean, true,
                         v.aggregate};
             }
             case Expr::Kind::Subquery: {
-                Translated sub = select(*e.select, &scope, nullptr);
-                if (sub.columns.size() != 1)
-                    Unsupported(
-                        "You have written a subquery that can return more than one field without using "
-                        "the EXISTS reserved word in the main query's FROM clause.");
+                const Translated sub = SingleColumnSelect(*e.select, scope);
                 return {"(SELECT c1 FROM (" + sub.sql + "))", sub.columns[0].type};
             }
             case Expr::Kind::Exists: {
@@ -601,6 +547,64 @@ class Translator {
         Unsupported("Unknown expression.");
     }
 
+    // Integer when the digits fit a Long (Integer when they fit that), Double otherwise.
+    static Typed NumberLiteral(const Expr& e) {
+        if (e.text.find_first_of(".eE") != std::string::npos || e.number > 2147483647.0)
+            return {Real(e.number), Type::Double};
+        return {e.text, e.number > 32767 ? Type::Long : Type::Integer};
+    }
+
+    // Not, and minus (which turns a Boolean or Byte into an Integer, and text into a Double).
+    Typed UnaryOperation(const Expr& e, const Scope& scope) {
+        const Typed a = value(*e.args[0], scope);
+        if (e.op == "not") return {"(NOT " + AsCondition(a) + ")", Type::Boolean, true, a.aggregate};
+        const Typed v = AsValue(a);
+        if (v.type == Type::NullLiteral) return v;
+        if (IsNumeric(v.type) || v.type == Type::Date)
+            return {"(-" + v.sql + ")",
+                    v.type == Type::Boolean || v.type == Type::Byte ? Type::Integer : v.type, false,
+                    v.aggregate};
+        return {"(-" + AsNumber(v) + ")", Type::Double, false, v.aggregate};
+    }
+
+    // x In (a, b, ...): Currency compares in ten-thousandths only when every item is Currency too.
+    Typed InListTest(const Expr& e, const Scope& scope) {
+        Typed v = AsValue(value(*e.args[0], scope));
+        std::string list;
+        bool currency = v.type == Type::Currency;
+        for (std::size_t i = 1; i < e.args.size(); ++i) {
+            const Typed item = AsValue(value(*e.args[i], scope));
+            if (item.type != Type::Currency) currency = false;
+            list += (i > 1 ? ", " : "") + item.sql;
+        }
+        const std::string lhs = currency ? v.sql : v.type == Type::Currency ? AsNumber(v) : v.sql;
+        const std::string test = "(" + lhs + (IsTextLike(v.type) ? " COLLATE acc" : "") +
+                                 (e.negated ? " NOT IN (" : " IN (") + list + "))";
+        return {test, Type::Boolean, true, v.aggregate};
+    }
+
+    // x In (SELECT ...): a Currency side is put in units when the other side is not Currency.
+    Typed InSelectTest(const Expr& e, const Scope& scope) {
+        const Typed v = AsValue(value(*e.args[0], scope));
+        const Translated sub = SingleColumnSelect(*e.select, scope);
+        std::string lhs = v.sql, column = "c1";
+        if (v.type == Type::Currency && sub.columns[0].type != Type::Currency) lhs = AsNumber(v);
+        if (v.type != Type::Currency && sub.columns[0].type == Type::Currency) column = "c1 / 10000.0";
+        return {"(" + lhs + (IsTextLike(v.type) ? " COLLATE acc" : "") + (e.negated ? " NOT IN " : " IN ") +
+                    "(SELECT " + column + " FROM (" + sub.sql + ")))",
+                Type::Boolean, true, v.aggregate};
+    }
+
+    // A subquery that stands for one value, or for a list of them.
+    Translated SingleColumnSelect(const Select& s, const Scope& scope) {
+        Translated sub = select(s, &scope, nullptr);
+        if (sub.columns.size() != 1)
+            Unsupported(
+                "You have written a subquery that can return more than one field without using "
+                "the EXISTS reserved word in the main query's FROM clause.");
+        return sub;
+    }
+
     static Typed Compare(const std::string& op, const Typed& ain, const Typed& bin) {
         Typed a = AsValue(ain), b = AsValue(bin);
         const bool aggregate = a.aggregate || b.aggregate;
@@ -610,14 +614,14 @@ class Translator {
         if (a.type == Type::Text && b.type == Type::Text) {
             collate = " COLLATE acc";
         } else if (a.type == Type::Date && b.type == Type::Text) {
-            r = DateOf(b);
+            r = AsDate(b);
         } else if (a.type == Type::Text && b.type == Type::Date) {
-            l = DateOf(a);
+            l = AsDate(a);
         } else if (a.type == Type::Currency && b.type == Type::Currency) {
             // both in ten-thousandths
         } else if (IsNumeric(a.type) || IsNumeric(b.type) || a.type == Type::Date || b.type == Type::Date) {
-            l = IsTextLike(a.type) ? Num(a) : a.type == Type::Currency ? Num(a) : a.sql;
-            r = IsTextLike(b.type) ? Num(b) : b.type == Type::Currency ? Num(b) : b.sql;
+            l = IsTextLike(a.type) ? AsNumber(a) : a.type == Type::Currency ? AsNumber(a) : a.sql;
+            r = IsTextLike(b.type) ? AsNumber(b) : b.type == Type::Currency ? AsNumber(b) : b.sql;
         } else {
             collate = " COLLATE acc";
         }
@@ -651,9 +655,9 @@ class Translator {
             return {"((NOT " + AsCondition(ra) + ") OR " + AsCondition(rb) + ")", Type::Boolean, true,
                     aggregate};
         if (op == "like")
-            return {"acc_like(" + Text(ra) + ", " + Text(rb) + ")", Type::Boolean, true, aggregate};
+            return {"acc_like(" + AsText(ra) + ", " + AsText(rb) + ")", Type::Boolean, true, aggregate};
         if (op == "&")
-            return {"acc_concat(" + Text(ra) + ", " + Text(rb) + ")", Type::Text, false, aggregate};
+            return {"acc_concat(" + AsText(ra) + ", " + AsText(rb) + ")", Type::Text, false, aggregate};
         const Typed a = AsValue(ra), b = AsValue(rb);
         if (a.type == Type::NullLiteral || b.type == Type::NullLiteral)
             return {"NULL", Type::NullLiteral, false, aggregate};
@@ -663,25 +667,26 @@ class Translator {
                                  a.type == Type::Boolean) &&
                                 (b.type == Type::Byte || b.type == Type::Integer || b.type == Type::Single ||
                                  b.type == Type::Boolean);
-            return typed("acc_div(" + Num(a) + ", " + Num(b) + ")", single ? Type::Single : Type::Double);
+            return typed("acc_div(" + AsNumber(a) + ", " + AsNumber(b) + ")",
+                         single ? Type::Single : Type::Double);
         }
-        if (op == "\\") return typed("acc_idiv(" + Num(a) + ", " + Num(b) + ")", Type::Long);
-        if (op == "mod") return typed("acc_mod(" + Num(a) + ", " + Num(b) + ")", Type::Long);
-        if (op == "^") return typed("acc_pow(" + Num(a) + ", " + Num(b) + ")", Type::Double);
+        if (op == "\\") return typed("acc_idiv(" + AsNumber(a) + ", " + AsNumber(b) + ")", Type::Long);
+        if (op == "mod") return typed("acc_mod(" + AsNumber(a) + ", " + AsNumber(b) + ")", Type::Long);
+        if (op == "^") return typed("acc_pow(" + AsNumber(a) + ", " + AsNumber(b) + ")", Type::Double);
         // + - *
         if (a.type == Type::Dynamic || b.type == Type::Dynamic) {
             const char* f = op == "+" ? "acc_add" : op == "-" ? "acc_sub" : "acc_mul";
-            return typed(std::string(f) + "(" + (a.type == Type::Currency ? Num(a) : a.sql) + ", " +
-                             (b.type == Type::Currency ? Num(b) : b.sql) + ")",
+            return typed(std::string(f) + "(" + (a.type == Type::Currency ? AsNumber(a) : a.sql) + ", " +
+                             (b.type == Type::Currency ? AsNumber(b) : b.sql) + ")",
                          Type::Dynamic);
         }
         if (op == "+" && a.type == Type::Text && b.type == Type::Text)
             return typed("(" + a.sql + " || " + b.sql + ")", Type::Text);
         if (a.type == Type::Date || b.type == Type::Date) {
-            if (op == "*") return typed("(" + Num(a) + " * " + Num(b) + ")", Type::Double);
+            if (op == "*") return typed("(" + AsNumber(a) + " * " + AsNumber(b) + ")", Type::Double);
             if (op == "-" && a.type == Type::Date && b.type == Type::Date)
                 return typed("(" + a.sql + " - " + b.sql + ")", Type::Double);
-            return typed("(" + Num(a) + " " + op + " " + Num(b) + ")", Type::Date);
+            return typed("(" + AsNumber(a) + " " + op + " " + AsNumber(b) + ")", Type::Date);
         }
         if (a.type == Type::Currency || b.type == Type::Currency) {
             const Typed& other = a.type == Type::Currency ? b : a;
@@ -693,294 +698,61 @@ class Translator {
                 const std::string r = b.type == Type::Currency ? b.sql : "(" + b.sql + " * 10000)";
                 return typed("(" + l + " " + op + " " + r + ")", Type::Currency);
             }
-            return typed("(" + Num(a) + " " + op + " " + Num(b) + ")", Type::Double);
+            return typed("(" + AsNumber(a) + " " + op + " " + AsNumber(b) + ")", Type::Double);
         }
         if (IsNumeric(a.type) && IsNumeric(b.type))
             return typed("(" + a.sql + " " + op + " " + b.sql + ")", Arithmetic(a.type, b.type));
-        return typed("(" + Num(a) + " " + op + " " + Num(b) + ")", Type::Double);
+        return typed("(" + AsNumber(a) + " " + op + " " + AsNumber(b) + ")", Type::Double);
     }
 
-    Typed aggregate(const std::string& fn, const Expr& e, const Scope& scope) {
-        ++aggregateDepth_;
-        try {
-            Typed t = aggregateCall(fn, e, scope);
-            --aggregateDepth_;
-            return t;
-        } catch (...) {
-            --aggregateDepth_;
-            throw;
-        }
-    }
-
-    Typed aggregateCall(const std::string& fn, const Expr& e, const Scope& scope) {
-        if (e.args.size() != 1)
-            Unsupported("Wrong number of arguments used with function in query expression '" + fn + "'.");
-        const auto filtered = [&](const std::string& sql) {
-            return pivotFilter_ ? "CASE WHEN " + *pivotFilter_ + " THEN " + sql + " END" : sql;
-        };
-        if (fn == "count") {
-            if (e.args[0]->kind == Expr::Kind::Star && e.args[0]->parts.empty())
-                return {"count(" + filtered("1") + ")", Type::Long, false, true};
-            const Typed v = AsValue(value(*e.args[0], scope));
-            return {"count(" + filtered(v.sql) + ")", Type::Long, false, true};
-        }
-        const Typed v = AsValue(value(*e.args[0], scope));
-        if (v.aggregate) Unsupported("Cannot have aggregate function in expression (" + fn + ").");
-        if (fn == "min" || fn == "max")
-            return {fn + "(" + filtered(v.sql) + (IsTextLike(v.type) ? " COLLATE acc" : "") + ")", v.type,
-                    false, true};
-        if (fn == "first" || fn == "last")
-            return {"acc_" + fn + "(" + filtered(v.sql) + ")", v.type, false, true};
-        if (fn == "sum") {
-            if (v.type == Type::Currency)
-                return {"sum(" + filtered(v.sql) + ")", Type::Currency, false, true};
-            if (IsInteger(v.type)) return {"sum(" + filtered(v.sql) + ")", Type::Long, false, true};
-            if (v.type == Type::Date) return {"total(" + filtered(v.sql) + ")", Type::Date, false, true};
-            return {"sum(" + filtered(Num(v)) + ")", Type::Double, false, true};
-        }
-        if (fn == "avg") {
-            if (v.type == Type::Currency)
-                return {"CAST(round(avg(" + filtered(v.sql) + ")) AS INTEGER)", Type::Currency, false, true};
-            return {"avg(" + filtered(Num(v)) + ")", Type::Double, false, true};
-        }
-        // stdev, stdevp, var, varp
-        return {"acc_" + fn + "(" + filtered(Num(v)) + ")", Type::Double, false, true};
-    }
+    // ----- function calls -----
 
     Typed call(const Expr& e, const Scope& scope) {
-        const std::string fn = Lower(e.text);
-        static const std::set<std::string> kAggregates = {"count", "sum",   "avg",    "min", "max", "first",
-                                                          "last",  "stdev", "stdevp", "var", "varp"};
-        if (kAggregates.count(fn)) return aggregate(fn, e, scope);
-        std::vector<Typed> a;
-        bool agg = false;
+        const AccessFunction* function = FindAccessFunction(e.text);
+        if (function && function->kind != FunctionKind::Scalar) return aggregate(*function, e, scope);
+        std::vector<Typed> args;
+        bool aggregated = false;
         for (const ExprPtr& arg : e.args) {
-            a.push_back(value(*arg, scope));
-            agg = agg || a.back().aggregate;
+            args.push_back(value(*arg, scope));
+            aggregated = aggregated || args.back().aggregate;
         }
-        const auto need = [&](std::size_t lo, std::size_t hi) {
-            if (a.size() < lo || a.size() > hi)
-                Unsupported("Wrong number of arguments used with function in query expression '" + e.text +
-                            "'.");
-        };
-        auto typed = [&](std::string sql, Type t) { return Typed{std::move(sql), t, false, agg}; };
-        auto args = [&](std::initializer_list<std::string> list) {
-            std::string out;
-            for (const std::string& s : list) out += (out.empty() ? "" : ", ") + s;
-            return out;
-        };
-        auto optionalNum = [&](std::size_t i, const char* fallback) {
-            return i < a.size() ? Num(a[i]) : std::string(fallback);
-        };
+        if (!function)
+            throw ProviderError(ErrorReason::BadCommand,
+                                "Undefined function '" + e.text + "' in expression.");
+        CheckArity(*function, args.size(), e.text);
+        Typed out = function->rule({*function, args, pivotFilter_});
+        out.aggregate = aggregated;
+        return out;
+    }
 
-        if (fn == "iif") {
-            need(3, 3);
-            Typed x = AsValue(a[1]), y = AsValue(a[2]);
-            const Type t = Merge(x.type, y.type);
-            const std::string xs = t == Type::Dynamic && x.type == Type::Currency ? Num(x) : x.sql;
-            const std::string ys = t == Type::Dynamic && y.type == Type::Currency ? Num(y) : y.sql;
-            return typed("CASE WHEN " + AsCondition(a[0]) + " THEN " + xs + " ELSE " + ys + " END",
-                         t == Type::NullLiteral ? Type::Dynamic : t);
+    // An aggregate names itself in lower case in its messages.
+    Typed aggregate(const AccessFunction& function, const Expr& e, const Scope& scope) {
+        CheckArity(function, e.args.size(), function.name);
+        const Expr& arg = *e.args[0];
+        Typed v;
+        if (function.kind == FunctionKind::Count && arg.kind == Expr::Kind::Star && arg.parts.empty()) {
+            v = {"1", Type::Long};  // Count(*): one for every row
+        } else {
+            ++aggregateDepth_;
+            try {
+                v = value(arg, scope);
+            } catch (...) {
+                --aggregateDepth_;
+                throw;
+            }
+            --aggregateDepth_;
+            if (function.kind == FunctionKind::Aggregate && v.aggregate)
+                Unsupported("Cannot have aggregate function in expression (" + std::string(function.name) +
+                            ").");
         }
-        if (fn == "nz") {
-            need(1, 2);
-            const Typed x = AsValue(a[0]);
-            if (a.size() == 1)
-                return typed("coalesce(" + x.sql + ", '')",
-                             x.type == Type::Text ? Type::Text : Type::Dynamic);
-            const Typed y = AsValue(a[1]);
-            Type t = Merge(x.type, y.type);
-            if (x.type == Type::Currency && IsInteger(y.type))
-                return typed("coalesce(" + x.sql + ", " + y.sql + " * 10000)", Type::Currency);
-            const std::string xs = x.type == Type::Currency && t != Type::Currency ? Num(x) : x.sql;
-            const std::string ys = y.type == Type::Currency && t != Type::Currency ? Num(y) : y.sql;
-            if (IsNumeric(x.type) && IsNumeric(y.type) && t == Type::Dynamic) t = Type::Double;
-            return typed("coalesce(" + xs + ", " + ys + ")", t);
-        }
-        if (fn == "isnull") {
-            need(1, 1);
-            return {"(" + AsValue(a[0]).sql + " IS NULL)", Type::Boolean, true, agg};
-        }
-        if (fn == "isnumeric") {
-            need(1, 1);
-            return typed("acc_isnumeric(" + Text(a[0]) + ")", Type::Boolean);
-        }
-        if (fn == "len") {
-            need(1, 1);
-            return typed("acc_len(" + Text(a[0]) + ")", Type::Long);
-        }
-        if (fn == "left" || fn == "right") {
-            need(2, 2);
-            return typed("acc_" + fn + "(" + Text(a[0]) + ", " + Num(a[1]) + ")", Type::Text);
-        }
-        if (fn == "mid") {
-            need(2, 3);
-            return typed("acc_mid(" + args({Text(a[0]), Num(a[1]), optionalNum(2, "NULL")}) +
-                             (a.size() == 2 ? ", 0" : ", 1") + ")",
-                         Type::Text);
-        }
-        if (fn == "instr") {
-            need(2, 4);
-            if (a.size() == 2)
-                return typed("acc_instr(1, " + Text(a[0]) + ", " + Text(a[1]) + ", 1)", Type::Long);
-            if (a[0].type == Type::Text)
-                Unsupported("InStr with a compare argument but no start is not supported.");
-            return typed("acc_instr(" + args({Num(a[0]), Text(a[1]), Text(a[2]), optionalNum(3, "1")}) + ")",
-                         Type::Long);
-        }
-        if (fn == "replace") {
-            need(3, 6);
-            return typed("acc_replace(" +
-                             args({Text(a[0]), Text(a[1]), Text(a[2]), optionalNum(3, "1"),
-                                   optionalNum(4, "-1"), optionalNum(5, "0")}) +
-                             ")",
-                         Type::Text);
-        }
-        if (fn == "ucase" || fn == "lcase" || fn == "trim" || fn == "ltrim" || fn == "rtrim") {
-            need(1, 1);
-            return typed("acc_" + fn + "(" + Text(a[0]) + ")", Type::Text);
-        }
-        if (fn == "space") {
-            need(1, 1);
-            return typed("acc_string(" + Num(a[0]) + ", ' ')", Type::Text);
-        }
-        if (fn == "string") {
-            need(2, 2);
-            const Typed c = AsValue(a[1]);
-            return typed("acc_string(" + Num(a[0]) + ", " +
-                             (c.type == Type::Text ? c.sql : "acc_chr(" + Num(c) + ")") + ")",
-                         Type::Text);
-        }
-        if (fn == "format") {
-            need(1, 2);
-            const Typed v = AsValue(a[0]);
-            const std::string valueSql = v.type == Type::Currency ? Num(v) : v.sql;
-            return typed("acc_format(" + valueSql + ", " + std::to_string(TypeCode(v.type)) + ", " +
-                             (a.size() > 1 ? Text(a[1]) : "''") + ")",
-                         Type::Text);
-        }
-        static const std::map<std::string, const char*> kDateParts = {
-            {"year", "yyyy"}, {"month", "m"}, {"day", "d"}, {"hour", "h"}, {"minute", "n"}, {"second", "s"}};
-        if (const auto it = kDateParts.find(fn); it != kDateParts.end()) {
-            need(1, 1);
-            return typed("acc_datepart('" + std::string(it->second) + "', " + DateOf(a[0]) + ", 1)",
-                         Type::Integer);
-        }
-        if (fn == "weekday") {
-            need(1, 2);
-            return typed("acc_datepart('w', " + DateOf(a[0]) + ", " + optionalNum(1, "1") + ")",
-                         Type::Integer);
-        }
-        if (fn == "datepart") {
-            need(2, 3);
-            return typed(
-                "acc_datepart(" + Text(a[0]) + ", " + DateOf(a[1]) + ", " + optionalNum(2, "1") + ")",
-                Type::Integer);
-        }
-        if (fn == "date") {
-            need(0, 0);
-            return typed("acc_today()", Type::Date);
-        }
-        if (fn == "now") {
-            need(0, 0);
-            return typed("acc_now()", Type::Date);
-        }
-        if (fn == "dateserial") {
-            need(3, 3);
-            return typed("acc_dateserial(" + args({Num(a[0]), Num(a[1]), Num(a[2])}) + ")", Type::Date);
-        }
-        if (fn == "dateadd") {
-            need(3, 3);
-            return typed("acc_dateadd(" + args({Text(a[0]), Num(a[1]), DateOf(a[2])}) + ")", Type::Date);
-        }
-        if (fn == "datediff") {
-            need(3, 4);
-            return typed(
-                "acc_datediff(" + args({Text(a[0]), DateOf(a[1]), DateOf(a[2]), optionalNum(3, "1")}) + ")",
-                Type::Long);
-        }
-        if (fn == "int" || fn == "fix") {
-            need(1, 1);
-            const Typed v = AsValue(a[0]);
-            if (IsInteger(v.type)) return typed(v.sql, v.type == Type::Boolean ? Type::Integer : v.type);
-            if (v.type == Type::Currency)
-                return typed("CAST(acc_" + fn + "(" + Num(v) + ") * 10000 AS INTEGER)", Type::Currency);
-            return typed("acc_" + fn + "(" + Num(v) + ")", v.type == Type::Single ? Type::Single
-                                                           : v.type == Type::Date ? Type::Date
-                                                                                  : Type::Double);
-        }
-        if (fn == "round") {
-            need(1, 2);
-            const Typed v = AsValue(a[0]);
-            const std::string digits = optionalNum(1, "0");
-            if (v.type == Type::Currency)
-                return typed("CAST(round(acc_round(" + Num(v) + ", " + digits + ") * 10000) AS INTEGER)",
-                             Type::Currency);
-            if (IsInteger(v.type)) return typed(v.sql, v.type == Type::Boolean ? Type::Integer : v.type);
-            return typed("acc_round(" + Num(v) + ", " + digits + ")",
-                         v.type == Type::Single ? Type::Single : Type::Double);
-        }
-        if (fn == "abs") {
-            need(1, 1);
-            const Typed v = AsValue(a[0]);
-            if (IsNumeric(v.type))
-                return typed("abs(" + v.sql + ")", v.type == Type::Boolean ? Type::Integer : v.type);
-            return typed("abs(" + Num(v) + ")", Type::Double);
-        }
-        if (fn == "sgn") {
-            need(1, 1);
-            const std::string x = Num(a[0]);
-            return typed(
-                "CASE WHEN " + x + " > 0 THEN 1 WHEN " + x + " < 0 THEN -1 WHEN " + x + " = 0 THEN 0 END",
-                Type::Integer);
-        }
-        if (fn == "sqr") {
-            need(1, 1);
-            return typed("acc_sqr(" + Num(a[0]) + ")", Type::Double);
-        }
-        if (fn == "val") {
-            need(1, 1);
-            return typed("acc_val(" + Text(a[0]) + ")", Type::Double);
-        }
-        if (fn == "str") {
-            need(1, 1);
-            return typed("acc_strfn(" + Text(a[0]) + ")", Type::Text);
-        }
-        if (fn == "cstr") {
-            need(1, 1);
-            return typed(Text(a[0]), Type::Text);
-        }
-        if (fn == "cint") {
-            need(1, 1);
-            return typed("acc_cint(" + Num(a[0]) + ", 32767)", Type::Integer);
-        }
-        if (fn == "clng") {
-            need(1, 1);
-            return typed("acc_cint(" + Num(a[0]) + ", 2147483647)", Type::Long);
-        }
-        if (fn == "cdbl") {
-            need(1, 1);
-            return typed("(" + Num(a[0]) + " + 0.0)", Type::Double);
-        }
-        if (fn == "csng") {
-            need(1, 1);
-            return typed("(" + Num(a[0]) + " + 0.0)", Type::Single);
-        }
-        if (fn == "ccur") {
-            need(1, 1);
-            const Typed v = AsValue(a[0]);
-            if (v.type == Type::Currency) return v;
-            return typed("CAST(acc_round(" + Num(v) + " * 10000, 0) AS INTEGER)", Type::Currency);
-        }
-        if (fn == "cdate") {
-            need(1, 1);
-            return typed(DateOf(a[0]), Type::Date);
-        }
-        if (fn == "cbool") {
-            need(1, 1);
-            return typed("(-(" + AsCondition(a[0]) + "))", Type::Boolean);
-        }
-        throw ProviderError(ErrorReason::BadCommand, "Undefined function '" + e.text + "' in expression.");
+        Typed out = function.rule({function, {v}, pivotFilter_});
+        out.aggregate = true;
+        return out;
+    }
+
+    static void CheckArity(const AccessFunction& function, std::size_t count, const std::string& name) {
+        if (count < function.minArgs || count > function.maxArgs)
+            Unsupported("Wrong number of arguments used with function in query expression '" + name + "'.");
     }
 
     Schema& schema_;
@@ -994,6 +766,26 @@ class Translator {
 };
 
 }  // namespace
+
+bool IsInteger(Type t) {
+    return t == Type::Boolean || t == Type::Byte || t == Type::Integer || t == Type::Long ||
+           t == Type::BigInt;
+}
+
+bool IsNumeric(Type t) {
+    return IsInteger(t) || t == Type::Currency || t == Type::Single || t == Type::Double ||
+           t == Type::Decimal;
+}
+
+bool IsTextLike(Type t) { return t == Type::Text || t == Type::Dynamic; }
+
+Type Merge(Type a, Type b) {
+    if (a == Type::NullLiteral) return b;
+    if (b == Type::NullLiteral || a == b) return a;
+    if (IsNumeric(a) && IsNumeric(b) && a != Type::Currency && b != Type::Currency)
+        return Rank(a) >= Rank(b) ? a : b;
+    return Type::Dynamic;
+}
 
 std::string Named(const Translated& t) {
     std::string list;

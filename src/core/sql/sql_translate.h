@@ -1,9 +1,11 @@
 #pragma once
-// Turns a parsed Access statement into SQLite SQL that gives Access's results: names resolved against
-// the tables and queries in FROM (so the output columns get Access's names: aliases, "Table.Field" for
-// a name two tables share, Expr1000 for unnamed expressions), every expression typed as Jet types it,
-// and each operator and function mapped onto SQLite or onto the acc_* functions registered beside it.
-// Anything outside what is implemented fails here, before a row is read.
+// The translator: a parsed Access statement turned into SQLite SQL that gives Access's results.
+//
+// Names are resolved against the tables and queries in FROM (so the output columns get Access's names:
+// aliases, "Table.Field" for a name two tables share, Expr1000 for unnamed expressions), every
+// expression is typed as Jet types it, and each operator and function is mapped onto SQLite or onto the
+// acc_* functions of access_functions.h. Anything outside what is implemented fails here, before a row
+// is read.
 
 #include <functional>
 #include <string>
@@ -34,6 +36,21 @@ enum class Type {
 };
 
 Type TypeOf(Variant::Type t);
+
+bool IsInteger(Type t);   // Boolean to BigInt
+bool IsNumeric(Type t);   // the integers, Currency, Single, Double and Decimal
+bool IsTextLike(Type t);  // Text or Dynamic: compared with the "acc" collation
+// The type of a value that comes from either side (IIf, Nz, a union's column): the wider of two numbers
+// other than Currency, Dynamic for any other pair of different types.
+Type Merge(Type a, Type b);
+
+// One expression as translated: its SQLite SQL and the type Jet gives it.
+struct Typed {
+    std::string sql;
+    Type type = Type::Dynamic;
+    bool condition = false;  // a 1/0 truth value rather than Access's -1/0
+    bool aggregate = false;  // holds an aggregate function
+};
 
 struct OutColumn {
     std::string name;
