@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <filesystem>
+#include <ostream>
 
 #include "core/database/catalogue.h"
 #include "core/export/export_run.h"
@@ -24,6 +25,12 @@ struct CliCase {
     const char* extraArgs;
     int status;
 };
+
+// A failing case names itself rather than showing the struct's bytes.
+void PrintTo(const CliCase& c, std::ostream* os) {
+    *os << c.label << " (fixture \"" << c.fixture << "\", arguments \"" << c.extraArgs << "\", status "
+        << c.status << ")";
+}
 
 class ExportCli : public ::testing::TestWithParam<CliCase> {};
 

@@ -10,11 +10,11 @@
 namespace tabvert::test {
 
 struct ReadCell {
-    long row = 0;     // 1-based
-    long column = 0;  // 1-based
-    std::string type;  // "s" text, "n" number, "d" date/time, "b" Boolean, "blank" formatted empty cell
-    std::string text;  // the value of a text cell
-    double number = 0; // the value of a number or date cell (dates as serial numbers)
+    long row = 0;       // 1-based
+    long column = 0;    // 1-based
+    std::string type;   // "s" text, "n" number, "d" date/time, "b" Boolean, "blank" formatted empty cell
+    std::string text;   // the value of a text cell
+    double number = 0;  // the value of a number or date cell (dates as serial numbers)
     std::string numberFormat;
     bool bold = false;
     bool underline = false;
@@ -23,8 +23,8 @@ struct ReadCell {
 
 struct ReadSheet {
     std::string name;
-    std::vector<ReadCell> cells;  // in row, then column order
-    const ReadCell* Find(long row, long column) const;
+    std::vector<ReadCell> cells;                        // in row, then column order
+    const ReadCell* Find(long row, long column) const;  // nullptr when the sheet has no such cell
 };
 
 struct ReadWorkbook {
@@ -36,5 +36,11 @@ struct ReadWorkbook {
 
 // Nothing when the reader fails; *error (if given) then says why.
 std::optional<ReadWorkbook> ReadWorkbookFile(const std::filesystem::path& path, std::string* error = nullptr);
+
+// Several workbooks read by one run of the reader, which saves a start of Python and its readers per
+// workbook: one entry per path, in order, nothing where that workbook could not be read; *errors (if
+// given) gets one entry per path, empty where the read succeeded.
+std::vector<std::optional<ReadWorkbook>> ReadWorkbookFiles(const std::vector<std::filesystem::path>& paths,
+                                                           std::vector<std::string>* errors = nullptr);
 
 }  // namespace tabvert::test

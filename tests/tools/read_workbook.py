@@ -2,6 +2,10 @@
 """Prints a workbook's sheets and cells as JSON, read by an independent library:
 openpyxl for .xlsx, xlrd (formatting_info=True) for .xls. Run with Debian's /usr/bin/python3.
 
+  read_workbook.py WORKBOOK              the workbook as one JSON document
+  read_workbook.py --lines WORKBOOK...   one line per workbook, in the order given: its JSON document,
+                                         or {"error": "..."} when it cannot be read
+
 Output: {"format": "xlsx"|"xls", "active": <0-based index>, "sheets": [{"name": ..., "cells": [
   {"row": 1, "col": 1, "value": ..., "type": "s"|"n"|"d"|"b", "number_format": ...,
    "bold": bool, "underline": bool, "font_size": float}, ...]}]}
@@ -87,19 +91,37 @@ def read_xls(path):
     return {"format": "xls", "active": active, "sheets": sheets}
 
 
-def main():
-    if len(sys.argv) != 2:
-        sys.exit("usage: read_workbook.py WORKBOOK")
-    path = sys.argv[1]
+def read_workbook(path):
     with open(path, "rb") as f:
         magic = f.read(8)
     if magic.startswith(b"PK"):
-        result = read_xlsx(path)
-    elif magic == b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1":
-        result = read_xls(path)
-    else:
-        sys.exit("not a workbook: " + path)
-    json.dump(result, sys.stdout, ensure_ascii=False)
+        return read_xlsx(path)
+    if magic == b"\xd0\xcf\x11\xe0\xa1\xb1\x1a\xe1":
+        return read_xls(path)
+    raise ValueError("not a workbook: " + path)
+
+
+def main():
+    # json.dumps() and one write: json.dump() would encode in Python and write piece by piece, which
+    # for a sheet of 65,536 rows takes far longer than reading the workbook.
+    if len(sys.argv) >= 2 and sys.argv[1] == "--lines":
+        # Many workbooks for one start of the interpreter and its readers. JSON escapes the line breaks
+        # inside texts, so each document stays on its line.
+        lines = []
+        for path in sys.argv[2:]:
+            try:
+                lines.append(json.dumps(read_workbook(path), ensure_ascii=False))
+            except Exception as e:  # one unreadable workbook must not hide the others
+                lines.append(json.dumps({"error": "%s: %s" % (type(e).__name__, e)}, ensure_ascii=False))
+        sys.stdout.write("".join(line + "\n" for line in lines))
+        return
+    if len(sys.argv) != 2:
+        sys.exit("usage: read_workbook.py WORKBOOK | --lines WORKBOOK...")
+    try:
+        result = read_workbook(sys.argv[1])
+    except ValueError as e:
+        sys.exit(str(e))
+    sys.stdout.write(json.dumps(result, ensure_ascii=False))
 
 
 if __name__ == "__main__":

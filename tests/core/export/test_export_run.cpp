@@ -2,20 +2,20 @@
 // and xlrd.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <map>
-#include <sys/resource.h>
 
 #include "core/database/connection_rule.h"
 #include "core/export/export_run.h"
 #include "core/export/table_writer.h"
-#include "support/export_test_support.h"
-#include "fixtures/fixture_set.h"
 #include "core/provider/ado.h"
+#include "fixtures/fixture_set.h"
+#include "support/export_test_support.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
 
@@ -138,7 +138,8 @@ TEST_P(CatalogueExport, EveryUserTableBecomesASheetWithHeaderAndValues) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, CatalogueExport, ::testing::Values("xlsx", "xls"));
+INSTANTIATE_TEST_SUITE_P(Formats, CatalogueExport, ::testing::Values("xlsx", "xls"),
+                         [](const ::testing::TestParamInfo<std::string>& format) { return format.param; });
 
 // Objects and columns beyond plain tables: no sheet for a report, form or hidden table; the values
 // of calculated, extended-date and complex columns as text; the closing message names a user table
@@ -146,19 +147,27 @@ INSTANTIATE_TEST_SUITE_P(Formats, CatalogueExport, ::testing::Values("xlsx", "xl
 TEST(ObjectsExport, SheetsValuesAndClosingMessage) {
     QTemporaryDir dir;
     const fs::path root = dir.path().toStdString();
-    for (const char* fixture : {"objects", "columns"}) {
+    const std::vector<std::string> fixtureNames = {"objects", "columns"};
+    std::vector<fs::path> targets;
+    std::vector<std::string> messages;
+    for (const std::string& fixture : fixtureNames) {
         SCOPED_TRACE(fixture);
         const std::string db = fixtures::WriteFixtureInto(fixture, root).string();
-        const std::string target = (root / (std::string(fixture) + ".xlsx")).string();
+        targets.push_back(root / (fixture + ".xlsx"));
         RecordingObserver observer;
         NameDigitGenerator digits;
-        const ExportResult result = RunExport(Request(db, target), observer, digits);
+        const ExportResult result = RunExport(Request(db, targets.back().string()), observer, digits);
         EXPECT_EQ(result.outcome, Outcome::CompletedWithWarnings);
-        const std::string& message = result.message;
-        std::string error;
-        const auto book = tabvert::test::ReadWorkbookFile(target, &error);
-        ASSERT_TRUE(book.has_value()) << error;
-        if (std::string(fixture) == "objects") {
+        messages.push_back(result.message);
+    }
+    std::vector<std::string> errors;
+    const auto books = tabvert::test::ReadWorkbookFiles(targets, &errors);
+    for (std::size_t i = 0; i < fixtureNames.size(); ++i) {
+        SCOPED_TRACE(fixtureNames[i]);
+        const std::string& message = messages[i];
+        const auto& book = books[i];
+        ASSERT_TRUE(book.has_value()) << errors[i];
+        if (fixtureNames[i] == "objects") {
             EXPECT_EQ(book->SheetNames(), (std::vector<std::string>{"Summary", "Pivot", "Everything",
                                                                     "Orders", "Lookups", "Sheet1"}));
             EXPECT_TRUE(Has(message, "\"tblMSysCopy\": not copied")) << message;
@@ -231,18 +240,25 @@ TEST(ExportRun, NameDigitsRepeatFromStartToStart) {
     desc.tables = {NumberedTable("Orders/Q1", 1), NumberedTable("Quarterly figures of the north", 1),
                    NumberedTable("Quarterly figures of the north region", 1), NumberedTable("X/Y", 1)};
     const std::string db = WriteDb(desc, dir.filePath("names.mdb").toStdString());
-    auto sheetsOf = [&](NameDigitGenerator& digits, const char* file) {
-        const std::string target = dir.filePath(file).toStdString();
+    const auto exportWith = [&](NameDigitGenerator& digits, const char* file) {
+        const fs::path target = dir.filePath(file).toStdString();
         RecordingObserver observer;
-        RunExport(Request(db, target), observer, digits);
-        const auto book = tabvert::test::ReadWorkbookFile(target);
-        return book ? book->SheetNames() : std::vector<std::string>{};
+        RunExport(Request(db, target.string()), observer, digits);
+        return target;
     };
     // What two program starts would name, and a second export within one start.
     NameDigitGenerator firstStart, secondStart, reference;
-    const auto first = sheetsOf(firstStart, "a.xlsx");
-    EXPECT_EQ(sheetsOf(secondStart, "b.xlsx"), first);
-    const auto again = sheetsOf(firstStart, "c.xlsx");
+    std::vector<fs::path> targets;
+    targets.push_back(exportWith(firstStart, "a.xlsx"));
+    targets.push_back(exportWith(secondStart, "b.xlsx"));
+    targets.push_back(exportWith(firstStart, "c.xlsx"));
+    const auto books = tabvert::test::ReadWorkbookFiles(targets);
+    const auto sheetsOf = [&](std::size_t i) {
+        return books[i] ? books[i]->SheetNames() : std::vector<std::string>{};
+    };
+    const auto first = sheetsOf(0);
+    EXPECT_EQ(sheetsOf(1), first);
+    const auto again = sheetsOf(2);
     const auto expected = [&] {
         std::vector<std::string> names = {"Sheet1"};
         for (const std::string& n : UserTables(db)) names.insert(names.begin(), GetSheetName(n, reference));
@@ -346,8 +362,10 @@ TEST(ExportRun, ManyTablesExportUnderALowOpenFileLimit) {
     fixtures::Database desc;
     for (int i = 1; i <= 1200; ++i) desc.tables.push_back(NumberedTable("T" + std::to_string(10000 + i), 2));
     const std::string db = WriteDb(desc, dir.filePath("many.mdb").toStdString());
+    std::vector<fs::path> targets;
     for (const char* name : {"many.xlsx", "many.xls"}) {
         SCOPED_TRACE(name);
+        targets.push_back(dir.filePath(name).toStdString());
         rlimit saved{};
         getrlimit(RLIMIT_NOFILE, &saved);
         rlimit low = saved;
@@ -355,10 +373,14 @@ TEST(ExportRun, ManyTablesExportUnderALowOpenFileLimit) {
         setrlimit(RLIMIT_NOFILE, &low);
         NameDigitGenerator digits;
         RecordingObserver observer;
-        const ExportResult result = RunExport(Request(db, dir.filePath(name).toStdString()), observer, digits);
+        const ExportResult result = RunExport(Request(db, targets.back().string()), observer, digits);
         setrlimit(RLIMIT_NOFILE, &saved);
         EXPECT_EQ(result.outcome, Outcome::Completed) << result.message;
-        const auto book = tabvert::test::ReadWorkbookFile(dir.filePath(name).toStdString());
+    }
+    const auto books = tabvert::test::ReadWorkbookFiles(targets);
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+        SCOPED_TRACE(targets[i].filename().string());
+        const auto& book = books[i];
         ASSERT_TRUE(book.has_value());
         ASSERT_EQ(book->sheets.size(), 1201u);
         EXPECT_EQ(book->sheets[0].name, "T11200");
@@ -396,7 +418,8 @@ TEST(ExportRun, DatesTheirTypeCannotHoldAreLeftEmptyAndCountedByField) {
     EXPECT_EQ(result.problems[0].table, "Dates");
     EXPECT_TRUE(Has(result.problems[0].what, "6 values of the field \"When\" could not be read"))
         << result.problems[0].what;
-    EXPECT_TRUE(Has(result.problems[1].what, "1 value of the field \"Due\" could not be read and its cell is"))
+    EXPECT_TRUE(
+        Has(result.problems[1].what, "1 value of the field \"Due\" could not be read and its cell is"))
         << result.problems[1].what;
     const auto book = tabvert::test::ReadWorkbookFile(out);
     ASSERT_TRUE(book.has_value());
@@ -419,6 +442,14 @@ TEST(ExportRun, RealSampleDatabases) {
                                                           {"db2007-oldenc.accdb", "Test123"},
                                                           {"db2013-enc.accdb", "1234"}};
     QTemporaryDir dir;
+    // Every sample exported first, then all the workbooks read back by one run of the reader.
+    struct Exported {
+        std::string file, name, password;
+        std::vector<std::string> tables;
+        ExportResult result;
+        fs::path target;
+    };
+    std::vector<Exported> exported;
     for (const auto& entry : fs::directory_iterator(samples)) {
         const std::string file = entry.path().string(), name = entry.path().filename().string();
         if (entry.path().extension() == ".md") continue;
@@ -438,20 +469,29 @@ TEST(ExportRun, RealSampleDatabases) {
         NameDigitGenerator digits;
         const ExportResult result = RunExport(request, observer, digits);
         ASSERT_NE(result.outcome, Outcome::NothingWritten) << result.message;
-        const auto book = tabvert::test::ReadWorkbookFile(request.target);
-        ASSERT_TRUE(book.has_value());
-        ASSERT_EQ(book->sheets.size(), tables.size() + 1);
-        for (std::size_t t = 0; t < tables.size(); ++t) {
-            SCOPED_TRACE(tables[t]);
-            const auto& sheet = book->sheets[tables.size() - 1 - t];
+        exported.push_back({file, name, password, tables, result, request.target});
+    }
+    std::vector<fs::path> targets;
+    for (const Exported& e : exported) targets.push_back(e.target);
+    std::vector<std::string> errors;
+    const auto books = tabvert::test::ReadWorkbookFiles(targets, &errors);
+    for (std::size_t i = 0; i < exported.size(); ++i) {
+        const Exported& e = exported[i];
+        SCOPED_TRACE(e.name);
+        const auto& book = books[i];
+        ASSERT_TRUE(book.has_value()) << errors[i];
+        ASSERT_EQ(book->sheets.size(), e.tables.size() + 1);
+        for (std::size_t t = 0; t < e.tables.size(); ++t) {
+            SCOPED_TRACE(e.tables[t]);
+            const auto& sheet = book->sheets[e.tables.size() - 1 - t];
             try {
-                ExpectRecords(sheet, TableTexts(file, tables[t], password));
+                ExpectRecords(sheet, TableTexts(e.file, e.tables[t], e.password));
             } catch (const ado::ProviderError&) {
                 // A view or linked table the provider cannot read: its sheet stays empty and the
                 // closing message names it.
                 EXPECT_TRUE(sheet.cells.empty());
-                EXPECT_TRUE(std::any_of(result.problems.begin(), result.problems.end(),
-                                        [&](const ExportProblem& p) { return p.table == tables[t]; }));
+                EXPECT_TRUE(std::any_of(e.result.problems.begin(), e.result.problems.end(),
+                                        [&](const ExportProblem& p) { return p.table == e.tables[t]; }));
             }
         }
     }

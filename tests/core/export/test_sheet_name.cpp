@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,15 @@ std::string Times(const std::string& s, int n) {
 }
 
 struct NameCase {
+    const char* label;
     std::string table;
     std::string sheet;  // a trailing '#' stands for the drawn digit
 };
+
+// A failing case names itself rather than showing the struct's bytes.
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.label << " (\"" << c.table << "\" -> \"" << c.sheet << "\")";
+}
 
 class SheetNameCases : public ::testing::TestWithParam<NameCase> {};
 
@@ -50,23 +57,27 @@ TEST_P(SheetNameCases, FollowsTheNamingRule) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, SheetNameCases,
-    ::testing::Values(NameCase{"Orders/Q1", "Orders-Q1#"}, NameCase{"A/B", "A-B#"}, NameCase{"//", "--#"},
-                      NameCase{"Customers", "Customers"}, NameCase{"", ""},
-                      NameCase{Times("abcde", 6), Times("abcde", 6)},
-                      NameCase{Times("abcde", 6) + "f", Times("abcde", 5) + "#"},
-                      // Slashes first, then the cut: a 40-character name with a slash.
-                      NameCase{"Quarterly/Results/For/The/Northern/Regio", "Quarterly-Results-For-The#"},
-                      // Other characters Excel dislikes are passed on as they are.
-                      NameCase{"What: [now]?", "What: [now]?"}, NameCase{"a\\b*c", "a\\b*c"},
-                      // Characters, not bytes: 30 two-byte letters stay, 31 are cut to 25 letters.
-                      NameCase{Times("\xC3\xA4", 30), Times("\xC3\xA4", 30)},
-                      NameCase{Times("\xC3\xA4", 31), Times("\xC3\xA4", 25) + "#"},
-                      NameCase{"\xE2\x82\xAC/" + Times("\xE2\x82\xAC", 26),
-                               "\xE2\x82\xAC-" + Times("\xE2\x82\xAC", 23) + "#"},
-                      // UTF-16 units, as Excel counts: an emoji counts two and is never split.
-                      NameCase{Times("😀", 15), Times("😀", 15)},
-                      NameCase{Times("😀", 16), Times("😀", 12) + "#"},
-                      NameCase{"a" + Times("😀", 20), "a" + Times("😀", 12) + "#"}));
+    ::testing::Values(
+        NameCase{"SlashBecomesDash", "Orders/Q1", "Orders-Q1#"},
+        NameCase{"ShortNameWithSlash", "A/B", "A-B#"}, NameCase{"OnlySlashes", "//", "--#"},
+        NameCase{"PlainNameKept", "Customers", "Customers"}, NameCase{"EmptyName", "", ""},
+        NameCase{"ThirtyCharactersKept", Times("abcde", 6), Times("abcde", 6)},
+        NameCase{"ThirtyOneCharactersCut", Times("abcde", 6) + "f", Times("abcde", 5) + "#"},
+        // Slashes first, then the cut: a 40-character name with a slash.
+        NameCase{"SlashesThenCut", "Quarterly/Results/For/The/Northern/Regio", "Quarterly-Results-For-The#"},
+        // Other characters Excel dislikes are passed on as they are.
+        NameCase{"ColonBracketsAndQuestionMarkKept", "What: [now]?", "What: [now]?"},
+        NameCase{"BackslashAndStarKept", "a\\b*c", "a\\b*c"},
+        // Characters, not bytes: 30 two-byte letters stay, 31 are cut to 25 letters.
+        NameCase{"ThirtyTwoByteLettersKept", Times("\xC3\xA4", 30), Times("\xC3\xA4", 30)},
+        NameCase{"ThirtyOneTwoByteLettersCut", Times("\xC3\xA4", 31), Times("\xC3\xA4", 25) + "#"},
+        NameCase{"ThreeByteLettersWithSlashCut", "\xE2\x82\xAC/" + Times("\xE2\x82\xAC", 26),
+                 "\xE2\x82\xAC-" + Times("\xE2\x82\xAC", 23) + "#"},
+        // UTF-16 units, as Excel counts: an emoji counts two and is never split.
+        NameCase{"FifteenEmojiKept", Times("😀", 15), Times("😀", 15)},
+        NameCase{"SixteenEmojiCutWithoutSplittingOne", Times("😀", 16), Times("😀", 12) + "#"},
+        NameCase{"LetterAndEmojiCut", "a" + Times("😀", 20), "a" + Times("😀", 12) + "#"}),
+    [](const ::testing::TestParamInfo<NameCase>& testCase) { return std::string(testCase.param.label); });
 
 TEST(SheetName, ATableNamedWithEmojiGetsANameTheWorkbookTakes) {
     NameDigitGenerator g;
@@ -90,10 +101,15 @@ TEST(TableQuery, DoublesClosingBrackets) {
 }
 
 struct TargetCase {
+    const char* label;
     const char* chosen;
     const char* afterEnding;
     const char* working;
 };
+
+void PrintTo(const TargetCase& c, std::ostream* os) {
+    *os << c.label << " (\"" << c.chosen << "\" -> \"" << c.afterEnding << "\" -> \"" << c.working << "\")";
+}
 
 class ExportTargetCases : public ::testing::TestWithParam<TargetCase> {};
 
@@ -107,17 +123,22 @@ TEST_P(ExportTargetCases, DerivesTheWorkingPath) {
 INSTANTIATE_TEST_SUITE_P(
     Paths, ExportTargetCases,
     ::testing::Values(
-        TargetCase{"", "", ""}, TargetCase{"/home/u/out.mdb", "/home/u/out.xls", "/home/u/out.xls"},
-        TargetCase{"/home/u/OUT.MDB", "/home/u/OUT.MDB", "/home/u/OUT.MDB"},
-        TargetCase{"/home/u/out.Mdb", "/home/u/out.Mdb", "/home/u/out.Mdb"},
+        TargetCase{"Empty", "", "", ""},
+        TargetCase{"LowerCaseMdbBecomesXls", "/home/u/out.mdb", "/home/u/out.xls", "/home/u/out.xls"},
+        TargetCase{"UpperCaseMdbKept", "/home/u/OUT.MDB", "/home/u/OUT.MDB", "/home/u/OUT.MDB"},
+        TargetCase{"MixedCaseMdbKept", "/home/u/out.Mdb", "/home/u/out.Mdb", "/home/u/out.Mdb"},
         // Folder names keep ".mdb"; only the file name's ending changes.
-        TargetCase{"/data/old.mdb/copy.mdb", "/data/old.mdb/copy.xls", "/data/old.mdb/copy.xls"},
-        TargetCase{"/data/old.mdb/copy.xlsx", "/data/old.mdb/copy.xlsx", "/data/old.mdb/copy.xlsx"},
-        TargetCase{"/home/u/report", "/home/u/report", "/home/u/report"},
-        TargetCase{"C:\\\\\\x.xls", "C:\\\\\\x.xls", "C:\\\\x.xls"},
-        TargetCase{"a\\\\\\\\b", "a\\\\\\\\b", "a\\\\\\b"},
-        TargetCase{"a\\\\\\\\\\\\b", "a\\\\\\\\\\\\b", "a\\\\\\\\b"},
-        TargetCase{"\\\\server\\share\\x.mdb", "\\\\server\\share\\x.xls", "\\\\server\\share\\x.xls"}));
+        TargetCase{"FolderKeepsMdb", "/data/old.mdb/copy.mdb", "/data/old.mdb/copy.xls",
+                   "/data/old.mdb/copy.xls"},
+        TargetCase{"XlsxInMdbFolderKept", "/data/old.mdb/copy.xlsx", "/data/old.mdb/copy.xlsx",
+                   "/data/old.mdb/copy.xlsx"},
+        TargetCase{"NoEnding", "/home/u/report", "/home/u/report", "/home/u/report"},
+        TargetCase{"ThreeBackslashesBecomeTwo", "C:\\\\\\x.xls", "C:\\\\\\x.xls", "C:\\\\x.xls"},
+        TargetCase{"FourBackslashesBecomeThree", "a\\\\\\\\b", "a\\\\\\\\b", "a\\\\\\b"},
+        TargetCase{"SixBackslashesBecomeFour", "a\\\\\\\\\\\\b", "a\\\\\\\\\\\\b", "a\\\\\\\\b"},
+        TargetCase{"UncPathMdbBecomesXls", "\\\\server\\share\\x.mdb", "\\\\server\\share\\x.xls",
+                   "\\\\server\\share\\x.xls"}),
+    [](const ::testing::TestParamInfo<TargetCase>& testCase) { return std::string(testCase.param.label); });
 
 }  // namespace
 }  // namespace tabvert::exporting
