@@ -1,12 +1,17 @@
 // The main window's side of the export run: maps the run's steps onto the export frame, the
 // preview list, the open-database dialog, the current table and record labels and the progress bar,
-// and shows the closing message.
+// and shows the closing message; and takes Escape, File > Exit and the close box as a request to stop.
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QScopeGuard>
+#include <utility>
+#include <vector>
 
 #include "core/export/export_run.h"
 #include "gui/app_title.h"
@@ -21,12 +26,11 @@ namespace tabvert::shell {
 
 namespace {
 
-// The run keeps the user-interface thread and takes no input. At most about twenty times a second the
-// frame and the bar are repainted, and the window's other events are delivered (paints, the window
-// manager's requests, its "are you alive" pings), but no keyboard or mouse input, so the whole window
-// stays painted and answering. QProgressBar repaints itself on every visible change of its value; its
-// updates are held while the frame shows, so that it neither runs ahead of the labels nor costs a
-// paint per record.
+// The run keeps the user-interface thread. At most about twenty times a second the frame and the bar
+// are repainted and the window's events are delivered (paints, the window manager's requests and its
+// "are you alive" pings, and the input RunInput lets through), so the whole window stays painted and
+// answering. QProgressBar repaints itself on every visible change of its value; its updates are held
+// while the frame shows, so that it neither runs ahead of the labels nor costs a paint per record.
 constexpr qint64 kRepaintIntervalMs = 50;
 
 class WindowProgress : public exporting::ExportObserver {
@@ -71,9 +75,19 @@ class WindowProgress : public exporting::ExportObserver {
         w_.progressBar()->setValue(value);
         repaintSoon();
     }
+    // The bar and the record label as they stand, also while the stop question covers them.
+    void ShowAsItStands() {
+        showPendingRecord();
+        w_.progressBar()->setUpdatesEnabled(true);
+    }
+    void HoldBar() { w_.progressBar()->setUpdatesEnabled(false); }
+
+    void messageDetailsSet(const std::string& details) override {
+        details_ = QString::fromStdString(details);
+    }
     void messageShown(const std::string& text) override {
         repaintNow();
-        w_.windows().showMessage(&w_, QString::fromStdString(text));
+        w_.windows().showMessage(&w_, QString::fromStdString(text), details_);
     }
     void frameHidden() override {
         showPendingRecord();
@@ -98,7 +112,7 @@ class WindowProgress : public exporting::ExportObserver {
         bar->setUpdatesEnabled(true);
         bar->repaint();
         if (held) bar->setUpdatesEnabled(false);
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        QCoreApplication::processEvents();
         sinceRepaint_.restart();
     }
 
@@ -106,6 +120,69 @@ class WindowProgress : public exporting::ExportObserver {
     const database::DatabaseChoice& choice_;
     QElapsedTimer sinceRepaint_;
     std::int64_t pendingRecord_ = -1;
+    QString details_;  // the whole problem list, behind the closing message's details
+};
+
+bool IsUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// While the run goes on the window takes only the input that can stop it: Escape, the menu bar with
+// File > Exit (the other menu items are greyed meanwhile) and the close box (MainWindow::closeEvent).
+// Any other input to the window's controls is dropped, so that no command or preview starts in the
+// middle of the run. The menus and the message boxes are windows of their own and keep their input.
+class RunInput : public QObject {
+  public:
+    explicit RunInput(MainWindow& window) : w_(window) {
+        for (QAction* action :
+             {w_.openFileAction(), w_.exportAction(), w_.helpContentAction(), w_.aboutAction()}) {
+            if (!action->isEnabled()) continue;
+            action->setEnabled(false);
+            greyed_.push_back(action);
+        }
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~RunInput() override {
+        QCoreApplication::instance()->removeEventFilter(this);
+        for (QAction* action : greyed_) action->setEnabled(true);
+    }
+    RunInput(const RunInput&) = delete;
+    RunInput& operator=(const RunInput&) = delete;
+
+    bool eventFilter(QObject* receiver, QEvent* event) override {
+        if (!IsUserInput(event->type())) return false;
+        auto* widget = qobject_cast<QWidget*>(receiver);
+        if (widget == nullptr || widget->window() != &w_) return false;
+        if (widget == w_.menuBar() || w_.menuBar()->isAncestorOf(widget)) return false;
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            w_.RequestExportStop(false);
+        return true;
+    }
+
+  private:
+    MainWindow& w_;
+    std::vector<QAction*> greyed_;
 };
 
 }  // namespace
@@ -121,12 +198,41 @@ void MainWindow::ExportTo(const QString& workbookPath) {
         exportRunning_ = true;
         const auto runEnded = qScopeGuard([this] { exportRunning_ = false; });
         WindowProgress progress(*this, choice);
+        RunInput input(*this);
+        request.stopWanted = [this, &progress] {
+            if (stopRequest_ == StopRequest::None) return false;
+            progress.ShowAsItStands();
+            const bool stop = AskStopExport();
+            progress.HoldBar();
+            return stop;
+        };
         exporting::RunExport(request, progress, nameDigits_);
     }
-    if (closeDeferred_) {
-        closeDeferred_ = false;
-        close();  // the closing sequence, as the request would have started it
-    }
+    // A close that came too late to stop anything (after the last record, while the workbook was saved)
+    // starts the closing sequence now, exit question and all; after a stop to leave, the window goes.
+    const bool closeAsked = std::exchange(stopRequest_, StopRequest::None) == StopRequest::StopToLeave;
+    if (leaving_ || closeAsked) close();
+}
+
+void MainWindow::RequestExportStop(bool toLeave) {
+    if (!exportRunning_) return;
+    if (toLeave)
+        stopRequest_ = StopRequest::StopToLeave;
+    else if (stopRequest_ == StopRequest::None)
+        stopRequest_ = StopRequest::Stop;
+}
+
+bool MainWindow::AskStopExport() {
+    ui::MessageRequest question;
+    question.text = QStringLiteral("Stop the export? Nothing will be written.");
+    question.title = QString::fromUtf8(AppTitle);
+    question.buttons = ui::Buttons::YesNo;
+    question.icon = ui::Icon::None;
+    const bool stop = windows().prompts().message(this, question) == ui::Answer::Yes;
+    // A close asked for while the question showed counts with the request that brought it up.
+    const bool toLeave = std::exchange(stopRequest_, StopRequest::None) == StopRequest::StopToLeave;
+    if (stop && toLeave) leaving_ = true;
+    return stop;
 }
 
 }  // namespace tabvert::shell

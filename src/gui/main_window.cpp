@@ -69,7 +69,8 @@ MainWindow::MainWindow(Windows& windows, QWidget* parent)
     setObjectName(QStringLiteral("tabvert"));
     setWindowTitle(QString::fromUtf8(AppTitle));
     setWindowIcon(QIcon(QString::fromUtf8(pictures::kIcon)));
-    // Sizable border and a minimise box, but no maximise box.
+    // A minimise box but no maximise box; the size is fixed below, so that a window manager that
+    // offers maximising whatever the hints say (openbox) does not offer it either.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(SansSerif(false));
@@ -87,7 +88,7 @@ MainWindow::MainWindow(Windows& windows, QWidget* parent)
     buildStatusBar();
     connectMenus();
 
-    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     ui::CentreOnScreen(*this);
 
     loadSetUp();

@@ -2,8 +2,8 @@
 // The main window: toolbar, the tree and preview panes with their headings, the export progress frame,
 // the progress bar and the status bar, plus the window-less parts it owns (two image lists, two file
 // dialogs) and two hidden helpers (the target path box and the toolbar picture). Every control carries
-// its design name as objectName. The layout is fixed: on resize only the toolbar and the status bar
-// follow the width.
+// its design name as objectName. The window's size and its layout are fixed; should a window manager
+// resize it all the same, only the toolbar and the status bar follow the width.
 //
 // The commands behind the menus and the toolbar, the load set-up and the runs are methods of this class
 // defined in the files of the areas that own them; their declarations are grouped below.
@@ -108,6 +108,10 @@ class MainWindow : public QMainWindow {
     void clickExport();
     // The export run into the workbook at `workbookPath` (export_progress.cpp).
     void ExportTo(const QString& workbookPath);
+    // During an export run, Escape (`toLeave` false), File > Exit and the close box (true) ask whether
+    // to stop it; the question comes at the run's next record. Once the user has stopped the run to
+    // leave, the window closes when the run has ended, without asking the exit question.
+    void RequestExportStop(bool toLeave);
 
   protected:
     // The closing sequence: asks the exit question; Yes unloads the open-database dialog, the about box
@@ -129,9 +133,15 @@ class MainWindow : public QMainWindow {
     void SetToolbarBackground();
     bool AskExit();
 
-    // An export run is under way; a close request that came meanwhile is taken up when it ends.
+    // Asks the stop question for the requests made since the last one; true when the run is to stop.
+    bool AskStopExport();
+
+    // An export run is under way, and what the user asked of it meanwhile.
     bool exportRunning_ = false;
-    bool closeDeferred_ = false;
+    enum class StopRequest { None, Stop, StopToLeave };
+    StopRequest stopRequest_ = StopRequest::None;
+    // The user stopped an export to leave: the closing sequence asks no more.
+    bool leaving_ = false;
 
     Windows* windows_;
     win32::Gdi gdi_;

@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeWidget>
+#include <utility>
 
 #include "gui/about_box.h"
 #include "gui/app_title.h"
@@ -95,21 +96,23 @@ bool MainWindow::AskExit() {
 }
 
 void MainWindow::clickExit() {
+    if (exportRunning_) {
+        RequestExportStop(true);
+        return;
+    }
     // Closing runs the closing sequence, which asks once more.
     if (AskExit()) close();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // While an export runs the window is never closed from within it: a close that reaches it then
-    // waits, and the closing sequence starts when the run has ended. (Qt holds the window manager's
-    // own close request back with the user input the run does not take, and the closing message
-    // then blocks it, so a click on the close box during a run does nothing.)
+    // While an export runs the window is never closed from within it: the close asks whether to stop
+    // the run, and the window goes once the run has ended.
     if (exportRunning_) {
-        closeDeferred_ = true;
+        RequestExportStop(true);
         event->ignore();
         return;
     }
-    if (!AskExit()) {
+    if (!std::exchange(leaving_, false) && !AskExit()) {
         event->ignore();
         return;
     }

@@ -3,6 +3,7 @@
 // description and, for a wrong or missing password, shows the dialog again with the user's entries.
 
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <exception>
 
@@ -28,6 +29,9 @@ void ShowRunError(MainWindow& window, const QString& description) {
 void MainWindow::OpenDatabase() {
     try {
         tableTree()->clear();
+        // The new database is shown from its root, whatever part of the last one was scrolled to.
+        tableTree()->scrollToTop();
+        tableTree()->horizontalScrollBar()->setValue(0);
         database::OpenDatabaseDialog& dialog = windows().openDatabaseDialog();
         dialog.hide();  // stays loaded: its controls hold the choice for later runs
         databasePath = dialog.databasePathBox()->text();

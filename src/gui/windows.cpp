@@ -60,9 +60,10 @@ void Windows::endProgramIfNoneLoaded() {
     if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
-void Windows::showMessage(QWidget* parent, const QString& text) const {
+void Windows::showMessage(QWidget* parent, const QString& text, const QString& details) const {
     ui::MessageRequest request;
     request.text = text;
+    request.details = details;
     request.title = QString::fromUtf8(AppTitle);
     request.buttons = ui::Buttons::Ok;
     request.icon = ui::Icon::None;

@@ -57,8 +57,9 @@ class Windows {
     bool unload(Window which);
 
     ui::Prompts& prompts() const { return *prompts_; }
-    // The program's plain message: the text in a box with an OK button only, no icon, titled AppTitle.
-    void showMessage(QWidget* parent, const QString& text) const;
+    // The program's plain message: the text in a box with an OK button only, no icon, titled AppTitle;
+    // `details`, when not empty, kept behind the box's "Show Details..." button.
+    void showMessage(QWidget* parent, const QString& text, const QString& details = QString()) const;
 
     // Returns the loaded window, creating it with make() (which returns a new W*) if it is not loaded.
     template <class W, class Make>

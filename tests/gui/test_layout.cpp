@@ -147,6 +147,9 @@ TEST_F(MainWindowLayout, ResizingMovesOnlyTheToolbarAndTheStatusBar) {
                               w.progressBar(),    w.targetPathBox()};
     std::vector<QRect> before;
     for (const QWidget* c : fixed) before.push_back(c->geometry());
+    // The window's size is fixed, but a window manager may impose another one all the same.
+    w.setMinimumSize(0, 0);
+    w.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     for (const QSize size : {QSize(900, 700), QSize(400, 300)}) {
         w.resize(size);
         QCoreApplication::processEvents();

@@ -1,7 +1,8 @@
 // What a desktop user expects of the windows beyond their layout: the window stays painted during an
-// export and a close request then waits, whole table names in the tree, previews from the keyboard,
-// message boxes wide enough for their title, file filters that show their patterns once, dialogs kept
-// with the main window, lists that keep their own colours.
+// export and a close request then asks whether to stop it, whole table names in the tree, previews from
+// the keyboard, message boxes wide enough for their title, file filters that show their patterns once,
+// dialogs kept with the main window, lists that keep their own colours, a new database's tree shown
+// from its root, a main window of fixed size that no window manager offers to maximise.
 
 #include <gtest/gtest.h>
 
@@ -84,7 +85,7 @@ class WindowConventions : public ::testing::Test {
     std::unique_ptr<Windows> windows_;
 };
 
-TEST_F(WindowConventions, ExportKeepsThePaintingGoingAndAClosingRequestWaitsForItsEnd) {
+TEST_F(WindowConventions, ExportKeepsThePaintingGoingAndAClosingRequestAsksWhetherToStopIt) {
     OpenLongNames();
     window().clickTreeNode(window().tableTree()->topLevelItem(0)->child(2));  // rows the run clears
     ASSERT_EQ(window().previewList()->itemCount(), 3);
@@ -93,16 +94,17 @@ TEST_F(WindowConventions, ExportKeepsThePaintingGoingAndAClosingRequestWaitsForI
     // A close request from the window manager that arrives once the run has begun.
     QCoreApplication::postEvent(&window(), new QCloseEvent);
     prompts_.queueFile(QString::fromStdString((root() / "out.xlsx").string()));
-    prompts_.queueAnswer(ui::Answer::Ok);  // the closing message
-    prompts_.queueAnswer(ui::Answer::No);  // the exit question, once the run is over
+    prompts_.queueAnswer(ui::Answer::No);  // "Stop the export?": no, go on
     window().clickExport();
 
     // The preview the run emptied was repainted while the run went on.
     EXPECT_GT(paints.count, 0);
-    // The exit question came after the closing message, not in the middle of the run; No keeps it all.
+    // The close asked whether to stop the run, in the middle of it; No let it finish and keeps the
+    // window, with no exit question after it.
     ASSERT_EQ(prompts_.messages().size(), 2u);
-    EXPECT_EQ(prompts_.messages()[0].text.toStdString().rfind(exporting::kCompletedText, 0), 0u);
-    EXPECT_EQ(prompts_.messages()[1].text, "Are you sure you want to exit?");
+    EXPECT_EQ(prompts_.messages()[0].text, "Stop the export? Nothing will be written.");
+    EXPECT_EQ(prompts_.messages()[1].text.toStdString().rfind(exporting::kCompletedText, 0), 0u);
+    EXPECT_TRUE(prompts_.allAnswersUsed());
     EXPECT_TRUE(window().isVisible());
     EXPECT_TRUE(windows_->isLoaded(Windows::Window::OpenDatabaseDialog));
     EXPECT_TRUE(fs::exists(root() / "out.xlsx"));
@@ -121,6 +123,50 @@ TEST_F(WindowConventions, TreeShowsWholeNamesAndScrollsSideways) {
     }
     EXPECT_GT(tree.horizontalScrollBar()->maximum(), 0);
     EXPECT_GT(tree.visualItemRect(&first).right(), tree.viewport()->width());
+}
+
+TEST_F(WindowConventions, ANewDatabaseIsShownFromItsRoot) {
+    QTreeWidget& tree = *window().tableTree();
+    auto open = [&](const std::string& file) {
+        fixtures::Database db;
+        for (int i = 1; i <= 60; ++i) db.tables.push_back(NumberedTable(LongName(i), 1));
+        const fs::path path = exporting::test::WriteDb(db, root() / file);
+        windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(path.string()));
+        window().OpenDatabase();
+        QApplication::processEvents();
+        ASSERT_EQ(tree.topLevelItem(0)->childCount(), 60);
+    };
+    open("first.mdb");
+    ASSERT_GT(tree.verticalScrollBar()->maximum(), 0);
+    ASSERT_GT(tree.horizontalScrollBar()->maximum(), 0);
+    tree.verticalScrollBar()->setValue(tree.verticalScrollBar()->maximum());
+    tree.horizontalScrollBar()->setValue(tree.horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    ASSERT_LT(tree.visualItemRect(tree.topLevelItem(0)).bottom(), 0) << "the root scrolled out of view";
+
+    open("second.mdb");
+    EXPECT_EQ(tree.verticalScrollBar()->value(), 0);
+    EXPECT_EQ(tree.horizontalScrollBar()->value(), 0);
+    const QRect root = tree.visualItemRect(tree.topLevelItem(0));
+    EXPECT_EQ(root.top(), 0);
+    EXPECT_TRUE(tree.viewport()->rect().contains(root.topLeft()));
+    EXPECT_TRUE(tree.topLevelItem(0)->text(0).endsWith(QStringLiteral("second.mdb")));
+}
+
+TEST_F(WindowConventions, MainWindowHasAFixedSizeSoNoWindowManagerOffersToMaximiseIt) {
+    MainWindow& w = window();
+    const QSize designed = w.size();
+    EXPECT_EQ(designed.width(), 688);
+    EXPECT_EQ(w.minimumSize(), designed);
+    EXPECT_EQ(w.maximumSize(), designed);
+    // The hints the window manager is given.
+    ASSERT_NE(w.windowHandle(), nullptr);
+    EXPECT_EQ(w.windowHandle()->minimumSize(), w.windowHandle()->maximumSize());
+    EXPECT_FALSE(w.windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+    EXPECT_TRUE(w.windowFlags().testFlag(Qt::WindowMinimizeButtonHint));
+    w.resize(900, 700);
+    QApplication::processEvents();
+    EXPECT_EQ(w.size(), designed);
 }
 
 TEST_F(WindowConventions, KeyboardPreviewsTheNodeItLandsOn) {
@@ -211,7 +257,7 @@ TEST(MessageBoxes, AreWideEnoughForTheirTitleAndStayWithTheirWindow) {
     });
     const QString title = QString::fromUtf8(AppTitle);
     prompts->message(&owner,
-                     ui::MessageRequest{QStringLiteral("Done."), title, ui::Buttons::Ok, ui::Icon::None});
+                     ui::MessageRequest{QStringLiteral("Done."), title, ui::Buttons::Ok, ui::Icon::None, {}});
     QFont bold = QApplication::font();
     bold.setBold(true);
     // The title, and room beside it for a window icon and at least three title-bar buttons.

@@ -88,6 +88,7 @@ class KeepingSource final : public RowSource {
         : plain_(std::move(plain)), inner_(std::move(inner)) {}
     const std::vector<ColumnInfo>& columns() const override { return inner_->columns(); }
     bool next(std::vector<Variant>& values) override { return inner_->next(values); }
+    std::optional<std::int64_t> ExpectedRowCount() const override { return inner_->ExpectedRowCount(); }
 
   private:
     std::shared_ptr<const crypto::WipedBytes> plain_;  // declared first: released after the reader
@@ -390,6 +391,7 @@ class LinkedSource : public RowSource {
         : database_(std::move(database)), rows_(std::move(rows)) {}
     const std::vector<ColumnInfo>& columns() const override { return rows_->columns(); }
     bool next(std::vector<Variant>& values) override { return rows_->next(values); }
+    std::optional<std::int64_t> ExpectedRowCount() const override { return rows_->ExpectedRowCount(); }
 
   private:
     std::shared_ptr<Database> database_;

@@ -1,6 +1,8 @@
 #pragma once
 // What a recordset reads: the columns, then one row after another.
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,10 @@ public:
     virtual const std::vector<ColumnInfo>& columns() const = 0;
     // Fills values (one per column) with the next row; false when there is none.
     virtual bool next(std::vector<Variant>& values) = 0;
+    // How many rows the source will deliver, when it knows that before reading them: a table's
+    // definition keeps its row count. A file closed carelessly can hold a count that is off, so this
+    // is good for showing progress, never for deciding when to stop.
+    virtual std::optional<std::int64_t> ExpectedRowCount() const { return std::nullopt; }
 };
 
 }  // namespace tabvert::ado

@@ -206,6 +206,7 @@ TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::st
         decoding_.push_back(std::move(decoding));
     }
     fields_.resize(MDB_MAX_COLS + 1);
+    expectedRows_ = std::clamp<std::int64_t>(top.value_or(table_->num_rows), 0, table_->num_rows);
     tablePage_ = tablePage;
     dataPages_ = UsageMapPages({table_->usage_map, table_->usage_map ? table_->map_sz : 0}, mdb_.get(),
                                header_.pageCount, name_);

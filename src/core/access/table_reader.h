@@ -37,6 +37,8 @@ class TableReader : public RowSource {
 
     const std::vector<ColumnInfo>& columns() const override { return columns_; }
     bool next(std::vector<Variant>& values) override;
+    // The row count the table's definition holds, or `top` when that is smaller.
+    std::optional<std::int64_t> ExpectedRowCount() const override { return expectedRows_; }
 
     // The complex columns (by index) with their ids in MSysComplexColumns; each needs its values set
     // before the first row is read.
@@ -76,6 +78,7 @@ class TableReader : public RowSource {
     std::vector<ColumnInfo> columns_;
     std::vector<MdbField> fields_;
     std::optional<std::int64_t> remaining_;
+    std::int64_t expectedRows_ = 0;
     bool started_ = false;
     bool done_ = false;
     std::uint32_t tablePage_ = 0;

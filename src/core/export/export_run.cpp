@@ -24,12 +24,16 @@ namespace {
 // What happened to one table on its way into the workbook.
 struct TableLog {
     std::string table;
+    bool storedQuery = false;
     std::string sheet;        // the worksheet's name as it ended up
     std::string refusedName;  // the name the workbook would not take, with its reason
     std::string refusedReason;
     std::string readFailure;  // the table could not be opened, or reading stopped early
     WriteTally tally;
 };
+
+constexpr const char* kPassedOverText =
+    "not copied: its name contains \"MSys\", which marks the database's own tables";
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
@@ -66,6 +70,16 @@ std::string RefusalText(ErrorReason reason, const CaughtFailures& f) {
     }
 }
 
+// Whether the current catalogue row is a stored query (the schema's "VIEW") rather than a table.
+bool IsStoredQuery(ado::Recordset& catalogue) {
+    try {
+        const ado::Variant& type = catalogue.GetFields().Item("table_type").Value();
+        return type.type() == ado::Variant::Type::Text && type.text() == "VIEW";
+    } catch (const ado::ProviderError&) {
+        return false;
+    }
+}
+
 // Whether the current catalogue row is one of the database's own tables rather than the user's.
 bool IsSystemTable(ado::Recordset& catalogue) {
     try {
@@ -79,7 +93,7 @@ bool IsSystemTable(ado::Recordset& catalogue) {
 
 // Turns what each table's writer caught and what the save left out into one list, table by table, in export order.
 std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
-                                           const std::vector<std::string>& passedOver,
+                                           const std::vector<ExportProblem>& passedOver,
                                            const std::string& catalogueFailure,
                                            const std::vector<excel::Problem>& workbookProblems) {
     std::vector<ExportProblem> out;
@@ -87,7 +101,7 @@ std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
     for (const TableLog& log : logs) bySheet[log.sheet] = &log;
 
     for (const TableLog& log : logs) {
-        auto add = [&](std::string what) { out.push_back({log.table, std::move(what)}); };
+        auto add = [&](std::string what) { out.push_back({log.table, std::move(what), log.storedQuery}); };
         if (!log.refusedName.empty())
             add("the sheet keeps the name " + Quoted(log.sheet) + ": " + log.refusedReason);
         if (!log.readFailure.empty()) add(log.readFailure);
@@ -105,23 +119,37 @@ std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
     }
     for (const excel::Problem& p : workbookProblems)
         if (!bySheet.count(p.sheet)) out.push_back({"", "sheet " + Quoted(p.sheet) + ": " + ProblemText(p)});
-    for (const std::string& name : passedOver)
-        out.push_back({name, "not copied: its name contains \"MSys\", which marks the database's own tables"});
+    out.insert(out.end(), passedOver.begin(), passedOver.end());
     if (!catalogueFailure.empty()) out.push_back({"", catalogueFailure});
     return out;
 }
 
+std::string ProblemLine(const ExportProblem& p) {
+    if (p.table.empty()) return "- " + p.what;
+    return std::string(p.storedQuery ? "- Query " : "- Table ") + Quoted(p.table) + ": " + p.what;
+}
+
 }  // namespace
+
+std::string ProblemList(const std::vector<ExportProblem>& problems) {
+    std::string text;
+    for (const ExportProblem& p : problems) text += (text.empty() ? "" : "\n") + ProblemLine(p);
+    return text;
+}
+
+int ProgressBarValue(std::int64_t recordsDone, std::optional<std::int64_t> recordCount) {
+    if (recordCount && *recordCount > 0)
+        return static_cast<int>(
+            std::clamp<std::int64_t>(recordsDone * kProgressMaximum / *recordCount, 0, kProgressMaximum));
+    return recordsDone >= kProgressMaximum || recordsDone < 0 ? 0 : static_cast<int>(recordsDone);
+}
 
 std::string CompletionMessage(const std::vector<ExportProblem>& problems, std::size_t limit) {
     std::string text = kCompletedText;
     if (problems.empty()) return text;
     text += "\n\nNot everything could be copied:";
     const std::size_t shown = std::min(limit, problems.size());
-    for (std::size_t i = 0; i < shown; ++i) {
-        const ExportProblem& p = problems[i];
-        text += "\n- " + (p.table.empty() ? p.what : "Table " + Quoted(p.table) + ": " + p.what);
-    }
+    for (std::size_t i = 0; i < shown; ++i) text += "\n" + ProblemLine(problems[i]);
     if (shown < problems.size())
         text += "\n- and " +
                 Count(static_cast<long>(problems.size() - shown), "more problem", "more problems") + ".";
@@ -194,6 +222,8 @@ class Run {
         }
         closeQuietly(connection);
 
+        // Closing the workbook unsaved (finish) drops what was streamed towards the target.
+        if (stopped()) return finish(nothingWritten(kStoppedText));
         try {
             book->SaveAs(request_.target, excel::kWorkbookNormal);
         } catch (const excel::ExcelError& e) {
@@ -225,6 +255,7 @@ class Run {
 
     // Message, frame hidden, workbook closed, Excel told to quit.
     ExportResult finish(ExportResult result) {
+        if (!result.problems.empty()) observer_.messageDetailsSet(ProblemList(result.problems));
         observer_.messageShown(result.message);
         observer_.frameHidden();
         if (book_ && !book_->IsClosed()) {
@@ -241,9 +272,16 @@ class Run {
         return only.empty() || std::find(only.begin(), only.end(), name) != only.end();
     }
 
-    // Returns why the walk stopped early, or "".
+    // Whether the user has asked to stop; once asked, the answer stays.
+    bool stopped() {
+        if (!stopped_ && request_.stopWanted) stopped_ = request_.stopWanted();
+        return stopped_;
+    }
+
+    // Returns why the walk stopped early, or "" (also when the user stopped it).
     std::string walkCatalogue(ado::Connection& connection, ado::Recordset& catalogue) {
         for (;;) {
+            if (stopped()) return {};
             try {
                 if (catalogue.Eof()) return {};
             } catch (const ado::ProviderError& e) {
@@ -257,10 +295,12 @@ class Run {
                 return "the list of tables could not be read to its end: " + e.description();
             }
             if (name && !database::IsHiddenTableName(*name)) {
-                if (isChosen(*name)) exportTable(connection, *name);
+                if (isChosen(*name)) exportTable(connection, *name, IsStoredQuery(catalogue));
             } else if (name && !IsSystemTable(catalogue) && isChosen(*name)) {
-                passedOver_.push_back(*name);  // a user's table, query or link that only looks like one
+                // a user's table, query or link that only looks like one
+                passedOver_.push_back({*name, kPassedOverText, IsStoredQuery(catalogue)});
             }
+            if (stopped()) return {};  // a table left part-way is not shown as done
             observer_.barValueSet(kProgressMaximum);
             try {
                 catalogue.MoveNext();
@@ -270,9 +310,10 @@ class Run {
         }
     }
 
-    void exportTable(ado::Connection& connection, const std::string& name) {
+    void exportTable(ado::Connection& connection, const std::string& name, bool storedQuery) {
         TableLog& log = logs_.emplace_back();
         log.table = name;
+        log.storedQuery = storedQuery;
 
         excel::Worksheet* sheet = nullptr;
         try {
@@ -299,7 +340,11 @@ class Run {
             log.readFailure = "its records could not be read: " + e.description();
         }
         std::int16_t lastField = -1;
-        if (opened) lastField = static_cast<std::int16_t>(table.GetFields().Count() - 1);
+        std::optional<std::int64_t> recordCount;
+        if (opened) {
+            lastField = static_cast<std::int16_t>(table.GetFields().Count() - 1);
+            recordCount = table.ExpectedRecordCount();
+        }
         observer_.tableNameShown(name);
         if (opened) WriteHeaderRow(*sheet, table, lastField, log.tally);
 
@@ -317,10 +362,11 @@ class Run {
                 stoppedReading(e);
                 break;
             }
+            if (stopped()) break;
             ++counter;
             observer_.recordNumberShown(counter);
             WriteRecordRow(*sheet, row, table, lastField, cells_, log.tally);
-            observer_.barValueSet(counter >= kProgressMaximum ? 0 : static_cast<int>(counter));
+            observer_.barValueSet(ProgressBarValue(counter, recordCount));
             ++row;
             try {
                 table.MoveNext();
@@ -344,7 +390,8 @@ class Run {
     excel::Workbook* book_ = nullptr;
     std::vector<TableLog> logs_;
     const ValueCells cells_;
-    std::vector<std::string> passedOver_;  // user objects the "MSys" filter left out
+    bool stopped_ = false;                   // the user asked to stop: nothing is saved
+    std::vector<ExportProblem> passedOver_;  // user objects the "MSys" filter left out
 };
 
 }  // namespace

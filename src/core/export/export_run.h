@@ -4,6 +4,8 @@
 // ExportObserver, so the main window, tabvert-cli and the tests drive the very same code.
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +19,7 @@ namespace tabvert::exporting {
 inline constexpr int kFirstDataRow = 2;
 inline constexpr int kProgressMaximum = 500;
 inline constexpr const char* kCompletedText = "Conversion Process Completed";
+inline constexpr const char* kStoppedText = "The export was stopped, so no workbook was written.";
 
 /// What the run shows as it goes, in the order it happens. The main window maps these onto its export
 /// frame, the preview list, the open-database dialog, the current table and record labels and the
@@ -32,6 +35,10 @@ class ExportObserver {
     virtual void barMaximumSet(int maximum) = 0;
     /// A value above the bar's current maximum is refused by the bar, as the platform's bar does.
     virtual void barValueSet(int value) = 0;
+    /// The whole problem list of a written workbook, one problem a line, for the closing message to keep
+    /// behind its details (the message itself names the first kMessageProblemLimit). Comes just before
+    /// messageShown, and only when there are problems.
+    virtual void messageDetailsSet(const std::string& /*details*/) {}
     /// The closing message (OK button, no icon, the application title); returns when it is closed.
     virtual void messageShown(const std::string& text) = 0;
     virtual void frameHidden() = 0;
@@ -44,6 +51,10 @@ struct ExportRequest {
     /// When not empty, only the tables of these names (as the catalogue gives them, exact case) are
     /// exported, still in the catalogue's order; every other table is passed over like a system table.
     std::vector<std::string> onlyTables;
+    /// When set, asked before each record, before each catalogue row and before the save; once it
+    /// answers true the run stops there: the workbook is discarded unsaved (a file already at the
+    /// target stays as it was) and the run ends with kStoppedText.
+    std::function<bool()> stopWanted;
 };
 
 /// One thing that went wrong on the way, tied to the table it concerns (empty for the workbook as a
@@ -51,6 +62,8 @@ struct ExportRequest {
 struct ExportProblem {
     std::string table;
     std::string what;
+    /// `table` names a stored query (a "VIEW" in the tables schema), not a table.
+    bool storedQuery = false;
 };
 
 struct ExportResult {
@@ -70,6 +83,15 @@ struct ExportResult {
 /// box fits a screen; ExportResult::problems has them all.
 std::string CompletionMessage(const std::vector<ExportProblem>& problems, std::size_t limit);
 inline constexpr std::size_t kMessageProblemLimit = 20;
+
+/// Every problem, one a line, worded as in CompletionMessage: "- Table \"T\": ..." ("- Query \"Q\": ..."
+/// for a stored query, "- ..." for a problem of the workbook as a whole).
+std::string ProblemList(const std::vector<ExportProblem>& problems);
+
+/// The bar's value after `recordsDone` records of a table: the share done of the `recordCount` records
+/// it is expected to hold, in 0..kProgressMaximum. Without a count (or with a count of 0) the record
+/// counter itself, and 0 from kProgressMaximum records on.
+int ProgressBarValue(std::int64_t recordsDone, std::optional<std::int64_t> recordCount);
 
 /// Runs the export. `digits` is the program's name-digit generator, advanced for every shortened
 /// sheet name. Never throws for failures of the database or the workbook: they end up in the result

@@ -118,6 +118,10 @@ void Recordset::MoveNext() {
     load();
 }
 
+std::optional<std::int64_t> Recordset::ExpectedRecordCount() const {
+    return source_ ? source_->ExpectedRowCount() : std::nullopt;
+}
+
 Fields& Recordset::GetFields() {
     if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     return fields_;

@@ -5,7 +5,9 @@
 // Every failure is a ProviderError carrying the number and description the Windows provider gives.
 // The database is only ever opened read-only.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -73,6 +75,10 @@ public:
     Fields& GetFields();
     void Close();
     bool isOpen() const { return source_ != nullptr; }
+    // How many records the recordset will deliver, when its source knows that before reading them (a
+    // table: the row count its definition holds); nullopt for a stored query or a closed recordset.
+    // Good for showing progress only: a damaged file can hold a count that is off.
+    std::optional<std::int64_t> ExpectedRecordCount() const;
 
     // Used by Connection::OpenSchema.
     explicit Recordset(std::unique_ptr<RowSource> source);

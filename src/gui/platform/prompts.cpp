@@ -5,8 +5,12 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStringList>
+#include <algorithm>
 #include <stdexcept>
 
 #include "gui/platform/dialog_frame.h"
@@ -14,6 +18,23 @@
 namespace tabvert::ui {
 
 namespace {
+
+// The width at which every line of `text` shows unbroken in `box`, within the width beyond which
+// QMessageBox would break lines anywhere, even inside words (about the screen's width on a small one).
+int ListBoxWidth(const QMessageBox& box, const QString& text) {
+    const auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    const QFontMetrics metrics = label != nullptr ? label->fontMetrics() : box.fontMetrics();
+    // Allowance for the label's margin and the grid's spacing beside it.
+    constexpr int kBeside = 24;
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line) + kBeside);
+    const QScreen* screen = box.screen() != nullptr ? box.screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) return widest;
+    const int screenWidth = screen->availableGeometry().width();
+    const int breaksAnywhere = screenWidth <= 1024 ? screenWidth : std::min(screenWidth - 480, 1000);
+    return std::min(widest, breaksAnywhere - 2 * kBeside);
+}
 
 class QtPrompts : public Prompts {
   public:
@@ -46,12 +67,18 @@ class QtPrompts : public Prompts {
             box.setStandardButtons(QMessageBox::Ok);
         }
         // A short text makes a narrow box, whose title the window manager would cut; the box's layout
-        // sizes it (and is rebuilt with every icon or button change), so a spacer as wide as the title
-        // bar needs, added last, keeps it wide enough.
+        // sizes it (and is rebuilt with every icon, button or details change), so a spacer as wide as
+        // the title bar needs, added last, keeps it wide enough.
+        int width = TitleBarWidth(r.title);
+        if (!r.details.isEmpty()) {
+            box.setDetailedText(r.details);
+            // A box with details holds a list: as wide as its longest line, so that no line is broken
+            // and the box, details open, stays within the screen's height.
+            width = std::max(width, ListBoxWidth(box, r.text));
+        }
         if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
-            grid->addItem(
-                new QSpacerItem(TitleBarWidth(r.title), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
-                grid->rowCount(), 0, 1, grid->columnCount());
+            grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                          grid->rowCount(), 0, 1, grid->columnCount());
         }
         const int answer = box.exec();
         if (r.buttons == Buttons::YesNo) return answer == QMessageBox::Yes ? Answer::Yes : Answer::No;

@@ -22,6 +22,9 @@ struct MessageRequest {
     QString title;
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
+    // Longer text kept behind the box's "Show Details..." button, where it can be scrolled, selected
+    // and copied; no such button when empty.
+    QString details;
 };
 
 enum class FileDialogKind { Open, Save };
