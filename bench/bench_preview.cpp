@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "core/database/preview.h"
-#include "gui/preview_list.h"
 #include "fixtures/fixture_set.h"
 #include "gui/list_view.h"
+#include "gui/preview_list.h"
 
 namespace {
 
@@ -51,19 +51,19 @@ void BM_FillList(benchmark::State& state) {
     for (int c = 0; c < kColumns; ++c) captions.push_back("Column" + std::to_string(c + 1));
     Screen screen;
     for (auto _ : state) {
-        screen.list.clearItems();
-        screen.list.clearColumns();
+        screen.list.ClearItems();
+        screen.list.ClearColumns();
         {
             PreviewListFiller filler(screen.list, screen.progress);
-            filler.addColumns(captions);
+            filler.AddColumns(captions);
             for (const auto& row : rows) {
                 auto cells = row;
-                filler.addRow(std::move(cells));
+                filler.AddRow(std::move(cells));
             }
         }
         QApplication::processEvents();  // the one repaint
     }
-    state.counters["rows"] = screen.list.itemCount();
+    state.counters["rows"] = screen.list.ItemCount();
 }
 BENCHMARK(BM_FillList)->Unit(benchmark::kMillisecond);
 
@@ -71,19 +71,19 @@ void BM_PreviewRunBig(benchmark::State& state) {
     QTemporaryDir dir;
     const auto path = tabvert::fixtures::WriteFixtureInto("big", dir.path().toStdString());
     const tabvert::settings::SettingsStore store(dir.path());
-    const auto locale = tabvert::text::Locale::enUS();
+    const auto locale = tabvert::text::Locale::EnUS();
     Screen screen;
     for (auto _ : state) {
-        screen.list.clearItems();
-        screen.list.clearColumns();
+        screen.list.ClearItems();
+        screen.list.ClearColumns();
         {
             PreviewListFiller filler(screen.list, screen.progress);
             tabvert::database::RunPreview({path.string(), 0, ""}, "Big", store, locale, filler);
         }
         QApplication::processEvents();
     }
-    state.counters["rows"] = screen.list.itemCount();
-    state.counters["columns"] = screen.list.columnCount();
+    state.counters["rows"] = screen.list.ItemCount();
+    state.counters["columns"] = screen.list.ColumnCount();
 }
 BENCHMARK(BM_PreviewRunBig)->Unit(benchmark::kMillisecond);
 

@@ -40,16 +40,16 @@ int main(int argc, char** argv) {
                 static const char* const kRegions[] = {"North", "South", "East", "West", "Centre"};
                 const auto n = static_cast<std::int64_t>(i);
                 const Row all{n + 1,
-                           "Customer " + std::to_string((i * 31 + k) % 9973),
-                           Currency{(n * 12345 + static_cast<std::int64_t>(k)) % 100000000},
-                           static_cast<double>(i) / 7.0,
-                           DateTime{40000.0 + static_cast<double>(i % 5000) +
-                                    static_cast<double>(i % 86400) / 86400.0},
-                           i % 3 == 0,
-                           static_cast<std::int64_t>(i % 30000),
-                           std::string(kRegions[i % 5]),
-                           "C" + std::to_string(100000 + i),
-                           i % 4 == 0 ? Value{Null{}} : Value{"Remark for row " + std::to_string(i)}};
+                              "Customer " + std::to_string((i * 31 + k) % 9973),
+                              Currency{(n * 12345 + static_cast<std::int64_t>(k)) % 100000000},
+                              static_cast<double>(i) / 7.0,
+                              DateTime{40000.0 + static_cast<double>(i % 5000) +
+                                       static_cast<double>(i % 86400) / 86400.0},
+                              i % 3 == 0,
+                              static_cast<std::int64_t>(i % 30000),
+                              std::string(kRegions[i % 5]),
+                              "C" + std::to_string(100000 + i),
+                              i % 4 == 0 ? Value{Null{}} : Value{"Remark for row " + std::to_string(i)}};
                 Row row;
                 for (std::size_t c = 0; c < columns; ++c) row.push_back(all[c % all.size()]);
                 return row;

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     } catch (const tabvert::ado::ProviderError& e) {
-        std::cerr << e.description() << "\n";
+        std::cerr << e.Description() << "\n";
         return 1;
     }
     return 0;

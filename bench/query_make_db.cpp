@@ -33,22 +33,22 @@ int main(int argc, char** argv) {
         db.tables.push_back(keyed("Left", 100000, 7));
         db.tables.push_back(keyed("Right", 100000, 13));
         db.queries = {QueryBuilder("RowsQuery")
-                          .table("Rows")
-                          .column("Rows.ID")
-                          .column("UCase([Name])", "Upper")
-                          .column("[Price]*2", "Twice")
-                          .column("Rows.Ordered")
-                          .column("[Remark] & \"!\"", "Marked")
-                          .where("Rows.ID Mod 4 <> 0 Or Rows.Remark Is Null")
-                          .build(),
+                          .Table("Rows")
+                          .Column("Rows.ID")
+                          .Column("UCase([Name])", "Upper")
+                          .Column("[Price]*2", "Twice")
+                          .Column("Rows.Ordered")
+                          .Column("[Remark] & \"!\"", "Marked")
+                          .Where("Rows.ID Mod 4 <> 0 Or Rows.Remark Is Null")
+                          .Build(),
                       QueryBuilder("JoinQuery")
-                          .table("Left")
-                          .table("Right")
-                          .join("Left", "Right", "[Left].K = [Right].K")
-                          .column("[Left].K")
-                          .column("[Left].Label", "LeftLabel")
-                          .column("[Right].Label", "RightLabel")
-                          .build()};
+                          .Table("Left")
+                          .Table("Right")
+                          .Join("Left", "Right", "[Left].K = [Right].K")
+                          .Column("[Left].K")
+                          .Column("[Left].Label", "LeftLabel")
+                          .Column("[Right].Label", "RightLabel")
+                          .Build()};
         WriteDatabase(db, argv[1]);
         return 0;
     } catch (const std::exception& e) {

@@ -2,21 +2,20 @@
 //   workbook_bench engine|engine-reverse|lxw OUTPUT_FILE ROWS COLUMNS
 // "engine" writes through the Excel stand-in (one SetValue per cell, then SaveAs; the extension of
 // OUTPUT_FILE picks .xlsx or .xls); "engine-reverse" does the same from the last row up, the worst
-// order for the spool (every row a run of its own); "lxw" writes the same cells with libxlsxwriter in constant-memory
-// mode. Prints one line: mode, file, cells, seconds, cells per second, peak resident memory (MiB).
-// Run it in one process per measurement (see workbook_bench.sh): peak memory is per process.
-
-#include "core/workbook/excel.h"
-
-#include <xlsxwriter.h>
+// order for the spool (every row a run of its own); "lxw" writes the same cells with libxlsxwriter in
+// constant-memory mode. Prints one line: mode, file, cells, seconds, cells per second, peak resident memory
+// (MiB). Run it in one process per measurement (see workbook_bench.sh): peak memory is per process.
 
 #include <sys/resource.h>
+#include <xlsxwriter.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+#include "core/workbook/excel.h"
 
 namespace {
 
@@ -63,13 +62,14 @@ int RunLxw(const std::string& path, long rows, long cols) {
     format_set_bold(bold);
     std::string text;
     for (long c = 1; c <= cols; ++c) {
-        worksheet_write_string(ws, 0, static_cast<lxw_col_t>(c - 1), ("Column" + std::to_string(c)).c_str(), bold);
+        worksheet_write_string(ws, 0, static_cast<lxw_col_t>(c - 1), ("Column" + std::to_string(c)).c_str(),
+                               bold);
     }
     for (long r = 2; r <= rows; ++r) {
         for (long c = 1; c <= cols; ++c) {
             CellText(r, c, text);
-            worksheet_write_string(ws, static_cast<lxw_row_t>(r - 1), static_cast<lxw_col_t>(c - 1), text.c_str(),
-                                   nullptr);
+            worksheet_write_string(ws, static_cast<lxw_row_t>(r - 1), static_cast<lxw_col_t>(c - 1),
+                                   text.c_str(), nullptr);
         }
     }
     return workbook_close(wb) == LXW_NO_ERROR ? 0 : 1;
@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     int status = 0;
     try {
-        status = mode == "lxw" ? RunLxw(path, rows, cols) : RunEngine(path, rows, cols, mode == "engine-reverse");
+        status =
+            mode == "lxw" ? RunLxw(path, rows, cols) : RunEngine(path, rows, cols, mode == "engine-reverse");
     } catch (const std::exception& e) {
         std::fprintf(stderr, "failed: %s\n", e.what());
         return 1;

@@ -8,14 +8,14 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
-#include <optional>
 #include <iostream>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 
 #include "cli/commands.h"
-#include "cli/options.h"
 #include "cli/interrupt.h"
+#include "cli/options.h"
 #include "core/database/catalogue.h"
 #include "core/export/export_run.h"
 #include "core/value/provider_error.h"
@@ -36,29 +36,29 @@ class TerminalProgress : public exporting::ExportObserver {
     TerminalProgress(std::ostream& out, bool enabled, std::size_t tables, std::function<void()> ended)
         : out_(out), enabled_(enabled), tables_(tables), ended_(std::move(ended)) {}
 
-    void frameShown() override {}
-    void previewCleared() override {}
-    void databaseDialogHidden() override {}
-    void tableNameShown(const std::string& tableName) override {
+    void FrameShown() override {}
+    void PreviewCleared() override {}
+    void DatabaseDialogHidden() override {}
+    void TableNameShown(const std::string& tableName) override {
         table_ = tableName;
         record_ = 0;
         ++started_;
-        draw(true);
+        Draw(true);
     }
-    void recordNumberShown(std::int64_t recordNumber) override {
+    void RecordNumberShown(std::int64_t recordNumber) override {
         record_ = recordNumber;
-        draw(false);
+        Draw(false);
     }
-    void barMaximumSet(int) override {}
-    void barValueSet(int) override {}
-    void messageShown(const std::string&) override {
+    void BarMaximumSet(int) override {}
+    void BarValueSet(int) override {}
+    void MessageShown(const std::string&) override {
         ended_();
-        clear();
+        Clear();
     }
-    void frameHidden() override { clear(); }
+    void FrameHidden() override { Clear(); }
 
   private:
-    void draw(bool force) {
+    void Draw(bool force) {
         if (!enabled_) return;
         const auto now = std::chrono::steady_clock::now();
         if (!force && now - last_ < std::chrono::milliseconds(100)) return;
@@ -71,7 +71,7 @@ class TerminalProgress : public exporting::ExportObserver {
         out_ << table_ << ": record " << record_ << std::flush;
         shown_ = true;
     }
-    void clear() {
+    void Clear() {
         if (shown_) out_ << "\r\033[K" << std::flush;
         shown_ = false;
     }

@@ -10,9 +10,9 @@
 namespace tabvert::cli {
 
 text::Locale LocaleOption(const std::string& value) {
-    if (value == "en_US") return text::Locale::enUS();
-    if (value == "de_DE") return text::Locale::deDE();
-    if (value == "system") return text::Locale::system();
+    if (value == "en_US") return text::Locale::EnUS();
+    if (value == "de_DE") return text::Locale::DeDE();
+    if (value == "system") return text::Locale::System();
     throw std::invalid_argument("unknown locale '" + value + "' (en_US, de_DE or system)");
 }
 
@@ -26,7 +26,8 @@ Options ParseOptions(const Args& args, unsigned accepted) {
         };
         auto takes = [&](OptionSet option) { return (accepted & option) != 0; };
         if (a == "--") {  // what follows are paths or names, even when they start with "-"
-            o.positional.insert(o.positional.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+            o.positional.insert(o.positional.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                                args.end());
             break;
         }
         if (a == "--help" || a == "-h") {
@@ -42,8 +43,8 @@ Options ParseOptions(const Args& args, unsigned accepted) {
             std::int64_t n = 0;
             const auto res = std::from_chars(v.data(), v.data() + v.size(), n);
             if (res.ec != std::errc() || res.ptr != v.data() + v.size() || n < 1)
-                throw std::invalid_argument("--top needs a whole number from 1 to 9223372036854775807, not '" +
-                                            v + "'");
+                throw std::invalid_argument(
+                    "--top needs a whole number from 1 to 9223372036854775807, not '" + v + "'");
             o.top = n;
         } else if (a == "--locale" && takes(kLocaleOption)) {
             o.locale = LocaleOption(value());

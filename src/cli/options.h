@@ -16,7 +16,7 @@ struct Options {
     std::vector<std::string> positional;
     std::optional<std::string> password;
     std::optional<std::int64_t> top;
-    text::Locale locale = text::Locale::system();
+    text::Locale locale = text::Locale::System();
     std::vector<std::string> tables;  // every --table, each name once, in the order given
     bool help = false;
     bool details = false;

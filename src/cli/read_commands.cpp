@@ -8,8 +8,8 @@
 #include "core/database/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
-#include "core/value/value_text.h"
 #include "core/text/locale.h"
+#include "core/value/value_text.h"
 
 namespace tabvert::cli {
 namespace {
@@ -29,7 +29,7 @@ int Guarded(std::ostream& err, Body&& body) {
     try {
         return body();
     } catch (const ado::ProviderError& e) {
-        err << kErrorPrefix << e.description() << "\n";
+        err << kErrorPrefix << e.Description() << "\n";
     } catch (const std::invalid_argument& e) {
         err << kErrorPrefix << e.what() << " (see tabvert-cli --help)\n";
         return 2;
@@ -117,9 +117,9 @@ int RowsCommand(const Args& args, std::ostream& out, std::ostream& err) {
                 try {
                     line += EscapeCell(text::ValueToText(fields.Item(i).Value(), o.locale));
                 } catch (const ado::ProviderError& e) {
-                    if (e.reason() != ErrorReason::ValueOutOfRange) throw;
+                    if (e.Reason() != ErrorReason::ValueOutOfRange) throw;
                     err << kErrorPrefix << "record " << record << ", field " << fields.Item(i).Name()
-                        << ": printed empty: " << e.description() << "\n";
+                        << ": printed empty: " << e.Description() << "\n";
                 }
             }
             line += '\n';
@@ -142,13 +142,13 @@ int QueriesCommand(const Args& args, std::ostream& out, std::ostream& err) {
         if (o.positional.size() != 1) throw std::invalid_argument("queries needs exactly one database path");
         ado::Connection connection = OpenDatabase(o);
         int status = 0;
-        for (const ado::StoredQuery& q : connection.storedQueries()) {
+        for (const ado::StoredQuery& q : connection.StoredQueries()) {
             out << q.name << '\t' << ado::QueryKindName(q.kind) << '\n';
             try {
                 out << ado::QuerySql(q) << "\n\n";
             } catch (const ado::ProviderError& e) {
                 out << "\n";
-                err << kErrorPrefix << q.name << ": " << e.description() << "\n";
+                err << kErrorPrefix << q.name << ": " << e.Description() << "\n";
                 status = 1;
             }
         }

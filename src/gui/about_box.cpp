@@ -28,7 +28,7 @@ constexpr QRect kOkButton{TwipsToPixels(1920), TwipsToPixels(4080), TwipsToPixel
 }  // namespace
 
 AboutBox& Windows::aboutBox() {
-    return load<AboutBox>(Window::AboutBox, [] { return new AboutBox(); });
+    return Load<AboutBox>(Window::AboutBox, [] { return new AboutBox(); });
 }
 
 AboutBox::AboutBox(QWidget* parent)

@@ -15,7 +15,7 @@ class AboutBox : public QDialog {
   public:
     explicit AboutBox(QWidget* parent = nullptr);
 
-    QPushButton* okButton() const { return okButton_; }
+    QPushButton* OkButton() const { return okButton_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -9,7 +9,7 @@
 namespace tabvert::shell {
 
 class AutoSizeLabel : public QLabel {
-public:
+  public:
     explicit AutoSizeLabel(const QString& text, QWidget* parent = nullptr) : QLabel(text, parent) {
         setWordWrap(false);
         adjustSize();
@@ -21,7 +21,7 @@ public:
         adjustSize();
     }
 
-protected:
+  protected:
     void changeEvent(QEvent* event) override {
         QLabel::changeEvent(event);
         if (event->type() == QEvent::FontChange) adjustSize();

@@ -36,18 +36,18 @@ QString NodeTableName(const QTreeWidgetItem& node) {
     return stored.isValid() ? stored.toString() : node.text(0);
 }
 
-void CatalogueTree::rootAdded(const std::string& databasePath) {
+void CatalogueTree::RootAdded(const std::string& databasePath) {
     auto* root = new QTreeWidgetItem(&tree_);
     root->setText(0, QString::fromStdString(databasePath));
     root->setToolTip(0, root->text(0));
     root->setData(0, Qt::UserRole, RootKey());
-    root->setIcon(0, images_.icon(kDatabasePicture));
+    root->setIcon(0, images_.Icon(kDatabasePicture));
     root_ = FindNodeByKey(tree_, RootKey());
     if (root_ == nullptr) throw std::logic_error("the catalogue root was not added");
     root_->setExpanded(true);
 }
 
-void CatalogueTree::tableFound(const CatalogueEntry& entry) {
+void CatalogueTree::TableFound(const CatalogueEntry& entry) {
     if (root_ == nullptr) throw std::logic_error("a table was reported before the catalogue root");
     auto* node = new QTreeWidgetItem(root_);
     node->setText(0, QString::fromStdString(entry.name));
@@ -55,7 +55,7 @@ void CatalogueTree::tableFound(const CatalogueEntry& entry) {
     node->setData(0, Qt::UserRole, QString::fromStdString(entry.key));
     if (!entry.storedName.empty() && entry.storedName != entry.name)
         node->setData(0, kStoredNameRole, QString::fromStdString(entry.storedName));
-    node->setIcon(0, images_.icon(kTablePicture));
+    node->setIcon(0, images_.Icon(kTablePicture));
 }
 
 }  // namespace tabvert::database

@@ -30,9 +30,9 @@ class CatalogueTree : public CatalogueSink {
     CatalogueTree(QTreeWidget& tree, const shell::ImageList& images) : tree_(tree), images_(images) {}
 
     // Adds the root (key "NorrinT", text the path, picture 1), then looks it up by key and expands it.
-    void rootAdded(const std::string& databasePath) override;
+    void RootAdded(const std::string& databasePath) override;
     // Adds a child of the root with the entry's key and name, picture 2.
-    void tableFound(const CatalogueEntry& entry) override;
+    void TableFound(const CatalogueEntry& entry) override;
 
   private:
     QTreeWidget& tree_;

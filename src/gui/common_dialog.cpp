@@ -8,9 +8,9 @@
 
 namespace tabvert::shell {
 
-bool CommonDialog::ShowOpen() { return show(false); }
+bool CommonDialog::ShowOpen() { return Show(false); }
 
-bool CommonDialog::ShowSave() { return show(true); }
+bool CommonDialog::ShowSave() { return Show(true); }
 
 QString CommonDialog::FilterExtension() const {
     const QStringList parts = Filter.split(QLatin1Char('|'));
@@ -24,12 +24,12 @@ QString CommonDialog::FilterExtension() const {
     return plain ? extension : QString();
 }
 
-bool CommonDialog::show(bool save) {
+bool CommonDialog::Show(bool save) {
     ui::FileDialogRequest request;
     request.kind = save ? ui::FileDialogKind::Save : ui::FileDialogKind::Open;
     request.filter = Filter;
     request.fileName = FileName;
-    const std::optional<ui::FileChoice> chosen = prompts_->fileDialog(owner_, request);
+    const std::optional<ui::FileChoice> chosen = prompts_->FileDialog(owner_, request);
     if (!chosen) return false;
     FileName = chosen->file;
     FilterIndex = chosen->filterIndex;

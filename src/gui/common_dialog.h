@@ -35,7 +35,7 @@ class CommonDialog {
     QString FilterExtension() const;
 
   private:
-    bool show(bool save);
+    bool Show(bool save);
 
     ui::Prompts* prompts_;
     QWidget* owner_;

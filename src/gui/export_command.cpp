@@ -23,25 +23,25 @@ int NodeCount(const QTreeWidget& tree) {
 
 }  // namespace
 
-void MainWindow::clickExport() {
+void MainWindow::ClickExport() {
     if (NodeCount(*tableTree()) == 0) {
-        windows().showMessage(this, QStringLiteral("Please open access database file."));
+        windows().ShowMessage(this, QStringLiteral("Please open access database file."));
         return;
     }
-    targetPathBox()->setText(QString());
+    TargetPathBox()->setText(QString());
 
-    saveDialog().FileName = QString();
-    saveDialog().Filter = QString::fromUtf8(exporting::kSaveDialogFilter);
-    saveDialog().ShowSave();
+    SaveDialog().FileName = QString();
+    SaveDialog().Filter = QString::fromUtf8(exporting::kSaveDialogFilter);
+    SaveDialog().ShowSave();
 
     // A name typed without an extension takes that of the file type chosen in the dialog ("All
     // files" names none: the save then decides as for any name without one).
-    std::string chosen = saveDialog().FileName.toStdString();
-    const std::string typeExtension = saveDialog().FilterExtension().toStdString();
+    std::string chosen = SaveDialog().FileName.toStdString();
+    const std::string typeExtension = SaveDialog().FilterExtension().toStdString();
     if (!chosen.empty() && !typeExtension.empty())
         chosen = excel::WithDefaultExtension(chosen, typeExtension);
-    targetPathBox()->setText(QString::fromStdString(exporting::ReplaceMdbEnding(chosen)));
-    const std::string workingPath = targetPathBox()->text().toStdString();
+    TargetPathBox()->setText(QString::fromStdString(exporting::ReplaceMdbEnding(chosen)));
+    const std::string workingPath = TargetPathBox()->text().toStdString();
     if (workingPath.empty()) return;
     ExportTo(QString::fromStdString(exporting::CollapseTripleBackslashes(workingPath)));
 }

@@ -38,76 +38,76 @@ class WindowProgress : public exporting::ExportObserver {
     WindowProgress(MainWindow& window, const database::DatabaseChoice& choice) : w_(window), choice_(choice) {
         sinceRepaint_.start();
     }
-    ~WindowProgress() override { w_.progressBar()->setUpdatesEnabled(true); }
+    ~WindowProgress() override { w_.ProgressBar()->setUpdatesEnabled(true); }
     WindowProgress(const WindowProgress&) = delete;
     WindowProgress& operator=(const WindowProgress&) = delete;
 
-    void frameShown() override {
-        w_.exportFrame()->show();
+    void FrameShown() override {
+        w_.ExportFrame()->show();
         // Showing posts the frame's and its labels' first layout and polish events; deliver just those
         // (no input reaches the window) so the first repaint draws the captions too.
-        QCoreApplication::sendPostedEvents(w_.exportFrame(), 0);
-        for (QObject* child : w_.exportFrame()->children()) QCoreApplication::sendPostedEvents(child, 0);
-        w_.progressBar()->setUpdatesEnabled(false);
-        repaintNow();
+        QCoreApplication::sendPostedEvents(w_.ExportFrame(), 0);
+        for (QObject* child : w_.ExportFrame()->children()) QCoreApplication::sendPostedEvents(child, 0);
+        w_.ProgressBar()->setUpdatesEnabled(false);
+        RepaintNow();
     }
-    void previewCleared() override {
-        w_.previewList()->clearItems();
-        w_.previewList()->clearColumns();
+    void PreviewCleared() override {
+        w_.PreviewList()->ClearItems();
+        w_.PreviewList()->ClearColumns();
     }
-    void databaseDialogHidden() override {
-        w_.windows().openDatabaseDialog().hide();
+    void DatabaseDialogHidden() override {
+        w_.windows().OpenDatabaseDialog().hide();
         w_.databasePath = QString::fromStdString(choice_.path);
     }
-    void tableNameShown(const std::string& tableName) override {
-        w_.currentTableLabel()->setText(QString::fromStdString(tableName));
-        repaintSoon();
+    void TableNameShown(const std::string& tableName) override {
+        w_.CurrentTableLabel()->setText(QString::fromStdString(tableName));
+        RepaintSoon();
     }
     // The current record label resizes itself with every caption, which costs more than writing the record's
     // cells; nothing can look at it between two repaints, so the caption is set when it is painted.
-    void recordNumberShown(std::int64_t recordNumber) override {
+    void RecordNumberShown(std::int64_t recordNumber) override {
         pendingRecord_ = recordNumber;
-        repaintSoon();
+        RepaintSoon();
     }
-    void barMaximumSet(int maximum) override { w_.progressBar()->setMaximum(maximum); }
-    void barValueSet(int value) override {
+    void BarMaximumSet(int maximum) override { w_.ProgressBar()->setMaximum(maximum); }
+    void BarValueSet(int value) override {
         // QProgressBar, like the platform's bar, refuses a value beyond its maximum.
-        w_.progressBar()->setValue(value);
-        repaintSoon();
+        w_.ProgressBar()->setValue(value);
+        RepaintSoon();
     }
     // The bar and the record label as they stand, also while the stop question covers them.
     void ShowAsItStands() {
-        showPendingRecord();
-        w_.progressBar()->setUpdatesEnabled(true);
+        ShowPendingRecord();
+        w_.ProgressBar()->setUpdatesEnabled(true);
     }
-    void HoldBar() { w_.progressBar()->setUpdatesEnabled(false); }
+    void HoldBar() { w_.ProgressBar()->setUpdatesEnabled(false); }
 
-    void messageDetailsSet(const std::string& details) override {
+    void MessageDetailsSet(const std::string& details) override {
         details_ = QString::fromStdString(details);
     }
-    void messageShown(const std::string& text) override {
-        repaintNow();
-        w_.windows().showMessage(&w_, QString::fromStdString(text), details_);
+    void MessageShown(const std::string& text) override {
+        RepaintNow();
+        w_.windows().ShowMessage(&w_, QString::fromStdString(text), details_);
     }
-    void frameHidden() override {
-        showPendingRecord();
-        w_.progressBar()->setUpdatesEnabled(true);
-        w_.exportFrame()->hide();
+    void FrameHidden() override {
+        ShowPendingRecord();
+        w_.ProgressBar()->setUpdatesEnabled(true);
+        w_.ExportFrame()->hide();
     }
 
   private:
-    void repaintSoon() {
-        if (sinceRepaint_.elapsed() >= kRepaintIntervalMs) repaintNow();
+    void RepaintSoon() {
+        if (sinceRepaint_.elapsed() >= kRepaintIntervalMs) RepaintNow();
     }
-    void showPendingRecord() {
+    void ShowPendingRecord() {
         if (pendingRecord_ < 0) return;
-        w_.currentRecordLabel()->setText(QString::number(pendingRecord_));
+        w_.CurrentRecordLabel()->setText(QString::number(pendingRecord_));
         pendingRecord_ = -1;
     }
-    void repaintNow() {
-        showPendingRecord();
-        if (w_.exportFrame()->isVisible()) w_.exportFrame()->repaint();
-        QProgressBar* bar = w_.progressBar();
+    void RepaintNow() {
+        ShowPendingRecord();
+        if (w_.ExportFrame()->isVisible()) w_.ExportFrame()->repaint();
+        QProgressBar* bar = w_.ProgressBar();
         const bool held = !bar->updatesEnabled();
         bar->setUpdatesEnabled(true);
         bar->repaint();
@@ -156,7 +156,7 @@ class RunInput : public QObject {
   public:
     explicit RunInput(MainWindow& window) : w_(window) {
         for (QAction* action :
-             {w_.openFileAction(), w_.exportAction(), w_.helpContentAction(), w_.aboutAction()}) {
+             {w_.OpenFileAction(), w_.ExportAction(), w_.HelpContentAction(), w_.AboutAction()}) {
             if (!action->isEnabled()) continue;
             action->setEnabled(false);
             greyed_.push_back(action);
@@ -228,7 +228,7 @@ bool MainWindow::AskStopExport() {
     question.title = QString::fromUtf8(AppTitle);
     question.buttons = ui::Buttons::YesNo;
     question.icon = ui::Icon::None;
-    const bool stop = windows().prompts().message(this, question) == ui::Answer::Yes;
+    const bool stop = windows().Prompts().Message(this, question) == ui::Answer::Yes;
     // A close asked for while the question showed counts with the request that brought it up.
     const bool toLeave = std::exchange(stopRequest_, StopRequest::None) == StopRequest::StopToLeave;
     if (stop && toLeave) leaving_ = true;

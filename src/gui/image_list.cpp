@@ -8,7 +8,7 @@ namespace tabvert::shell {
 
 ImageList::ImageList(QSize imageSize, QColor maskColor) : size_(imageSize), mask_(maskColor) {}
 
-QImage ImageList::applyMask(const QImage& picture, QColor maskColor) {
+QImage ImageList::ApplyMask(const QImage& picture, QColor maskColor) {
     QImage image = picture.convertToFormat(QImage::Format_ARGB32);
     const QRgb key = maskColor.rgb() & 0x00ffffffu;
     for (int y = 0; y < image.height(); ++y) {
@@ -20,25 +20,25 @@ QImage ImageList::applyMask(const QImage& picture, QColor maskColor) {
     return image;
 }
 
-int ImageList::add(const QImage& picture) {
-    QImage image = applyMask(picture, mask_);
+int ImageList::Add(const QImage& picture) {
+    QImage image = ApplyMask(picture, mask_);
     if (image.size() != size_) image = image.scaled(size_, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     pictures_.push_back(QPixmap::fromImage(image));
-    return count();
+    return Count();
 }
 
-void ImageList::addFiles(std::initializer_list<const char*> paths) {
+void ImageList::AddFiles(std::initializer_list<const char*> paths) {
     for (const char* path : paths) {
         QImage image(QString::fromUtf8(path));
         if (image.isNull()) throw std::runtime_error(std::string("cannot read picture ") + path);
-        add(image);
+        Add(image);
     }
 }
 
-const QPixmap& ImageList::picture(int index) const {
-    if (index < 1 || index > count())
+const QPixmap& ImageList::Picture(int index) const {
+    if (index < 1 || index > Count())
         throw std::out_of_range("image list index " + std::to_string(index) + " outside 1.." +
-                                std::to_string(count()));
+                                std::to_string(Count()));
     return pictures_[static_cast<size_t>(index - 1)];
 }
 

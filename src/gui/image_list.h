@@ -8,34 +8,33 @@
 #include <QPixmap>
 #include <QSize>
 #include <QString>
-
 #include <initializer_list>
 #include <vector>
 
 namespace tabvert::shell {
 
 class ImageList {
-public:
+  public:
     ImageList(QSize imageSize, QColor maskColor);
 
     // Adds a picture; pixels of exactly the mask colour become transparent. A picture of another size is
     // scaled to the list's size, as the control does. Returns the new picture's index (1-based).
-    int add(const QImage& picture);
+    int Add(const QImage& picture);
     // Loads and adds each file (Qt resource paths work); throws std::runtime_error for one that cannot
     // be read, since a missing picture is a packaging fault.
-    void addFiles(std::initializer_list<const char*> paths);
+    void AddFiles(std::initializer_list<const char*> paths);
 
-    int count() const { return static_cast<int>(pictures_.size()); }
-    // index is 1-based; throws std::out_of_range outside 1..count().
-    const QPixmap& picture(int index) const;
-    QIcon icon(int index) const { return QIcon(picture(index)); }
+    int Count() const { return static_cast<int>(pictures_.size()); }
+    // index is 1-based; throws std::out_of_range outside 1..Count().
+    const QPixmap& Picture(int index) const;
+    QIcon Icon(int index) const { return QIcon(Picture(index)); }
 
-    QSize imageSize() const { return size_; }
+    QSize ImageSize() const { return size_; }
 
     // The picture with the mask colour made transparent (exposed for the art generator and tests).
-    static QImage applyMask(const QImage& picture, QColor maskColor);
+    static QImage ApplyMask(const QImage& picture, QColor maskColor);
 
-private:
+  private:
     QSize size_;
     QColor mask_;
     std::vector<QPixmap> pictures_;

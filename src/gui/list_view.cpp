@@ -15,27 +15,27 @@ namespace tabvert::shell {
 int ListViewModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : shownRows_; }
 
 int ListViewModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : headerCount();
+    return parent.isValid() ? 0 : HeaderCount();
 }
 
 QVariant ListViewModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= shownRows_) return {};
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole) return {};
-    return text(index.row(), index.column());
+    return Text(index.row(), index.column());
 }
 
 QVariant ListViewModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    if (section < 0 || section >= headerCount()) return {};
+    if (section < 0 || section >= HeaderCount()) return {};
     return headers_.at(section);
 }
 
-QString ListViewModel::text(int row, int column0) const {
-    if (row < 0 || row >= itemCount()) return {};
+QString ListViewModel::Text(int row, int column0) const {
+    if (row < 0 || row >= ItemCount()) return {};
     return rows_[static_cast<size_t>(row)].value(column0);
 }
 
-void ListViewModel::clearItems() {
+void ListViewModel::ClearItems() {
     // Published rows are removed with notice even inside a batch; unpublished ones just go.
     if (shownRows_ > 0) {
         beginRemoveRows({}, 0, shownRows_ - 1);
@@ -47,40 +47,40 @@ void ListViewModel::clearItems() {
     }
 }
 
-void ListViewModel::clearColumns() {
+void ListViewModel::ClearColumns() {
     if (headers_.isEmpty()) return;
-    beginRemoveColumns({}, 0, headerCount() - 1);
+    beginRemoveColumns({}, 0, HeaderCount() - 1);
     headers_.clear();
     endRemoveColumns();
 }
 
-int ListViewModel::addColumn(const QString& title) {
+int ListViewModel::AddColumn(const QString& title) {
     // Columns are announced at once, batch or not: their positions and widths are set right after.
-    const int column = headerCount();
+    const int column = HeaderCount();
     beginInsertColumns({}, column, column);
     headers_.push_back(title);
     endInsertColumns();
     return column + 1;
 }
 
-int ListViewModel::addItem(const QString& text) {
-    const int row = itemCount();
+int ListViewModel::AddItem(const QString& text) {
+    const int row = ItemCount();
     QStringList cells;
-    cells.reserve(std::max(1, headerCount()));
+    cells.reserve(std::max(1, HeaderCount()));
     cells.push_back(text);
-    if (silent()) {
+    if (Silent()) {
         rows_.push_back(std::move(cells));
     } else {
         beginInsertRows({}, row, row);
         rows_.push_back(std::move(cells));
-        shownRows_ = itemCount();
+        shownRows_ = ItemCount();
         endInsertRows();
     }
     return row;
 }
 
-void ListViewModel::setText(int row, int column0, const QString& text) {
-    if (row < 0 || row >= itemCount() || column0 < 0)
+void ListViewModel::SetText(int row, int column0, const QString& text) {
+    if (row < 0 || row >= ItemCount() || column0 < 0)
         throw std::out_of_range("list item " + std::to_string(row) + ", column " + std::to_string(column0));
     QStringList& cells = rows_[static_cast<size_t>(row)];
     while (cells.size() <= column0) cells.push_back(QString());
@@ -91,13 +91,13 @@ void ListViewModel::setText(int row, int column0, const QString& text) {
     }
 }
 
-void ListViewModel::beginBatch() { ++batchDepth_; }
+void ListViewModel::BeginBatch() { ++batchDepth_; }
 
-void ListViewModel::endBatch() {
+void ListViewModel::EndBatch() {
     if (batchDepth_ == 0 || --batchDepth_ > 0) return;
-    if (itemCount() > shownRows_) {
-        beginInsertRows({}, shownRows_, itemCount() - 1);
-        shownRows_ = itemCount();
+    if (ItemCount() > shownRows_) {
+        beginInsertRows({}, shownRows_, ItemCount() - 1);
+        shownRows_ = ItemCount();
         endInsertRows();
     }
 }
@@ -126,57 +126,57 @@ ListView::ListView(QWidget* parent) : QTreeView(parent), model_(new ListViewMode
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 
-void ListView::checkColumn(int index) const {
-    if (index < 1 || index > columnCount())
+void ListView::CheckColumn(int index) const {
+    if (index < 1 || index > ColumnCount())
         throw std::out_of_range("column " + std::to_string(index) + " outside 1.." +
-                                std::to_string(columnCount()));
+                                std::to_string(ColumnCount()));
 }
 
-void ListView::clearColumns() { model_->clearColumns(); }
+void ListView::ClearColumns() { model_->ClearColumns(); }
 
-int ListView::addColumn(const QString& title) { return model_->addColumn(title); }
+int ListView::AddColumn(const QString& title) { return model_->AddColumn(title); }
 
-QString ListView::columnTitle(int index) const {
-    checkColumn(index);
-    return model_->header(index - 1);
+QString ListView::ColumnTitle(int index) const {
+    CheckColumn(index);
+    return model_->Header(index - 1);
 }
 
-int ListView::columnPosition(int index) const {
-    checkColumn(index);
+int ListView::ColumnPosition(int index) const {
+    CheckColumn(index);
     return header()->visualIndex(index - 1) + 1;
 }
 
-void ListView::setColumnPosition(int index, int position) {
-    checkColumn(index);
-    if (position < 1 || position > columnCount())
+void ListView::SetColumnPosition(int index, int position) {
+    CheckColumn(index);
+    if (position < 1 || position > ColumnCount())
         throw std::out_of_range("column position " + std::to_string(position) + " outside 1.." +
-                                std::to_string(columnCount()));
+                                std::to_string(ColumnCount()));
     header()->moveSection(header()->visualIndex(index - 1), position - 1);
 }
 
-int ListView::columnWidthAt(int index) const {
-    checkColumn(index);
+int ListView::ColumnWidthAt(int index) const {
+    CheckColumn(index);
     return header()->sectionSize(index - 1);
 }
 
-void ListView::setColumnWidthAt(int index, int width) {
-    checkColumn(index);
+void ListView::SetColumnWidthAt(int index, int width) {
+    CheckColumn(index);
     if (width < 0) throw std::out_of_range("column width " + std::to_string(width) + " is negative");
     header()->resizeSection(index - 1, width);
 }
 
-void ListView::clearItems() { model_->clearItems(); }
+void ListView::ClearItems() { model_->ClearItems(); }
 
-int ListView::addItem(const QString& text) { return model_->addItem(text); }
+int ListView::AddItem(const QString& text) { return model_->AddItem(text); }
 
-void ListView::setSubItem(int row, int subItem, const QString& text) {
+void ListView::SetSubItem(int row, int subItem, const QString& text) {
     if (subItem < 1) throw std::out_of_range("sub-item " + std::to_string(subItem) + " below 1");
-    model_->setText(row, subItem, text);
+    model_->SetText(row, subItem, text);
 }
 
-QString ListView::itemText(int row, int column) const { return model_->text(row, column - 1); }
+QString ListView::ItemText(int row, int column) const { return model_->Text(row, column - 1); }
 
-void ListView::setFullRowSelect(bool on) {
+void ListView::SetFullRowSelect(bool on) {
     setSelectionBehavior(on ? QAbstractItemView::SelectRows : QAbstractItemView::SelectItems);
 }
 

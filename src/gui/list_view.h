@@ -24,23 +24,23 @@ class ListViewModel : public QAbstractTableModel {
     QVariant data(const QModelIndex& index, int role) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
-    int headerCount() const { return static_cast<int>(headers_.size()); }
-    int itemCount() const { return static_cast<int>(rows_.size()); }
-    const QString& header(int column0) const { return headers_.at(column0); }
-    QString text(int row, int column0) const;
+    int HeaderCount() const { return static_cast<int>(headers_.size()); }
+    int ItemCount() const { return static_cast<int>(rows_.size()); }
+    const QString& Header(int column0) const { return headers_.at(column0); }
+    QString Text(int row, int column0) const;
 
-    void clearItems();
-    void clearColumns();
-    int addColumn(const QString& title);
-    int addItem(const QString& text);
-    void setText(int row, int column0, const QString& text);
+    void ClearItems();
+    void ClearColumns();
+    int AddColumn(const QString& title);
+    int AddItem(const QString& text);
+    void SetText(int row, int column0, const QString& text);
 
     // While batching, changes are stored but announced as one reset when the batch ends.
-    void beginBatch();
-    void endBatch();
+    void BeginBatch();
+    void EndBatch();
 
   private:
-    bool silent() const { return batchDepth_ > 0; }
+    bool Silent() const { return batchDepth_ > 0; }
 
     QStringList headers_;
     std::vector<QStringList> rows_;
@@ -58,8 +58,8 @@ class ListView : public QTreeView {
     // Collects changes and shows them at once when it goes out of scope (also on an exception).
     class Batch {
       public:
-        explicit Batch(ListView& view) : model_(view.model_) { model_->beginBatch(); }
-        ~Batch() { model_->endBatch(); }
+        explicit Batch(ListView& view) : model_(view.model_) { model_->BeginBatch(); }
+        ~Batch() { model_->EndBatch(); }
         Batch(const Batch&) = delete;
         Batch& operator=(const Batch&) = delete;
 
@@ -68,30 +68,30 @@ class ListView : public QTreeView {
     };
 
     // Column headers.
-    void clearColumns();
-    int addColumn(const QString& title);  // returns the new column's index (1-based)
-    int columnCount() const { return model_->headerCount(); }
-    QString columnTitle(int index) const;
-    int columnPosition(int index) const;  // 1-based display position of column index
-    void setColumnPosition(int index, int position);
-    int columnWidthAt(int index) const;  // pixels
-    void setColumnWidthAt(int index, int width);
+    void ClearColumns();
+    int AddColumn(const QString& title);  // returns the new column's index (1-based)
+    int ColumnCount() const { return model_->HeaderCount(); }
+    QString ColumnTitle(int index) const;
+    int ColumnPosition(int index) const;  // 1-based display position of column index
+    void SetColumnPosition(int index, int position);
+    int ColumnWidthAt(int index) const;  // pixels
+    void SetColumnWidthAt(int index, int width);
 
     // Items.
-    void clearItems();
-    int addItem(const QString& text);  // returns the new item's row (0-based)
-    void setSubItem(int row, int subItem, const QString& text);
-    int itemCount() const { return model_->itemCount(); }
+    void ClearItems();
+    int AddItem(const QString& text);  // returns the new item's row (0-based)
+    void SetSubItem(int row, int subItem, const QString& text);
+    int ItemCount() const { return model_->ItemCount(); }
     // column is 1-based: 1 is the item's text, 2.. its sub-items.
-    QString itemText(int row, int column) const;
+    QString ItemText(int row, int column) const;
 
     // Display options.
-    void setFullRowSelect(bool on);
+    void SetFullRowSelect(bool on);
 
-    ListViewModel* listModel() const { return model_; }
+    ListViewModel* ListModel() const { return model_; }
 
   private:
-    void checkColumn(int index) const;
+    void CheckColumn(int index) const;
 
     ListViewModel* model_;
 };

@@ -10,9 +10,9 @@ namespace tabvert::shell {
 
 inline QFont WindowFont(bool bold = false) {
     static const bool substituted = [] {
-        QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                                   {QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"),
-                                    QStringLiteral("Arial")});
+        QFont::insertSubstitutions(
+            QStringLiteral("MS Sans Serif"),
+            {QStringLiteral("Nimbus Sans"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
         return true;
     }();
     (void)substituted;

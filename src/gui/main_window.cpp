@@ -63,8 +63,8 @@ MainWindow::MainWindow(Windows& windows, QWidget* parent)
       windows_(&windows),
       treeIcons_(QSize(16, 16), QColor(192, 192, 192)),
       toolbarIcons_(kToolbarIcon, QColor(255, 0, 255)),
-      saveDialog_(windows.prompts(), this),
-      openDialog_(windows.prompts(), this) {
+      saveDialog_(windows.Prompts(), this),
+      openDialog_(windows.Prompts(), this) {
     pictures::Register();
     setObjectName(QStringLiteral("tabvert"));
     setWindowTitle(QString::fromUtf8(AppTitle));
@@ -75,28 +75,28 @@ MainWindow::MainWindow(Windows& windows, QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setFont(SansSerif(false));
 
-    treeIcons_.addFiles({pictures::kNodeDatabase, pictures::kNodeTable});
-    toolbarIcons_.addFiles({pictures::kToolbarOpen, pictures::kToolbarExport, pictures::kToolbarHelp});
+    treeIcons_.AddFiles({pictures::kNodeDatabase, pictures::kNodeTable});
+    toolbarIcons_.AddFiles({pictures::kToolbarOpen, pictures::kToolbarExport, pictures::kToolbarHelp});
 
-    buildMenus();
-    buildToolbar();
+    BuildMenus();
+    BuildToolbar();
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     setCentralWidget(client);
-    buildPanes(client);
-    buildProgressFrame(client);
-    buildStatusBar();
-    connectMenus();
+    BuildPanes(client);
+    BuildProgressFrame(client);
+    BuildStatusBar();
+    ConnectMenus();
 
     setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
     ui::CentreOnScreen(*this);
 
-    loadSetUp();
+    LoadSetUp();
 }
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::buildMenus() {
+void MainWindow::BuildMenus() {
     auto addItem = [this](QMenu* menu, const char* name, const char* caption) {
         QAction* action = menu->addAction(QString::fromUtf8(caption));
         action->setObjectName(QString::fromUtf8(name));
@@ -114,7 +114,7 @@ void MainWindow::buildMenus() {
     aboutAction_ = addItem(helpMenu_, "aboutus", "&About Us");
 }
 
-void MainWindow::buildToolbar() {
+void MainWindow::BuildToolbar() {
     toolbar_ = new QToolBar(this);
     toolbar_->setObjectName(QStringLiteral("Toolbar1"));
     toolbar_->setMovable(false);
@@ -128,13 +128,13 @@ void MainWindow::buildToolbar() {
         auto* button = new QToolButton(toolbar_);
         const int index = i + 1;
         button->setObjectName(QStringLiteral("Toolbar1_Button%1").arg(index));
-        button->setIcon(toolbarIcons_.icon(index));
+        button->setIcon(toolbarIcons_.Icon(index));
         button->setIconSize(kToolbarIcon);
         button->setFixedSize(kToolbarButton);
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
         button->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        connect(button, &QToolButton::clicked, this, [this, index] { clickToolbarButton(index); });
+        connect(button, &QToolButton::clicked, this, [this, index] { ClickToolbarButton(index); });
         // Placed by hand, edge to edge from the top-left corner: the toolbar's own layout would add
         // the style's margins, and the buttons are exactly as high as the bar.
         button->move(i * kToolbarButton.width(), 0);
@@ -143,7 +143,7 @@ void MainWindow::buildToolbar() {
     addToolBar(Qt::TopToolBarArea, toolbar_);
 }
 
-void MainWindow::buildPanes(QWidget* client) {
+void MainWindow::BuildPanes(QWidget* client) {
     tableTreeHeading_ = new QLabel(QStringLiteral("Access Database Table"), client);
     tableTreeHeading_->setObjectName(QStringLiteral("Label1"));
     tableTreeHeading_->setFont(SansSerif(true));
@@ -155,7 +155,7 @@ void MainWindow::buildPanes(QWidget* client) {
     tableTree_->setHeaderHidden(true);
     tableTree_->setColumnCount(1);
     tableTree_->setRootIsDecorated(true);
-    tableTree_->setIconSize(treeIcons_.imageSize());
+    tableTree_->setIconSize(treeIcons_.ImageSize());
     tableTree_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     // Whole names, however long: the column is as wide as its longest name and scrolls sideways, so
     // tables whose names differ only at the end can be told apart.
@@ -166,8 +166,8 @@ void MainWindow::buildPanes(QWidget* client) {
     tableTree_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     PlaceInClient(tableTree_, 120, 1440, 3255, 5535);
     connect(tableTree_, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* node) { clickTreeNode(node); });
-    connect(tree, &TableTree::nodeChosenByKey, this, [this](QTreeWidgetItem* node) { clickTreeNode(node); });
+            [this](QTreeWidgetItem* node) { ClickTreeNode(node); });
+    connect(tree, &TableTree::NodeChosenByKey, this, [this](QTreeWidgetItem* node) { ClickTreeNode(node); });
 
     previewList_ = new ListView(client);
     previewList_->setObjectName(QStringLiteral("ListView1"));
@@ -208,7 +208,7 @@ void MainWindow::buildPanes(QWidget* client) {
     setTabOrder(previewList_, targetPathBox_);
 }
 
-void MainWindow::buildProgressFrame(QWidget* client) {
+void MainWindow::BuildProgressFrame(QWidget* client) {
     exportFrame_ = new QGroupBox(QStringLiteral("Export Access Database to Excel Process"), client);
     exportFrame_->setObjectName(QStringLiteral("Frame1"));
     exportFrame_->setFont(SansSerif(true));
@@ -239,7 +239,7 @@ void MainWindow::buildProgressFrame(QWidget* client) {
     exportFrame_->raise();
 }
 
-void MainWindow::buildStatusBar() {
+void MainWindow::BuildStatusBar() {
     statusBar_ = new QStatusBar(this);
     statusBar_->setObjectName(QStringLiteral("StatusBar1"));
     statusBar_->setFixedHeight(kStatusBarHeight);
@@ -251,31 +251,31 @@ void MainWindow::buildStatusBar() {
     setStatusBar(statusBar_);
 }
 
-QToolButton* MainWindow::toolbarButton(int index) const {
+QToolButton* MainWindow::ToolbarButton(int index) const {
     if (index < 1 || index > kToolbarButtons)
         throw std::out_of_range("toolbar button " + std::to_string(index) + " outside 1..3");
     return toolbarButtons_[index - 1];
 }
 
 // Every menu item's click is connected here.
-void MainWindow::connectMenus() {
-    connect(openFileAction_, &QAction::triggered, this, [this] { clickOpenFile(); });
-    connect(exitAction_, &QAction::triggered, this, &MainWindow::clickExit);
-    connect(helpContentAction_, &QAction::triggered, this, &MainWindow::clickHelpContent);
-    connect(aboutAction_, &QAction::triggered, this, &MainWindow::clickAbout);
-    connect(exportAction_, &QAction::triggered, this, [this] { clickExport(); });
+void MainWindow::ConnectMenus() {
+    connect(openFileAction_, &QAction::triggered, this, [this] { ClickOpenFile(); });
+    connect(exitAction_, &QAction::triggered, this, &MainWindow::ClickExit);
+    connect(helpContentAction_, &QAction::triggered, this, &MainWindow::ClickHelpContent);
+    connect(aboutAction_, &QAction::triggered, this, &MainWindow::ClickAbout);
+    connect(exportAction_, &QAction::triggered, this, [this] { ClickExport(); });
 }
 
-void MainWindow::clickToolbarButton(int index) {
+void MainWindow::ClickToolbarButton(int index) {
     switch (index) {
         case 1:  // open a database
-            clickOpenFile();
+            ClickOpenFile();
             break;
         case 2:  // export to Excel
-            clickExport();
+            ClickExport();
             break;
         case 3:  // help
-            clickHelpContent();
+            ClickHelpContent();
             break;
         default:
             break;

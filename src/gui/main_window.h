@@ -46,66 +46,66 @@ class MainWindow : public QMainWindow {
     QString databasePath;
 
     // --- Controls ---
-    QToolBar* toolbar() const { return toolbar_; }
+    QToolBar* Toolbar() const { return toolbar_; }
     // index is 1-based: 1 open, 2 export, 3 help.
-    QToolButton* toolbarButton(int index) const;
-    int toolbarButtonCount() const { return kToolbarButtons; }
+    QToolButton* ToolbarButton(int index) const;
+    int ToolbarButtonCount() const { return kToolbarButtons; }
     QTreeWidget* tableTree() const { return tableTree_; }
-    ListView* previewList() const { return previewList_; }
-    QLabel* tableTreeHeading() const { return tableTreeHeading_; }
-    QLabel* previewHeading() const { return previewHeading_; }
-    QGroupBox* exportFrame() const { return exportFrame_; }
-    AutoSizeLabel* currentTableCaption() const { return currentTableCaption_; }
-    AutoSizeLabel* currentRecordCaption() const { return currentRecordCaption_; }
-    AutoSizeLabel* currentTableLabel() const { return currentTableLabel_; }
-    AutoSizeLabel* currentRecordLabel() const { return currentRecordLabel_; }
-    QProgressBar* progressBar() const { return progressBar_; }
-    QLineEdit* targetPathBox() const { return targetPathBox_; }
-    QLabel* toolbarPicture() const { return toolbarPicture_; }
+    ListView* PreviewList() const { return previewList_; }
+    QLabel* TableTreeHeading() const { return tableTreeHeading_; }
+    QLabel* PreviewHeading() const { return previewHeading_; }
+    QGroupBox* ExportFrame() const { return exportFrame_; }
+    AutoSizeLabel* CurrentTableCaption() const { return currentTableCaption_; }
+    AutoSizeLabel* CurrentRecordCaption() const { return currentRecordCaption_; }
+    AutoSizeLabel* CurrentTableLabel() const { return currentTableLabel_; }
+    AutoSizeLabel* CurrentRecordLabel() const { return currentRecordLabel_; }
+    QProgressBar* ProgressBar() const { return progressBar_; }
+    QLineEdit* TargetPathBox() const { return targetPathBox_; }
+    QLabel* ToolbarPicture() const { return toolbarPicture_; }
     QStatusBar* statusBar() const { return statusBar_; }
-    QLabel* statusText() const { return statusText_; }
+    QLabel* StatusText() const { return statusText_; }
 
     // Menus and their items.
-    QMenu* fileMenu() const { return fileMenu_; }
-    QMenu* helpMenu() const { return helpMenu_; }
-    QAction* openFileAction() const { return openFileAction_; }
-    QAction* exportAction() const { return exportAction_; }
-    QAction* exitAction() const { return exitAction_; }
-    QAction* helpContentAction() const { return helpContentAction_; }
-    QAction* aboutAction() const { return aboutAction_; }
+    QMenu* FileMenu() const { return fileMenu_; }
+    QMenu* HelpMenu() const { return helpMenu_; }
+    QAction* OpenFileAction() const { return openFileAction_; }
+    QAction* ExportAction() const { return exportAction_; }
+    QAction* ExitAction() const { return exitAction_; }
+    QAction* HelpContentAction() const { return helpContentAction_; }
+    QAction* AboutAction() const { return aboutAction_; }
 
     // Window-less components.
-    const ImageList& treeIcons() const { return treeIcons_; }
-    const ImageList& toolbarIcons() const { return toolbarIcons_; }
-    CommonDialog& saveDialog() { return saveDialog_; }
-    CommonDialog& openDialog() { return openDialog_; }
+    const ImageList& TreeIcons() const { return treeIcons_; }
+    const ImageList& ToolbarIcons() const { return toolbarIcons_; }
+    CommonDialog& SaveDialog() { return saveDialog_; }
+    CommonDialog& OpenDialog() { return openDialog_; }
 
     // --- Events ---
     // A click on toolbar button `index` (1-based): runs exactly one command.
-    void clickToolbarButton(int index);
+    void ClickToolbarButton(int index);
 
     // --- Commands and runs (defined by the areas that own them) ---
     // File > Open File and toolbar button 1: the open-database dialog, modally; returns once the dialog
     // is hidden or unloaded (open_database.cpp).
-    void clickOpenFile();
+    void ClickOpenFile();
     // The catalogue run started by the dialog's OK: lists the chosen database's tables in the tree.
     void OpenDatabase();
     // Help > Help Content and toolbar button 3: the help file's default topic (main_window_commands.cpp).
-    void clickHelpContent();
+    void ClickHelpContent();
     // Help > About Us: the about box, modally.
-    void clickAbout();
+    void ClickAbout();
     // File > Exit: asks, then closes the window, whose closing sequence asks once more.
-    void clickExit();
+    void ClickExit();
     // The help-file path fixed by the load set-up.
     const QString& helpFilePath() const { return helpFilePath_; }
     // The GDI objects and window-class brushes of the program (the toolbar's pattern brush lives here).
-    win32::Gdi& gdi() { return gdi_; }
+    win32::Gdi& Gdi() { return gdi_; }
     // A click on a node of the table tree: previews the table it names (preview_pane.cpp).
-    void clickTreeNode(QTreeWidgetItem* node);
+    void ClickTreeNode(QTreeWidgetItem* node);
     // The preview run: fills the preview list with up to 10,000 records of the table `tableName`.
     void PreviewTable(const QString& tableName);
     // The Export command behind File > Export to Excel and toolbar button 2 (export_command.cpp).
-    void clickExport();
+    void ClickExport();
     // The export run into the workbook at `workbookPath` (export_progress.cpp).
     void ExportTo(const QString& workbookPath);
     // During an export run, Escape (`toLeave` false), File > Exit and the close box (true) ask whether
@@ -121,14 +121,14 @@ class MainWindow : public QMainWindow {
   private:
     static constexpr int kToolbarButtons = 3;
 
-    void buildMenus();
-    void buildToolbar();
-    void buildPanes(QWidget* client);
-    void buildProgressFrame(QWidget* client);
-    void buildStatusBar();
-    void connectMenus();
+    void BuildMenus();
+    void BuildToolbar();
+    void BuildPanes(QWidget* client);
+    void BuildProgressFrame(QWidget* client);
+    void BuildStatusBar();
+    void ConnectMenus();
     // The load set-up, run once when the window is loaded (main_window_commands.cpp).
-    void loadSetUp();
+    void LoadSetUp();
     // Tiles the toolbar picture across every toolbar, through the toolbar's window-class brush.
     void SetToolbarBackground();
     bool AskExit();

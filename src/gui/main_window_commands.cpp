@@ -55,12 +55,12 @@ QString HelpFilePath(const QString& programFolder) {
     return folder + QLatin1String(kHelpFileName);
 }
 
-void MainWindow::loadSetUp() {
+void MainWindow::LoadSetUp() {
     helpFilePath_ = HelpFilePath(QCoreApplication::applicationDirPath());
     SetToolbarBackground();
     for (QWidget* control : std::initializer_list<QWidget*>{
-             this, tableTreeHeading(), previewHeading(), exportFrame(), currentTableCaption(),
-             currentRecordCaption(), currentTableLabel(), currentRecordLabel()}) {
+             this, TableTreeHeading(), PreviewHeading(), ExportFrame(), CurrentTableCaption(),
+             CurrentRecordCaption(), CurrentTableLabel(), CurrentRecordLabel()}) {
         SetBackColor(control, kBackColor);
     }
     KeepPlatformBackground(menuBar());
@@ -68,23 +68,23 @@ void MainWindow::loadSetUp() {
     // The lists paint their own surface; what they leave to the window colour (the header beyond the
     // last column, the corner between the scroll bars) keeps the platform's colour too.
     KeepPlatformBackground(tableTree());
-    KeepPlatformBackground(previewList());
-    exportFrame()->hide();
+    KeepPlatformBackground(PreviewList());
+    ExportFrame()->hide();
 }
 
 void MainWindow::SetToolbarBackground() {
-    const win32::HBITMAP bitmap = gdi_.PictureHandle(toolbarPicture()->pixmap());
+    const win32::HBITMAP bitmap = gdi_.PictureHandle(ToolbarPicture()->pixmap());
     const win32::HBRUSH brush = gdi_.CreatePatternBrush(bitmap);
-    SetClassBrush(gdi_, toolbar(), brush);
+    SetClassBrush(gdi_, Toolbar(), brush);
     gdi_.InvalidateRect(nullptr, nullptr, 0);
 }
 
-void MainWindow::clickHelpContent() {
+void MainWindow::ClickHelpContent() {
     const QByteArray ansiPath = helpFilePath_.toLocal8Bit();
     htmlhelp::HtmlHelpA(this, ansiPath.constData(), htmlhelp::HH_DISPLAY_TOPIC, 0);
 }
 
-void MainWindow::clickAbout() { windows().aboutBox().exec(); }
+void MainWindow::ClickAbout() { windows().aboutBox().exec(); }
 
 bool MainWindow::AskExit() {
     ui::MessageRequest question;
@@ -92,10 +92,10 @@ bool MainWindow::AskExit() {
     question.title = QString::fromUtf8(AppTitle);
     question.buttons = ui::Buttons::YesNo;
     question.icon = ui::Icon::None;
-    return windows().prompts().message(this, question) == ui::Answer::Yes;
+    return windows().Prompts().Message(this, question) == ui::Answer::Yes;
 }
 
-void MainWindow::clickExit() {
+void MainWindow::ClickExit() {
     if (exportRunning_) {
         RequestExportStop(true);
         return;
@@ -119,7 +119,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     Windows& registry = windows();
     for (auto other :
          {Windows::Window::OpenDatabaseDialog, Windows::Window::AboutBox, Windows::Window::SplashScreen}) {
-        if (registry.isLoaded(other)) registry.unload(other);
+        if (registry.IsLoaded(other)) registry.Unload(other);
     }
     event->accept();
 }

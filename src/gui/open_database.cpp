@@ -21,7 +21,7 @@ namespace tabvert::shell {
 namespace {
 
 void ShowRunError(MainWindow& window, const QString& description) {
-    window.windows().showMessage(&window, description);
+    window.windows().ShowMessage(&window, description);
 }
 
 }  // namespace
@@ -32,20 +32,20 @@ void MainWindow::OpenDatabase() {
         // The new database is shown from its root, whatever part of the last one was scrolled to.
         tableTree()->scrollToTop();
         tableTree()->horizontalScrollBar()->setValue(0);
-        database::OpenDatabaseDialog& dialog = windows().openDatabaseDialog();
+        database::OpenDatabaseDialog& dialog = windows().OpenDatabaseDialog();
         dialog.hide();  // stays loaded: its controls hold the choice for later runs
-        databasePath = dialog.databasePathBox()->text();
-        database::CatalogueTree tree(*tableTree(), treeIcons());
+        databasePath = dialog.DatabasePathBox()->text();
+        database::CatalogueTree tree(*tableTree(), TreeIcons());
         database::RunCatalogue(database::ReadDatabaseChoice(dialog), tree);
     } catch (const ado::ProviderError& error) {
-        ShowRunError(*this, QString::fromStdString(error.description()));
+        ShowRunError(*this, QString::fromStdString(error.Description()));
         // Each new showing waits for the user, so a retry loop only goes as deep as the user takes it.
-        if (error.reason() == ErrorReason::WrongPassword) windows().openDatabaseDialog().showModal();
+        if (error.Reason() == ErrorReason::WrongPassword) windows().OpenDatabaseDialog().ShowModal();
     } catch (const std::exception& error) {
         ShowRunError(*this, QString::fromStdString(error.what()));
     }
 }
 
-void MainWindow::clickOpenFile() { windows().openDatabaseDialog().showModal(); }
+void MainWindow::ClickOpenFile() { windows().OpenDatabaseDialog().ShowModal(); }
 
 }  // namespace tabvert::shell

@@ -27,8 +27,8 @@
 
 namespace tabvert::shell {
 
-database::OpenDatabaseDialog& Windows::openDatabaseDialog() {
-    return load<database::OpenDatabaseDialog>(Window::OpenDatabaseDialog,
+database::OpenDatabaseDialog& Windows::OpenDatabaseDialog() {
+    return Load<database::OpenDatabaseDialog>(Window::OpenDatabaseDialog,
                                               [this] { return new database::OpenDatabaseDialog(*this); });
 }
 
@@ -141,18 +141,18 @@ OpenDatabaseDialog::OpenDatabaseDialog(shell::Windows& windows, QWidget* parent)
     setTabOrder(browseButton_, passwordCheck_);
     setTabOrder(passwordCheck_, passwordBox_);
 
-    connect(okButton_, &QPushButton::clicked, this, [this] { clickOk(); });
-    connect(cancelButton_, &QPushButton::clicked, this, [this] { clickCancel(); });
-    connect(browseButton_, &QPushButton::clicked, this, [this] { clickBrowse(); });
+    connect(okButton_, &QPushButton::clicked, this, [this] { ClickOk(); });
+    connect(cancelButton_, &QPushButton::clicked, this, [this] { ClickCancel(); });
+    connect(browseButton_, &QPushButton::clicked, this, [this] { ClickBrowse(); });
     // The check box's click runs on every change of its value, by the user or by code.
-    connect(passwordCheck_, &QCheckBox::stateChanged, this, [this] { updatePasswordBox(); });
+    connect(passwordCheck_, &QCheckBox::stateChanged, this, [this] { UpdatePasswordBox(); });
 
-    applyLoadColours();
+    ApplyLoadColours();
 }
 
 OpenDatabaseDialog::~OpenDatabaseDialog() = default;
 
-void OpenDatabaseDialog::applyLoadColours() {
+void OpenDatabaseDialog::ApplyLoadColours() {
     for (QWidget* widget : {static_cast<QWidget*>(this), static_cast<QWidget*>(databaseFrame_),
                             static_cast<QWidget*>(pathCaption_), static_cast<QWidget*>(passwordHint_),
                             static_cast<QWidget*>(passwordCaption_), static_cast<QWidget*>(passwordCheck_)}) {
@@ -161,20 +161,20 @@ void OpenDatabaseDialog::applyLoadColours() {
     SetBackground(passwordBox_, QPalette::Base, kPasswordDisabled);
 }
 
-bool OpenDatabaseDialog::passwordProtected() const { return passwordCheck_->isChecked(); }
+bool OpenDatabaseDialog::PasswordProtected() const { return passwordCheck_->isChecked(); }
 
-void OpenDatabaseDialog::showModal() {
+void OpenDatabaseDialog::ShowModal() {
     QPointer<OpenDatabaseDialog> self(this);
     QEventLoop loop;
-    connect(this, &OpenDatabaseDialog::hidden, &loop, &QEventLoop::quit);
+    connect(this, &OpenDatabaseDialog::Hidden, &loop, &QEventLoop::quit);
     connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
     setWindowModality(Qt::ApplicationModal);
     show();
     if (self && isVisible()) loop.exec(QEventLoop::DialogExec);
 }
 
-void OpenDatabaseDialog::clickBrowse() {
-    shell::CommonDialog& openDialog = windows_.mainWindow().openDialog();
+void OpenDatabaseDialog::ClickBrowse() {
+    shell::CommonDialog& openDialog = windows_.mainWindow().OpenDialog();
     openDialog.Filter = QString::fromLatin1(kBrowseFilter);
     openDialog.ShowOpen();
     // The common dialog keeps its earlier FileName when cancelled, so a cancel writes that name back
@@ -182,8 +182,8 @@ void OpenDatabaseDialog::clickBrowse() {
     databasePathBox_->setText(openDialog.FileName);
 }
 
-void OpenDatabaseDialog::updatePasswordBox() {
-    if (passwordProtected()) {
+void OpenDatabaseDialog::UpdatePasswordBox() {
+    if (PasswordProtected()) {
         passwordBox_->setEnabled(true);
         SetBackground(passwordBox_, QPalette::Base, kPasswordEnabled);
     } else {
@@ -193,15 +193,15 @@ void OpenDatabaseDialog::updatePasswordBox() {
     }
 }
 
-void OpenDatabaseDialog::clickOk() {
+void OpenDatabaseDialog::ClickOk() {
     if (!databasePathBox_->text().isEmpty()) {
         windows_.mainWindow().OpenDatabase();
         return;
     }
-    windows_.showMessage(this, QString::fromLatin1(kNoPathMessage));
+    windows_.ShowMessage(this, QString::fromLatin1(kNoPathMessage));
 }
 
-void OpenDatabaseDialog::clickCancel() { windows_.unload(shell::Windows::Window::OpenDatabaseDialog); }
+void OpenDatabaseDialog::ClickCancel() { windows_.Unload(shell::Windows::Window::OpenDatabaseDialog); }
 
 void OpenDatabaseDialog::keyPressEvent(QKeyEvent* event) {
     // Escape would reject the dialog; neither button is the cancel button, so it does nothing.
@@ -216,12 +216,12 @@ void OpenDatabaseDialog::closeEvent(QCloseEvent* event) {
     event->accept();
     // The close box (a close request from the window system) unloads the dialog, as Cancel does. A close
     // requested by the program comes from the registry's own unload.
-    if (event->spontaneous()) windows_.unload(shell::Windows::Window::OpenDatabaseDialog);
+    if (event->spontaneous()) windows_.Unload(shell::Windows::Window::OpenDatabaseDialog);
 }
 
 void OpenDatabaseDialog::showEvent(QShowEvent* event) {
     // Shown without an owner, yet kept with the main window (above it, minimised with it).
-    if (windows_.isLoaded(shell::Windows::Window::MainWindow))
+    if (windows_.IsLoaded(shell::Windows::Window::MainWindow))
         ui::KeepWithOwner(*this, &windows_.mainWindow());
     ui::CentreOnScreen(*this);
     QDialog::showEvent(event);
@@ -229,16 +229,16 @@ void OpenDatabaseDialog::showEvent(QShowEvent* event) {
 
 void OpenDatabaseDialog::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
-    if (!isVisible()) emit hidden();
+    if (!isVisible()) emit Hidden();
 }
 
 DatabaseChoice ReadDatabaseChoice(const OpenDatabaseDialog& dialog) {
-    return DatabaseChoice{dialog.databasePathBox()->text().toStdString(), dialog.passwordProtected(),
-                          dialog.passwordBox()->text().toStdString()};
+    return DatabaseChoice{dialog.DatabasePathBox()->text().toStdString(), dialog.PasswordProtected(),
+                          dialog.PasswordBox()->text().toStdString()};
 }
 
 DatabaseChoice ReadDatabaseChoice(shell::Windows& windows) {
-    return ReadDatabaseChoice(windows.openDatabaseDialog());
+    return ReadDatabaseChoice(windows.OpenDatabaseDialog());
 }
 
 }  // namespace tabvert::database

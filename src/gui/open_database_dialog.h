@@ -28,30 +28,30 @@ class OpenDatabaseDialog : public QDialog {
     explicit OpenDatabaseDialog(shell::Windows& windows, QWidget* parent = nullptr);
     ~OpenDatabaseDialog() override;
 
-    QPushButton* okButton() const { return okButton_; }
-    QPushButton* cancelButton() const { return cancelButton_; }
-    QLineEdit* databasePathBox() const { return databasePathBox_; }
-    QPushButton* browseButton() const { return browseButton_; }
-    QCheckBox* passwordCheck() const { return passwordCheck_; }
-    QLineEdit* passwordBox() const { return passwordBox_; }
+    QPushButton* OkButton() const { return okButton_; }
+    QPushButton* CancelButton() const { return cancelButton_; }
+    QLineEdit* DatabasePathBox() const { return databasePathBox_; }
+    QPushButton* BrowseButton() const { return browseButton_; }
+    QCheckBox* PasswordCheck() const { return passwordCheck_; }
+    QLineEdit* PasswordBox() const { return passwordBox_; }
 
     // Whether the database is declared password-protected (the check box is checked).
-    bool passwordProtected() const;
+    bool PasswordProtected() const;
 
     // Shows the dialog application-modal and returns once it is hidden (OK with a path) or unloaded
     // (Cancel, close box). Unlike QDialog::exec it may be entered again while an earlier showing is
     // still on the stack, which is what the catalogue's password retry does.
-    void showModal();
+    void ShowModal();
 
     // Button handlers, public so that the main window's commands and tests can press them as a user
     // would.
-    void clickBrowse();
-    void clickOk();
-    void clickCancel();
+    void ClickBrowse();
+    void ClickOk();
+    void ClickCancel();
 
   signals:
-    // Emitted whenever the dialog stops being shown; ends every showModal() on the stack.
-    void hidden();
+    // Emitted whenever the dialog stops being shown; ends every ShowModal() on the stack.
+    void Hidden();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -60,8 +60,8 @@ class OpenDatabaseDialog : public QDialog {
     void hideEvent(QHideEvent* event) override;
 
   private:
-    void updatePasswordBox();
-    void applyLoadColours();
+    void UpdatePasswordBox();
+    void ApplyLoadColours();
 
     shell::Windows& windows_;
 

@@ -9,23 +9,23 @@ namespace tabvert::database {
 PreviewListFiller::PreviewListFiller(shell::ListView& list, QProgressBar& progress)
     : list_(list), progress_(progress), batch_(list) {}
 
-void PreviewListFiller::addColumns(const std::vector<std::string>& captions) {
-    for (const std::string& caption : captions) list_.addColumn(QString::fromStdString(caption));
+void PreviewListFiller::AddColumns(const std::vector<std::string>& captions) {
+    for (const std::string& caption : captions) list_.AddColumn(QString::fromStdString(caption));
 }
 
-void PreviewListFiller::moveColumn(int index, int position) { list_.setColumnPosition(index, position); }
+void PreviewListFiller::MoveColumn(int index, int position) { list_.SetColumnPosition(index, position); }
 
-void PreviewListFiller::setColumnWidth(int index, int pixels) { list_.setColumnWidthAt(index, pixels); }
+void PreviewListFiller::SetColumnWidth(int index, int pixels) { list_.SetColumnWidthAt(index, pixels); }
 
-void PreviewListFiller::addRow(std::vector<std::string>&& cells) {
-    const int row = list_.addItem(cells.empty() ? QString() : QString::fromStdString(cells.front()));
+void PreviewListFiller::AddRow(std::vector<std::string>&& cells) {
+    const int row = list_.AddItem(cells.empty() ? QString() : QString::fromStdString(cells.front()));
     for (std::size_t i = 1; i < cells.size(); ++i) {
-        list_.setSubItem(row, static_cast<int>(i), QString::fromStdString(cells[i]));
+        list_.SetSubItem(row, static_cast<int>(i), QString::fromStdString(cells[i]));
     }
 }
 
-void PreviewListFiller::setProgressMaximum(int maximum) { progress_.setMaximum(maximum); }
+void PreviewListFiller::SetProgressMaximum(int maximum) { progress_.setMaximum(maximum); }
 
-void PreviewListFiller::setProgressValue(int value) { progress_.setValue(value); }
+void PreviewListFiller::SetProgressValue(int value) { progress_.setValue(value); }
 
 }  // namespace tabvert::database

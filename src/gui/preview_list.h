@@ -12,17 +12,17 @@ class QProgressBar;
 namespace tabvert::database {
 
 class PreviewListFiller : public PreviewSink {
-public:
+  public:
     PreviewListFiller(shell::ListView& list, QProgressBar& progress);
 
-    void addColumns(const std::vector<std::string>& captions) override;
-    void moveColumn(int index, int position) override;
-    void setColumnWidth(int index, int pixels) override;
-    void addRow(std::vector<std::string>&& cells) override;
-    void setProgressMaximum(int maximum) override;
-    void setProgressValue(int value) override;
+    void AddColumns(const std::vector<std::string>& captions) override;
+    void MoveColumn(int index, int position) override;
+    void SetColumnWidth(int index, int pixels) override;
+    void AddRow(std::vector<std::string>&& cells) override;
+    void SetProgressMaximum(int maximum) override;
+    void SetProgressValue(int value) override;
 
-private:
+  private:
     shell::ListView& list_;
     QProgressBar& progress_;
     shell::ListView::Batch batch_;

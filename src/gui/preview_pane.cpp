@@ -23,7 +23,7 @@
 
 namespace tabvert::shell {
 
-void MainWindow::clickTreeNode(QTreeWidgetItem* node) {
+void MainWindow::ClickTreeNode(QTreeWidgetItem* node) {
     if (node == nullptr) return;
     // The node's text is the trimmed name; a table stored with blanks around it (or two tables that trim
     // to the same text) is read by the name the database stores.
@@ -33,26 +33,26 @@ void MainWindow::clickTreeNode(QTreeWidgetItem* node) {
 void MainWindow::PreviewTable(const QString& tableName) {
     std::optional<QString> failure;
     try {
-        previewList()->clearItems();
-        previewList()->clearColumns();
+        PreviewList()->ClearItems();
+        PreviewList()->ClearColumns();
         // Reading the dialog loads a fresh, empty one if the user cancelled it; its path then fails to open.
-        database::OpenDatabaseDialog& dialog = windows().openDatabaseDialog();
+        database::OpenDatabaseDialog& dialog = windows().OpenDatabaseDialog();
         dialog.hide();
-        databasePath = dialog.databasePathBox()->text();
+        databasePath = dialog.DatabasePathBox()->text();
         if (tableName == databasePath) return;  // the root node: the list stays empty
 
         // A preview is read record by record, so a whole record is what the user points at.
-        previewList()->setFullRowSelect(true);
+        PreviewList()->SetFullRowSelect(true);
         // The filler shows its rows when it goes away, before any message box below.
-        database::PreviewListFiller filler(*previewList(), *progressBar());
+        database::PreviewListFiller filler(*PreviewList(), *ProgressBar());
         database::RunPreview(database::ReadDatabaseChoice(dialog), tableName.toStdString(),
-                             settings::SettingsStore(), text::Locale::system(), filler);
+                             settings::SettingsStore(), text::Locale::System(), filler);
     } catch (const ado::ProviderError& error) {
-        failure = QString::fromStdString(error.description());
+        failure = QString::fromStdString(error.Description());
     } catch (const std::exception& error) {
         failure = QString::fromStdString(error.what());
     }
-    if (failure) windows().showMessage(this, *failure);
+    if (failure) windows().ShowMessage(this, *failure);
 }
 
 }  // namespace tabvert::shell

@@ -65,13 +65,13 @@ void SplashScreen::HandOverToMainWindow() {
     // tick from arriving before the deferred release.
     handOverTimer_->stop();
     Windows& windows = *windows_;
-    windows.unload(Windows::Window::SplashScreen);
+    windows.Unload(Windows::Window::SplashScreen);
     windows.mainWindow().show();
 }
 
 void SplashScreen::CloseWithoutMainWindow() {
     handOverTimer_->stop();
-    windows_->unload(Windows::Window::SplashScreen);
+    windows_->Unload(Windows::Window::SplashScreen);
 }
 
 }  // namespace tabvert::shell

@@ -20,7 +20,7 @@ class SplashScreen : public QWidget {
     explicit SplashScreen(Windows& windows, QWidget* parent = nullptr);
 
     // Runs from the moment the window is loaded; tests may shorten its interval.
-    QTimer* handOverTimer() const { return handOverTimer_; }
+    QTimer* HandOverTimer() const { return handOverTimer_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

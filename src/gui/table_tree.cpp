@@ -12,7 +12,7 @@ void TableTree::keyPressEvent(QKeyEvent* event) {
         event->accept();
         if (before != nullptr && !event->isAutoRepeat()) {
             before->setSelected(true);
-            emit nodeChosenByKey(before);
+            emit NodeChosenByKey(before);
         }
         return;
     }
@@ -22,14 +22,14 @@ void TableTree::keyPressEvent(QKeyEvent* event) {
     if (event->isAutoRepeat())
         movedWhileRepeating_ = true;
     else
-        emit nodeChosenByKey(after);
+        emit NodeChosenByKey(after);
 }
 
 void TableTree::keyReleaseEvent(QKeyEvent* event) {
     QTreeWidget::keyReleaseEvent(event);
     if (event->isAutoRepeat() || !movedWhileRepeating_) return;
     movedWhileRepeating_ = false;
-    if (QTreeWidgetItem* node = currentItem()) emit nodeChosenByKey(node);
+    if (QTreeWidgetItem* node = currentItem()) emit NodeChosenByKey(node);
 }
 
 }  // namespace tabvert::shell

@@ -16,7 +16,7 @@ class TableTree : public QTreeWidget {
     using QTreeWidget::QTreeWidget;
 
   signals:
-    void nodeChosenByKey(QTreeWidgetItem* node);
+    void NodeChosenByKey(QTreeWidgetItem* node);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -21,15 +21,15 @@ Windows::~Windows() {
 }
 
 SplashScreen& Windows::splashScreen() {
-    return load<SplashScreen>(Window::SplashScreen, [this] { return new SplashScreen(*this); });
+    return Load<SplashScreen>(Window::SplashScreen, [this] { return new SplashScreen(*this); });
 }
 
 MainWindow& Windows::mainWindow() {
-    return load<MainWindow>(Window::MainWindow, [this] { return new MainWindow(*this); });
+    return Load<MainWindow>(Window::MainWindow, [this] { return new MainWindow(*this); });
 }
 
-bool Windows::unload(Window which) {
-    QPointer<QWidget>& window = slot(which);
+bool Windows::Unload(Window which) {
+    QPointer<QWidget>& window = Slot(which);
     if (window.isNull()) return true;
     QPointer<QWidget> w = window;
     if (which == Window::MainWindow) {
@@ -49,25 +49,25 @@ bool Windows::unload(Window which) {
     }
     // Checked later, not now: a hand-over unloads one window just before it loads the next.
     QMetaObject::invokeMethod(
-        &context_, [this] { endProgramIfNoneLoaded(); }, Qt::QueuedConnection);
+        &context_, [this] { EndProgramIfNoneLoaded(); }, Qt::QueuedConnection);
     return true;
 }
 
-void Windows::endProgramIfNoneLoaded() {
+void Windows::EndProgramIfNoneLoaded() {
     for (const QPointer<QWidget>& window : loaded_)
         if (!window.isNull()) return;
     // Only the program's own event loop ends; a test pumping events by hand has none running.
     if (QThread::currentThread()->loopLevel() > 0) QCoreApplication::exit(0);
 }
 
-void Windows::showMessage(QWidget* parent, const QString& text, const QString& details) const {
+void Windows::ShowMessage(QWidget* parent, const QString& text, const QString& details) const {
     ui::MessageRequest request;
     request.text = text;
     request.details = details;
     request.title = QString::fromUtf8(AppTitle);
     request.buttons = ui::Buttons::Ok;
     request.icon = ui::Icon::None;
-    prompts_->message(parent, request);
+    prompts_->Message(parent, request);
 }
 
 }  // namespace tabvert::shell

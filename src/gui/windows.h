@@ -4,7 +4,7 @@
 // releases it; the next use loads a fresh one. The registry also hands out the Prompts through which
 // every window asks the user (real dialogs in the program, scripted answers in tests).
 //
-// openDatabaseDialog() and aboutBox() are defined beside their windows (open_database_dialog.cpp,
+// OpenDatabaseDialog() and aboutBox() are defined beside their windows (open_database_dialog.cpp,
 // about_box.cpp), with load<>():
 //
 //     AboutBox& Windows::aboutBox() {
@@ -44,36 +44,36 @@ class Windows {
     // Each returns its window, loading it first when it is not loaded.
     SplashScreen& splashScreen();
     MainWindow& mainWindow();
-    database::OpenDatabaseDialog& openDatabaseDialog();  // defined in open_database_dialog.cpp
+    database::OpenDatabaseDialog& OpenDatabaseDialog();  // defined in open_database_dialog.cpp
     AboutBox& aboutBox();                                // defined in about_box.cpp
 
-    bool isLoaded(Window which) const { return !slot(which).isNull(); }
+    bool IsLoaded(Window which) const { return !Slot(which).isNull(); }
     // Closes the window and releases it; does nothing when it is not loaded. The main window may refuse
     // to close (its closing sequence can cancel): then it stays loaded and this returns false. The other
     // windows are hidden first and always go. The object itself is deleted once control is back in the
     // event loop, so a window may unload itself from its own handlers.
     // When control is back in the program's event loop and no window is loaded any more, the program
     // ends (the splash screen does not count as a last window for Qt, so this is done here).
-    bool unload(Window which);
+    bool Unload(Window which);
 
-    ui::Prompts& prompts() const { return *prompts_; }
+    ui::Prompts& Prompts() const { return *prompts_; }
     // The program's plain message: the text in a box with an OK button only, no icon, titled AppTitle;
     // `details`, when not empty, kept behind the box's "Show Details..." button.
-    void showMessage(QWidget* parent, const QString& text, const QString& details = QString()) const;
+    void ShowMessage(QWidget* parent, const QString& text, const QString& details = QString()) const;
 
     // Returns the loaded window, creating it with make() (which returns a new W*) if it is not loaded.
     template <class W, class Make>
-    W& load(Window which, Make&& make) {
-        QPointer<QWidget>& window = slot(which);
+    W& Load(Window which, Make&& make) {
+        QPointer<QWidget>& window = Slot(which);
         if (window.isNull()) window = make();
         return *static_cast<W*>(window.data());
     }
 
   private:
-    QPointer<QWidget>& slot(Window which) { return loaded_[static_cast<size_t>(which)]; }
-    const QPointer<QWidget>& slot(Window which) const { return loaded_[static_cast<size_t>(which)]; }
+    QPointer<QWidget>& Slot(Window which) { return loaded_[static_cast<size_t>(which)]; }
+    const QPointer<QWidget>& Slot(Window which) const { return loaded_[static_cast<size_t>(which)]; }
 
-    void endProgramIfNoneLoaded();
+    void EndProgramIfNoneLoaded();
 
     ui::Prompts* prompts_;
     // One slot per Window, empty while that window is not loaded.

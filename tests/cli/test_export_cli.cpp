@@ -92,7 +92,7 @@ TEST(ExportCli, WritesTheSameWorkbookAsTheProgram) {
         const char* ext;
         const char* option;
         text::Locale locale;
-    } cases[] = {{"xlsx", " --locale de_DE", text::Locale::deDE()}, {"xls", "", text::Locale::system()}};
+    } cases[] = {{"xlsx", " --locale de_DE", text::Locale::DeDE()}, {"xls", "", text::Locale::System()}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ext);
         const fs::path fromCli = root / (std::string("cli.") + c.ext);

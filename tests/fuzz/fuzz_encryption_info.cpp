@@ -1,10 +1,10 @@
 // libFuzzer target: the encryption description in the first page of an Access 2007+ file. The input is
 // taken both as a whole first page and as the description itself.
 
-#include "core/access/crypto/encryption_info.h"
-
 #include <cstddef>
 #include <cstdint>
+
+#include "core/access/crypto/encryption_info.h"
 
 namespace {
 

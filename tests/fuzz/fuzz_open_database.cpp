@@ -21,7 +21,7 @@ void ReadEverything(const std::string& path) {
     using namespace tabvert;
     ado::Connection connection;
     connection.Open(database::BuildConnectionString(path, 0, ""));
-    const text::Locale locale = text::Locale::enUS();
+    const text::Locale locale = text::Locale::EnUS();
     std::vector<std::string> tables;
     auto schema = connection.OpenSchema(ado::kSchemaTables);
     for (; !schema->Eof(); schema->MoveNext())

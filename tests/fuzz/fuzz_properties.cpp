@@ -9,7 +9,7 @@
 
 namespace {
 std::string DecodeJet3(std::span<const std::uint8_t> bytes, void* decoder) {
-    return static_cast<tabvert::ado::detail::CodePageDecoder*>(decoder)->decode(bytes);
+    return static_cast<tabvert::ado::detail::CodePageDecoder*>(decoder)->Decode(bytes);
 }
 }  // namespace
 

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::span<const std::uint8_t> bytes(data + 1, size - 1);
     DecodeUnicodeText(bytes);
     CodePageDecoder decoder(kCodePages[data[0] % std::size(kCodePages)]);
-    decoder.decode(bytes);
+    decoder.Decode(bytes);
     LooksLikeGb2312(bytes);
     return 0;
 }

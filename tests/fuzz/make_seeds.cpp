@@ -59,7 +59,7 @@ void Harvest(const fs::path& db, const fs::path& out) {
         ado::Connection connection;
         connection.Open(database::BuildConnectionString(db.string(), 0, ""));
         std::vector<std::string> tables;
-        const text::Locale locale = text::Locale::enUS();
+        const text::Locale locale = text::Locale::EnUS();
         for (auto schema = connection.OpenSchema(ado::kSchemaTables); !schema->Eof(); schema->MoveNext())
             tables.push_back(text::ValueToText(schema->GetFields().Item("TABLE_NAME").Value(), locale));
         for (const std::string& table : tables) {
@@ -77,12 +77,12 @@ void Harvest(const fs::path& db, const fs::path& out) {
                     if (table == "MSysObjects" && rows.GetFields().Item(i).Name() == "LvProp" &&
                         value.type() == ado::Variant::Type::Binary)
                         Put(out / "properties", std::string(jet3 ? "\x01" : "\x00", 1) +
-                                                    std::string(value.bytes().begin(), value.bytes().end()));
+                                                    std::string(value.Bytes().begin(), value.Bytes().end()));
                 }
             }
         }
     } catch (const ado::ProviderError& e) {
-        std::fprintf(stderr, "%s: %s (whole file kept as a seed)\n", db.c_str(), e.description().c_str());
+        std::fprintf(stderr, "%s: %s (whole file kept as a seed)\n", db.c_str(), e.Description().c_str());
     }
 }
 

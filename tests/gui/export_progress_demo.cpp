@@ -19,17 +19,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     tabvert::ui::ScriptedPrompts prompts;
-    prompts.queueFile(QString::fromLocal8Bit(argv[2]));
-    prompts.queueAnswer(tabvert::ui::Answer::Ok);
-    prompts.queueAnswer(tabvert::ui::Answer::Yes);  // the exit question when the window goes
+    prompts.QueueFile(QString::fromLocal8Bit(argv[2]));
+    prompts.QueueAnswer(tabvert::ui::Answer::Ok);
+    prompts.QueueAnswer(tabvert::ui::Answer::Yes);  // the exit question when the window goes
     tabvert::shell::Windows windows(prompts);
     tabvert::shell::MainWindow& window = windows.mainWindow();
     window.show();
-    windows.openDatabaseDialog().databasePathBox()->setText(QString::fromLocal8Bit(argv[1]));
+    windows.OpenDatabaseDialog().DatabasePathBox()->setText(QString::fromLocal8Bit(argv[1]));
     window.OpenDatabase();
     const int delay = argc > 3 ? std::atoi(argv[3]) : 1500;
     QTimer::singleShot(delay, &window, [&] {
-        window.clickToolbarButton(2);
+        window.ClickToolbarButton(2);
         std::fprintf(stderr, "export finished\n");
         QApplication::quit();
     });

@@ -28,13 +28,13 @@ using namespace tabvert;
 // Real message boxes; the save dialog answered with the workbook path.
 class DemoPrompts : public ui::Prompts {
   public:
-    explicit DemoPrompts(QString workbook) : real_(ui::MakeQtPrompts()) { scripted_.queueFile(workbook); }
-    ui::Answer message(QWidget* parent, const ui::MessageRequest& request) override {
+    explicit DemoPrompts(QString workbook) : real_(ui::MakeQtPrompts()) { scripted_.QueueFile(workbook); }
+    ui::Answer Message(QWidget* parent, const ui::MessageRequest& request) override {
         if (request.buttons == ui::Buttons::YesNo) return ui::Answer::Yes;  // the exit question
-        return real_->message(parent, request);
+        return real_->Message(parent, request);
     }
-    std::optional<ui::FileChoice> fileDialog(QWidget* parent, const ui::FileDialogRequest& request) override {
-        return scripted_.fileDialog(parent, request);
+    std::optional<ui::FileChoice> FileDialog(QWidget* parent, const ui::FileDialogRequest& request) override {
+        return scripted_.FileDialog(parent, request);
     }
 
   private:
@@ -65,11 +65,11 @@ fixtures::Database ProblemDatabase() {
         db.tables.push_back(
             SmallTable("tblMSysArchive" + std::string(i < 10 ? "0" : "") + std::to_string(i)));
     db.queries.push_back(fixtures::QueryBuilder("Late orders")
-                             .table("Orders")
-                             .join("Orders", "Shipments", "Orders.ID = Shipments.ID")
-                             .column("Orders.ID")
-                             .build());
-    db.queries.push_back(fixtures::QueryBuilder("qryMSysTotals").table("Orders").star().build());
+                             .Table("Orders")
+                             .Join("Orders", "Shipments", "Orders.ID = Shipments.ID")
+                             .Column("Orders.ID")
+                             .Build());
+    db.queries.push_back(fixtures::QueryBuilder("qryMSysTotals").Table("Orders").Star().Build());
     return db;
 }
 
@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     shell::Windows windows(prompts);
     shell::MainWindow& window = windows.mainWindow();
     window.show();
-    windows.openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(dir + "/problems.mdb"));
+    windows.OpenDatabaseDialog().DatabasePathBox()->setText(QString::fromStdString(dir + "/problems.mdb"));
     window.OpenDatabase();
 
     // Once the closing message shows: open its details, and close it after `hold`.
@@ -105,7 +105,7 @@ int main(int argc, char** argv) {
     });
     QTimer::singleShot(1000, &window, [&] {
         watch.start(100);
-        window.clickToolbarButton(2);
+        window.ClickToolbarButton(2);
         QApplication::quit();
     });
     return QApplication::exec();

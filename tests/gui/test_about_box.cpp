@@ -42,8 +42,8 @@ TEST(AboutBox, EscapeAndEnterDoNothingSpacePressesTheFocusedOkButton) {
     bool focusOnOk = false, openAfterEscape = false, openAfterEnter = false, centred = false;
     ShowModal(windows, [&](AboutBox& box) {
         centred = CentredOnScreen(box);
-        focusOnOk = QApplication::focusWidget() == box.okButton();
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : box.okButton();
+        focusOnOk = QApplication::focusWidget() == box.OkButton();
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : box.OkButton();
         QTest::keyClick(target, Qt::Key_Escape);
         openAfterEscape = box.isVisible();
         QTest::keyClick(target, Qt::Key_Return);
@@ -54,7 +54,7 @@ TEST(AboutBox, EscapeAndEnterDoNothingSpacePressesTheFocusedOkButton) {
     EXPECT_TRUE(focusOnOk);
     EXPECT_TRUE(openAfterEscape);
     EXPECT_TRUE(openAfterEnter);
-    EXPECT_FALSE(windows.isLoaded(Windows::Window::AboutBox)) << "Space closed and released the box";
+    EXPECT_FALSE(windows.IsLoaded(Windows::Window::AboutBox)) << "Space closed and released the box";
 }
 
 TEST(AboutBox, TheCloseButtonReleasesItAndTheNextShowingIsFreshAndCentredAgain) {
@@ -67,15 +67,15 @@ TEST(AboutBox, TheCloseButtonReleasesItAndTheNextShowingIsFreshAndCentredAgain) 
         box.close();     // the title bar's close button
     });
     EXPECT_TRUE(first.isNull());
-    EXPECT_FALSE(windows.isLoaded(Windows::Window::AboutBox));
+    EXPECT_FALSE(windows.IsLoaded(Windows::Window::AboutBox));
 
     bool centred = false;
     ShowModal(windows, [&](AboutBox& box) {
         centred = CentredOnScreen(box);
-        QTest::mouseClick(box.okButton(), Qt::LeftButton);
+        QTest::mouseClick(box.OkButton(), Qt::LeftButton);
     });
     EXPECT_TRUE(centred);
-    EXPECT_FALSE(windows.isLoaded(Windows::Window::AboutBox));
+    EXPECT_FALSE(windows.IsLoaded(Windows::Window::AboutBox));
 }
 
 }  // namespace

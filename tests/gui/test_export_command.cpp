@@ -32,9 +32,9 @@ namespace fs = std::filesystem;
 // Scripted answers that also note whether the progress frame was showing when each message came.
 class WatchingPrompts : public ui::ScriptedPrompts {
   public:
-    ui::Answer message(QWidget* parent, const ui::MessageRequest& request) override {
+    ui::Answer Message(QWidget* parent, const ui::MessageRequest& request) override {
         frameShowing.push_back(frame && !frame->isHidden());
-        return ScriptedPrompts::message(parent, request);
+        return ScriptedPrompts::Message(parent, request);
     }
     QGroupBox* frame = nullptr;
     std::vector<bool> frameShowing;
@@ -45,24 +45,24 @@ class ExportCommand : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         windows_ = std::make_unique<shell::Windows>(prompts_);
-        prompts_.frame = window().exportFrame();
+        prompts_.frame = Window().ExportFrame();
     }
 
-    shell::MainWindow& window() { return windows_->mainWindow(); }
-    fs::path root() const { return dir_.path().toStdString(); }
+    shell::MainWindow& Window() { return windows_->mainWindow(); }
+    fs::path Root() const { return dir_.path().toStdString(); }
 
     // Opens a database the way OK in the open-database dialog does.
     void OpenDatabase(const fixtures::Database& db, const std::string& file) {
-        const fs::path path = WriteDb(db, root() / file);
-        windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(path.string()));
-        window().OpenDatabase();
-        ASSERT_GT(window().tableTree()->topLevelItemCount(), 0);
+        const fs::path path = WriteDb(db, Root() / file);
+        windows_->OpenDatabaseDialog().DatabasePathBox()->setText(QString::fromStdString(path.string()));
+        Window().OpenDatabase();
+        ASSERT_GT(Window().tableTree()->topLevelItemCount(), 0);
     }
     // Chooses `target` in the save dialog and confirms the closing message.
     void ExportTo(const fs::path& target, bool fromMenu = true) {
-        prompts_.queueFile(QString::fromStdString(target.string()));
-        prompts_.queueAnswer(ui::Answer::Ok);
-        fromMenu ? window().exportAction()->trigger() : window().clickToolbarButton(2);
+        prompts_.QueueFile(QString::fromStdString(target.string()));
+        prompts_.QueueAnswer(ui::Answer::Ok);
+        fromMenu ? Window().ExportAction()->trigger() : Window().ClickToolbarButton(2);
     }
 
     QTemporaryDir dir_;
@@ -78,37 +78,37 @@ void ExpectPlainMessage(const ui::MessageRequest& m, const QString& text) {
 }
 
 TEST_F(ExportCommand, WithoutADatabaseOnlyAsksToOpenOne) {
-    window().targetPathBox()->setText("/earlier/export.xls");
+    Window().TargetPathBox()->setText("/earlier/export.xls");
     for (const bool menu : {true, false}) {
         SCOPED_TRACE(menu ? "menu" : "toolbar button 2");
-        prompts_.queueAnswer(ui::Answer::Ok);
-        menu ? window().exportAction()->trigger() : window().toolbarButton(2)->click();
-        ASSERT_EQ(prompts_.messages().size(), menu ? 1u : 2u);
-        ExpectPlainMessage(prompts_.messages().back(), "Please open access database file.");
-        EXPECT_TRUE(prompts_.fileDialogs().empty());
-        EXPECT_EQ(window().targetPathBox()->text(), "/earlier/export.xls");
+        prompts_.QueueAnswer(ui::Answer::Ok);
+        menu ? Window().ExportAction()->trigger() : Window().ToolbarButton(2)->click();
+        ASSERT_EQ(prompts_.Messages().size(), menu ? 1u : 2u);
+        ExpectPlainMessage(prompts_.Messages().back(), "Please open access database file.");
+        EXPECT_TRUE(prompts_.FileDialogs().empty());
+        EXPECT_EQ(Window().TargetPathBox()->text(), "/earlier/export.xls");
     }
 }
 
 TEST_F(ExportCommand, CancellingTheDialogStartsNothingAndAnAnswerBecomesTheWorkbookPath) {
     OpenDatabase(fixtures::AccdbFixture(), "small.accdb");
-    window().targetPathBox()->setText("/earlier/export.xls");
-    window().previewList()->addColumn("Kept");
-    window().previewList()->addItem("row");
-    prompts_.queueFile(std::nullopt);
-    window().clickToolbarButton(2);
-    ASSERT_EQ(prompts_.fileDialogs().size(), 1u);
-    const ui::FileDialogRequest& d = prompts_.fileDialogs()[0];
+    Window().TargetPathBox()->setText("/earlier/export.xls");
+    Window().PreviewList()->AddColumn("Kept");
+    Window().PreviewList()->AddItem("row");
+    prompts_.QueueFile(std::nullopt);
+    Window().ClickToolbarButton(2);
+    ASSERT_EQ(prompts_.FileDialogs().size(), 1u);
+    const ui::FileDialogRequest& d = prompts_.FileDialogs()[0];
     EXPECT_TRUE(d.kind == ui::FileDialogKind::Save && d.fileName.isEmpty() && d.confirmOverwrite);
     EXPECT_EQ(d.filter,
               "Select excel file (*.xls)|*.xls| Excel 2007-2010 (*.xlsx)|*.xlsx| All files (*.*)|*.*  ");
-    EXPECT_EQ(window().targetPathBox()->text(), "");
-    EXPECT_TRUE(prompts_.messages().empty());
-    EXPECT_EQ(window().previewList()->itemCount(), 1);
-    EXPECT_TRUE(window().exportFrame()->isHidden());
+    EXPECT_EQ(Window().TargetPathBox()->text(), "");
+    EXPECT_TRUE(prompts_.Messages().empty());
+    EXPECT_EQ(Window().PreviewList()->ItemCount(), 1);
+    EXPECT_TRUE(Window().ExportFrame()->isHidden());
 
-    fs::create_directory(root() / "old.mdb");
-    const std::string base = root().string() + "/";
+    fs::create_directory(Root() / "old.mdb");
+    const std::string base = Root().string() + "/";
     // What the user picks, what the target path box then holds, and the file the workbook lands in.
     const std::tuple<const char*, const char*, const char*> cases[] = {
         {"out.mdb", "out.xls", "out.xls"},                                  // a lower-case ".mdb" ending
@@ -119,14 +119,14 @@ TEST_F(ExportCommand, CancellingTheDialogStartsNothingAndAnAnswerBecomesTheWorkb
     };
     for (const auto& [chosen, stored, written] : cases) {
         SCOPED_TRACE(chosen);
-        const std::size_t before = prompts_.messages().size();
+        const std::size_t before = prompts_.Messages().size();
         ExportTo(base + chosen);
-        EXPECT_EQ(window().targetPathBox()->text().toStdString(), base + stored);
+        EXPECT_EQ(Window().TargetPathBox()->text().toStdString(), base + stored);
         EXPECT_TRUE(fs::exists(base + written));
         EXPECT_EQ(fs::exists(base + stored), std::string(written) == stored);
-        ASSERT_EQ(prompts_.messages().size(), before + 1);
-        EXPECT_EQ(prompts_.messages().back().text, kCompletedText);
-        EXPECT_TRUE(prompts_.allAnswersUsed());
+        ASSERT_EQ(prompts_.Messages().size(), before + 1);
+        EXPECT_EQ(prompts_.Messages().back().text, kCompletedText);
+        EXPECT_TRUE(prompts_.AllAnswersUsed());
     }
 }
 
@@ -141,11 +141,11 @@ TEST_F(ExportCommand, ANameWithoutExtensionTakesThatOfTheChosenFileType) {
     };
     for (const auto& [typed, type, written] : cases) {
         SCOPED_TRACE(std::string(typed) + " as type " + std::to_string(type));
-        const fs::path dir = root() / ("type" + std::to_string(type));
+        const fs::path dir = Root() / ("type" + std::to_string(type));
         fs::create_directory(dir);
-        prompts_.queueFile(QString::fromStdString((dir / typed).string()), type);
-        prompts_.queueAnswer(ui::Answer::Ok);
-        window().exportAction()->trigger();
+        prompts_.QueueFile(QString::fromStdString((dir / typed).string()), type);
+        prompts_.QueueAnswer(ui::Answer::Ok);
+        Window().ExportAction()->trigger();
         EXPECT_TRUE(fs::exists(dir / written));
         // Office Open XML is a zip archive; the Excel 97-2003 format is not.
         EXPECT_EQ(FileText(dir / written).rfind("PK", 0) == 0, std::string(written).ends_with(".xlsx"));
@@ -157,35 +157,35 @@ TEST_F(ExportCommand, RunLeavesTheWindowAsDescribed) {
     // The run reads the dialog as it stands now, not as it was when the tree was filled.
     fixtures::Database other;
     other.tables = {NumberedTable("Alpha", 3), NumberedTable("Beta", 1200), NumberedTable("Gamma", 0)};
-    const fs::path otherPath = WriteDb(other, root() / "second.mdb");
-    windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(otherPath.string()));
-    window().previewList()->addColumn("Old");
-    window().previewList()->addItem("old row");
+    const fs::path otherPath = WriteDb(other, Root() / "second.mdb");
+    windows_->OpenDatabaseDialog().DatabasePathBox()->setText(QString::fromStdString(otherPath.string()));
+    Window().PreviewList()->AddColumn("Old");
+    Window().PreviewList()->AddItem("old row");
     prompts_.frameShowing.clear();
-    ExportTo(root() / "second.xlsx", false);
+    ExportTo(Root() / "second.xlsx", false);
 
-    ASSERT_EQ(prompts_.messages().size(), 1u);
-    ExpectPlainMessage(prompts_.messages()[0], kCompletedText);
+    ASSERT_EQ(prompts_.Messages().size(), 1u);
+    ExpectPlainMessage(prompts_.Messages()[0], kCompletedText);
     EXPECT_EQ(prompts_.frameShowing, std::vector<bool>{true});  // the message comes before the frame goes
 
-    EXPECT_TRUE(window().exportFrame()->isHidden() && windows_->openDatabaseDialog().isHidden());
-    EXPECT_EQ(window().databasePath.toStdString(), otherPath.string());
-    EXPECT_EQ(window().previewList()->itemCount() + window().previewList()->columnCount(), 0);
+    EXPECT_TRUE(Window().ExportFrame()->isHidden() && windows_->OpenDatabaseDialog().isHidden());
+    EXPECT_EQ(Window().databasePath.toStdString(), otherPath.string());
+    EXPECT_EQ(Window().PreviewList()->ItemCount() + Window().PreviewList()->ColumnCount(), 0);
     // Catalogue order is by name: Gamma is last and empty, so the record label still shows Beta's last
     // record.
-    EXPECT_EQ(window().currentTableLabel()->text(), "Gamma");
-    EXPECT_EQ(window().currentRecordLabel()->text(), "1200");
-    EXPECT_EQ(std::make_pair(window().progressBar()->maximum(), window().progressBar()->value()),
+    EXPECT_EQ(Window().CurrentTableLabel()->text(), "Gamma");
+    EXPECT_EQ(Window().CurrentRecordLabel()->text(), "1200");
+    EXPECT_EQ(std::make_pair(Window().ProgressBar()->maximum(), Window().ProgressBar()->value()),
               std::make_pair(500, 500));
 }
 
 TEST_F(ExportCommand, SkippedTablesCannotFillABarThatStillEndsAt100) {
     OpenDatabase(fixtures::EmptyFixture(), "empty.mdb");
-    window().progressBar()->setValue(40);
-    ExportTo(root() / "empty.xls");
-    EXPECT_EQ(std::make_pair(window().progressBar()->maximum(), window().progressBar()->value()),
+    Window().ProgressBar()->setValue(40);
+    ExportTo(Root() / "empty.xls");
+    EXPECT_EQ(std::make_pair(Window().ProgressBar()->maximum(), Window().ProgressBar()->value()),
               std::make_pair(100, 40));
-    EXPECT_TRUE(fs::exists(root() / "empty.xls"));
+    EXPECT_TRUE(fs::exists(Root() / "empty.xls"));
 }
 
 }  // namespace

@@ -93,10 +93,10 @@ TEST(ChmContents, NestsEntriesByTheirLists) {
 TEST(ChmFile, ReadsTheBuiltHelpFileAndRefusesWhatIsNone) {
     const auto file = ChmFile::Open(QFile::encodeName(BuiltHelpFile()));
     ASSERT_TRUE(file.has_value()) << BuiltHelpFile().toStdString();
-    const auto picture = file->read(QStringLiteral("images/toolbar.png"));  // no leading separator
+    const auto picture = file->Read(QStringLiteral("images/toolbar.png"));  // no leading separator
     ASSERT_TRUE(picture.has_value());
     EXPECT_TRUE(picture->startsWith("\x89PNG"));
-    EXPECT_FALSE(file->read(QStringLiteral("/missing.html")).has_value());
+    EXPECT_FALSE(file->Read(QStringLiteral("/missing.html")).has_value());
 
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -134,24 +134,24 @@ TEST(HtmlHelp, OpensTheDefaultTopicWithItsPictureAndContentsAndReusesTheWindow) 
     ASSERT_NE(help, nullptr);
     EXPECT_TRUE(help->isVisible());
     EXPECT_EQ(help->windowTitle(), QStringLiteral("Norrin Tabvert 4.0 Help"));
-    EXPECT_EQ(help->browser()->source(), TopicUrl(QStringLiteral("/welcome.html")));
-    EXPECT_EQ(help->browser()->documentTitle(), QStringLiteral("Welcome to Norrin Tabvert"));
-    const QVariant picture = help->browser()->document()->resource(
+    EXPECT_EQ(help->Browser()->source(), TopicUrl(QStringLiteral("/welcome.html")));
+    EXPECT_EQ(help->Browser()->documentTitle(), QStringLiteral("Welcome to Norrin Tabvert"));
+    const QVariant picture = help->Browser()->document()->resource(
         QTextDocument::ImageResource, TopicUrl(QStringLiteral("/images/toolbar.png")));
     EXPECT_TRUE(picture.isValid()) << "the page's picture came out of the help file";
-    ASSERT_EQ(help->contents()->topLevelItemCount(), 6);
-    EXPECT_EQ(help->contents()->topLevelItem(1)->text(0), QStringLiteral("Opening a database"));
+    ASSERT_EQ(help->Contents()->topLevelItemCount(), 6);
+    EXPECT_EQ(help->Contents()->topLevelItem(1)->text(0), QStringLiteral("Opening a database"));
 
     // A link resolves inside the help file; the contents open their page.
-    emit help->browser()->anchorClicked(QUrl(QStringLiteral("export.html")));
-    EXPECT_EQ(help->browser()->documentTitle(), QStringLiteral("Exporting to Excel"));
-    EXPECT_EQ(help->browser()->source(), TopicUrl(QStringLiteral("/export.html")));
-    emit help->contents()->itemClicked(help->contents()->topLevelItem(4), 0);
-    EXPECT_EQ(help->browser()->documentTitle(), QStringLiteral("What the messages mean"));
+    emit help->Browser()->anchorClicked(QUrl(QStringLiteral("export.html")));
+    EXPECT_EQ(help->Browser()->documentTitle(), QStringLiteral("Exporting to Excel"));
+    EXPECT_EQ(help->Browser()->source(), TopicUrl(QStringLiteral("/export.html")));
+    emit help->Contents()->itemClicked(help->Contents()->topLevelItem(4), 0);
+    EXPECT_EQ(help->Browser()->documentTitle(), QStringLiteral("What the messages mean"));
 
     // The same file again: the same window, back on the topic asked for.
     EXPECT_EQ(HtmlHelpA(&caller, (built + "::/settings.html").constData(), HH_DISPLAY_TOPIC, 0), help);
-    EXPECT_EQ(help->browser()->documentTitle(), QStringLiteral("Column settings of the preview"));
+    EXPECT_EQ(help->Browser()->documentTitle(), QStringLiteral("Column settings of the preview"));
     EXPECT_EQ(caller.findChildren<HelpWindow*>().size(), 1);
 }
 
@@ -163,16 +163,16 @@ TEST(HelpCommand, ToolbarButtonThreeAndHelpContentOpenTheDefaultTopic) {
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
-    QTest::mouseClick(window.toolbarButton(3), Qt::LeftButton);
+    QTest::mouseClick(window.ToolbarButton(3), Qt::LeftButton);
     const QList<HelpWindow*> opened = window.findChildren<HelpWindow*>();
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(opened.front()->browser()->source(), TopicUrl(QStringLiteral("/welcome.html")));
+    EXPECT_EQ(opened.front()->Browser()->source(), TopicUrl(QStringLiteral("/welcome.html")));
 
-    opened.front()->browser()->setSource(TopicUrl(QStringLiteral("/preview.html")));
-    window.helpContentAction()->trigger();
+    opened.front()->Browser()->setSource(TopicUrl(QStringLiteral("/preview.html")));
+    window.HelpContentAction()->trigger();
     EXPECT_EQ(window.findChildren<HelpWindow*>().size(), 1) << "one help window per program";
-    EXPECT_EQ(opened.front()->browser()->source(), TopicUrl(QStringLiteral("/welcome.html")));
-    EXPECT_TRUE(prompts.messages().empty());
+    EXPECT_EQ(opened.front()->Browser()->source(), TopicUrl(QStringLiteral("/welcome.html")));
+    EXPECT_TRUE(prompts.Messages().empty());
 }
 
 }  // namespace

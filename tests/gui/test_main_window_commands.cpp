@@ -37,13 +37,13 @@ TEST(LoadSetUp, PaintsTheWindowAndItsLabelsLightGreenAndHidesTheProgressFrame) {
     EXPECT_EQ(window.helpFilePath(), HelpFilePath(QCoreApplication::applicationDirPath()));
 
     const std::vector<QWidget*> painted = {&window,
-                                           window.tableTreeHeading(),
-                                           window.previewHeading(),
-                                           window.exportFrame(),
-                                           window.currentTableCaption(),
-                                           window.currentRecordCaption(),
-                                           window.currentTableLabel(),
-                                           window.currentRecordLabel()};
+                                           window.TableTreeHeading(),
+                                           window.PreviewHeading(),
+                                           window.ExportFrame(),
+                                           window.CurrentTableCaption(),
+                                           window.CurrentRecordCaption(),
+                                           window.CurrentTableLabel(),
+                                           window.CurrentRecordLabel()};
     for (QWidget* control : painted) {
         EXPECT_EQ(control->palette().color(QPalette::Window), kGreen) << control->objectName().toStdString();
         EXPECT_TRUE(control->autoFillBackground()) << control->objectName().toStdString();
@@ -51,16 +51,16 @@ TEST(LoadSetUp, PaintsTheWindowAndItsLabelsLightGreenAndHidesTheProgressFrame) {
 
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    EXPECT_FALSE(window.exportFrame()->isVisible());
+    EXPECT_FALSE(window.ExportFrame()->isVisible());
     EXPECT_TRUE(window.isVisible());
     // What the user sees: the client area between the panes, and a label's own background.
     const QImage shot = window.grab().toImage();
-    const QPoint gap = window.previewHeading()->mapTo(&window, QPoint(-3, 40));
+    const QPoint gap = window.PreviewHeading()->mapTo(&window, QPoint(-3, 40));
     EXPECT_EQ(QColor(shot.pixel(gap)), kGreen);
     const QPoint onLabel =
-        window.tableTreeHeading()->mapTo(&window, QPoint(window.tableTreeHeading()->width() - 2, 1));
+        window.TableTreeHeading()->mapTo(&window, QPoint(window.TableTreeHeading()->width() - 2, 1));
     EXPECT_EQ(QColor(shot.pixel(onLabel)), kGreen);
-    EXPECT_TRUE(prompts.messages().empty());
+    EXPECT_TRUE(prompts.Messages().empty());
 }
 
 struct ClosingCase {
@@ -79,33 +79,33 @@ class Closing : public testing::TestWithParam<ClosingCase> {};
 TEST_P(Closing, AsksTheExitQuestionAndUnloadsTheOtherWindowsOnYes) {
     const ClosingCase& c = GetParam();
     ui::ScriptedPrompts prompts;
-    for (Answer a : c.answers) prompts.queueAnswer(a);
+    for (Answer a : c.answers) prompts.QueueAnswer(a);
     Windows windows(prompts);
-    windows.splashScreen().handOverTimer()->stop();  // loaded, but it must not hand over by itself
+    windows.splashScreen().HandOverTimer()->stop();  // loaded, but it must not hand over by itself
     windows.aboutBox();                              // loaded, never shown
-    windows.openDatabaseDialog().hide();             // loaded and hidden, as after a database was opened
+    windows.OpenDatabaseDialog().hide();             // loaded and hidden, as after a database was opened
     MainWindow& window = windows.mainWindow();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     if (c.viaExitCommand)
-        window.exitAction()->trigger();
+        window.ExitAction()->trigger();
     else
         window.close();
 
-    ASSERT_EQ(prompts.messages().size(), c.questions);
-    for (const ui::MessageRequest& question : prompts.messages()) {
+    ASSERT_EQ(prompts.Messages().size(), c.questions);
+    for (const ui::MessageRequest& question : prompts.Messages()) {
         EXPECT_EQ(question.text, QStringLiteral("Are you sure you want to exit?"));
         EXPECT_EQ(question.title, QStringLiteral("Norrin Tabvert 4.0"));
         EXPECT_EQ(question.buttons, ui::Buttons::YesNo);
         EXPECT_EQ(question.icon, ui::Icon::None);
     }
-    EXPECT_TRUE(prompts.allAnswersUsed());
+    EXPECT_TRUE(prompts.AllAnswersUsed());
     EXPECT_EQ(window.isVisible(), c.staysOpen);
-    EXPECT_EQ(windows.isLoaded(Window::OpenDatabaseDialog), c.staysOpen);
-    EXPECT_EQ(windows.isLoaded(Window::AboutBox), c.staysOpen);
-    EXPECT_EQ(windows.isLoaded(Window::SplashScreen), c.staysOpen);
-    EXPECT_TRUE(windows.isLoaded(Window::MainWindow));
+    EXPECT_EQ(windows.IsLoaded(Window::OpenDatabaseDialog), c.staysOpen);
+    EXPECT_EQ(windows.IsLoaded(Window::AboutBox), c.staysOpen);
+    EXPECT_EQ(windows.IsLoaded(Window::SplashScreen), c.staysOpen);
+    EXPECT_TRUE(windows.IsLoaded(Window::MainWindow));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -126,12 +126,12 @@ TEST(HelpCommand, WithNoHelpFileBesideTheProgramShowsNothingAndSaysNothing) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const auto windowsBefore = QApplication::topLevelWidgets().size();
 
-    window.helpContentAction()->trigger();
-    QTest::mouseClick(window.toolbarButton(3), Qt::LeftButton);
+    window.HelpContentAction()->trigger();
+    QTest::mouseClick(window.ToolbarButton(3), Qt::LeftButton);
 
     EXPECT_TRUE(window.findChildren<htmlhelp::HelpWindow*>().isEmpty());
     EXPECT_EQ(QApplication::topLevelWidgets().size(), windowsBefore);
-    EXPECT_TRUE(prompts.messages().empty());
+    EXPECT_TRUE(prompts.Messages().empty());
 }
 
 TEST(AboutCommand, ShowsTheAboutBoxModallyAndReturnsWhenItIsClosed) {
@@ -144,12 +144,12 @@ TEST(AboutCommand, ShowsTheAboutBoxModallyAndReturnsWhenItIsClosed) {
     bool shownModal = false;
     QTimer::singleShot(0, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        shownModal = modal && windows.isLoaded(Window::AboutBox) && modal == &windows.aboutBox();
+        shownModal = modal && windows.IsLoaded(Window::AboutBox) && modal == &windows.aboutBox();
         if (modal) modal->close();
     });
-    window.aboutAction()->trigger();
+    window.AboutAction()->trigger();
     EXPECT_TRUE(shownModal);
-    EXPECT_FALSE(windows.isLoaded(Window::AboutBox)) << "released when it closed";
+    EXPECT_FALSE(windows.IsLoaded(Window::AboutBox)) << "released when it closed";
     EXPECT_TRUE(window.isVisible());
 }
 

@@ -92,7 +92,7 @@ ShownBox ShowAndOpenDetails(const ui::MessageRequest& request) {
         }
         box->accept();
     });
-    ui::MakeQtPrompts()->message(&owner, request);
+    ui::MakeQtPrompts()->Message(&owner, request);
     return seen;
 }
 
@@ -134,7 +134,8 @@ TEST(MessageDetails, ALongListKeepsItsLinesWholeAndTheOpenBoxWithinTheScreen) {
 
     const ShownBox seen = ShowAndOpenDetails(request);
     ASSERT_TRUE(seen.detailsVisible);
-    EXPECT_LE(seen.textHeight, lines * seen.lineSpacing) << "a line of the list was broken; box " << seen.boxSize.width() << " of " << seen.screen.width();
+    EXPECT_LE(seen.textHeight, lines * seen.lineSpacing)
+        << "a line of the list was broken; box " << seen.boxSize.width() << " of " << seen.screen.width();
     EXPECT_LE(seen.boxSize.height(), seen.screen.height());
     EXPECT_LE(seen.boxSize.width(), seen.screen.width());
 }
@@ -145,19 +146,19 @@ class ClosingMessage : public ::testing::Test {
         ASSERT_TRUE(dir_.isValid());
         windows_ = std::make_unique<Windows>(prompts_);
     }
-    MainWindow& window() { return windows_->mainWindow(); }
+    MainWindow& Window() { return windows_->mainWindow(); }
 
     // Opens `db` and exports it with the closing message confirmed; returns that message.
     ui::MessageRequest Export(const fixtures::Database& db, const std::string& name) {
         const fs::path root = dir_.path().toStdString();
         const fs::path path = exporting::test::WriteDb(db, root / (name + ".mdb"));
-        windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(path.string()));
-        window().OpenDatabase();
-        prompts_.queueFile(QString::fromStdString((root / (name + ".xlsx")).string()));
-        prompts_.queueAnswer(ui::Answer::Ok);
-        window().clickExport();
+        windows_->OpenDatabaseDialog().DatabasePathBox()->setText(QString::fromStdString(path.string()));
+        Window().OpenDatabase();
+        prompts_.QueueFile(QString::fromStdString((root / (name + ".xlsx")).string()));
+        prompts_.QueueAnswer(ui::Answer::Ok);
+        Window().ClickExport();
         EXPECT_TRUE(fs::exists(root / (name + ".xlsx")));
-        return prompts_.messages().back();
+        return prompts_.Messages().back();
     }
 
     QTemporaryDir dir_;
@@ -174,11 +175,11 @@ TEST_F(ClosingMessage, ShowsTheFirstProblemsAndKeepsEveryOneInItsDetailsQueriesN
         db.tables.push_back(NumberedTable("tblMSys" + number, 1));
     }
     db.queries.push_back(fixtures::QueryBuilder("Broken")
-                             .table("A")
-                             .join("A", "Nowhere", "A.ID = Nowhere.ID")
-                             .column("A.ID")
-                             .build());
-    db.queries.push_back(fixtures::QueryBuilder("qryMSysTotals").table("A").star().build());
+                             .Table("A")
+                             .Join("A", "Nowhere", "A.ID = Nowhere.ID")
+                             .Column("A.ID")
+                             .Build());
+    db.queries.push_back(fixtures::QueryBuilder("qryMSysTotals").Table("A").Star().Build());
 
     const ui::MessageRequest message = Export(db, "many");
     EXPECT_TRUE(message.text.startsWith(QString::fromUtf8(exporting::kCompletedText)));
@@ -208,7 +209,7 @@ TEST_F(ClosingMessage, ShowsTheFirstProblemsAndKeepsEveryOneInItsDetailsQueriesN
 TEST_F(ClosingMessage, HasNoDetailsWhenEverythingWasCopied) {
     fixtures::Database db;
     db.tables.push_back(NumberedTable("A", 3));
-    db.queries.push_back(fixtures::QueryBuilder("AllOfA").table("A").star().build());
+    db.queries.push_back(fixtures::QueryBuilder("AllOfA").Table("A").Star().Build());
     const ui::MessageRequest message = Export(db, "clean");
     EXPECT_EQ(message.text, QString::fromUtf8(exporting::kCompletedText));
     EXPECT_TRUE(message.details.isEmpty());

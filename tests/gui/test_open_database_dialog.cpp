@@ -53,30 +53,30 @@ class OpenDatabaseDialogTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
 
-    OpenDatabaseDialog& dialog() { return windows.openDatabaseDialog(); }
+    OpenDatabaseDialog& Dialog() { return windows.OpenDatabaseDialog(); }
     shell::MainWindow& window() { return windows.mainWindow(); }
-    QTreeWidget& tree() { return *window().tableTree(); }
+    QTreeWidget& Tree() { return *window().tableTree(); }
 
     // The tree as lines "key|text", children indented by two blanks.
-    QStringList treeLines() {
+    QStringList TreeLines() {
         QStringList lines;
-        for (QTreeWidgetItemIterator it(&tree()); *it; ++it)
+        for (QTreeWidgetItemIterator it(&Tree()); *it; ++it)
             lines << QString((*it)->parent() ? "  " : "") + NodeKey(**it) + "|" + (*it)->text(0);
         return lines;
     }
 
-    void pressOk(const QString& path) {
-        dialog().databasePathBox()->setText(path);
-        dialog().okButton()->click();
+    void PressOk(const QString& path) {
+        Dialog().DatabasePathBox()->setText(path);
+        Dialog().OkButton()->click();
     }
 
-    QStringList messageTexts() const {
+    QStringList MessageTexts() const {
         QStringList texts;
-        for (const auto& m : prompts.messages()) texts << m.text;
+        for (const auto& m : prompts.Messages()) texts << m.text;
         return texts;
     }
 
-    void wrongThenRightPassword(const QString& path, const QString& right);
+    void WrongThenRightPassword(const QString& path, const QString& right);
 
     QTemporaryDir dir;
     ui::ScriptedPrompts prompts;
@@ -85,29 +85,29 @@ class OpenDatabaseDialogTest : public ::testing::Test {
 
 // The password box follows the check box and empties when unchecked.
 TEST_F(OpenDatabaseDialogTest, PasswordBoxFollowsTheCheckBoxAndEmptiesWhenUnchecked) {
-    OpenDatabaseDialog& s = dialog();
-    EXPECT_FALSE(s.passwordBox()->isEnabled());
-    s.passwordCheck()->setChecked(true);
-    EXPECT_TRUE(s.passwordBox()->isEnabled());
+    OpenDatabaseDialog& s = Dialog();
+    EXPECT_FALSE(s.PasswordBox()->isEnabled());
+    s.PasswordCheck()->setChecked(true);
+    EXPECT_TRUE(s.PasswordBox()->isEnabled());
     EXPECT_TRUE(ReadDatabaseChoice(s).passwordProtected);
-    s.passwordBox()->setText(" secret ");
+    s.PasswordBox()->setText(" secret ");
     EXPECT_EQ(ReadDatabaseChoice(s).password, " secret ");  // trimmed only when used
 
-    s.passwordCheck()->setChecked(false);
-    EXPECT_FALSE(s.passwordBox()->isEnabled());
-    EXPECT_TRUE(s.passwordBox()->text().isEmpty());
+    s.PasswordCheck()->setChecked(false);
+    EXPECT_FALSE(s.PasswordBox()->isEnabled());
+    EXPECT_TRUE(s.PasswordBox()->text().isEmpty());
     EXPECT_FALSE(ReadDatabaseChoice(s).passwordProtected);
 
-    s.passwordCheck()->click();  // as the user does it
-    EXPECT_TRUE(s.passwordBox()->isEnabled());
-    EXPECT_TRUE(s.passwordBox()->text().isEmpty());
+    s.PasswordCheck()->click();  // as the user does it
+    EXPECT_TRUE(s.PasswordBox()->isEnabled());
+    EXPECT_TRUE(s.PasswordBox()->text().isEmpty());
 }
 
 TEST_F(OpenDatabaseDialogTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAsksForOne) {
-    OpenDatabaseDialog& s = dialog();
+    OpenDatabaseDialog& s = Dialog();
     s.show();
     for (QWidget* target :
-         std::initializer_list<QWidget*>{s.databasePathBox(), s.okButton(), s.cancelButton()}) {
+         std::initializer_list<QWidget*>{s.DatabasePathBox(), s.OkButton(), s.CancelButton()}) {
         for (int key : {Qt::Key_Escape, Qt::Key_Return, Qt::Key_Enter}) {
             for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
                 QKeyEvent event(type, key, Qt::NoModifier);
@@ -115,40 +115,40 @@ TEST_F(OpenDatabaseDialogTest, EscapeAndEnterPressNeitherButtonAndOkWithNoPathAs
             }
         }
     }
-    EXPECT_TRUE(windows.isLoaded(Window::OpenDatabaseDialog));
+    EXPECT_TRUE(windows.IsLoaded(Window::OpenDatabaseDialog));
     EXPECT_TRUE(s.isVisible());
-    EXPECT_TRUE(prompts.messages().empty());  // OK with the empty path says so:
+    EXPECT_TRUE(prompts.Messages().empty());  // OK with the empty path says so:
 
-    s.okButton()->click();
-    EXPECT_EQ(messageTexts(), QStringList{kNoPath});
+    s.OkButton()->click();
+    EXPECT_EQ(MessageTexts(), QStringList{kNoPath});
     EXPECT_TRUE(s.isVisible());
-    EXPECT_EQ(tree().topLevelItemCount(), 0);
+    EXPECT_EQ(Tree().topLevelItemCount(), 0);
 }
 
 TEST_F(OpenDatabaseDialogTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancelAndCancelDiscardsAll) {
-    OpenDatabaseDialog& s = dialog();
-    s.databasePathBox()->setText("typed by hand");
-    prompts.queueFile(std::nullopt);  // cancel before any choice
-    prompts.queueFile(QStringLiteral("/data/first.mdb"));
-    prompts.queueFile(std::nullopt);  // cancel keeps the earlier choice
+    OpenDatabaseDialog& s = Dialog();
+    s.DatabasePathBox()->setText("typed by hand");
+    prompts.QueueFile(std::nullopt);  // cancel before any choice
+    prompts.QueueFile(QStringLiteral("/data/first.mdb"));
+    prompts.QueueFile(std::nullopt);  // cancel keeps the earlier choice
 
-    s.browseButton()->click();
-    EXPECT_TRUE(s.databasePathBox()->text().isEmpty());
-    s.browseButton()->click();
-    EXPECT_EQ(s.databasePathBox()->text(), "/data/first.mdb");
-    s.databasePathBox()->setText("/elsewhere.mdb");
-    s.browseButton()->click();
-    EXPECT_EQ(s.databasePathBox()->text(), "/data/first.mdb");
+    s.BrowseButton()->click();
+    EXPECT_TRUE(s.DatabasePathBox()->text().isEmpty());
+    s.BrowseButton()->click();
+    EXPECT_EQ(s.DatabasePathBox()->text(), "/data/first.mdb");
+    s.DatabasePathBox()->setText("/elsewhere.mdb");
+    s.BrowseButton()->click();
+    EXPECT_EQ(s.DatabasePathBox()->text(), "/data/first.mdb");
 
-    ASSERT_EQ(prompts.fileDialogs().size(), 3u);
-    EXPECT_EQ(prompts.fileDialogs()[0].fileName, "");
-    EXPECT_EQ(prompts.fileDialogs()[2].fileName, "/data/first.mdb");  // opens with the last choice
+    ASSERT_EQ(prompts.FileDialogs().size(), 3u);
+    EXPECT_EQ(prompts.FileDialogs()[0].fileName, "");
+    EXPECT_EQ(prompts.FileDialogs()[2].fileName, "/data/first.mdb");  // opens with the last choice
 
     // Cancel discards the choice: a later read loads an empty dialog.
-    s.passwordCheck()->setChecked(true);
-    s.passwordBox()->setText("pw");
-    s.cancelButton()->click();
-    EXPECT_FALSE(windows.isLoaded(Window::OpenDatabaseDialog));
+    s.PasswordCheck()->setChecked(true);
+    s.PasswordBox()->setText("pw");
+    s.CancelButton()->click();
+    EXPECT_FALSE(windows.IsLoaded(Window::OpenDatabaseDialog));
     const DatabaseChoice later = ReadDatabaseChoice(windows);
     EXPECT_EQ(std::tie(later.path, later.passwordProtected, later.password), std::tuple("", false, ""));
 }
@@ -158,78 +158,78 @@ TEST_F(OpenDatabaseDialogTest, BrowseCopiesTheCommonDialogsNameAlsoOnCancelAndCa
 TEST_F(OpenDatabaseDialogTest, OkListsTheCatalogueAndAFailedOpenLeavesTheRootAlone) {
     const std::string path = fx::WriteFixtureInto("catalogue", dir.path().toStdString()).string();
     const QString qpath = QString::fromStdString(path);
-    dialog().show();
-    pressOk(qpath);
-    EXPECT_TRUE(prompts.messages().empty()) << messageTexts().join('\n').toStdString();
-    EXPECT_FALSE(dialog().isVisible());  // hidden, yet loaded and holding the choice
+    Dialog().show();
+    PressOk(qpath);
+    EXPECT_TRUE(prompts.Messages().empty()) << MessageTexts().join('\n').toStdString();
+    EXPECT_FALSE(Dialog().isVisible());  // hidden, yet loaded and holding the choice
     EXPECT_EQ(ReadDatabaseChoice(windows).path, path);
     EXPECT_EQ(window().databasePath, qpath);
 
     QStringList expected{"NorrinT|" + qpath};
     for (const CatalogueEntry& e : ListTables(DatabaseChoice{path, false, ""}))
         expected << "  " + QString::fromStdString(e.key) + "|" + QString::fromStdString(e.name);
-    EXPECT_EQ(treeLines(), expected);
+    EXPECT_EQ(TreeLines(), expected);
     EXPECT_TRUE(expected.contains("  T_Dup#2|Dup"));
-    EXPECT_TRUE(tree().topLevelItem(0)->isExpanded());
+    EXPECT_TRUE(Tree().topLevelItem(0)->isExpanded());
 
     for (const QString& bad : {dir.filePath("missing.mdb"), QStringLiteral("   ")}) {
         SCOPED_TRACE(bad.toStdString());
-        const size_t before = prompts.messages().size();
-        ShowHook hook(dialog(), [](int) {});
-        pressOk(bad);
-        ASSERT_EQ(prompts.messages().size(), before + 1);
-        const QString text = prompts.messages().back().text;
+        const size_t before = prompts.Messages().size();
+        ShowHook hook(Dialog(), [](int) {});
+        PressOk(bad);
+        ASSERT_EQ(prompts.Messages().size(), before + 1);
+        const QString text = prompts.Messages().back().text;
         EXPECT_FALSE(text.isEmpty() || text == kNoPath || text == "Not a valid password.")
             << text.toStdString();
-        EXPECT_EQ(treeLines(), QStringList{"NorrinT|" + bad});
+        EXPECT_EQ(TreeLines(), QStringList{"NorrinT|" + bad});
         EXPECT_EQ(window().databasePath, bad);
         EXPECT_EQ(hook.shows, 0);  // the dialog is not shown again
-        EXPECT_FALSE(dialog().isVisible());
-        pressOk(qpath);
-        ASSERT_EQ(treeLines(), expected);
+        EXPECT_FALSE(Dialog().isVisible());
+        PressOk(qpath);
+        ASSERT_EQ(TreeLines(), expected);
     }
 }
 
 // The dialog is shown again after a wrong password, and the right one typed there lists the tables.
-void OpenDatabaseDialogTest::wrongThenRightPassword(const QString& path, const QString& right) {
+void OpenDatabaseDialogTest::WrongThenRightPassword(const QString& path, const QString& right) {
     QStringList atRetry;  // the tree, the path, the password and the modality at the second showing
 
-    OpenDatabaseDialog& s = dialog();
+    OpenDatabaseDialog& s = Dialog();
     ShowHook hook(s, [&](int n) {
         if (n == 1) {
-            s.databasePathBox()->setText(path);
-            s.passwordCheck()->setChecked(true);
-            s.passwordBox()->setText("wrong");
-            s.okButton()->click();
+            s.DatabasePathBox()->setText(path);
+            s.PasswordCheck()->setChecked(true);
+            s.PasswordBox()->setText("wrong");
+            s.OkButton()->click();
         } else if (n == 2) {
-            atRetry = treeLines() << s.databasePathBox()->text() << s.passwordBox()->text()
+            atRetry = TreeLines() << s.DatabasePathBox()->text() << s.PasswordBox()->text()
                                   << (s.isModal() ? "modal" : "");
-            s.passwordBox()->setText(right);
-            s.okButton()->click();
+            s.PasswordBox()->setText(right);
+            s.OkButton()->click();
         } else {
             ADD_FAILURE() << "shown " << n << " times";
-            s.cancelButton()->click();
+            s.CancelButton()->click();
         }
     });
     QTimer::singleShot(20000, &window(), [&] {
         ADD_FAILURE() << "the dialog is still waiting";
-        windows.unload(Window::OpenDatabaseDialog);
+        windows.Unload(Window::OpenDatabaseDialog);
     });
 
-    window().openFileAction()->trigger();  // the Open command returns once the dialog is hidden for good
+    window().OpenFileAction()->trigger();  // the Open command returns once the dialog is hidden for good
 
     EXPECT_EQ(hook.shows, 2);
-    EXPECT_EQ(messageTexts(), QStringList{"Not a valid password."});
+    EXPECT_EQ(MessageTexts(), QStringList{"Not a valid password."});
     EXPECT_EQ(atRetry, (QStringList{"NorrinT|" + path, path, "wrong", "modal"}));
-    ASSERT_TRUE(windows.isLoaded(Window::OpenDatabaseDialog));
+    ASSERT_TRUE(windows.IsLoaded(Window::OpenDatabaseDialog));
     EXPECT_FALSE(s.isVisible());
     EXPECT_EQ(ReadDatabaseChoice(s).password, right.toStdString());
-    ASSERT_EQ(tree().topLevelItemCount(), 1);
-    EXPECT_GT(tree().topLevelItem(0)->childCount(), 0);
+    ASSERT_EQ(Tree().topLevelItemCount(), 1);
+    EXPECT_GT(Tree().topLevelItem(0)->childCount(), 0);
 }
 
 TEST_F(OpenDatabaseDialogTest, WrongPasswordShowsTheDialogAgainAndARightOneListsTheTables) {
-    wrongThenRightPassword(
+    WrongThenRightPassword(
         QString::fromStdString(fx::WriteFixtureInto("password", dir.path().toStdString()).string()),
         QString::fromLatin1(fx::kFixturePassword));
 }
@@ -237,7 +237,7 @@ TEST_F(OpenDatabaseDialogTest, WrongPasswordShowsTheDialogAgainAndARightOneLists
 // An Access 2007+ file with Office encryption takes the same road.
 TEST_F(OpenDatabaseDialogTest, WrongPasswordOnAnEncryptedAccdbShowsTheDialogAgain) {
     if (tabvert::test::SamplesDir().empty()) GTEST_SKIP() << "no sample databases";
-    wrongThenRightPassword(
+    WrongThenRightPassword(
         QString::fromStdString((tabvert::test::SamplesDir() / "db2013-enc.accdb").string()), "1234");
 }
 
@@ -245,17 +245,17 @@ TEST_F(OpenDatabaseDialogTest, WrongPasswordOnAnEncryptedAccdbShowsTheDialogAgai
 TEST_F(OpenDatabaseDialogTest, ToolbarOpenWaitsForTheModalDialog) {
     bool modal = false;
     bool returned = false;
-    OpenDatabaseDialog& s = dialog();
+    OpenDatabaseDialog& s = Dialog();
     ShowHook hook(s, [&](int) {
         modal = s.windowModality() == Qt::ApplicationModal && s.isVisible();
         EXPECT_FALSE(returned);
-        s.cancelButton()->click();
+        s.CancelButton()->click();
     });
-    window().toolbarButton(1)->click();
+    window().ToolbarButton(1)->click();
     returned = true;
     EXPECT_EQ(hook.shows, 1);
     EXPECT_TRUE(modal);
-    EXPECT_FALSE(windows.isLoaded(Window::OpenDatabaseDialog));
+    EXPECT_FALSE(windows.IsLoaded(Window::OpenDatabaseDialog));
 }
 
 }  // namespace

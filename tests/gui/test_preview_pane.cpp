@@ -43,54 +43,54 @@ class PreviewWindow : public ::testing::Test {
         qputenv("XDG_CONFIG_HOME", dir_.filePath("config").toUtf8());
         path_ = test::WritePreviewDatabase(dir_.path().toStdString());
         windows_ = std::make_unique<shell::Windows>(prompts_);
-        windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(path_.string()));
-        window().show();
-        window().OpenDatabase();
-        ASSERT_TRUE(prompts_.messages().empty());
+        windows_->OpenDatabaseDialog().DatabasePathBox()->setText(QString::fromStdString(path_.string()));
+        Window().show();
+        Window().OpenDatabase();
+        ASSERT_TRUE(prompts_.Messages().empty());
     }
     void TearDown() override {
         windows_.reset();
         savedConfigHome_ ? qputenv("XDG_CONFIG_HOME", *savedConfigHome_) : qunsetenv("XDG_CONFIG_HOME");
     }
 
-    shell::MainWindow& window() { return windows_->mainWindow(); }
-    shell::ListView& list() { return *window().previewList(); }
+    shell::MainWindow& Window() { return windows_->mainWindow(); }
+    shell::ListView& List() { return *Window().PreviewList(); }
 
     void WriteSettings(const QByteArray& lines) {
-        QFile out(settings::SettingsStore().fileFor("Norrin Tabvert"));
+        QFile out(settings::SettingsStore().FileFor("Norrin Tabvert"));
         ASSERT_TRUE(QDir().mkpath(QFileInfo(out).absolutePath()) && out.open(QIODevice::WriteOnly));
         out.write("[Settings]\n" + lines);
     }
 
     // Clicks this node, or the one node with this text, with the mouse.
     void Click(QTreeWidgetItem* node) {
-        QTreeWidget* tree = window().tableTree();
+        QTreeWidget* tree = Window().tableTree();
         ASSERT_NE(node, nullptr);
         tree->scrollToItem(node);
         QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
     }
     void Click(const QString& text) {
-        const auto found = window().tableTree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        const auto found = Window().tableTree()->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
         ASSERT_EQ(found.size(), 1) << text.toStdString();
         Click(found.front());
     }
 
     QStringList Row(int row) {
         QStringList cells;
-        for (int c = 1; c <= list().columnCount(); ++c) cells << list().itemText(row, c);
+        for (int c = 1; c <= List().ColumnCount(); ++c) cells << List().ItemText(row, c);
         return cells;
     }
 
     // Clicks the node of this key, which shows this text, and expects these rows of one field.
     void ExpectOneFieldRows(const QString& key, const QString& text, const QList<QStringList>& rows) {
         SCOPED_TRACE(key.toStdString());
-        QTreeWidgetItem* node = FindNodeByKey(*window().tableTree(), key);
+        QTreeWidgetItem* node = FindNodeByKey(*Window().tableTree(), key);
         ASSERT_NE(node, nullptr);
         EXPECT_EQ(node->text(0), text);
         Click(node);
-        EXPECT_EQ(list().listModel()->columnCount(), 1);
+        EXPECT_EQ(List().ListModel()->columnCount(), 1);
         QList<QStringList> shown;
-        for (int r = 0; r < list().itemCount(); ++r) shown << Row(r);
+        for (int r = 0; r < List().ItemCount(); ++r) shown << Row(r);
         EXPECT_EQ(shown, rows);
     }
 
@@ -103,12 +103,12 @@ class PreviewWindow : public ::testing::Test {
 
 TEST_F(PreviewWindow, TableClicksShowFieldsAndRecords) {
     Click("People");
-    ASSERT_EQ(list().columnCount(), 4);
-    EXPECT_EQ(list().columnTitle(4), "Note");
-    ASSERT_EQ(list().itemCount(), 3);
+    ASSERT_EQ(List().ColumnCount(), 4);
+    EXPECT_EQ(List().ColumnTitle(4), "Note");
+    ASSERT_EQ(List().ItemCount(), 3);
     // Values in the user's locale, by the same rule as the export.
     const std::string born = text::ValueToText(ado::Variant::Date(fx::DateTime::FromParts(1815, 12, 10).ole),
-                                               text::Locale::system());
+                                               text::Locale::System());
     EXPECT_EQ(Row(0), (QStringList{"1", "Ada", QString::fromStdString(born), "first"}));
     // Null in the first field is an item with empty text; Null further on an empty cell.
     EXPECT_EQ(Row(1), (QStringList{"", "Nobody", "", ""}));
@@ -119,15 +119,15 @@ TEST_F(PreviewWindow, TableClicksShowFieldsAndRecords) {
 
     // At most 10,000 records; the bar ends at 0, also for a table without records, which shows headers only.
     Click("Over");
-    ASSERT_EQ(list().itemCount(), 10000);
+    ASSERT_EQ(List().ItemCount(), 10000);
     EXPECT_EQ(Row(9999), (QStringList{"10000", "row 10000"}));
-    EXPECT_EQ(window().progressBar()->value(), 0);
-    window().progressBar()->setValue(42);
+    EXPECT_EQ(Window().ProgressBar()->value(), 0);
+    Window().ProgressBar()->setValue(42);
     Click("Empty");
-    EXPECT_EQ(list().columnCount(), 2);
-    EXPECT_EQ(list().itemCount(), 0);
-    EXPECT_EQ(window().progressBar()->value(), 0);
-    EXPECT_TRUE(prompts_.messages().empty());
+    EXPECT_EQ(List().ColumnCount(), 2);
+    EXPECT_EQ(List().ItemCount(), 0);
+    EXPECT_EQ(Window().ProgressBar()->value(), 0);
+    EXPECT_TRUE(prompts_.Messages().empty());
 }
 
 // Both nodes show "Twin"; each reads the table it stands for, not the first one of that text. The schema
@@ -135,81 +135,81 @@ TEST_F(PreviewWindow, TableClicksShowFieldsAndRecords) {
 TEST_F(PreviewWindow, NodesThatTrimAlikePreviewTheirOwnTables) {
     ExpectOneFieldRows("T_Twin", "Twin", {{"padded"}, {"twin"}});
     ExpectOneFieldRows("T_Twin#2", "Twin", {{"plain"}});
-    EXPECT_TRUE(prompts_.messages().empty());
+    EXPECT_TRUE(prompts_.Messages().empty());
 }
 
 TEST_F(PreviewWindow, EveryTableClickReadsAfreshAndARootClickOpensNothing) {
     Click("One");
-    ASSERT_EQ(list().itemCount(), 3);
+    ASSERT_EQ(List().ItemCount(), 3);
     fx::Database changed = test::PreviewDatabase();
     for (fx::Table& table : changed.tables) {
         if (table.name == "One") table.rows = {{std::string("fresh")}};
     }
     fx::WriteDatabase(changed, path_);
     Click("One");
-    ASSERT_EQ(list().itemCount(), 1);
+    ASSERT_EQ(List().ItemCount(), 1);
     EXPECT_EQ(Row(0), QStringList{"fresh"});
 
     // With the file gone, any attempt to open it would show the provider's message.
     ASSERT_TRUE(std::filesystem::remove(path_));
     Click(QString::fromStdString(path_.string()));
-    EXPECT_EQ(list().columnCount(), 0);
-    EXPECT_EQ(list().itemCount(), 0);
-    EXPECT_TRUE(prompts_.messages().empty());
+    EXPECT_EQ(List().ColumnCount(), 0);
+    EXPECT_EQ(List().ItemCount(), 0);
+    EXPECT_TRUE(prompts_.Messages().empty());
 }
 
 TEST_F(PreviewWindow, ColumnSettingsApplyOnEveryPreviewAndARefusedOneShowsAMessage) {
     Click("People");
-    const int defaultWidth = list().columnWidthAt(1);
+    const int defaultWidth = List().ColumnWidthAt(1);
     EXPECT_NE(defaultWidth, 200);
 
     WriteSettings("ColWidth1=3000\nCol1=2\n");
     for (const char* table : {"People", "Empty", "People"}) {
         Click(table);
-        EXPECT_TRUE(prompts_.messages().empty()) << table;
-        const std::array widthsAndPositions{list().columnWidthAt(1), list().columnWidthAt(2),
-                                            list().columnPosition(1), list().columnPosition(2)};
+        EXPECT_TRUE(prompts_.Messages().empty()) << table;
+        const std::array widthsAndPositions{List().ColumnWidthAt(1), List().ColumnWidthAt(2),
+                                            List().ColumnPosition(1), List().ColumnPosition(2)};
         EXPECT_EQ(widthsAndPositions, (std::array{200, defaultWidth, 2, 1})) << table;
     }
     // The moved column keeps its texts: the item text is still the first field.
-    EXPECT_EQ(list().itemText(0, 1), "1");
-    EXPECT_EQ(list().header()->logicalIndex(0), 1);
+    EXPECT_EQ(List().ItemText(0, 1), "1");
+    EXPECT_EQ(List().header()->logicalIndex(0), 1);
 
     // A refused setting shows one message and keeps the columns. Col1=4 suits four fields but not two.
     WriteSettings("Col1=4\n");
     Click("People");
-    EXPECT_TRUE(prompts_.messages().empty());
-    EXPECT_EQ(list().columnPosition(1), 4);
+    EXPECT_TRUE(prompts_.Messages().empty());
+    EXPECT_EQ(List().ColumnPosition(1), 4);
 
     Click("Empty");
-    ASSERT_EQ(prompts_.messages().size(), 1u);
-    EXPECT_TRUE(prompts_.messages().front().text.contains("Col1"));
-    EXPECT_EQ(list().columnCount(), 2);
+    ASSERT_EQ(prompts_.Messages().size(), 1u);
+    EXPECT_TRUE(prompts_.Messages().front().text.contains("Col1"));
+    EXPECT_EQ(List().ColumnCount(), 2);
 
     WriteSettings("ColWidth2=wide\n");
     Click("People");
-    ASSERT_EQ(prompts_.messages().size(), 2u);
-    EXPECT_TRUE(prompts_.messages().back().text.contains("ColWidth2"));
-    EXPECT_EQ(list().columnCount(), 4);
-    EXPECT_EQ(list().itemCount(), 0);
+    ASSERT_EQ(prompts_.Messages().size(), 2u);
+    EXPECT_TRUE(prompts_.Messages().back().text.contains("ColWidth2"));
+    EXPECT_EQ(List().ColumnCount(), 4);
+    EXPECT_EQ(List().ItemCount(), 0);
 
     // Without settings the next preview is back to default widths and field order.
-    QFile::remove(settings::SettingsStore().fileFor("Norrin Tabvert"));
+    QFile::remove(settings::SettingsStore().FileFor("Norrin Tabvert"));
     Click("People");
-    EXPECT_EQ(list().columnWidthAt(1), defaultWidth);
-    EXPECT_EQ(list().columnPosition(1), 1);
+    EXPECT_EQ(List().ColumnWidthAt(1), defaultWidth);
+    EXPECT_EQ(List().ColumnPosition(1), 1);
 }
 
 TEST_F(PreviewWindow, AfterCancelAClickShowsTheProvidersMessage) {
     Click("People");
-    windows_->openDatabaseDialog().clickCancel();
+    windows_->OpenDatabaseDialog().ClickCancel();
     Click("People");
-    ASSERT_EQ(prompts_.messages().size(), 1u);
-    EXPECT_FALSE(prompts_.messages().front().text.isEmpty());
-    EXPECT_EQ(window().databasePath, "");
-    EXPECT_EQ(list().columnCount(), 0);
-    EXPECT_EQ(list().itemCount(), 0);
-    EXPECT_FALSE(windows_->openDatabaseDialog().isVisible());  // the freshly loaded dialog stays hidden
+    ASSERT_EQ(prompts_.Messages().size(), 1u);
+    EXPECT_FALSE(prompts_.Messages().front().text.isEmpty());
+    EXPECT_EQ(Window().databasePath, "");
+    EXPECT_EQ(List().ColumnCount(), 0);
+    EXPECT_EQ(List().ItemCount(), 0);
+    EXPECT_FALSE(windows_->OpenDatabaseDialog().isVisible());  // the freshly loaded dialog stays hidden
 }
 
 // The filler shows its rows all at once when it goes away, also when a failure ends the run early, so
@@ -219,17 +219,17 @@ TEST(PreviewListFiller, ShowsRowsWhenItEndsEvenAfterAFailure) {
     QProgressBar bar;
     try {
         PreviewListFiller filler(list, bar);
-        filler.addColumns({"A", "B", "C"});
-        filler.addRow({"1", "x", ""});
-        filler.addRow({"", "y", "z"});
-        EXPECT_EQ(list.listModel()->rowCount(), 0);  // nothing announced while the run goes on
+        filler.AddColumns({"A", "B", "C"});
+        filler.AddRow({"1", "x", ""});
+        filler.AddRow({"", "y", "z"});
+        EXPECT_EQ(list.ListModel()->rowCount(), 0);  // nothing announced while the run goes on
         throw std::runtime_error("the provider fails on the third record");
     } catch (const std::runtime_error&) {
     }
-    ASSERT_EQ(list.listModel()->rowCount(), 2);
-    EXPECT_EQ(list.itemText(0, 1), "1");
-    EXPECT_EQ(list.itemText(1, 3), "z");
-    EXPECT_EQ(list.columnTitle(3), "C");
+    ASSERT_EQ(list.ListModel()->rowCount(), 2);
+    EXPECT_EQ(list.ItemText(0, 1), "1");
+    EXPECT_EQ(list.ItemText(1, 3), "z");
+    EXPECT_EQ(list.ColumnTitle(3), "C");
 }
 
 }  // namespace

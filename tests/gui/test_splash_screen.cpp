@@ -48,7 +48,7 @@ void ExitWhen(std::function<bool()> condition) {
 
 // Loads the splash screen with a shortened timer and shows it, as the program's start does.
 SplashScreen& ShowSplash(Windows& windows, int intervalMs) {
-    windows.splashScreen().handOverTimer()->setInterval(intervalMs);
+    windows.splashScreen().HandOverTimer()->setInterval(intervalMs);
     windows.splashScreen().show();
     return windows.splashScreen();
 }
@@ -65,7 +65,7 @@ struct FirstMainWindowEvent : QObject {
         if (!seen && qobject_cast<MainWindow*>(watched)) {
             seen = true;
             splashThere =
-                windows_.isLoaded(Window::SplashScreen) || (!splash_.isNull() && splash_->isVisible());
+                windows_.IsLoaded(Window::SplashScreen) || (!splash_.isNull() && splash_->isVisible());
         }
         return false;
     }
@@ -81,8 +81,8 @@ TEST(Splash, IsAloneAtStartWithItsTimerRunning) {
     SplashScreen& splash = windows.splashScreen();
     EXPECT_EQ(splash.objectName(), "frmSplash");
     EXPECT_EQ(splash.windowFlags() & Qt::WindowType_Mask, Qt::SplashScreen);  // no taskbar entry
-    EXPECT_TRUE(splash.handOverTimer()->isActive()) << "the timer runs from the moment the window is loaded";
-    EXPECT_FALSE(windows.isLoaded(Window::MainWindow)) << "nothing but the splash screen is loaded at start";
+    EXPECT_TRUE(splash.HandOverTimer()->isActive()) << "the timer runs from the moment the window is loaded";
+    EXPECT_FALSE(windows.IsLoaded(Window::MainWindow)) << "nothing but the splash screen is loaded at start";
 }
 
 TEST(Splash, HandsOverToTheMainWindowOnceAndIsGoneBeforeItLoads) {
@@ -93,7 +93,7 @@ TEST(Splash, HandsOverToTheMainWindowOnceAndIsGoneBeforeItLoads) {
 
     // End the loop once the main window is up and the splash object has really been released.
     ExitWhen([&] {
-        return windows.isLoaded(Window::MainWindow) && windows.mainWindow().isVisible() && splashPtr.isNull();
+        return windows.IsLoaded(Window::MainWindow) && windows.mainWindow().isVisible() && splashPtr.isNull();
     });
     EXPECT_EQ(RunEventLoop(5000), kStillRunning)
         << "the loop must keep running across the hand-over, and the hand-over must happen";
@@ -105,7 +105,7 @@ TEST(Splash, HandsOverToTheMainWindowOnceAndIsGoneBeforeItLoads) {
     MainWindow* mainWindow = &windows.mainWindow();
     QTest::qWait(3 * kShortInterval);
     EXPECT_EQ(&windows.mainWindow(), mainWindow);
-    EXPECT_FALSE(windows.isLoaded(Window::SplashScreen));
+    EXPECT_FALSE(windows.IsLoaded(Window::SplashScreen));
 }
 
 // Keys that type a character, Space, Enter and Escape included.
@@ -119,9 +119,9 @@ TEST_P(SplashCharacterKey, EndsTheProgramWithoutTheMainWindow) {
 
     // exec() returns 0 by itself when the last window has closed; the watchdog would return -1.
     EXPECT_EQ(RunEventLoop(5000), 0) << "the program did not end after the key press";
-    EXPECT_FALSE(windows.isLoaded(Window::SplashScreen));
+    EXPECT_FALSE(windows.IsLoaded(Window::SplashScreen));
     QTest::qWait(2 * kShortInterval);  // well past the timer's tick
-    EXPECT_FALSE(windows.isLoaded(Window::MainWindow)) << "the main window must never be shown";
+    EXPECT_FALSE(windows.IsLoaded(Window::MainWindow)) << "the main window must never be shown";
 }
 
 // Each case is named after its key (Key_A, Key_Space, ...).
@@ -143,13 +143,13 @@ TEST(Splash, KeysWithoutACharacterAndMouseClicksLeaveItInPlace) {
             QTest::keyClick(&splash, key);
         QTest::mouseClick(&splash, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
         QTest::mouseDClick(&splash, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
-        loadedAfterInput = windows.isLoaded(Window::SplashScreen) && splash.isVisible();
+        loadedAfterInput = windows.IsLoaded(Window::SplashScreen) && splash.isVisible();
     });
-    ExitWhen([&] { return windows.isLoaded(Window::MainWindow) && windows.mainWindow().isVisible(); });
+    ExitWhen([&] { return windows.IsLoaded(Window::MainWindow) && windows.mainWindow().isVisible(); });
 
     EXPECT_EQ(RunEventLoop(5000), kStillRunning);
     EXPECT_TRUE(loadedAfterInput);
-    EXPECT_FALSE(windows.isLoaded(Window::SplashScreen)) << "the hand-over still follows";
+    EXPECT_FALSE(windows.IsLoaded(Window::SplashScreen)) << "the hand-over still follows";
 }
 
 }  // namespace

@@ -89,13 +89,13 @@ TEST(ToolbarBackground, LoadTilesPicture1AcrossTheToolbarAndToolbarsCreatedLater
     ui::ScriptedPrompts prompts;
     Windows windows(prompts);
     MainWindow& window = windows.mainWindow();
-    const QImage picture = window.toolbarPicture()->pixmap().toImage();
+    const QImage picture = window.ToolbarPicture()->pixmap().toImage();
     ASSERT_EQ(picture.size(), QSize(688, 66));
 
     // Load deleted the class's previous brush and nothing else, and installed a pattern of the toolbar
     // picture that stays alive.
-    win32::Gdi& gdi = window.gdi();
-    const HBRUSH installed = ClassBrush(gdi, window.toolbar());
+    win32::Gdi& gdi = window.Gdi();
+    const HBRUSH installed = ClassBrush(gdi, window.Toolbar());
     ASSERT_TRUE(gdi.IsLive(installed));
     EXPECT_EQ(gdi.BrushOf(installed)->texture().toImage().convertToFormat(picture.format()), picture);
     ASSERT_EQ(gdi.Deleted().size(), 1u);
@@ -107,9 +107,9 @@ TEST(ToolbarBackground, LoadTilesPicture1AcrossTheToolbarAndToolbarsCreatedLater
     window.resize(1600, window.height());
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    const QRect bar = window.toolbar()->geometry();
+    const QRect bar = window.Toolbar()->geometry();
     ASSERT_GT(bar.width(), 2 * picture.width());
-    const QRect beside(QPoint(bar.left() + window.toolbarButton(3)->geometry().right() + 3, bar.top()),
+    const QRect beside(QPoint(bar.left() + window.ToolbarButton(3)->geometry().right() + 3, bar.top()),
                        bar.bottomRight());
     EXPECT_EQ(TileMismatches(window.grab().toImage(), beside, bar.topLeft(), picture), 0);
 

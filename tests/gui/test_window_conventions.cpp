@@ -61,20 +61,20 @@ class WindowConventions : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         windows_ = std::make_unique<Windows>(prompts_);
-        window().show();
+        Window().show();
     }
-    MainWindow& window() { return windows_->mainWindow(); }
-    fs::path root() const { return dir_.path().toStdString(); }
+    MainWindow& Window() { return windows_->mainWindow(); }
+    fs::path Root() const { return dir_.path().toStdString(); }
 
     // Three tables whose long names differ only at the end, of 1, 2 and 3 rows.
     void OpenLongNames() {
         fixtures::Database db;
         for (int i = 1; i <= 3; ++i)
             db.tables.push_back(NumberedTable(LongName(i), static_cast<std::size_t>(i)));
-        const fs::path path = exporting::test::WriteDb(db, root() / "long.mdb");
-        windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(path.string()));
-        window().OpenDatabase();
-        ASSERT_EQ(window().tableTree()->topLevelItem(0)->childCount(), 3);
+        const fs::path path = exporting::test::WriteDb(db, Root() / "long.mdb");
+        windows_->OpenDatabaseDialog().DatabasePathBox()->setText(QString::fromStdString(path.string()));
+        Window().OpenDatabase();
+        ASSERT_EQ(Window().tableTree()->topLevelItem(0)->childCount(), 3);
     }
     static std::string LongName(int i) {
         return "Quarterly_sales_by_region_and_product_line_" + std::to_string(2020 + i);
@@ -87,32 +87,32 @@ class WindowConventions : public ::testing::Test {
 
 TEST_F(WindowConventions, ExportKeepsThePaintingGoingAndAClosingRequestAsksWhetherToStopIt) {
     OpenLongNames();
-    window().clickTreeNode(window().tableTree()->topLevelItem(0)->child(2));  // rows the run clears
-    ASSERT_EQ(window().previewList()->itemCount(), 3);
+    Window().ClickTreeNode(Window().tableTree()->topLevelItem(0)->child(2));  // rows the run clears
+    ASSERT_EQ(Window().PreviewList()->ItemCount(), 3);
     QApplication::processEvents();
-    PaintsDuringRun paints(*window().previewList()->viewport(), *window().exportFrame());
+    PaintsDuringRun paints(*Window().PreviewList()->viewport(), *Window().ExportFrame());
     // A close request from the window manager that arrives once the run has begun.
-    QCoreApplication::postEvent(&window(), new QCloseEvent);
-    prompts_.queueFile(QString::fromStdString((root() / "out.xlsx").string()));
-    prompts_.queueAnswer(ui::Answer::No);  // "Stop the export?": no, go on
-    window().clickExport();
+    QCoreApplication::postEvent(&Window(), new QCloseEvent);
+    prompts_.QueueFile(QString::fromStdString((Root() / "out.xlsx").string()));
+    prompts_.QueueAnswer(ui::Answer::No);  // "Stop the export?": no, go on
+    Window().ClickExport();
 
     // The preview the run emptied was repainted while the run went on.
     EXPECT_GT(paints.count, 0);
     // The close asked whether to stop the run, in the middle of it; No let it finish and keeps the
     // window, with no exit question after it.
-    ASSERT_EQ(prompts_.messages().size(), 2u);
-    EXPECT_EQ(prompts_.messages()[0].text, "Stop the export? Nothing will be written.");
-    EXPECT_EQ(prompts_.messages()[1].text.toStdString().rfind(exporting::kCompletedText, 0), 0u);
-    EXPECT_TRUE(prompts_.allAnswersUsed());
-    EXPECT_TRUE(window().isVisible());
-    EXPECT_TRUE(windows_->isLoaded(Windows::Window::OpenDatabaseDialog));
-    EXPECT_TRUE(fs::exists(root() / "out.xlsx"));
+    ASSERT_EQ(prompts_.Messages().size(), 2u);
+    EXPECT_EQ(prompts_.Messages()[0].text, "Stop the export? Nothing will be written.");
+    EXPECT_EQ(prompts_.Messages()[1].text.toStdString().rfind(exporting::kCompletedText, 0), 0u);
+    EXPECT_TRUE(prompts_.AllAnswersUsed());
+    EXPECT_TRUE(Window().isVisible());
+    EXPECT_TRUE(windows_->IsLoaded(Windows::Window::OpenDatabaseDialog));
+    EXPECT_TRUE(fs::exists(Root() / "out.xlsx"));
 }
 
 TEST_F(WindowConventions, TreeShowsWholeNamesAndScrollsSideways) {
     OpenLongNames();
-    QTreeWidget& tree = *window().tableTree();
+    QTreeWidget& tree = *Window().tableTree();
     QApplication::processEvents();
     const QTreeWidgetItem& first = *tree.topLevelItem(0)->child(0);
     for (int i = 0; i < 3; ++i) {
@@ -126,13 +126,13 @@ TEST_F(WindowConventions, TreeShowsWholeNamesAndScrollsSideways) {
 }
 
 TEST_F(WindowConventions, ANewDatabaseIsShownFromItsRoot) {
-    QTreeWidget& tree = *window().tableTree();
+    QTreeWidget& tree = *Window().tableTree();
     auto open = [&](const std::string& file) {
         fixtures::Database db;
         for (int i = 1; i <= 60; ++i) db.tables.push_back(NumberedTable(LongName(i), 1));
-        const fs::path path = exporting::test::WriteDb(db, root() / file);
-        windows_->openDatabaseDialog().databasePathBox()->setText(QString::fromStdString(path.string()));
-        window().OpenDatabase();
+        const fs::path path = exporting::test::WriteDb(db, Root() / file);
+        windows_->OpenDatabaseDialog().DatabasePathBox()->setText(QString::fromStdString(path.string()));
+        Window().OpenDatabase();
         QApplication::processEvents();
         ASSERT_EQ(tree.topLevelItem(0)->childCount(), 60);
     };
@@ -154,7 +154,7 @@ TEST_F(WindowConventions, ANewDatabaseIsShownFromItsRoot) {
 }
 
 TEST_F(WindowConventions, MainWindowHasAFixedSizeSoNoWindowManagerOffersToMaximiseIt) {
-    MainWindow& w = window();
+    MainWindow& w = Window();
     const QSize designed = w.size();
     EXPECT_EQ(designed.width(), 688);
     EXPECT_EQ(w.minimumSize(), designed);
@@ -171,36 +171,36 @@ TEST_F(WindowConventions, MainWindowHasAFixedSizeSoNoWindowManagerOffersToMaximi
 
 TEST_F(WindowConventions, KeyboardPreviewsTheNodeItLandsOn) {
     OpenLongNames();
-    QTreeWidget& tree = *window().tableTree();
-    ListView& list = *window().previewList();
+    QTreeWidget& tree = *Window().tableTree();
+    ListView& list = *Window().PreviewList();
     tree.setFocus();
     tree.setCurrentItem(tree.topLevelItem(0));
     QTest::keyClick(&tree, Qt::Key_Down);
-    EXPECT_EQ(list.itemCount(), 1);  // the first table
+    EXPECT_EQ(list.ItemCount(), 1);  // the first table
     QTest::keyClick(&tree, Qt::Key_Down);
-    EXPECT_EQ(list.itemCount(), 2);
+    EXPECT_EQ(list.ItemCount(), 2);
     for (const Qt::Key key : {Qt::Key_Space, Qt::Key_Return}) {
-        list.clearItems();
+        list.ClearItems();
         QTest::keyClick(&tree, key);
-        EXPECT_EQ(list.itemCount(), 2) << "read again on key " << key;
+        EXPECT_EQ(list.ItemCount(), 2) << "read again on key " << key;
     }
     // Held down, the arrow passes the third table without reading it; letting go previews it.
-    list.clearItems();
+    list.ClearItems();
     QKeyEvent repeatedPress(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier, QString(), true);
     QKeyEvent repeatedRelease(QEvent::KeyRelease, Qt::Key_Down, Qt::NoModifier, QString(), true);
     QApplication::sendEvent(&tree, &repeatedPress);
     QApplication::sendEvent(&tree, &repeatedRelease);
-    EXPECT_EQ(list.itemCount(), 0);
+    EXPECT_EQ(list.ItemCount(), 0);
     QTest::keyRelease(&tree, Qt::Key_Down);
-    EXPECT_EQ(list.itemCount(), 3);
-    EXPECT_TRUE(prompts_.messages().empty());
+    EXPECT_EQ(list.ItemCount(), 3);
+    EXPECT_TRUE(prompts_.Messages().empty());
 }
 
 TEST_F(WindowConventions, ListsKeepTheirOwnColoursBesideTheirContent) {
-    ListView& list = *window().previewList();
-    list.addColumn(QStringLiteral("Narrow"));
-    list.setColumnWidthAt(1, 40);
-    for (int i = 0; i < 200; ++i) list.addItem(QStringLiteral("row"));
+    ListView& list = *Window().PreviewList();
+    list.AddColumn(QStringLiteral("Narrow"));
+    list.SetColumnWidthAt(1, 40);
+    for (int i = 0; i < 200; ++i) list.AddItem(QStringLiteral("row"));
     list.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QApplication::processEvents();
     const QImage shot = list.grab().toImage();
@@ -212,15 +212,15 @@ TEST_F(WindowConventions, ListsKeepTheirOwnColoursBesideTheirContent) {
     EXPECT_NE(shot.pixelColor(headerEnd), green);
     EXPECT_NE(shot.pixelColor(corner), green);
     // The window itself is still green where nothing covers it.
-    EXPECT_EQ(window().palette().color(QPalette::Window), green);
+    EXPECT_EQ(Window().palette().color(QPalette::Window), green);
 }
 
 TEST_F(WindowConventions, OpenDialogIsAFixedDialogKeptWithTheMainWindow) {
-    database::OpenDatabaseDialog& dialog = windows_->openDatabaseDialog();
+    database::OpenDatabaseDialog& dialog = windows_->OpenDatabaseDialog();
     dialog.show();
     QApplication::processEvents();
     ASSERT_NE(dialog.windowHandle(), nullptr);
-    EXPECT_EQ(dialog.windowHandle()->transientParent(), window().windowHandle());
+    EXPECT_EQ(dialog.windowHandle()->transientParent(), Window().windowHandle());
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
     const Qt::WindowFlags flags = dialog.windowFlags();
     EXPECT_TRUE(flags.testFlag(Qt::CustomizeWindowHint) && flags.testFlag(Qt::WindowCloseButtonHint));
@@ -256,7 +256,7 @@ TEST(MessageBoxes, AreWideEnoughForTheirTitleAndStayWithTheirWindow) {
         static_cast<QMessageBox*>(box)->accept();
     });
     const QString title = QString::fromUtf8(AppTitle);
-    prompts->message(&owner,
+    prompts->Message(&owner,
                      ui::MessageRequest{QStringLiteral("Done."), title, ui::Buttons::Ok, ui::Icon::None, {}});
     QFont bold = QApplication::font();
     bold.setBold(true);

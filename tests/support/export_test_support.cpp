@@ -52,7 +52,7 @@ std::vector<std::vector<std::string>> TableTexts(const std::string& dbpath, cons
     for (; !rs.Eof(); rs.MoveNext()) {
         auto& row = rows.emplace_back();
         for (long i = 0; i < rs.GetFields().Count(); ++i)
-            row.push_back(text::ValueToText(rs.GetFields().Item(i).Value(), text::Locale::enUS()));
+            row.push_back(text::ValueToText(rs.GetFields().Item(i).Value(), text::Locale::EnUS()));
     }
     return rows;
 }
@@ -71,7 +71,7 @@ ExportRequest Request(const std::string& dbpath, const std::string& target) {
     ExportRequest r;
     r.database.path = dbpath;
     r.target = target;
-    r.locale = text::Locale::enUS();
+    r.locale = text::Locale::EnUS();
     return r;
 }
 

@@ -17,24 +17,24 @@ namespace tabvert::exporting::test {
 // main window's.
 class RecordingObserver : public ExportObserver {
   public:
-    void frameShown() override { events.push_back("frame+"); }
-    void previewCleared() override { events.push_back("clear"); }
-    void databaseDialogHidden() override { events.push_back("dialog-"); }
-    void tableNameShown(const std::string& name) override { events.push_back("table:" + name); }
-    void recordNumberShown(std::int64_t n) override { events.push_back("record:" + std::to_string(n)); }
-    void barMaximumSet(int maximum) override {
+    void FrameShown() override { events.push_back("frame+"); }
+    void PreviewCleared() override { events.push_back("clear"); }
+    void DatabaseDialogHidden() override { events.push_back("dialog-"); }
+    void TableNameShown(const std::string& name) override { events.push_back("table:" + name); }
+    void RecordNumberShown(std::int64_t n) override { events.push_back("record:" + std::to_string(n)); }
+    void BarMaximumSet(int maximum) override {
         barMaximum = maximum;
         events.push_back("max:" + std::to_string(maximum));
     }
-    void barValueSet(int value) override {
+    void BarValueSet(int value) override {
         if (value <= barMaximum) barValue = value;
         events.push_back("bar:" + std::to_string(value));
     }
-    void messageShown(const std::string& text) override {
+    void MessageShown(const std::string& text) override {
         messages.push_back(text);
         events.push_back("message");
     }
-    void frameHidden() override { events.push_back("frame-"); }
+    void FrameHidden() override { events.push_back("frame-"); }
 
     std::vector<std::string> events;
     std::vector<std::string> messages;

@@ -1,7 +1,7 @@
 // main() for GUI tests: a QApplication exists before any test runs (offscreen under CTest).
-#include <QApplication>
-
 #include <gtest/gtest.h>
+
+#include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

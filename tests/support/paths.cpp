@@ -1,11 +1,11 @@
 #include "support/paths.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
-#include <sys/wait.h>
 
 namespace tabvert::test {
 
@@ -23,7 +23,8 @@ std::filesystem::path SamplesDir() {
     // CI has the samples: a missing folder there is a broken set-up, not a reason to skip.
     const char* ci = std::getenv("CI");
     if (ci != nullptr && *ci != '\0' && std::string_view(ci) != "false")
-        ADD_FAILURE() << "CI is set but the sample databases are missing (TABVERT_SAMPLES='" << p.string() << "')";
+        ADD_FAILURE() << "CI is set but the sample databases are missing (TABVERT_SAMPLES='" << p.string()
+                      << "')";
     return {};
 }
 
@@ -44,8 +45,10 @@ int RunCommand(const std::string& command, std::string* output) {
 std::string ShellQuote(const std::string& s) {
     std::string out = "'";
     for (char c : s) {
-        if (c == '\'') out += "'\\''";
-        else out += c;
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
     }
     return out + "'";
 }

@@ -3,7 +3,6 @@
 // and a fresh temporary folder per test.
 
 #include <QTemporaryDir>
-
 #include <filesystem>
 #include <string>
 

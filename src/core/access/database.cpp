@@ -1,8 +1,8 @@
 #include "core/access/database.h"
 
-#include <QString>
 #include <sys/stat.h>
 
+#include <QString>
 #include <algorithm>
 #include <cctype>
 #include <cstring>
@@ -12,14 +12,13 @@
 #include <set>
 #include <system_error>
 
-#include "core/value/value_text.h"
-
 #include "core/access/crypto/encrypted_file.h"
 #include "core/access/properties.h"
-#include "core/value/provider_error.h"
 #include "core/access/table_reader.h"
-#include "core/text/strings.h"
 #include "core/text/locale.h"
+#include "core/text/strings.h"
+#include "core/value/provider_error.h"
+#include "core/value/value_text.h"
 
 namespace tabvert::ado {
 namespace {
@@ -56,16 +55,15 @@ std::u16string Utf16(const std::string& utf8) {
     return std::u16string(reinterpret_cast<const char16_t*>(s.utf16()), static_cast<std::size_t>(s.size()));
 }
 
-
 std::string DecodeJet3(std::span<const std::uint8_t> bytes, void* decoder) {
-    return static_cast<detail::CodePageDecoder*>(decoder)->decode(bytes);
+    return static_cast<detail::CodePageDecoder*>(decoder)->Decode(bytes);
 }
 
 // The "Description" property of the object itself, from MSysObjects.LvProp.
 std::string DescriptionOf(const Variant& lvProp, std::uint16_t codePage, bool jet3) {
     if (lvProp.type() != Variant::Type::Binary) return {};
     detail::CodePageDecoder decoder(codePage);
-    return detail::DescriptionProperty(detail::ParseProperties(lvProp.bytes(), jet3, DecodeJet3, &decoder));
+    return detail::DescriptionProperty(detail::ParseProperties(lvProp.Bytes(), jet3, DecodeJet3, &decoder));
 }
 
 // Where each named column of a table lies; -1 for a column it does not have.
@@ -86,8 +84,8 @@ class KeepingSource final : public RowSource {
   public:
     KeepingSource(std::unique_ptr<RowSource> inner, std::shared_ptr<const crypto::WipedBytes> plain)
         : plain_(std::move(plain)), inner_(std::move(inner)) {}
-    const std::vector<ColumnInfo>& columns() const override { return inner_->columns(); }
-    bool next(std::vector<Variant>& values) override { return inner_->next(values); }
+    const std::vector<ColumnInfo>& Columns() const override { return inner_->Columns(); }
+    bool Next(std::vector<Variant>& values) override { return inner_->Next(values); }
     std::optional<std::int64_t> ExpectedRowCount() const override { return inner_->ExpectedRowCount(); }
 
   private:
@@ -100,10 +98,12 @@ class KeepingSource final : public RowSource {
 std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, const std::string& password) {
     namespace fs = std::filesystem;
     const std::string notFound = "Could not find file '" + path + "'.";
-    if (path.find_first_not_of(" \t") == std::string::npos) throw ProviderError(ErrorReason::FileNotFound, notFound);
+    if (path.find_first_not_of(" \t") == std::string::npos)
+        throw ProviderError(ErrorReason::FileNotFound, notFound);
     std::error_code ec;
     const auto status = fs::status(path, ec);
-    if (ec || !fs::exists(status) || fs::is_directory(status)) throw ProviderError(ErrorReason::FileNotFound, notFound);
+    if (ec || !fs::exists(status) || fs::is_directory(status))
+        throw ProviderError(ErrorReason::FileNotFound, notFound);
 
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -125,9 +125,10 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
     // catalogue's. What lies beyond a cut at a page boundary is noticed table by table.
     if (fileSize < header.pageSize * (kCatalogPage + 1)) Unrecognized(path);
     if (fileSize % header.pageSize != 0)
-        throw ProviderError(ErrorReason::DamagedData, "The database '" + path +
-                                                 "' is damaged or incomplete: it ends in the middle of a page "
-                                                 "(an interrupted copy or download?).");
+        throw ProviderError(ErrorReason::DamagedData,
+                            "The database '" + path +
+                                "' is damaged or incomplete: it ends in the middle of a page "
+                                "(an interrupted copy or download?).");
     if (jetOnly && header.engine == Engine::Ace) Unrecognized(path);
     if (fileSize / header.pageSize > 0xFFFFFFu) Unrecognized(path);  // page numbers have 24 bits
     header.pageCount = static_cast<std::uint32_t>(fileSize / header.pageSize);
@@ -169,7 +170,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
                        : mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!db->mdb_) Unrecognized(path);
     if (static_cast<std::size_t>(db->mdb_->fmt->pg_size) != header.pageSize) Unrecognized(path);
-    db->readCatalog();
+    db->ReadCatalog();
     return db;
 }
 
@@ -180,30 +181,38 @@ namespace {
 std::optional<ObjectKind> KindOfObject(std::int64_t type, std::uint32_t flags, const std::string& name) {
     switch (type) {
         case kObjTable:
-            if (!(flags & kFlagSystem)) return (flags & kFlagAccess) ? ObjectKind::AccessTable : ObjectKind::Table;
+            if (!(flags & kFlagSystem))
+                return (flags & kFlagAccess) ? ObjectKind::AccessTable : ObjectKind::Table;
             return IsComplexSupportName(name) ? ObjectKind::ComplexSupport : ObjectKind::SystemTable;
-        case kObjQuery: return IsViewQuery(flags) ? ObjectKind::View : ObjectKind::Procedure;
-        case kObjLink: return ObjectKind::Link;
-        case kObjOdbcLink: return ObjectKind::OdbcLink;
-        default: return std::nullopt;
+        case kObjQuery:
+            return IsViewQuery(flags) ? ObjectKind::View : ObjectKind::Procedure;
+        case kObjLink:
+            return ObjectKind::Link;
+        case kObjOdbcLink:
+            return ObjectKind::OdbcLink;
+        default:
+            return std::nullopt;
     }
 }
 
 // A creation or change date no calendar holds (a damaged row) is left out, as if never stamped.
 std::optional<double> DateStamp(const Variant& v) {
-    if (v.type() != Variant::Type::Date || !text::IsOleDateInRange(v.oleDate())) return std::nullopt;
-    return v.oleDate();
+    if (v.type() != Variant::Type::Date || !text::IsOleDateInRange(v.OleDate())) return std::nullopt;
+    return v.OleDate();
 }
 
-std::string TextOrEmpty(const Variant& v) { return v.type() == Variant::Type::Text ? v.text() : std::string(); }
+std::string TextOrEmpty(const Variant& v) {
+    return v.type() == Variant::Type::Text ? v.text() : std::string();
+}
 
 }  // namespace
 
-void Database::readCatalog() {
+void Database::ReadCatalog() {
     // A catalogue read in part would hide tables: the file is not opened at all.
     auto cannotReadWhole = [&](const ProviderError& e) {
-        return ProviderError(ErrorReason::DamagedData, "The database '" + path_ +
-                                                  "' cannot be read whole, so it is not opened. " + e.description());
+        return ProviderError(
+            ErrorReason::DamagedData,
+            "The database '" + path_ + "' cannot be read whole, so it is not opened. " + e.Description());
     };
     std::unique_ptr<detail::TableReader> reader;
     try {
@@ -213,12 +222,12 @@ void Database::readCatalog() {
         throw cannotReadWhole(e);
     }
     const auto at =
-        ColumnIndexes(reader->columns(), {"Name", "Type", "Id", "Flags", "DateCreate", "DateUpdate", "LvProp",
+        ColumnIndexes(reader->Columns(), {"Name", "Type", "Id", "Flags", "DateCreate", "DateUpdate", "LvProp",
                                           "Database", "Connect", "ForeignName"});
     std::vector<Variant> row;
     for (;;) {
         try {
-            if (!reader->next(row)) break;
+            if (!reader->Next(row)) break;
         } catch (const ProviderError& e) {
             throw cannotReadWhole(e);
         }
@@ -229,47 +238,47 @@ void Database::readCatalog() {
         const Variant nameValue = get("Name");
         const Variant typeValue = get("Type");
         const Variant idValue = get("Id");
-        if (nameValue.type() != Variant::Type::Text || typeValue.isNull() || idValue.isNull()) continue;
+        if (nameValue.type() != Variant::Type::Text || typeValue.IsNull() || idValue.IsNull()) continue;
         const auto flagsValue = get("Flags");
-        const auto flags = static_cast<std::uint32_t>(flagsValue.isNull() ? 0 : flagsValue.toInt64());
-        const auto type = typeValue.toInt64();
+        const auto flags = static_cast<std::uint32_t>(flagsValue.IsNull() ? 0 : flagsValue.ToInt64());
+        const auto type = typeValue.ToInt64();
 
         if (type == kObjQuery)
-            queryObjects_.push_back({nameValue.text(), static_cast<std::int32_t>(idValue.toInt64()), flags});
+            queryObjects_.push_back({nameValue.text(), static_cast<std::int32_t>(idValue.ToInt64()), flags});
 
         const std::optional<ObjectKind> kind = KindOfObject(type, flags, nameValue.text());
         if (!kind) continue;
         CatalogObject object;
         object.name = nameValue.text();
         object.kind = *kind;
-        object.objectId = static_cast<std::int32_t>(idValue.toInt64());
+        object.objectId = static_cast<std::int32_t>(idValue.ToInt64());
         object.flags = flags;
         object.tablePage = static_cast<std::uint32_t>(object.objectId) & 0x00FFFFFFu;
         object.created = DateStamp(get("DateCreate"));
         object.modified = DateStamp(get("DateUpdate"));
         const Variant properties = get("LvProp");
-        if (properties.type() == Variant::Type::Binary) object.properties = properties.bytes();
+        if (properties.type() == Variant::Type::Binary) object.properties = properties.Bytes();
         object.description = DescriptionOf(properties, header_.codePage, header_.engine == Engine::Jet3);
         object.linkedDatabase = TextOrEmpty(get("Database"));
         object.linkedName = TextOrEmpty(get("ForeignName"));
         object.connect = TextOrEmpty(get("Connect"));
         catalog_.push_back(std::move(object));
     }
-    markParameterQueries();
+    MarkParameterQueries();
     // OLE DB gives schema rowsets sorted by type, then by name; the unlisted kinds go last.
     std::stable_sort(catalog_.begin(), catalog_.end(), [](const CatalogObject& a, const CatalogObject& b) {
-        if (a.listed() != b.listed()) return a.listed();
-        const int byType = std::strcmp(a.tableType(), b.tableType());
+        if (a.Listed() != b.Listed()) return a.Listed();
+        const int byType = std::strcmp(a.TableType(), b.TableType());
         if (byType != 0) return byType < 0;
         return text::CompareIgnoringCase(a.name, b.name) < 0;
     });
 }
 
-void Database::markParameterQueries() {
+void Database::MarkParameterQueries() {
     // A select query that declares parameters is a procedure to the provider, like an action query.
     std::set<std::string> withParameters;
     try {
-        for (const StoredQuery& q : storedQueries())
+        for (const StoredQuery& q : StoredQueries())
             if (std::any_of(q.rows.begin(), q.rows.end(),
                             [](const QueryAttribute& a) { return a.attribute == QueryAttribute::Parameter; }))
                 withParameters.insert(q.name);
@@ -280,7 +289,7 @@ void Database::markParameterQueries() {
         if (o.kind == ObjectKind::View && withParameters.contains(o.name)) o.kind = ObjectKind::Procedure;
 }
 
-const std::vector<StoredQuery>& Database::storedQueries() {
+const std::vector<StoredQuery>& Database::StoredQueries() {
     if (queries_) return *queries_;
     std::vector<StoredQuery> queries;
     std::map<std::int32_t, std::size_t> byId;
@@ -295,10 +304,10 @@ const std::vector<StoredQuery>& Database::storedQueries() {
     });
     if (!queries.empty() && system != catalog_.end()) {
         detail::TableReader reader(mdb_.get(), header_, system->name, system->tablePage, std::nullopt);
-        const auto at = ColumnIndexes(reader.columns(),
-                                      {"ObjectId", "Attribute", "Name1", "Name2", "Expression", "Flag", "LvExtra"});
+        const auto at = ColumnIndexes(
+            reader.Columns(), {"ObjectId", "Attribute", "Name1", "Name2", "Expression", "Flag", "LvExtra"});
         std::vector<Variant> row;
-        while (reader.next(row)) {
+        while (reader.Next(row)) {
             auto get = [&](const char* name) -> const Variant& {
                 static const Variant null;
                 const int i = at.at(name);
@@ -311,8 +320,9 @@ const std::vector<StoredQuery>& Database::storedQueries() {
             };
             auto number = [&](const char* name) -> std::optional<std::int64_t> {
                 const Variant& v = get(name);
-                if (v.isNull() || v.type() == Variant::Type::Text || v.type() == Variant::Type::Binary) return std::nullopt;
-                return v.toInt64();
+                if (v.IsNull() || v.type() == Variant::Type::Text || v.type() == Variant::Type::Binary)
+                    return std::nullopt;
+                return v.ToInt64();
             };
             const auto id = number("ObjectId");
             const auto attribute = number("Attribute");
@@ -336,23 +346,23 @@ const std::vector<StoredQuery>& Database::storedQueries() {
     return *queries_;
 }
 
-const CatalogObject* Database::find(const std::string& name) const {
+const CatalogObject* Database::Find(const std::string& name) const {
     const CatalogObject* found = nullptr;
     for (const CatalogObject& o : catalog_) {
         if (o.kind == ObjectKind::ComplexSupport || !text::EqualsIgnoringCase(o.name, name)) continue;
-        if (o.listed()) return &o;
+        if (o.Listed()) return &o;
         if (!found) found = &o;
     }
     return found;
 }
 
-std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::optional<std::int64_t> top) {
-    return openTable(name, top, 0);
+std::unique_ptr<RowSource> Database::OpenTable(const std::string& name, std::optional<std::int64_t> top) {
+    return OpenTable(name, top, 0);
 }
 
-std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::optional<std::int64_t> top,
+std::unique_ptr<RowSource> Database::OpenTable(const std::string& name, std::optional<std::int64_t> top,
                                                int linkDepth) {
-    const CatalogObject* object = find(name);
+    const CatalogObject* object = Find(name);
     if (!object)
         throw ProviderError(ErrorReason::NoSuchTable,
                             "The database engine cannot find the input table or query '" + name +
@@ -362,22 +372,23 @@ std::unique_ptr<RowSource> Database::openTable(const std::string& name, std::opt
         case ObjectKind::Procedure:
             // The file holds a query only as its definition; the provider hands it to the query engine.
             // Reaching here means a link in another database names a query, which Access never links.
-            throw ProviderError(ErrorReason::NotReadable, "'" + object->name +
-                                                              "' is a stored query, not a table: it cannot be "
-                                                              "read as the target of a link.");
+            throw ProviderError(ErrorReason::NotReadable,
+                                "'" + object->name +
+                                    "' is a stored query, not a table: it cannot be "
+                                    "read as the target of a link.");
         case ObjectKind::Link:
-            return openLink(*object, top, linkDepth);
+            return OpenLink(*object, top, linkDepth);
         case ObjectKind::OdbcLink:
-            throw ProviderError(ErrorReason::NotReadable, "The linked table '" + object->name +
-                                                     "' cannot be read: it is linked through ODBC ('" +
-                                                     object->connect +
-                                                     "'), which this provider does not reach.");
+            throw ProviderError(ErrorReason::NotReadable,
+                                "The linked table '" + object->name +
+                                    "' cannot be read: it is linked through ODBC ('" + object->connect +
+                                    "'), which this provider does not reach.");
         default:
             break;
     }
     auto reader = std::make_unique<detail::TableReader>(mdb_.get(), header_, object->name, object->tablePage,
                                                         top, object->properties);
-    loadComplexValues(*reader, *object);
+    LoadComplexValues(*reader, *object);
     if (!plain_) return reader;
     return std::make_unique<KeepingSource>(std::move(reader), plain_);
 }
@@ -389,8 +400,8 @@ class LinkedSource : public RowSource {
   public:
     LinkedSource(std::shared_ptr<Database> database, std::unique_ptr<RowSource> rows)
         : database_(std::move(database)), rows_(std::move(rows)) {}
-    const std::vector<ColumnInfo>& columns() const override { return rows_->columns(); }
-    bool next(std::vector<Variant>& values) override { return rows_->next(values); }
+    const std::vector<ColumnInfo>& Columns() const override { return rows_->Columns(); }
+    bool Next(std::vector<Variant>& values) override { return rows_->Next(values); }
     std::optional<std::int64_t> ExpectedRowCount() const override { return rows_->ExpectedRowCount(); }
 
   private:
@@ -415,7 +426,7 @@ std::optional<std::string> ConnectValue(const std::string& connect, const std::s
 
 }  // namespace
 
-std::unique_ptr<RowSource> Database::openLink(const CatalogObject& link, std::optional<std::int64_t> top,
+std::unique_ptr<RowSource> Database::OpenLink(const CatalogObject& link, std::optional<std::int64_t> top,
                                               int linkDepth) {
     namespace fs = std::filesystem;
     constexpr int kMostLinks = 8;  // links to links: enough for real chains, not for a loop
@@ -443,14 +454,14 @@ std::unique_ptr<RowSource> Database::openLink(const CatalogObject& link, std::op
         linked = Open(path, false, password);
     } catch (const ProviderError& e) {
         throw ProviderError(ErrorReason::NotReadable,
-                            what + "its database '" + path + "' could not be opened: " + e.description());
+                            what + "its database '" + path + "' could not be opened: " + e.Description());
     }
     const std::string table = link.linkedName.empty() ? link.name : link.linkedName;
-    auto rows = linked->openTable(table, top, linkDepth + 1);
+    auto rows = linked->OpenTable(table, top, linkDepth + 1);
     return std::make_unique<LinkedSource>(std::move(linked), std::move(rows));
 }
 
-const CatalogObject* Database::objectAt(std::uint32_t tablePage) const {
+const CatalogObject* Database::ObjectAt(std::uint32_t tablePage) const {
     for (const CatalogObject& o : catalog_)
         if (o.tablePage == tablePage &&
             (o.kind == ObjectKind::Table || o.kind == ObjectKind::SystemTable ||
@@ -459,8 +470,8 @@ const CatalogObject* Database::objectAt(std::uint32_t tablePage) const {
     return nullptr;
 }
 
-void Database::loadComplexValues(detail::TableReader& reader, const CatalogObject& table) {
-    const auto columns = reader.complexColumns();
+void Database::LoadComplexValues(detail::TableReader& reader, const CatalogObject& table) {
+    const auto columns = reader.ComplexColumns();
     if (columns.empty()) return;
     if (!complexColumns_) {
         complexColumns_.emplace();
@@ -470,35 +481,35 @@ void Database::loadComplexValues(detail::TableReader& reader, const CatalogObjec
         if (list != catalog_.end()) {
             detail::TableReader rows(mdb_.get(), header_, list->name, list->tablePage, std::nullopt);
             const auto at = ColumnIndexes(
-                rows.columns(), {"ComplexID", "ComplexTypeObjectID", "FlatTableID", "ConceptualTableID"});
+                rows.Columns(), {"ComplexID", "ComplexTypeObjectID", "FlatTableID", "ConceptualTableID"});
             std::vector<Variant> row;
             auto id = [&](const char* name) {
                 const int i = at.at(name);
                 const Variant& v = i < 0 ? Variant() : row[static_cast<std::size_t>(i)];
-                return v.isNull() ? 0 : static_cast<std::int32_t>(v.toInt64());
+                return v.IsNull() ? 0 : static_cast<std::int32_t>(v.ToInt64());
             };
-            while (rows.next(row))
+            while (rows.Next(row))
                 (*complexColumns_)[id("ComplexID")] = {id("ComplexTypeObjectID"), id("FlatTableID"),
                                                        id("ConceptualTableID")};
         }
     }
     for (const auto& [column, complexId] : columns)
-        reader.setComplexValues(column, complexValues(reader, table, column, complexId));
+        reader.SetComplexValues(column, ComplexValues(reader, table, column, complexId));
 }
 
 // The values of one complex column. The kind of column shows in the shape of its type table: one
 // column of a plain type for a multi-value list; file name, type, data, time stamp and flags for
 // attachments; a memo and a date for the version history of an append-only memo.
-detail::ComplexColumnValues Database::complexValues(const detail::TableReader& reader,
+detail::ComplexColumnValues Database::ComplexValues(const detail::TableReader& reader,
                                                     const CatalogObject& table, std::size_t column,
                                                     std::int32_t complexId) {
-    const std::string& columnName = reader.columns()[column].name;
+    const std::string& columnName = reader.Columns()[column].name;
     const std::string where = "The column '" + columnName + "' in the table '" + table.name + "' ";
     const auto row = complexColumns_->find(complexId);
     const CatalogObject* typeTable =
-        row == complexColumns_->end() ? nullptr : objectAt(static_cast<std::uint32_t>(row->second.typeTable));
+        row == complexColumns_->end() ? nullptr : ObjectAt(static_cast<std::uint32_t>(row->second.typeTable));
     const CatalogObject* flatTable =
-        row == complexColumns_->end() ? nullptr : objectAt(static_cast<std::uint32_t>(row->second.flatTable));
+        row == complexColumns_->end() ? nullptr : ObjectAt(static_cast<std::uint32_t>(row->second.flatTable));
     if (!typeTable || !flatTable)
         throw ProviderError(ErrorReason::NotReadable,
                             where + "cannot be read: the table that holds its values is missing.");
@@ -506,7 +517,7 @@ detail::ComplexColumnValues Database::complexValues(const detail::TableReader& r
     using VT = Variant::Type;
     const auto typeColumns =
         detail::TableReader(mdb_.get(), header_, typeTable->name, typeTable->tablePage, std::nullopt)
-            .columns();
+            .Columns();
     std::map<VT, int> count;
     for (const auto& c : typeColumns) ++count[c.type];
     const std::set<VT> listTypes = {VT::Byte, VT::Integer, VT::Long, VT::Single, VT::Double,
@@ -521,8 +532,8 @@ detail::ComplexColumnValues Database::complexValues(const detail::TableReader& r
         // Version history: the row shows the memo's current text, which is the memo column itself.
         for (const auto& c : typeColumns) {
             if (c.type != VT::Text) continue;
-            for (std::size_t i = 0; i < reader.columns().size(); ++i)
-                if (text::EqualsIgnoringCase(reader.columns()[i].name, c.name)) {
+            for (std::size_t i = 0; i < reader.Columns().size(); ++i)
+                if (text::EqualsIgnoringCase(reader.Columns()[i].name, c.name)) {
                     detail::ComplexColumnValues values;
                     values.sameRowColumn = static_cast<int>(i);
                     return values;
@@ -541,8 +552,8 @@ detail::ComplexColumnValues Database::complexValues(const detail::TableReader& r
     // The key column is the long integer of the values table that the type table does not have, named
     // "_" and the column's name by Access.
     int keyAt = -1, valueAt = -1;
-    for (std::size_t i = 0; i < flat.columns().size(); ++i) {
-        const auto& c = flat.columns()[i];
+    for (std::size_t i = 0; i < flat.Columns().size(); ++i) {
+        const auto& c = flat.Columns()[i];
         const bool typeColumn = std::any_of(typeColumns.begin(), typeColumns.end(), [&](const ColumnInfo& t) {
             return text::EqualsIgnoringCase(t.name, c.name);
         });
@@ -554,20 +565,20 @@ detail::ComplexColumnValues Database::complexValues(const detail::TableReader& r
         throw ProviderError(ErrorReason::NotReadable,
                             where + "cannot be read: the table that holds its values has no key.");
     detail::ComplexColumnValues values;
-    const text::Locale locale = text::Locale::system();
+    const text::Locale locale = text::Locale::System();
     std::vector<Variant> flatRow;
-    while (flat.next(flatRow)) {
+    while (flat.Next(flatRow)) {
         const Variant& key = flatRow[static_cast<std::size_t>(keyAt)];
         const Variant& value = flatRow[static_cast<std::size_t>(valueAt)];
-        if (key.isNull() || value.isNull()) continue;
-        std::string& text = values.texts[static_cast<std::int32_t>(key.toInt64())];
+        if (key.IsNull() || value.IsNull()) continue;
+        std::string& text = values.texts[static_cast<std::int32_t>(key.ToInt64())];
         if (!text.empty()) text += ", ";
         text += text::ValueToText(value, locale);
     }
     return values;
 }
 
-const char* CatalogObject::tableType() const {
+const char* CatalogObject::TableType() const {
     switch (kind) {
         case ObjectKind::Table:
             return "TABLE";

@@ -49,8 +49,8 @@ struct CatalogObject {
     std::vector<std::uint8_t> properties;  // MSysObjects.LvProp
 
     // The TABLE_TYPE of the tables schema; empty for the kinds that schema does not list.
-    const char* tableType() const;
-    bool listed() const { return *tableType() != '\0'; }
+    const char* TableType() const;
+    bool Listed() const { return *TableType() != '\0'; }
 };
 
 class Database : public std::enable_shared_from_this<Database> {
@@ -59,37 +59,37 @@ class Database : public std::enable_shared_from_this<Database> {
     // password: the database password from the connection string (UTF-8).
     static std::shared_ptr<Database> Open(const std::string& path, bool jetOnly, const std::string& password);
 
-    const detail::FileHeader& header() const { return header_; }
+    const detail::FileHeader& Header() const { return header_; }
     // Every object the provider knows, the tables schema's rows first (by type, then by name).
-    const std::vector<CatalogObject>& catalog() const { return catalog_; }
+    const std::vector<CatalogObject>& Catalog() const { return catalog_; }
     // True when the file keeps its pages or its password encrypted: nothing read from it may then reach
     // the disk in plain text.
-    bool encrypted() const { return plain_ != nullptr || header_.pageKey != 0 || !header_.password.empty(); }
+    bool Encrypted() const { return plain_ != nullptr || header_.pageKey != 0 || !header_.password.empty(); }
 
     // The object a FROM clause names: without regard to case, a kind the tables schema lists before
     // one it does not; nullptr when there is none.
-    const CatalogObject* find(const std::string& name) const;
+    const CatalogObject* Find(const std::string& name) const;
 
     // Reads the rows of a table of the catalogue, at most `top` of them when given (a stored query is the
-    // query engine's to run: the provider decides which reads an object). A table linked from another Access file is read from that file, opened
-    // read-only; when the stored path does not exist, a file of the same name beside this database is
-    // read instead.
-    std::unique_ptr<RowSource> openTable(const std::string& name, std::optional<std::int64_t> top);
+    // query engine's to run: the provider decides which reads an object). A table linked from another Access
+    // file is read from that file, opened read-only; when the stored path does not exist, a file of the same
+    // name beside this database is read instead.
+    std::unique_ptr<RowSource> OpenTable(const std::string& name, std::optional<std::int64_t> top);
 
     // The stored queries of every kind, by name, with their rows from MSysQueries (read on first use).
-    const std::vector<StoredQuery>& storedQueries();
+    const std::vector<StoredQuery>& StoredQueries();
 
   private:
     Database() = default;
-    void readCatalog();
-    void markParameterQueries();
-    std::unique_ptr<RowSource> openTable(const std::string& name, std::optional<std::int64_t> top,
+    void ReadCatalog();
+    void MarkParameterQueries();
+    std::unique_ptr<RowSource> OpenTable(const std::string& name, std::optional<std::int64_t> top,
                                          int linkDepth);
-    std::unique_ptr<RowSource> openLink(const CatalogObject& link, std::optional<std::int64_t> top,
+    std::unique_ptr<RowSource> OpenLink(const CatalogObject& link, std::optional<std::int64_t> top,
                                         int linkDepth);
-    const CatalogObject* objectAt(std::uint32_t tablePage) const;
-    void loadComplexValues(detail::TableReader& reader, const CatalogObject& table);
-    detail::ComplexColumnValues complexValues(const detail::TableReader& reader, const CatalogObject& table,
+    const CatalogObject* ObjectAt(std::uint32_t tablePage) const;
+    void LoadComplexValues(detail::TableReader& reader, const CatalogObject& table);
+    detail::ComplexColumnValues ComplexValues(const detail::TableReader& reader, const CatalogObject& table,
                                               std::size_t column, std::int32_t complexId);
 
     std::string path_;

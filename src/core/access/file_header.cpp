@@ -1,9 +1,9 @@
 #include "core/access/file_header.h"
 
-#include "core/access/little_endian.h"
-
 #include <array>
 #include <cstring>
+
+#include "core/access/little_endian.h"
 
 namespace tabvert::ado::detail {
 namespace {
@@ -15,7 +15,6 @@ constexpr std::size_t kPasswordOffset = 0x42;
 constexpr std::size_t kKeyOffset = 0x3e;
 constexpr std::size_t kCodePageOffset = 0x3c;
 constexpr std::size_t kCreationDateOffset = 0x72;
-
 
 }  // namespace
 
@@ -103,9 +102,9 @@ FileHeader DecodeHeader(std::span<const std::uint8_t> page0, HeaderFault& fault)
 void DecodePage(const FileHeader& header, std::uint32_t pageNumber, std::span<std::uint8_t> page) {
     if (header.pageKey == 0 || pageNumber == 0) return;
     const std::uint32_t key = header.pageKey ^ pageNumber;
-    const std::array<std::uint8_t, 4> keyBytes = {static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
-                                                  static_cast<std::uint8_t>(key >> 16),
-                                                  static_cast<std::uint8_t>(key >> 24)};
+    const std::array<std::uint8_t, 4> keyBytes = {
+        static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
+        static_cast<std::uint8_t>(key >> 16), static_cast<std::uint8_t>(key >> 24)};
     Rc4(keyBytes, page);
 }
 

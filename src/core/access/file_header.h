@@ -16,14 +16,14 @@ namespace tabvert::ado::detail {
 enum class Engine { Jet3, Jet4, Ace };
 
 struct FileHeader {
-    int version = 0;          // byte 0x14: 0 Jet 3, 1 Jet 4, 2 and up ACE
+    int version = 0;  // byte 0x14: 0 Jet 3, 1 Jet 4, 2 and up ACE
     Engine engine = Engine::Jet3;
-    std::size_t pageSize = 0; // 2048 for Jet 3, 4096 otherwise
+    std::size_t pageSize = 0;     // 2048 for Jet 3, 4096 otherwise
     std::uint32_t pageCount = 0;  // whole pages in the file (set by whoever knows its size)
     std::int64_t modifiedNs = 0;  // the file's modification time when it was opened (likewise)
-    std::uint32_t pageKey = 0;  // RC4 key of every page but the first; 0 when pages are plain
-    std::uint16_t codePage = 0; // of Jet 3 text; 0 when the file does not say
-    std::u16string password;    // the database password; empty when there is none
+    std::uint32_t pageKey = 0;    // RC4 key of every page but the first; 0 when pages are plain
+    std::uint16_t codePage = 0;   // of Jet 3 text; 0 when the file does not say
+    std::u16string password;      // the database password; empty when there is none
 };
 
 // Why a file cannot be read as an Access database.

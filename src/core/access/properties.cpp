@@ -1,17 +1,15 @@
 #include "core/access/properties.h"
 
-#include "core/access/little_endian.h"
-
-#include "core/access/text_decode.h"
-
 #include <cstring>
+
+#include "core/access/little_endian.h"
+#include "core/access/text_decode.h"
 
 namespace tabvert::ado::detail {
 namespace {
 
 constexpr std::uint16_t kNamesBlock = 0x80;
 constexpr std::uint8_t kTypeBool = 0x01, kTypeLong = 0x04, kTypeText = 0x0A, kTypeMemo = 0x0C;
-
 
 }  // namespace
 
@@ -46,14 +44,16 @@ std::vector<PropertyBlock> ParseProperties(std::span<const std::uint8_t> bytes, 
             PropertyBlock block;
             const std::size_t headerLength = Le32(&bytes[start]);
             const std::size_t ownerLength = Le16(&bytes[start + 4]);
-            if (headerLength < 6 || !FitsWithin(end, start, headerLength) || ownerLength > headerLength - 6) break;
+            if (headerLength < 6 || !FitsWithin(end, start, headerLength) || ownerLength > headerLength - 6)
+                break;
             block.owner = text(start + 6, ownerLength);
             for (std::size_t p = start + headerLength; FitsWithin(end, p, 8);) {
                 const std::size_t entryLength = Le16(&bytes[p]);
                 const std::uint8_t dataType = bytes[p + 3];
                 const std::size_t nameIndex = Le16(&bytes[p + 4]);
                 const std::size_t dataLength = Le16(&bytes[p + 6]);
-                if (entryLength < 8 || !FitsWithin(end, p, entryLength) || dataLength > entryLength - 8) break;
+                if (entryLength < 8 || !FitsWithin(end, p, entryLength) || dataLength > entryLength - 8)
+                    break;
                 if ((dataType == kTypeText || dataType == kTypeMemo) && nameIndex < names.size()) {
                     block.texts[names[nameIndex]] = text(p + 8, dataLength);
                 } else if (dataType >= kTypeBool && dataType <= kTypeLong && nameIndex < names.size() &&

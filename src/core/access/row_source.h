@@ -16,11 +16,11 @@ struct ColumnInfo {
 };
 
 class RowSource {
-public:
+  public:
     virtual ~RowSource() = default;
-    virtual const std::vector<ColumnInfo>& columns() const = 0;
+    virtual const std::vector<ColumnInfo>& Columns() const = 0;
     // Fills values (one per column) with the next row; false when there is none.
-    virtual bool next(std::vector<Variant>& values) = 0;
+    virtual bool Next(std::vector<Variant>& values) = 0;
     // How many rows the source will deliver, when it knows that before reading them: a table's
     // definition keeps its row count. A file closed carelessly can hold a count that is off, so this
     // is good for showing progress, never for deciding when to stop.

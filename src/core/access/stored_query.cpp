@@ -1,12 +1,11 @@
 #include "core/access/stored_query.h"
 
 #include <QString>
-
 #include <cctype>
 #include <memory>
 
-#include "core/value/provider_error.h"
 #include "core/text/strings.h"
+#include "core/value/provider_error.h"
 
 namespace tabvert::ado {
 namespace {
@@ -30,7 +29,6 @@ const QueryAttribute* RowOf(const StoredQuery& q, int attribute) {
                         "The definition of the query '" + q.name + "' cannot be read: " + why + ".");
 }
 
-
 std::string Joined(const std::vector<std::string>& items, const char* separator) {
     std::string out;
     for (std::size_t i = 0; i < items.size(); ++i) out += (i ? separator : "") + items[i];
@@ -45,18 +43,18 @@ struct Source {
     int joinKind = 0;
     std::vector<std::string> conditions;
 
-    bool contains(const std::string& name) const {
+    bool Contains(const std::string& name) const {
         if (!left) return text::EqualsIgnoringCase(key, name);
-        return left->contains(name) || right->contains(name);
+        return left->Contains(name) || right->Contains(name);
     }
-    std::string sql(bool nested) const {
+    std::string Sql(bool nested) const {
         if (!left) return text;
         const char* how = joinKind == join_kind::kLeft    ? " LEFT JOIN "
                           : joinKind == join_kind::kRight ? " RIGHT JOIN "
                                                           : " INNER JOIN ";
         std::string on =
             conditions.size() == 1 ? conditions.front() : "(" + Joined(conditions, ") AND (") + ")";
-        std::string out = left->sql(true) + how + right->sql(true) + " ON " + on;
+        std::string out = left->Sql(true) + how + right->Sql(true) + " ON " + on;
         return nested ? "(" + out + ")" : out;
     }
 };
@@ -84,7 +82,7 @@ std::vector<std::string> FromItems(const StoredQuery& q) {
             Broken(q, "unknown join kind " + std::to_string(kind));
         auto find = [&](const std::string& name) -> std::ptrdiff_t {
             for (std::size_t i = 0; i < sources.size(); ++i)
-                if (sources[i]->contains(name)) return static_cast<std::ptrdiff_t>(i);
+                if (sources[i]->Contains(name)) return static_cast<std::ptrdiff_t>(i);
             Broken(q, "a join names '" + name + "', which the query does not use");
         };
         const auto from = find(*j->name1), to = find(*j->name2);
@@ -103,7 +101,7 @@ std::vector<std::string> FromItems(const StoredQuery& q) {
         sources.push_back(std::move(joined));
     }
     std::vector<std::string> out;
-    for (const auto& s : sources) out.push_back(s->sql(false));
+    for (const auto& s : sources) out.push_back(s->Sql(false));
     return out;
 }
 
@@ -200,7 +198,8 @@ std::vector<std::string> Expressions(const StoredQuery& q, int attribute,
         if (crosstabFlag && (r->flag.value_or(0) & *crosstabFlag) == 0) continue;
         if (!r->expression) continue;
         std::string e = *r->expression;
-        if (attribute == QueryAttribute::OrderBy && r->name1 && text::EqualsIgnoringCase(*r->name1, "D")) e += " DESC";
+        if (attribute == QueryAttribute::OrderBy && r->name1 && text::EqualsIgnoringCase(*r->name1, "D"))
+            e += " DESC";
         out.push_back(std::move(e));
     }
     return out;

@@ -1,28 +1,24 @@
 #include "core/access/table_reader.h"
 
-#include "core/access/little_endian.h"
-#include "core/value/provider_error.h"
-#include "core/access/stored_values.h"
-
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <unordered_set>
 
 #include "core/access/little_endian.h"
 #include "core/access/properties.h"
-#include "core/value/provider_error.h"
 #include "core/access/stored_values.h"
+#include "core/value/provider_error.h"
 
 namespace tabvert::ado::detail {
 namespace {
 
-constexpr int kTypeBigInt = 0x13;        // Large Number
-constexpr int kTypeExtDateTime = 0x14;   // Date/Time Extended
+constexpr int kTypeBigInt = 0x13;       // Large Number
+constexpr int kTypeExtDateTime = 0x14;  // Date/Time Extended
 constexpr std::uint32_t kMemoInline = 0x80000000u;
 constexpr std::uint32_t kMemoSinglePage = 0x40000000u;
 constexpr int kRowDeleted = 0x8000, kRowMoved = 0x4000, kRowOffsetMask = 0x1FFF;
@@ -31,9 +27,9 @@ constexpr std::uint8_t kExtFlagCalculated = 0xC0;
 constexpr std::size_t kCalculatedLengthAt = 16, kCalculatedDataAt = 20;
 constexpr std::size_t kExtendedDateSize = 42;
 
-
 [[noreturn]] void Damaged(const std::string& table, const std::string& why) {
-    throw ProviderError(ErrorReason::DamagedData, "The table '" + table + "' is damaged or incomplete: " + why + ".");
+    throw ProviderError(ErrorReason::DamagedData,
+                        "The table '" + table + "' is damaged or incomplete: " + why + ".");
 }
 
 std::string BeyondTheEnd(std::uint64_t page) {
@@ -51,29 +47,44 @@ T Load(const std::uint8_t* p) {
 
 Variant::Type TypeOfColumn(int colType) {
     switch (colType) {
-    case MDB_BOOL: return Variant::Type::Boolean;
-    case MDB_BYTE: return Variant::Type::Byte;
-    case MDB_INT: return Variant::Type::Integer;
-    case MDB_LONGINT: return Variant::Type::Long;
-    case MDB_COMPLEX: return Variant::Type::Text;  // the values, or the file names, joined
-    case MDB_MONEY: return Variant::Type::Currency;
-    case MDB_FLOAT: return Variant::Type::Single;
-    case MDB_DOUBLE: return Variant::Type::Double;
-    case MDB_DATETIME: return Variant::Type::Date;
-    case MDB_TEXT:
-    case MDB_MEMO: return Variant::Type::Text;
-    case kTypeExtDateTime: return Variant::Type::Date;
-    case MDB_REPID: return Variant::Type::Guid;
-    case MDB_NUMERIC: return Variant::Type::Decimal;
-    case kTypeBigInt: return Variant::Type::BigInt;
-    default: return Variant::Type::Binary;
+        case MDB_BOOL:
+            return Variant::Type::Boolean;
+        case MDB_BYTE:
+            return Variant::Type::Byte;
+        case MDB_INT:
+            return Variant::Type::Integer;
+        case MDB_LONGINT:
+            return Variant::Type::Long;
+        case MDB_COMPLEX:
+            return Variant::Type::Text;  // the values, or the file names, joined
+        case MDB_MONEY:
+            return Variant::Type::Currency;
+        case MDB_FLOAT:
+            return Variant::Type::Single;
+        case MDB_DOUBLE:
+            return Variant::Type::Double;
+        case MDB_DATETIME:
+            return Variant::Type::Date;
+        case MDB_TEXT:
+        case MDB_MEMO:
+            return Variant::Type::Text;
+        case kTypeExtDateTime:
+            return Variant::Type::Date;
+        case MDB_REPID:
+            return Variant::Type::Guid;
+        case MDB_NUMERIC:
+            return Variant::Type::Decimal;
+        case kTypeBigInt:
+            return Variant::Type::BigInt;
+        default:
+            return Variant::Type::Binary;
     }
 }
 
 // The pages a usage map marks, in increasing order. A page that lies beyond the end of the file (a cut
 // copy) makes the table damaged: its rows there are lost.
-std::vector<std::uint32_t> UsageMapPages(std::span<const std::uint8_t> map, MdbHandle* mdb, std::uint32_t pageCount,
-                                         const std::string& table) {
+std::vector<std::uint32_t> UsageMapPages(std::span<const std::uint8_t> map, MdbHandle* mdb,
+                                         std::uint32_t pageCount, const std::string& table) {
     std::vector<std::uint32_t> pages;
     if (map.size() < 5) return pages;
     auto addBits = [&](const std::uint8_t* bits, std::size_t bytes, std::uint64_t first) {
@@ -152,7 +163,7 @@ std::map<int, ColumnDefinition> ReadColumnDefinitions(MdbHandle* mdb, std::uint3
         }
         if (!FitsWithin(stream.size(), pos, length)) return {};
         const std::span<const std::uint8_t> bytes(stream.data() + pos, length);
-        def.name = jet3 ? jet3Text.decode(bytes) : DecodeUnicodeText(bytes);
+        def.name = jet3 ? jet3Text.Decode(bytes) : DecodeUnicodeText(bytes);
         names[number] = std::move(def);
         pos += length;
     }
@@ -165,8 +176,9 @@ TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::st
                          std::uint32_t tablePage, std::optional<std::int64_t> top,
                          std::span<const std::uint8_t> properties)
     : mdb_(mdb_clone_handle(mdb)), header_(header), jet3Text_(header.codePage), name_(name), remaining_(top) {
-    if (!mdb_) throw ProviderError(ErrorReason::OutOfMemory, "Not enough memory to read the table '" + name + "'.");
-    checkDefinition(tablePage);
+    if (!mdb_)
+        throw ProviderError(ErrorReason::OutOfMemory, "Not enough memory to read the table '" + name + "'.");
+    CheckDefinition(tablePage);
     entry_ = std::make_unique<MdbCatalogEntry>();
     entry_->mdb = mdb_.get();
     std::strncpy(entry_->object_name, name.c_str(), MDB_MAX_OBJ_NAME);
@@ -182,7 +194,7 @@ TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::st
     // Calculated columns keep the type of their result in the column's "ResultType" property.
     std::map<std::string, std::int64_t> resultTypes;
     const auto decodeJet3 = [](std::span<const std::uint8_t> bytes, void* decoder) {
-        return static_cast<CodePageDecoder*>(decoder)->decode(bytes);
+        return static_cast<CodePageDecoder*>(decoder)->Decode(bytes);
     };
     for (const auto& block : ParseProperties(properties, jet3, decodeJet3, &jet3Text_)) {
         const auto type = block.numbers.find("ResultType");
@@ -214,7 +226,7 @@ TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::st
 
 // Walks the definition pages and the pages its maps lie on before mdbtools does: mdbtools would read
 // past the end of a cut file or take any page for a definition.
-void TableReader::checkDefinition(std::uint32_t tablePage) {
+void TableReader::CheckDefinition(std::uint32_t tablePage) {
     MdbHandle* mdb = mdb_.get();
     const auto* fmt = mdb->fmt;
     if (tablePage == 0) Damaged(name_, "its definition is missing");
@@ -225,7 +237,8 @@ void TableReader::checkDefinition(std::uint32_t tablePage) {
         const std::uint8_t* buf = mdb->alt_pg_buf;
         if (buf[0] != 0x02) Damaged(name_, "page " + std::to_string(page) + " is not part of its definition");
         if (pages == 0) {
-            for (const std::size_t at : {std::size_t{fmt->tab_usage_map_offset}, std::size_t{fmt->tab_free_map_offset}}) {
+            for (const std::size_t at :
+                 {std::size_t{fmt->tab_usage_map_offset}, std::size_t{fmt->tab_free_map_offset}}) {
                 const std::uint32_t mapPage = Le32(buf + at) >> 8;
                 if (mapPage >= header_.pageCount) Damaged(name_, BeyondTheEnd(mapPage));
             }
@@ -236,14 +249,15 @@ void TableReader::checkDefinition(std::uint32_t tablePage) {
 
 // The file must stay as it was when it was opened: a copy still being written, or a database saved by
 // another program while we read it, would give rows from two different files.
-void TableReader::checkUnchanged() const {
+void TableReader::CheckUnchanged() const {
     struct stat st {};
     if (fstat(fileno(mdb_->f->stream), &st) != 0) return;
     const auto size = static_cast<std::uint64_t>(st.st_size);
     if (size != std::uint64_t{header_.pageCount} * header_.pageSize || ModifiedNs(st) != header_.modifiedNs)
-        throw ProviderError(ErrorReason::DamagedData, "The database file changed while the table '" + name_ +
-                                                 "' was being read, so what was read cannot be trusted. Read it "
-                                                 "again once no other program writes to it.");
+        throw ProviderError(ErrorReason::DamagedData,
+                            "The database file changed while the table '" + name_ +
+                                "' was being read, so what was read cannot be trusted. Read it "
+                                "again once no other program writes to it.");
 }
 
 TableReader::~TableReader() {
@@ -251,18 +265,18 @@ TableReader::~TableReader() {
     mdb_.reset();
 }
 
-bool TableReader::nextRawRow() {
+bool TableReader::NextRawRow() {
     MdbHandle* mdb = mdb_.get();
     MdbTableDef* t = table_.get();
     const auto pageSize = static_cast<std::size_t>(mdb->fmt->pg_size);
     for (;;) {
         if (!started_) {
             started_ = true;
-            if (!nextDataPage()) return false;
+            if (!NextDataPage()) return false;
         }
         const int rows = mdb_get_int16(mdb->pg_buf, mdb->fmt->row_count_offset);
         if (currentRow_ >= static_cast<unsigned>(rows)) {
-            if (!nextDataPage()) return false;
+            if (!NextDataPage()) return false;
             continue;
         }
         int row = static_cast<int>(currentRow_++);
@@ -283,21 +297,22 @@ bool TableReader::nextRawRow() {
             movedRow_ = true;
             if (page >= header_.pageCount) Damaged(name_, BeyondTheEnd(page));
             if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size || mdb->pg_buf[0] != 0x01 ||
-                Le32(mdb->pg_buf + 4) != tablePage_ ||
-                mdb_find_row(mdb, row, &start, &len) != 0 || len == 0) {
+                Le32(mdb->pg_buf + 4) != tablePage_ || mdb_find_row(mdb, row, &start, &len) != 0 ||
+                len == 0) {
                 start = kRowDeleted;
                 break;
             }
             start &= ~kRowDeleted;  // moved data is always marked deleted in its own slot
         }
         if (start & (kRowDeleted | kRowMoved)) {
-            restorePage();
+            RestorePage();
             continue;
         }
         start &= kRowOffsetMask;
-        const bool cracked = FitsWithin(pageSize, static_cast<std::size_t>(start), len) &&
-                             mdbMessages_.Run([&] { return mdb_crack_row(t, start, len, fields_.data()); }) > 0 &&
-                             !mdbMessages_.Said();
+        const bool cracked =
+            FitsWithin(pageSize, static_cast<std::size_t>(start), len) &&
+            mdbMessages_.Run([&] { return mdb_crack_row(t, start, len, fields_.data()); }) > 0 &&
+            !mdbMessages_.Said();
         if (!cracked)
             Damaged(name_, "row " + std::to_string(row) + " of page " +
                                std::to_string(movedRow_ ? mdb->cur_pg : currentPage_) + " cannot be read");
@@ -306,7 +321,7 @@ bool TableReader::nextRawRow() {
 }
 
 // After a moved row, the page being walked goes back into the buffer.
-void TableReader::restorePage() {
+void TableReader::RestorePage() {
     if (!movedRow_) return;
     mdb_read_pg(mdb_.get(), currentPage_);
     movedRow_ = false;
@@ -316,9 +331,9 @@ void TableReader::restorePage() {
 // walked here rather than by mdbtools, which trusts a damaged map. A map is either a bitmap of pages
 // from a start page (type 0), or a list of pages each holding a bitmap of 8 * (page size - 4) pages
 // (type 1).
-bool TableReader::nextDataPage() {
+bool TableReader::NextDataPage() {
     MdbHandle* mdb = mdb_.get();
-    checkUnchanged();
+    CheckUnchanged();
     while (nextPage_ < dataPages_.size()) {
         const std::uint32_t page = dataPages_[nextPage_++];
         if (mdb_read_pg(mdb, page) != mdb->fmt->pg_size) Damaged(name_, Unreadable(page));
@@ -331,7 +346,7 @@ bool TableReader::nextDataPage() {
     return false;
 }
 
-std::vector<std::pair<std::size_t, std::int32_t>> TableReader::complexColumns() const {
+std::vector<std::pair<std::size_t, std::int32_t>> TableReader::ComplexColumns() const {
     std::vector<std::pair<std::size_t, std::int32_t>> out;
     for (std::size_t i = 0; i < decoding_.size(); ++i) {
         auto* col = static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, static_cast<unsigned>(i)));
@@ -341,12 +356,12 @@ std::vector<std::pair<std::size_t, std::int32_t>> TableReader::complexColumns() 
     return out;
 }
 
-void TableReader::setComplexValues(std::size_t column, ComplexColumnValues values) {
+void TableReader::SetComplexValues(std::size_t column, ComplexColumnValues values) {
     decoding_.at(column).complex = std::move(values);
 }
 
-bool TableReader::next(std::vector<Variant>& values) {
-    if (done_ || (remaining_ && *remaining_ <= 0) || !nextRawRow()) {
+bool TableReader::Next(std::vector<Variant>& values) {
+    if (done_ || (remaining_ && *remaining_ <= 0) || !NextRawRow()) {
         done_ = true;
         return false;
     }
@@ -360,79 +375,80 @@ bool TableReader::next(std::vector<Variant>& values) {
             const auto index = static_cast<std::size_t>(field.colnum);
             auto* col =
                 static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, static_cast<unsigned>(index)));
-            values[index] = decode(index, *col, field);
+            values[index] = Decode(index, *col, field);
         }
     } catch (...) {
-        restorePage();
+        RestorePage();
         throw;
     }
-    restorePage();
+    RestorePage();
     // Complex columns show their values (or, for version history, the memo of the same row).
     for (std::size_t i = 0; i < decoding_.size(); ++i) {
         const auto& complex = decoding_[i].complex;
-        if (!complex || values[i].isNull()) continue;
+        if (!complex || values[i].IsNull()) continue;
         if (complex->sameRowColumn >= 0) {
             values[i] = values[static_cast<std::size_t>(complex->sameRowColumn)];
             continue;
         }
-        const auto found = complex->texts.find(static_cast<std::int32_t>(values[i].toInt64()));
+        const auto found = complex->texts.find(static_cast<std::int32_t>(values[i].ToInt64()));
         values[i] = found == complex->texts.end() ? Variant() : Variant::Text(found->second);
     }
     return true;
 }
 
-void TableReader::undecodable(std::size_t index, const std::string& why) const {
+void TableReader::Undecodable(std::size_t index, const std::string& why) const {
     throw ProviderError(ErrorReason::DamagedData, "The value of the column '" + columns_[index].name +
-                                             "' in the table '" + name_ + "' cannot be read: " + why + ".");
+                                                      "' in the table '" + name_ +
+                                                      "' cannot be read: " + why + ".");
 }
 
-std::string TableReader::decodeText(std::span<const std::uint8_t> bytes) {
-    if (header_.engine == Engine::Jet3) return jet3Text_.decode(bytes);
+std::string TableReader::DecodeText(std::span<const std::uint8_t> bytes) {
+    if (header_.engine == Engine::Jet3) return jet3Text_.Decode(bytes);
     return DecodeUnicodeText(bytes);
 }
 
-Variant TableReader::decode(std::size_t index, const MdbColumn& col, const MdbField& field) {
+Variant TableReader::Decode(std::size_t index, const MdbColumn& col, const MdbField& field) {
     const Decoding& decoding = decoding_[index];
     if (col.col_type == MDB_BOOL && decoding.resultType < 0) return Variant::Boolean(!field.is_null);
     if (col.col_type == MDB_COMPLEX && decoding.resultType < 0 && !decoding.complex)
-        undecodable(index, "its complex values were not found");
+        Undecodable(index, "its complex values were not found");
     if (field.is_null) return decoding.resultType == MDB_BOOL ? Variant::Boolean(false) : Variant::Null();
     const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
     if (field.start < 0 || field.siz < 0 ||
         !FitsWithin(pageSize, static_cast<std::size_t>(field.start), static_cast<std::size_t>(field.siz)))
-        undecodable(index, "it lies outside its page");
+        Undecodable(index, "it lies outside its page");
     const std::uint8_t* p = mdb_->pg_buf + field.start;
     const auto size = static_cast<std::size_t>(field.siz);
     if (decoding.resultType >= 0) {
         // A calculated memo keeps its wrapped result as a long value; every other result lies in the row.
         if (col.col_type == MDB_MEMO) {
-            const auto bytes = readLongValue(p, size);
-            return decodeCalculated(index, decoding.resultType, bytes);
+            const auto bytes = ReadLongValue(p, size);
+            return DecodeCalculated(index, decoding.resultType, bytes);
         }
-        return decodeCalculated(index, decoding.resultType, {p, size});
+        return DecodeCalculated(index, decoding.resultType, {p, size});
     }
     switch (col.col_type) {
         case MDB_MEMO: {
-            const auto bytes = readLongValue(p, size);
-            return Variant::Text(decodeText(bytes));
+            const auto bytes = ReadLongValue(p, size);
+            return Variant::Text(DecodeText(bytes));
         }
         case MDB_OLE:
-            return Variant::Binary(readLongValue(p, size));
+            return Variant::Binary(ReadLongValue(p, size));
         case MDB_NUMERIC:
             // mdbtools 1.0 stores precision and scale in each other's fields; the scale is never the larger.
-            if (size < 17) undecodable(index, "it is shorter than a decimal");
+            if (size < 17) Undecodable(index, "it is shorter than a decimal");
             return Variant::Decimal(DecimalFromStored(std::span<const std::uint8_t, 17>(p, 17),
                                                       std::min(col.col_scale, col.col_prec)));
         default:
-            return decodeStored(index, col.col_type, {p, size});
+            return DecodeStored(index, col.col_type, {p, size});
     }
 }
 
 // A value of a fixed-size type, or text, from its stored bytes.
-Variant TableReader::decodeStored(std::size_t index, int type, std::span<const std::uint8_t> bytes) {
+Variant TableReader::DecodeStored(std::size_t index, int type, std::span<const std::uint8_t> bytes) {
     const std::uint8_t* p = bytes.data();
     auto needs = [&](std::size_t n, const char* what) {
-        if (bytes.size() < n) undecodable(index, std::string("it is shorter than ") + what);
+        if (bytes.size() < n) Undecodable(index, std::string("it is shorter than ") + what);
     };
     switch (type) {
         case MDB_BOOL:
@@ -471,11 +487,11 @@ Variant TableReader::decodeStored(std::size_t index, int type, std::span<const s
         }
         case MDB_TEXT:
         case MDB_MEMO:
-            return Variant::Text(decodeText(bytes));
+            return Variant::Text(DecodeText(bytes));
         case kTypeExtDateTime: {
             needs(kExtendedDateSize - 1, "an extended date");
             const auto date = ParseExtendedDateTime(bytes);
-            if (!date) undecodable(index, "it is not a date between the years 1 and 9999");
+            if (!date) Undecodable(index, "it is not a date between the years 1 and 9999");
             return Variant::ExtendedDate(date->ole, date->fraction);
         }
         default:
@@ -484,26 +500,26 @@ Variant TableReader::decodeStored(std::size_t index, int type, std::span<const s
 }
 
 // A calculated column's stored result, in the type its properties name.
-Variant TableReader::decodeCalculated(std::size_t index, int resultType,
+Variant TableReader::DecodeCalculated(std::size_t index, int resultType,
                                       std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kCalculatedDataAt) undecodable(index, "its calculated result is cut short");
+    if (bytes.size() < kCalculatedDataAt) Undecodable(index, "its calculated result is cut short");
     const std::size_t length = Le32(bytes.data() + kCalculatedLengthAt);
-    if (length > bytes.size() - kCalculatedDataAt) undecodable(index, "its calculated result is cut short");
+    if (length > bytes.size() - kCalculatedDataAt) Undecodable(index, "its calculated result is cut short");
     const auto data = bytes.subspan(kCalculatedDataAt, length);
-    if (resultType == MDB_TEXT || resultType == MDB_MEMO) return Variant::Text(decodeText(data));
+    if (resultType == MDB_TEXT || resultType == MDB_MEMO) return Variant::Text(DecodeText(data));
     // An expression without a result is stored as an empty value.
     if (data.empty()) return resultType == MDB_BOOL ? Variant::Boolean(false) : Variant::Null();
     if (resultType == MDB_NUMERIC) {
         // A length, the scale, the sign, then up to 16 bytes of magnitude in 32-bit words, the most
         // significant first.
-        if (data.size() < 8) undecodable(index, "its decimal result is cut short");
+        if (data.size() < 8) Undecodable(index, "its decimal result is cut short");
         const std::size_t words = std::min<std::size_t>((data.size() - 4) / 4, 4);
         std::array<std::uint8_t, 17> stored{};
         stored[0] = data[3] != 0 ? 0x80 : 0;
         std::memcpy(stored.data() + 1 + 4 * (4 - words), data.data() + 4, 4 * words);
         return Variant::Decimal(DecimalFromStored(stored, data[2]));
     }
-    return decodeStored(index, resultType, data);
+    return DecodeStored(index, resultType, data);
 }
 
 namespace {
@@ -527,7 +543,7 @@ bool RowSpan(const std::uint8_t* page, std::size_t pageSize, std::size_t rowCoun
 
 // Long-value pages are read once and kept: a table's memos share their pages, and reading one page
 // per part through mdbtools costs a seek, a read and a stat each time.
-const std::uint8_t* TableReader::longValuePage(std::uint32_t page) {
+const std::uint8_t* TableReader::LongValuePage(std::uint32_t page) {
     const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
     if (const auto it = longValuePages_.find(page); it != longValuePages_.end()) return it->second.data();
     if (mdb_read_alt_pg(mdb_.get(), static_cast<int>(page)) != static_cast<ssize_t>(pageSize)) return nullptr;
@@ -540,7 +556,7 @@ const std::uint8_t* TableReader::longValuePage(std::uint32_t page) {
 // Memo and long binary values: a 12-byte reference in the row (length with two flag bits, then the
 // page/row of the first part), the data inline behind it, on one page, or on a chain of pages each of
 // whose parts starts with the page/row of the next.
-std::vector<std::uint8_t> TableReader::readLongValue(const std::uint8_t* p, std::size_t size) {
+std::vector<std::uint8_t> TableReader::ReadLongValue(const std::uint8_t* p, std::size_t size) {
     std::vector<std::uint8_t> out;
     if (size < 12) return out;
     const std::uint32_t head = Le32(p);
@@ -558,7 +574,7 @@ std::vector<std::uint8_t> TableReader::readLongValue(const std::uint8_t* p, std:
     std::unordered_set<std::uint32_t> visited;
     while (pgRow != 0 && out.size() < length && visited.insert(pgRow).second) {
         if ((pgRow >> 8) >= header_.pageCount) Damaged(name_, BeyondTheEnd(pgRow >> 8));
-        const std::uint8_t* page = longValuePage(pgRow >> 8);
+        const std::uint8_t* page = LongValuePage(pgRow >> 8);
         std::size_t off = 0, len = 0;
         if (page == nullptr || !RowSpan(page, pageSize, static_cast<std::size_t>(mdb_->fmt->row_count_offset),
                                         pgRow & 0xFF, off, len)) {

@@ -35,15 +35,15 @@ class TableReader : public RowSource {
                 std::optional<std::int64_t> top, std::span<const std::uint8_t> properties = {});
     ~TableReader() override;
 
-    const std::vector<ColumnInfo>& columns() const override { return columns_; }
-    bool next(std::vector<Variant>& values) override;
+    const std::vector<ColumnInfo>& Columns() const override { return columns_; }
+    bool Next(std::vector<Variant>& values) override;
     // The row count the table's definition holds, or `top` when that is smaller.
     std::optional<std::int64_t> ExpectedRowCount() const override { return expectedRows_; }
 
     // The complex columns (by index) with their ids in MSysComplexColumns; each needs its values set
     // before the first row is read.
-    std::vector<std::pair<std::size_t, std::int32_t>> complexColumns() const;
-    void setComplexValues(std::size_t column, ComplexColumnValues values);
+    std::vector<std::pair<std::size_t, std::int32_t>> ComplexColumns() const;
+    void SetComplexValues(std::size_t column, ComplexColumnValues values);
 
   private:
     // How a column's stored bytes become a value, beyond what mdbtools knows of it.
@@ -52,21 +52,21 @@ class TableReader : public RowSource {
         std::int32_t complexId = 0;
         std::optional<ComplexColumnValues> complex;
     };
-    void checkDefinition(std::uint32_t tablePage);
-    void checkUnchanged() const;
+    void CheckDefinition(std::uint32_t tablePage);
+    void CheckUnchanged() const;
 
-    bool nextRawRow();
-    bool nextDataPage();
-    void restorePage();
-    Variant decode(std::size_t index, const MdbColumn& col, const MdbField& field);
-    Variant decodeStored(std::size_t index, int type, std::span<const std::uint8_t> bytes);
-    Variant decodeCalculated(std::size_t index, int resultType, std::span<const std::uint8_t> bytes);
-    [[noreturn]] void undecodable(std::size_t index, const std::string& why) const;
-    std::vector<std::uint8_t> readLongValue(const std::uint8_t* p, std::size_t size);
-    const std::uint8_t* longValuePage(std::uint32_t page);  // nullptr when it cannot be read
-    std::string decodeText(std::span<const std::uint8_t> bytes);
+    bool NextRawRow();
+    bool NextDataPage();
+    void RestorePage();
+    Variant Decode(std::size_t index, const MdbColumn& col, const MdbField& field);
+    Variant DecodeStored(std::size_t index, int type, std::span<const std::uint8_t> bytes);
+    Variant DecodeCalculated(std::size_t index, int resultType, std::span<const std::uint8_t> bytes);
+    [[noreturn]] void Undecodable(std::size_t index, const std::string& why) const;
+    std::vector<std::uint8_t> ReadLongValue(const std::uint8_t* p, std::size_t size);
+    const std::uint8_t* LongValuePage(std::uint32_t page);  // nullptr when it cannot be read
+    std::string DecodeText(std::span<const std::uint8_t> bytes);
 
-    MdbMessages mdbMessages_;  // before the handles: they may still speak while going
+    MdbMessages mdbMessages_;         // before the handles: they may still speak while going
     std::vector<Decoding> decoding_;  // by column index
 
     MdbHandlePtr mdb_;
@@ -88,7 +88,8 @@ class TableReader : public RowSource {
     unsigned currentRow_ = 0;
     bool movedRow_ = false;
     static constexpr std::size_t kLongValuePagesKept = 64;
-    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>> longValuePages_;  // a moved row's page is in the buffer instead of currentPage_
+    std::unordered_map<std::uint32_t, std::vector<std::uint8_t>>
+        longValuePages_;  // a moved row's page is in the buffer instead of currentPage_
 };
 
 }  // namespace tabvert::ado::detail

@@ -114,7 +114,8 @@ bool LooksLikeGb2312(std::span<const std::uint8_t> bytes) {
     int pairs = 0;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] < 0x80) continue;
-        if (bytes[i] < 0xA1 || bytes[i] > 0xF7 || bytes.size() - i < 2 || bytes[i + 1] < 0xA1 || bytes[i + 1] > 0xFE)
+        if (bytes[i] < 0xA1 || bytes[i] > 0xF7 || bytes.size() - i < 2 || bytes[i + 1] < 0xA1 ||
+            bytes[i + 1] > 0xFE)
             return false;
         ++pairs;
         ++i;
@@ -137,7 +138,7 @@ CodePageDecoder::~CodePageDecoder() = default;
 CodePageDecoder::CodePageDecoder(CodePageDecoder&&) noexcept = default;
 CodePageDecoder& CodePageDecoder::operator=(CodePageDecoder&&) noexcept = default;
 
-std::string CodePageDecoder::decode(std::span<const std::uint8_t> bytes) {
+std::string CodePageDecoder::Decode(std::span<const std::uint8_t> bytes) {
     bool ascii = true;
     for (auto b : bytes)
         if (b >= 0x80) {

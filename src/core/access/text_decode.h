@@ -19,15 +19,15 @@ void AppendUtf8(std::string& out, char32_t c);
 // 1252 there, so text whose bytes form a run of GB2312 characters (and nothing else beyond ASCII) is
 // read as GBK.
 class CodePageDecoder {
-public:
+  public:
     explicit CodePageDecoder(std::uint16_t codePage);
     ~CodePageDecoder();
     CodePageDecoder(CodePageDecoder&&) noexcept;
     CodePageDecoder& operator=(CodePageDecoder&&) noexcept;
 
-    std::string decode(std::span<const std::uint8_t> bytes);
+    std::string Decode(std::span<const std::uint8_t> bytes);
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -98,14 +98,14 @@ enum class ErrorReason {
 
 /// A failure with a number, a description and a reason.
 class NumberedError : public std::runtime_error {
-public:
+  public:
     NumberedError(long number, ErrorReason reason, std::string description);
 
-    long number() const { return number_; }
-    ErrorReason reason() const { return reason_; }
-    const std::string& description() const { return description_; }
+    long Number() const { return number_; }
+    ErrorReason Reason() const { return reason_; }
+    const std::string& Description() const { return description_; }
 
-private:
+  private:
     long number_;
     ErrorReason reason_;
     std::string description_;

@@ -11,7 +11,7 @@ bool IsHiddenTableName(std::string_view schemaName) {
     return schemaName.find("MSys") != std::string_view::npos;
 }
 
-std::string TableKeys::take(std::string_view trimmedName) {
+std::string TableKeys::Take(std::string_view trimmedName) {
     const std::string base = "T_" + std::string(trimmedName);
     std::string key = base;
     for (int n = 2; used_.contains(key); ++n) key = base + "#" + std::to_string(n);
@@ -23,13 +23,13 @@ namespace {
 
 std::string NameText(const ado::Variant& value) {
     if (value.type() == ado::Variant::Type::Text) return value.text();
-    return text::ValueToText(value, text::Locale::enUS());
+    return text::ValueToText(value, text::Locale::EnUS());
 }
 
 class Collector : public CatalogueSink {
-public:
-    void rootAdded(const std::string&) override {}
-    void tableFound(const CatalogueEntry& entry) override { entries.push_back(entry); }
+  public:
+    void RootAdded(const std::string&) override {}
+    void TableFound(const CatalogueEntry& entry) override { entries.push_back(entry); }
     std::vector<CatalogueEntry> entries;
 };
 
@@ -37,7 +37,7 @@ public:
 
 void RunCatalogue(const DatabaseChoice& choice, CatalogueSink& sink) {
     const std::string& dbpath = choice.path;
-    sink.rootAdded(dbpath);
+    sink.RootAdded(dbpath);
 
     ado::Connection connection;
     connection.Open(BuildConnectionString(dbpath, choice.passwordProtected, choice.password));
@@ -48,8 +48,8 @@ void RunCatalogue(const DatabaseChoice& choice, CatalogueSink& sink) {
         const std::string schemaName = NameText(schema->GetFields().Item(ado::kTableNameField).Value());
         if (!IsHiddenTableName(schemaName)) {
             std::string name(text::TrimBlanks(schemaName));
-            std::string key = keys.take(name);
-            sink.tableFound(CatalogueEntry{std::move(key), std::move(name), schemaName});
+            std::string key = keys.Take(name);
+            sink.TableFound(CatalogueEntry{std::move(key), std::move(name), schemaName});
         }
         schema->MoveNext();
     }

@@ -27,11 +27,11 @@ struct CatalogueEntry {
 };
 
 class CatalogueSink {
-public:
+  public:
     virtual ~CatalogueSink() = default;
     // The root node, keyed kRootKey, whose text is the database path; reported before the open.
-    virtual void rootAdded(const std::string& dbpath) = 0;
-    virtual void tableFound(const CatalogueEntry& entry) = 0;
+    virtual void RootAdded(const std::string& dbpath) = 0;
+    virtual void TableFound(const CatalogueEntry& entry) = 0;
 };
 
 // True when a schema name (as the provider gives it, blanks included) names a table the catalogue leaves
@@ -42,10 +42,10 @@ bool IsHiddenTableName(std::string_view schemaName);
 // same text (" Dup" and "Dup"); the second such table gets "T_Dup#2", the third "T_Dup#3", skipping any
 // key already taken.
 class TableKeys {
-public:
-    std::string take(std::string_view trimmedName);
+  public:
+    std::string Take(std::string_view trimmedName);
 
-private:
+  private:
     std::set<std::string> used_;
 };
 

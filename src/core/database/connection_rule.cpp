@@ -15,8 +15,9 @@ std::string BuildConnectionString(const std::string& dbpath, bool passwordProtec
     const std::string ext = GetExtName(dbpath);
     const bool jet = ext == "mdb" || ext == "mde";
     const std::string path = ado::QuoteConnectionValue(dbpath);
-    const std::string pwd =
-        passwordProtected ? ado::QuoteConnectionValue(std::string(text::TrimBlanks(password))) : std::string();
+    const std::string pwd = passwordProtected
+                                ? ado::QuoteConnectionValue(std::string(text::TrimBlanks(password)))
+                                : std::string();
 
     if (jet) {
         if (passwordProtected)
@@ -25,8 +26,8 @@ std::string BuildConnectionString(const std::string& dbpath, bool passwordProtec
         return "Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + path + "; ";
     }
     if (passwordProtected)
-        return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + "; Jet OLEDB:Database Password=" + pwd +
-               "; Persist Security Info=False;";
+        return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path +
+               "; Jet OLEDB:Database Password=" + pwd + "; Persist Security Info=False;";
     return "Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + path + "; Persist Security Info=False;";
 }
 

@@ -7,8 +7,8 @@
 
 #include "core/database/connection_rule.h"
 #include "core/provider/ado.h"
-#include "core/value/value_text.h"
 #include "core/provider/select_text.h"
+#include "core/value/value_text.h"
 
 namespace tabvert::database {
 
@@ -55,11 +55,11 @@ int WidthSetting(const QString& key, const QString& value) {
 // A value its type cannot hold (a date outside the years 100 to 9999) shows as an empty cell, as the
 // export leaves it; the rest of the preview goes on.
 std::string CellText(const ado::Variant& value, const text::Locale& locale) {
-    if (value.isNull()) return {};
+    if (value.IsNull()) return {};
     try {
         return text::ValueToText(value, locale);
     } catch (const ado::ProviderError& e) {
-        if (e.reason() != ErrorReason::ValueOutOfRange) throw;
+        if (e.Reason() != ErrorReason::ValueOutOfRange) throw;
         return {};
     }
 }
@@ -75,12 +75,12 @@ void ApplyColumnSettings(int columnCount, const settings::SettingsStore& store, 
     const QString section = QString::fromLatin1(kSettingsSection);
     for (int index = 1; index <= columnCount; ++index) {
         const QString positionKey = QStringLiteral("Col%1").arg(index);
-        if (const auto value = store.value(app, section, positionKey)) {
-            sink.moveColumn(index, PositionSetting(positionKey, *value, columnCount));
+        if (const auto value = store.Value(app, section, positionKey)) {
+            sink.MoveColumn(index, PositionSetting(positionKey, *value, columnCount));
         }
         const QString widthKey = QStringLiteral("ColWidth%1").arg(index);
-        if (const auto value = store.value(app, section, widthKey)) {
-            sink.setColumnWidth(index, WidthSetting(widthKey, *value));
+        if (const auto value = store.Value(app, section, widthKey)) {
+            sink.SetColumnWidth(index, WidthSetting(widthKey, *value));
         }
     }
 }
@@ -96,25 +96,25 @@ void RunPreview(const DatabaseChoice& choice, std::string_view table, const sett
     std::vector<std::string> captions;
     captions.reserve(static_cast<std::size_t>(fieldCount));
     for (long i = 0; i < fieldCount; ++i) captions.push_back(records.GetFields().Item(i).Name());
-    sink.addColumns(captions);
+    sink.AddColumns(captions);
     ApplyColumnSettings(static_cast<int>(fieldCount), store, sink);
 
     // The bar runs from 3 after the first record up to 499 and then rests at 0: a sign of life for the
     // first few hundred records rather than a measure of the whole.
     int counter = 2;
-    sink.setProgressMaximum(kPreviewProgressMaximum);
-    sink.setProgressValue(0);
+    sink.SetProgressMaximum(kPreviewProgressMaximum);
+    sink.SetProgressValue(0);
     while (!records.Eof()) {
         ado::Fields& fields = records.GetFields();
         std::vector<std::string> cells;
         cells.reserve(static_cast<std::size_t>(fieldCount));
         for (long i = 0; i < fieldCount; ++i) cells.push_back(CellText(fields.Item(i).Value(), locale));
-        sink.addRow(std::move(cells));
+        sink.AddRow(std::move(cells));
         ++counter;
-        sink.setProgressValue(counter > kPreviewProgressMaximum - 1 ? 0 : counter);
+        sink.SetProgressValue(counter > kPreviewProgressMaximum - 1 ? 0 : counter);
         records.MoveNext();
     }
-    sink.setProgressValue(0);
+    sink.SetProgressValue(0);
     records.Close();
     connection.Close();
 }

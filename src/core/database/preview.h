@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/common/twips.h"
 #include "core/database/database_choice.h"
 #include "core/settings/settings_store.h"
 #include "core/text/locale.h"
-#include "core/common/twips.h"
 
 namespace tabvert::database {
 
@@ -23,24 +23,24 @@ inline constexpr const char* kSettingsApplication = "Norrin Tabvert";
 inline constexpr const char* kSettingsSection = "Settings";
 
 class PreviewSink {
-public:
+  public:
     virtual ~PreviewSink() = default;
     // One column per field, in field order, captioned with the field names.
-    virtual void addColumns(const std::vector<std::string>& captions) = 0;
+    virtual void AddColumns(const std::vector<std::string>& captions) = 0;
     // Moves column `index` (1-based, field order) to display position `position` (1-based); the columns
     // between the old and the new position shift by one, as a list view's header does.
-    virtual void moveColumn(int index, int position) = 0;
-    virtual void setColumnWidth(int index, int pixels) = 0;
+    virtual void MoveColumn(int index, int position) = 0;
+    virtual void SetColumnWidth(int index, int pixels) = 0;
     // One record: the text of every field, in field order (Null as "").
-    virtual void addRow(std::vector<std::string>&& cells) = 0;
-    virtual void setProgressMaximum(int maximum) = 0;
-    virtual void setProgressValue(int value) = 0;
+    virtual void AddRow(std::vector<std::string>&& cells) = 0;
+    virtual void SetProgressMaximum(int maximum) = 0;
+    virtual void SetProgressValue(int value) = 0;
 };
 
 // A stored column setting the column does not accept: not a number, a position outside the columns, or a
 // width below zero or beyond any screen. what() is the message for the user.
 class ColumnSettingError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -91,13 +91,13 @@ std::optional<NumberCell> ValueCells::Classify(const ado::Variant& value) const 
         case Type::Integer:
         case Type::Long:
         case Type::BigInt: {
-            const std::int64_t n = value.toInt64();
+            const std::int64_t n = value.ToInt64();
             const auto magnitude =
                 n < 0 ? 0ULL - static_cast<unsigned long long>(n) : static_cast<unsigned long long>(n);
             return Decimal(n < 0, magnitude, 0, 0);
         }
         case Type::Currency: {
-            const std::int64_t units = value.currencyUnits();
+            const std::int64_t units = value.CurrencyUnits();
             auto magnitude = units < 0 ? 0ULL - static_cast<unsigned long long>(units)
                                        : static_cast<unsigned long long>(units);
             unsigned long long fraction = magnitude % 10000;
@@ -111,13 +111,13 @@ std::optional<NumberCell> ValueCells::Classify(const ado::Variant& value) const 
             return Decimal(units < 0, magnitude / 10000, fraction, digits);
         }
         case Type::Single:
-            return Float(static_cast<double>(value.toSingle()), 7);
+            return Float(static_cast<double>(value.ToSingle()), 7);
         case Type::Double:
-            return Float(value.toDouble(), 15);
+            return Float(value.ToDouble(), 15);
         case Type::Date:
             // No Excel format shows a fraction of a second to seven digits: such a date keeps its text.
-            if (value.dateFraction() != 0) return std::nullopt;
-            return Date(value.oleDate());
+            if (value.DateFraction() != 0) return std::nullopt;
+            return Date(value.OleDate());
         default:
             return std::nullopt;  // texts, Booleans, decimals, binary data, GUIDs: the text decides
     }

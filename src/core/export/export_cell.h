@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/value/variant.h"
 #include "core/text/locale.h"
+#include "core/value/variant.h"
 
 namespace tabvert::exporting {
 
@@ -24,7 +24,7 @@ struct NumberCell {
 class ValueCells {
   public:
     explicit ValueCells(text::Locale locale);
-    const text::Locale& locale() const { return locale_; }
+    const text::Locale& Locale() const { return locale_; }
     // The number and format the text rule gives the value's text, or nothing when only the text can say.
     std::optional<NumberCell> Classify(const ado::Variant& value) const;
 

@@ -9,13 +9,13 @@
 
 #include "core/database/catalogue.h"
 #include "core/database/connection_rule.h"
-#include "core/workbook/file_format.h"
+#include "core/export/table_writer.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
 #include "core/value/value_text.h"
 #include "core/workbook/excel.h"
+#include "core/workbook/file_format.h"
 #include "core/workbook/limits.h"
-#include "core/export/table_writer.h"
 
 namespace tabvert::exporting {
 
@@ -60,11 +60,11 @@ std::string RefusalText(ErrorReason reason, const CaughtFailures& f) {
     switch (reason) {
         case ErrorReason::CellOutsideGrid:
             return Count(f.count, "cell lies", "cells lie") +
-                   " beyond the last row or column a worksheet holds and " + WasOrWere(f.count) + " left out" +
-                   where;
+                   " beyond the last row or column a worksheet holds and " + WasOrWere(f.count) +
+                   " left out" + where;
         case ErrorReason::TextTooLong:
-            return Count(f.count, "cell", "cells") + " with more than 32,767 characters " + WasOrWere(f.count) +
-                   " left empty" + where;
+            return Count(f.count, "cell", "cells") + " with more than 32,767 characters " +
+                   WasOrWere(f.count) + " left empty" + where;
         default:
             return Count(f.count, "cell was", "cells were") + " refused: " + f.firstDescription;
     }
@@ -91,7 +91,8 @@ bool IsSystemTable(ado::Recordset& catalogue) {
     }
 }
 
-// Turns what each table's writer caught and what the save left out into one list, table by table, in export order.
+// Turns what each table's writer caught and what the save left out into one list, table by table, in export
+// order.
 std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
                                            const std::vector<ExportProblem>& passedOver,
                                            const std::string& catalogueFailure,
@@ -111,8 +112,9 @@ std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
             if (p.sheet == log.sheet) add(ProblemText(p));
         for (const UnreadField& unread : t.unreadValues) {
             const CaughtFailures& f = unread.failures;
-            add(Count(f.count, "value", "values") + " of the field " + Quoted(unread.field) + " could not be read and " +
-                (f.count == 1 ? "its cell is" : "their cells are") + " empty: " + f.firstDescription);
+            add(Count(f.count, "value", "values") + " of the field " + Quoted(unread.field) +
+                " could not be read and " + (f.count == 1 ? "its cell is" : "their cells are") +
+                " empty: " + f.firstDescription);
         }
         if (t.refusedFormats.count > 0)
             add("the header format was not fully applied: " + t.refusedFormats.firstDescription);
@@ -166,19 +168,19 @@ class Run {
         excel::Application& app)
         : request_(request), observer_(observer), digits_(digits), app_(app), cells_(request.locale) {}
 
-    ExportResult go() {
+    ExportResult Go() {
         try {
-            return copyAndSave();
+            return CopyAndSave();
         } catch (const std::exception& e) {
             // Anything else the provider or the engine throws (out of memory, a broken file system):
             // the run still ends as a run does, and says what stopped it.
-            return finish(nothingWritten("The export stopped, so no workbook was written.\n\n" +
+            return Finish(NothingWritten("The export stopped, so no workbook was written.\n\n" +
                                          std::string(e.what())));
         }
     }
 
   private:
-    ExportResult copyAndSave() {
+    ExportResult CopyAndSave() {
         ExportResult result;
         const database::DatabaseChoice& choice = request_.database;
         ado::Connection connection;
@@ -186,17 +188,17 @@ class Run {
             connection.Open(
                 database::BuildConnectionString(choice.path, choice.passwordProtected, choice.password));
         } catch (const ado::ProviderError& e) {
-            return finish(nothingWritten("The database could not be opened, so no workbook was written.\n\n" +
-                                         e.description()));
+            return Finish(NothingWritten("The database could not be opened, so no workbook was written.\n\n" +
+                                         e.Description()));
         }
 
         excel::Workbook* book = nullptr;
         try {
             book = &app_.GetWorkbooks().Add();
         } catch (const excel::ExcelError& e) {
-            closeQuietly(connection);
-            return finish(nothingWritten("The workbook could not be created, so nothing was written.\n\n" +
-                                         e.description()));
+            CloseQuietly(connection);
+            return Finish(NothingWritten("The workbook could not be created, so nothing was written.\n\n" +
+                                         e.Description()));
         }
         book_ = book;
         // The save's target is known now: the workbook streams each table into that file as it is
@@ -210,25 +212,25 @@ class Run {
         try {
             catalogue = connection.OpenSchema(ado::kSchemaTables);
         } catch (const ado::ProviderError& e) {
-            closeQuietly(connection);
-            return finish(nothingWritten(
-                "The list of tables could not be read, so no workbook was written.\n\n" + e.description()));
+            CloseQuietly(connection);
+            return Finish(NothingWritten(
+                "The list of tables could not be read, so no workbook was written.\n\n" + e.Description()));
         }
 
-        std::string catalogueFailure = walkCatalogue(connection, *catalogue);
+        std::string catalogueFailure = WalkCatalogue(connection, *catalogue);
         try {
             catalogue->Close();
         } catch (const ado::ProviderError&) {
         }
-        closeQuietly(connection);
+        CloseQuietly(connection);
 
         // Closing the workbook unsaved (finish) drops what was streamed towards the target.
-        if (stopped()) return finish(nothingWritten(kStoppedText));
+        if (Stopped()) return Finish(NothingWritten(kStoppedText));
         try {
             book->SaveAs(request_.target, excel::kWorkbookNormal);
         } catch (const excel::ExcelError& e) {
-            return finish(nothingWritten("The workbook was not saved to\n" + request_.target + "\n\n" +
-                                         e.description()));
+            return Finish(NothingWritten("The workbook was not saved to\n" + request_.target + "\n\n" +
+                                         e.Description()));
         }
 
         result.tablesExported = static_cast<int>(logs_.size());
@@ -236,17 +238,17 @@ class Run {
         result.outcome = result.problems.empty() ? ExportResult::Outcome::Completed
                                                  : ExportResult::Outcome::CompletedWithWarnings;
         result.message = CompletionMessage(result.problems, kMessageProblemLimit);
-        return finish(std::move(result));
+        return Finish(std::move(result));
     }
 
-    static ExportResult nothingWritten(std::string message) {
+    static ExportResult NothingWritten(std::string message) {
         ExportResult r;
         r.outcome = ExportResult::Outcome::NothingWritten;
         r.message = std::move(message);
         return r;
     }
 
-    static void closeQuietly(ado::Connection& connection) {
+    static void CloseQuietly(ado::Connection& connection) {
         try {
             connection.Close();
         } catch (const ado::ProviderError&) {
@@ -254,10 +256,10 @@ class Run {
     }
 
     // Message, frame hidden, workbook closed, Excel told to quit.
-    ExportResult finish(ExportResult result) {
-        if (!result.problems.empty()) observer_.messageDetailsSet(ProblemList(result.problems));
-        observer_.messageShown(result.message);
-        observer_.frameHidden();
+    ExportResult Finish(ExportResult result) {
+        if (!result.problems.empty()) observer_.MessageDetailsSet(ProblemList(result.problems));
+        observer_.MessageShown(result.message);
+        observer_.FrameHidden();
         if (book_ && !book_->IsClosed()) {
             try {
                 book_->Close();
@@ -267,50 +269,50 @@ class Run {
         return result;
     }
 
-    bool isChosen(const std::string& name) const {
+    bool IsChosen(const std::string& name) const {
         const auto& only = request_.onlyTables;
         return only.empty() || std::find(only.begin(), only.end(), name) != only.end();
     }
 
     // Whether the user has asked to stop; once asked, the answer stays.
-    bool stopped() {
+    bool Stopped() {
         if (!stopped_ && request_.stopWanted) stopped_ = request_.stopWanted();
         return stopped_;
     }
 
     // Returns why the walk stopped early, or "" (also when the user stopped it).
-    std::string walkCatalogue(ado::Connection& connection, ado::Recordset& catalogue) {
+    std::string WalkCatalogue(ado::Connection& connection, ado::Recordset& catalogue) {
         for (;;) {
-            if (stopped()) return {};
+            if (Stopped()) return {};
             try {
                 if (catalogue.Eof()) return {};
             } catch (const ado::ProviderError& e) {
-                return "the list of tables could not be read to its end: " + e.description();
+                return "the list of tables could not be read to its end: " + e.Description();
             }
             std::optional<std::string> name;
             try {
                 const ado::Variant& value = catalogue.GetFields().Item(ado::kTableNameField).Value();
-                if (!value.isNull()) name = text::ValueToText(value, request_.locale);
+                if (!value.IsNull()) name = text::ValueToText(value, request_.locale);
             } catch (const ado::ProviderError& e) {
-                return "the list of tables could not be read to its end: " + e.description();
+                return "the list of tables could not be read to its end: " + e.Description();
             }
             if (name && !database::IsHiddenTableName(*name)) {
-                if (isChosen(*name)) exportTable(connection, *name, IsStoredQuery(catalogue));
-            } else if (name && !IsSystemTable(catalogue) && isChosen(*name)) {
+                if (IsChosen(*name)) ExportTable(connection, *name, IsStoredQuery(catalogue));
+            } else if (name && !IsSystemTable(catalogue) && IsChosen(*name)) {
                 // a user's table, query or link that only looks like one
                 passedOver_.push_back({*name, kPassedOverText, IsStoredQuery(catalogue)});
             }
-            if (stopped()) return {};  // a table left part-way is not shown as done
-            observer_.barValueSet(kProgressMaximum);
+            if (Stopped()) return {};  // a table left part-way is not shown as done
+            observer_.BarValueSet(kProgressMaximum);
             try {
                 catalogue.MoveNext();
             } catch (const ado::ProviderError& e) {
-                return "the list of tables could not be read to its end: " + e.description();
+                return "the list of tables could not be read to its end: " + e.Description();
             }
         }
     }
 
-    void exportTable(ado::Connection& connection, const std::string& name, bool storedQuery) {
+    void ExportTable(ado::Connection& connection, const std::string& name, bool storedQuery) {
         TableLog& log = logs_.emplace_back();
         log.table = name;
         log.storedQuery = storedQuery;
@@ -319,7 +321,7 @@ class Run {
         try {
             sheet = &book_->GetWorksheets().Add();
         } catch (const excel::ExcelError& e) {
-            log.readFailure = "no worksheet could be added: " + e.description();
+            log.readFailure = "no worksheet could be added: " + e.Description();
             return;
         }
         const std::string wanted = GetSheetName(name, digits_);
@@ -327,7 +329,7 @@ class Run {
             sheet->SetName(wanted);
         } catch (const excel::ExcelError& e) {
             log.refusedName = wanted;
-            log.refusedReason = e.description();
+            log.refusedReason = e.Description();
         }
         log.sheet = sheet->Name();
 
@@ -337,7 +339,7 @@ class Run {
             table.Open(TableQuery(name), connection);
             opened = true;
         } catch (const ado::ProviderError& e) {
-            log.readFailure = "its records could not be read: " + e.description();
+            log.readFailure = "its records could not be read: " + e.Description();
         }
         std::int16_t lastField = -1;
         std::optional<std::int64_t> recordCount;
@@ -345,15 +347,16 @@ class Run {
             lastField = static_cast<std::int16_t>(table.GetFields().Count() - 1);
             recordCount = table.ExpectedRecordCount();
         }
-        observer_.tableNameShown(name);
+        observer_.TableNameShown(name);
         if (opened) WriteHeaderRow(*sheet, table, lastField, log.tally);
 
         long row = kFirstDataRow;
-        observer_.barMaximumSet(kProgressMaximum);
-        observer_.barValueSet(0);
+        observer_.BarMaximumSet(kProgressMaximum);
+        observer_.BarValueSet(0);
         std::int64_t counter = 0;
         auto stoppedReading = [&](const ado::ProviderError& e) {
-            log.readFailure = "reading stopped after record " + std::to_string(counter) + ": " + e.description();
+            log.readFailure =
+                "reading stopped after record " + std::to_string(counter) + ": " + e.Description();
         };
         while (opened) {
             try {
@@ -362,11 +365,11 @@ class Run {
                 stoppedReading(e);
                 break;
             }
-            if (stopped()) break;
+            if (Stopped()) break;
             ++counter;
-            observer_.recordNumberShown(counter);
+            observer_.RecordNumberShown(counter);
             WriteRecordRow(*sheet, row, table, lastField, cells_, log.tally);
-            observer_.barValueSet(ProgressBarValue(counter, recordCount));
+            observer_.BarValueSet(ProgressBarValue(counter, recordCount));
             ++row;
             try {
                 table.MoveNext();
@@ -417,7 +420,7 @@ ExportResult RunExport(const ExportRequest& request, ExportObserver& observer, N
                         ? "The workbook cannot be saved over the database it is made from:\n" +
                               request.target + "\n\nChoose another file name. Nothing was written."
                         : "The workbook cannot be saved: " + target.refusal + ".\n\nNothing was written.";
-        observer.messageShown(r.message);
+        observer.MessageShown(r.message);
         return r;
     }
 
@@ -430,16 +433,16 @@ ExportResult RunExport(const ExportRequest& request, ExportObserver& observer, N
     } catch (const excel::ExcelError& e) {
         ExportResult r;
         r.message =
-            "The spreadsheet engine could not be started, so no workbook was written.\n\n" + e.description();
-        observer.messageShown(r.message);
+            "The spreadsheet engine could not be started, so no workbook was written.\n\n" + e.Description();
+        observer.MessageShown(r.message);
         return r;
     }
 
-    observer.frameShown();
-    observer.previewCleared();
-    observer.databaseDialogHidden();
+    observer.FrameShown();
+    observer.PreviewCleared();
+    observer.DatabaseDialogHidden();
 
-    ExportResult result = Run(request, observer, digits, *app).go();
+    ExportResult result = Run(request, observer, digits, *app).Go();
     try {
         app->Quit();
     } catch (const excel::ExcelError&) {

@@ -27,27 +27,27 @@ inline constexpr const char* kStoppedText = "The export was stopped, so no workb
 class ExportObserver {
   public:
     virtual ~ExportObserver() = default;
-    virtual void frameShown() = 0;
-    virtual void previewCleared() = 0;
-    virtual void databaseDialogHidden() = 0;
-    virtual void tableNameShown(const std::string& tableName) = 0;
-    virtual void recordNumberShown(std::int64_t recordNumber) = 0;
-    virtual void barMaximumSet(int maximum) = 0;
+    virtual void FrameShown() = 0;
+    virtual void PreviewCleared() = 0;
+    virtual void DatabaseDialogHidden() = 0;
+    virtual void TableNameShown(const std::string& tableName) = 0;
+    virtual void RecordNumberShown(std::int64_t recordNumber) = 0;
+    virtual void BarMaximumSet(int maximum) = 0;
     /// A value above the bar's current maximum is refused by the bar, as the platform's bar does.
-    virtual void barValueSet(int value) = 0;
+    virtual void BarValueSet(int value) = 0;
     /// The whole problem list of a written workbook, one problem a line, for the closing message to keep
     /// behind its details (the message itself names the first kMessageProblemLimit). Comes just before
-    /// messageShown, and only when there are problems.
-    virtual void messageDetailsSet(const std::string& /*details*/) {}
+    /// MessageShown, and only when there are problems.
+    virtual void MessageDetailsSet(const std::string& /*details*/) {}
     /// The closing message (OK button, no icon, the application title); returns when it is closed.
-    virtual void messageShown(const std::string& text) = 0;
-    virtual void frameHidden() = 0;
+    virtual void MessageShown(const std::string& text) = 0;
+    virtual void FrameHidden() = 0;
 };
 
 struct ExportRequest {
     database::DatabaseChoice database;
     std::string target;  // the workbook path, used exactly as given
-    text::Locale locale = text::Locale::system();
+    text::Locale locale = text::Locale::System();
     /// When not empty, only the tables of these names (as the catalogue gives them, exact case) are
     /// exported, still in the catalogue's order; every other table is passed over like a system table.
     std::vector<std::string> onlyTables;

@@ -4,13 +4,13 @@
 
 namespace tabvert::exporting {
 
-double NameDigitGenerator::next() {
+double NameDigitGenerator::Next() {
     constexpr std::uint32_t kMask = (1u << 24) - 1;
     state_ = (state_ * 0x43FD43FDu + 0xC39EC3u) & kMask;
     return static_cast<double>(state_) / static_cast<double>(1u << 24);
 }
 
-int NameDigitGenerator::nextDigit() { return static_cast<int>(10.0 * next()); }
+int NameDigitGenerator::NextDigit() { return static_cast<int>(10.0 * Next()); }
 
 std::string GetSheetName(std::string_view tableName, NameDigitGenerator& digits) {
     const bool hasSlash = tableName.find('/') != std::string_view::npos;
@@ -20,7 +20,7 @@ std::string GetSheetName(std::string_view tableName, NameDigitGenerator& digits)
     for (char& c : name)
         if (c == '/') c = '-';
     name.resize(text::Utf16Prefix(name, kShortenedSheetName).size());
-    name += static_cast<char>('0' + digits.nextDigit());
+    name += static_cast<char>('0' + digits.NextDigit());
     return name;
 }
 

@@ -15,9 +15,9 @@ namespace tabvert::exporting {
 class NameDigitGenerator {
   public:
     /// The next number in [0, 1).
-    double next();
-    /// The next decimal digit, 0 to 9: the whole part of ten times next().
-    int nextDigit();
+    double Next();
+    /// The next decimal digit, 0 to 9: the whole part of ten times Next().
+    int NextDigit();
 
   private:
     std::uint32_t state_ = 0x50000;

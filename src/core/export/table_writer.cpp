@@ -13,7 +13,7 @@ namespace {
 
 void Note(CaughtFailures& failures, const NumberedError& e, long row = 0, long column = 0) {
     if (failures.count++ > 0) return;
-    failures.firstDescription = e.description();
+    failures.firstDescription = e.Description();
     failures.firstRow = row;
     failures.firstColumn = column;
 }
@@ -60,7 +60,7 @@ void WriteHeaderRow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t
         try {
             sheet.Cells(kHeaderRow, i + 1L).SetValue(text);
         } catch (const excel::ExcelError& e) {
-            Note(tally.refusedCells[e.reason()], e, kHeaderRow, i + 1L);
+            Note(tally.refusedCells[e.Reason()], e, kHeaderRow, i + 1L);
         }
     }
     FormatHeader(sheet, tally, [](excel::Font& font) { font.SetBold(true); });
@@ -76,7 +76,7 @@ void WriteRecordRow(excel::Worksheet& sheet, long row, ado::Recordset& table, st
         try {
             const ado::Variant& value = table.GetFields().Item(i).Value();
             number = cells.Classify(value);
-            if (!number && !value.isNull()) text = text::ValueToText(value, cells.locale());
+            if (!number && !value.IsNull()) text = text::ValueToText(value, cells.Locale());
         } catch (const ado::ProviderError& e) {
             Note(UnreadOf(tally, table, i), e, row, i + 1L);
         }
@@ -84,7 +84,7 @@ void WriteRecordRow(excel::Worksheet& sheet, long row, ado::Recordset& table, st
             excel::Range cell = sheet.Cells(row, i + 1L);
             number ? cell.SetNumber(number->number, number->format) : cell.SetValue(text);
         } catch (const excel::ExcelError& e) {
-            Note(tally.refusedCells[e.reason()], e, row, i + 1L);
+            Note(tally.refusedCells[e.Reason()], e, row, i + 1L);
         }
     }
 }

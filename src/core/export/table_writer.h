@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "core/common/error.h"
-
-#include "core/text/locale.h"
 #include "core/export/export_cell.h"
+#include "core/text/locale.h"
 
 namespace tabvert::ado {
 class Recordset;
@@ -44,8 +43,8 @@ struct UnreadField {
 /// What the writer had to pass over on one worksheet.
 struct WriteTally {
     std::map<ErrorReason, CaughtFailures> refusedCells;  // cell writes the workbook refused, by reason
-    std::vector<UnreadField> unreadValues;  // by field, in the order met; their cells stay empty
-    CaughtFailures refusedFormats;  // header font settings the workbook refused
+    std::vector<UnreadField> unreadValues;               // by field, in the order met; their cells stay empty
+    CaughtFailures refusedFormats;                       // header font settings the workbook refused
 };
 
 /// The header text of a field: its name without any "_", nothing else changed.

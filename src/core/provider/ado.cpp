@@ -1,16 +1,14 @@
 #include "core/provider/ado.h"
 
-#include "core/text/strings.h"
+#include <QString>
+#include <cctype>
 
-#include "core/provider/connection_string.h"
 #include "core/access/database.h"
 #include "core/access/row_source.h"
+#include "core/provider/connection_string.h"
 #include "core/provider/select_text.h"
 #include "core/sql/query_engine.h"
-
-#include <QString>
-
-#include <cctype>
+#include "core/text/strings.h"
 
 namespace tabvert::ado {
 namespace {
@@ -25,10 +23,10 @@ constexpr char kOpenMessage[] = "Operation is not allowed when the object is ope
 // or a system table is read from the file.
 std::unique_ptr<RowSource> OpenObject(const std::shared_ptr<Database>& db, const std::string& name,
                                       std::optional<std::int64_t> top) {
-    const CatalogObject* object = db->find(name);
+    const CatalogObject* object = db->Find(name);
     if (object && (object->kind == ObjectKind::View || object->kind == ObjectKind::Procedure))
         return OpenStoredQuery(db, object->name, top);
-    return db->openTable(name, top);
+    return db->OpenTable(name, top);
 }
 
 // The tables schema, read whole when it is opened.
@@ -36,27 +34,27 @@ class SchemaSource : public RowSource {
   public:
     explicit SchemaSource(const std::vector<CatalogObject>& catalog) {
         for (const auto& o : catalog)
-            if (o.listed()) catalog_.push_back(o);
+            if (o.Listed()) catalog_.push_back(o);
         columns_ = {{"TABLE_CATALOG", Variant::Type::Text}, {"TABLE_SCHEMA", Variant::Type::Text},
                     {"TABLE_NAME", Variant::Type::Text},    {"TABLE_TYPE", Variant::Type::Text},
                     {"TABLE_GUID", Variant::Type::Guid},    {"DESCRIPTION", Variant::Type::Text},
                     {"TABLE_PROPID", Variant::Type::Long},  {"DATE_CREATED", Variant::Type::Date},
                     {"DATE_MODIFIED", Variant::Type::Date}};
     }
-    const std::vector<ColumnInfo>& columns() const override { return columns_; }
-    bool next(std::vector<Variant>& values) override {
+    const std::vector<ColumnInfo>& Columns() const override { return columns_; }
+    bool Next(std::vector<Variant>& values) override {
         if (index_ >= catalog_.size()) return false;
         const CatalogObject& o = catalog_[index_++];
         values.assign(columns_.size(), Variant());
         values[2] = Variant::Text(o.name);
-        values[3] = Variant::Text(o.tableType());
+        values[3] = Variant::Text(o.TableType());
         if (!o.description.empty()) values[5] = Variant::Text(o.description);
         if (o.created) values[7] = Variant::Date(*o.created);
         if (o.modified) values[8] = Variant::Date(*o.modified);
         return true;
     }
 
-private:
+  private:
     std::vector<CatalogObject> catalog_;
     std::vector<ColumnInfo> columns_;
     std::size_t index_ = 0;
@@ -64,20 +62,23 @@ private:
 
 }  // namespace
 
-Field::Field(std::string name, Variant::Type declaredType) : name_(std::move(name)), declaredType_(declaredType) {}
+Field::Field(std::string name, Variant::Type declaredType)
+    : name_(std::move(name)), declaredType_(declaredType) {}
 
 Field& Fields::Item(long index) {
     if (index < 0 || index >= Count())
-        throw ProviderError(ErrorReason::NoSuchField, "Item cannot be found in the collection corresponding to the "
-                                              "requested name or ordinal.");
+        throw ProviderError(ErrorReason::NoSuchField,
+                            "Item cannot be found in the collection corresponding to the "
+                            "requested name or ordinal.");
     return fields_[static_cast<std::size_t>(index)];
 }
 
 Field& Fields::Item(std::string_view name) {
     for (auto& f : fields_)
         if (text::EqualsIgnoringCase(f.Name(), name)) return f;
-    throw ProviderError(ErrorReason::NoSuchField,
-                        "Item cannot be found in the collection corresponding to the requested name or ordinal.");
+    throw ProviderError(
+        ErrorReason::NoSuchField,
+        "Item cannot be found in the collection corresponding to the requested name or ordinal.");
 }
 
 Recordset::Recordset() = default;
@@ -86,36 +87,36 @@ Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 
 Recordset::Recordset(std::unique_ptr<RowSource> source) : source_(std::move(source)) {
-    for (const auto& c : source_->columns()) fields_.append(Field(c.name, c.type));
-    load();
+    for (const auto& c : source_->Columns()) fields_.Append(Field(c.name, c.type));
+    Load();
 }
 
 void Recordset::Open(const std::string& source, Connection& activeConnection) {
-    if (isOpen()) throw ProviderError(ErrorReason::ObjectOpen, kOpenMessage);
+    if (IsOpen()) throw ProviderError(ErrorReason::ObjectOpen, kOpenMessage);
     const SelectStatement select = ParseSelect(source);
     auto rows = OpenObject(activeConnection.database(), select.table, select.top);
     *this = Recordset(std::move(rows));
 }
 
-void Recordset::load() {
+void Recordset::Load() {
     std::vector<Variant> values;
-    eof_ = !source_->next(values);
+    eof_ = !source_->Next(values);
     for (long i = 0; i < fields_.Count(); ++i)
-        fields_.Item(i).setValue(eof_ ? Variant() : std::move(values[static_cast<std::size_t>(i)]));
+        fields_.Item(i).SetValue(eof_ ? Variant() : std::move(values[static_cast<std::size_t>(i)]));
 }
 
 bool Recordset::Eof() const {
-    if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
+    if (!IsOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     return eof_;
 }
 
 void Recordset::MoveNext() {
-    if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
+    if (!IsOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     if (eof_)
         throw ProviderError(ErrorReason::NoCurrentRecord,
                             "Either BOF or EOF is True, or the current record has been deleted. Requested "
                             "operation requires a current record.");
-    load();
+    Load();
 }
 
 std::optional<std::int64_t> Recordset::ExpectedRecordCount() const {
@@ -123,14 +124,14 @@ std::optional<std::int64_t> Recordset::ExpectedRecordCount() const {
 }
 
 Fields& Recordset::GetFields() {
-    if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
+    if (!IsOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     return fields_;
 }
 
 void Recordset::Close() {
-    if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
+    if (!IsOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     source_.reset();
-    fields_.clear();
+    fields_.Clear();
     eof_ = true;
 }
 
@@ -140,18 +141,20 @@ Connection::Connection(Connection&&) noexcept = default;
 Connection& Connection::operator=(Connection&&) noexcept = default;
 
 void Connection::Open(const std::string& connectionString) {
-    if (isOpen()) throw ProviderError(ErrorReason::ObjectOpen, kOpenMessage);
+    if (IsOpen()) throw ProviderError(ErrorReason::ObjectOpen, kOpenMessage);
     const ConnectionString parsed = ConnectionString::Parse(connectionString);
     const auto provider = parsed.Get("Provider");
     if (!provider)
-        throw ProviderError(ErrorReason::NoProvider,
-                            "[Microsoft][ODBC Driver Manager] Data source name not found and no default driver "
-                            "specified");
+        throw ProviderError(
+            ErrorReason::NoProvider,
+            "[Microsoft][ODBC Driver Manager] Data source name not found and no default driver "
+            "specified");
     bool jetOnly = false;
     if (text::EqualsIgnoringCase(*provider, kJetProvider))
         jetOnly = true;
     else if (!text::EqualsIgnoringCase(*provider, kAceProvider))
-        throw ProviderError(ErrorReason::UnknownProvider, "Provider cannot be found. It may not be properly installed.");
+        throw ProviderError(ErrorReason::UnknownProvider,
+                            "Provider cannot be found. It may not be properly installed.");
     const std::string path = parsed.Get("Data Source").value_or("");
     const std::string password = parsed.Get("Jet OLEDB:Database Password").value_or("");
     database_ = Database::Open(path, jetOnly, password);
@@ -160,16 +163,17 @@ void Connection::Open(const std::string& connectionString) {
 std::unique_ptr<Recordset> Connection::OpenSchema(int queryType) {
     auto db = database();
     if (queryType != kSchemaTables)
-        throw ProviderError(ErrorReason::UnsupportedSchema, "Object or provider is not capable of performing requested operation.");
-    return std::make_unique<Recordset>(std::make_unique<SchemaSource>(db->catalog()));
+        throw ProviderError(ErrorReason::UnsupportedSchema,
+                            "Object or provider is not capable of performing requested operation.");
+    return std::make_unique<Recordset>(std::make_unique<SchemaSource>(db->Catalog()));
 }
 
 void Connection::Close() {
-    if (!isOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
+    if (!IsOpen()) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);
     database_.reset();
 }
 
-const std::vector<StoredQuery>& Connection::storedQueries() { return database()->storedQueries(); }
+const std::vector<StoredQuery>& Connection::StoredQueries() { return database()->StoredQueries(); }
 
 std::shared_ptr<Database> Connection::database() const {
     if (!database_) throw ProviderError(ErrorReason::ObjectClosed, kClosedMessage);

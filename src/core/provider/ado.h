@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/value/provider_error.h"
 #include "core/access/stored_query.h"
+#include "core/value/provider_error.h"
 #include "core/value/variant.h"
 
 namespace tabvert::ado {
@@ -23,7 +23,7 @@ inline constexpr int kSchemaTables = 20;  // adSchemaTables
 inline constexpr const char* kTableNameField = "TABLE_NAME";
 
 class Field {
-public:
+  public:
     Field(std::string name, Variant::Type declaredType);
 
     const std::string& Name() const { return name_; }
@@ -31,26 +31,26 @@ public:
     // The column's type as declared in the table, also when the current value is Null.
     Variant::Type DeclaredType() const { return declaredType_; }
 
-    void setValue(Variant value) { value_ = std::move(value); }
+    void SetValue(Variant value) { value_ = std::move(value); }
 
-private:
+  private:
     std::string name_;
     Variant::Type declaredType_;
     Variant value_;
 };
 
 class Fields {
-public:
+  public:
     long Count() const { return static_cast<long>(fields_.size()); }
     // Zero-based; a bad index throws ProviderError.
     Field& Item(long index);
     // Matched without regard to case; an unknown name throws ProviderError.
     Field& Item(std::string_view name);
 
-    void append(Field field) { fields_.push_back(std::move(field)); }
-    void clear() { fields_.clear(); }
+    void Append(Field field) { fields_.push_back(std::move(field)); }
+    void Clear() { fields_.clear(); }
 
-private:
+  private:
     std::vector<Field> fields_;
 };
 
@@ -58,7 +58,7 @@ class Connection;
 class RowSource;  // what a recordset reads from: a table of the file or a schema rowset
 
 class Recordset {
-public:
+  public:
     Recordset();
     ~Recordset();
     Recordset(Recordset&&) noexcept;
@@ -74,7 +74,7 @@ public:
     void MoveNext();
     Fields& GetFields();
     void Close();
-    bool isOpen() const { return source_ != nullptr; }
+    bool IsOpen() const { return source_ != nullptr; }
     // How many records the recordset will deliver, when its source knows that before reading them (a
     // table: the row count its definition holds); nullopt for a stored query or a closed recordset.
     // Good for showing progress only: a damaged file can hold a count that is off.
@@ -83,8 +83,8 @@ public:
     // Used by Connection::OpenSchema.
     explicit Recordset(std::unique_ptr<RowSource> source);
 
-private:
-    void load();  // fills the fields from the current row of the source
+  private:
+    void Load();  // fills the fields from the current row of the source
 
     std::unique_ptr<RowSource> source_;
     Fields fields_;
@@ -94,7 +94,7 @@ private:
 class Database;  // the open file, shared by the connection and its recordsets
 
 class Connection {
-public:
+  public:
     Connection();
     ~Connection();
     Connection(Connection&&) noexcept;
@@ -111,16 +111,16 @@ public:
     std::unique_ptr<Recordset> OpenSchema(int queryType);
 
     void Close();
-    bool isOpen() const { return database_ != nullptr; }
+    bool IsOpen() const { return database_ != nullptr; }
 
     // The database's stored queries of every kind, by name (not an ADO call: ADOX's Views and Procedures
     // give the same).
-    const std::vector<StoredQuery>& storedQueries();
+    const std::vector<StoredQuery>& StoredQueries();
 
     // The open file; throws ProviderError when the connection is closed.
     std::shared_ptr<Database> database() const;
 
-private:
+  private:
     std::shared_ptr<Database> database_;
 };
 

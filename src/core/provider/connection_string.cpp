@@ -1,9 +1,9 @@
 #include "core/provider/connection_string.h"
 
-#include "core/value/provider_error.h"
-#include "core/text/strings.h"
-
 #include <cctype>
+
+#include "core/text/strings.h"
+#include "core/value/provider_error.h"
 
 namespace tabvert::ado {
 namespace {
@@ -71,7 +71,8 @@ ConnectionString ConnectionString::Parse(std::string_view text) {
             }
             if (!closed) throw ProviderError(ErrorReason::BadConnectionString, kBadFormat);
             while (pos < n && IsBlank(text[pos])) ++pos;
-            if (pos < n && text[pos] != ';') throw ProviderError(ErrorReason::BadConnectionString, kBadFormat);
+            if (pos < n && text[pos] != ';')
+                throw ProviderError(ErrorReason::BadConnectionString, kBadFormat);
         } else {
             const size_t end = text.find(';', pos);
             value = std::string(Trim(text.substr(pos, end == std::string_view::npos ? n - pos : end - pos)));

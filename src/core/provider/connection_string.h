@@ -10,7 +10,7 @@
 namespace tabvert::ado {
 
 class ConnectionString {
-public:
+  public:
     // Parses the text; a quoted value that is never closed throws ProviderError.
     static ConnectionString Parse(std::string_view text);
 
@@ -18,7 +18,7 @@ public:
     // twice keeps its last value.
     std::optional<std::string> Get(std::string_view key) const;
 
-private:
+  private:
     std::map<std::string, std::string> values_;  // keys folded to lower case
 };
 

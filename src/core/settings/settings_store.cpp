@@ -29,7 +29,7 @@ QString AsText(const QVariant& value) {
 
 SettingsStore::SettingsStore(QString root) : root_(std::move(root)) {}
 
-QString SettingsStore::fileFor(const QString& appName) const {
+QString SettingsStore::FileFor(const QString& appName) const {
     const QString root =
         root_.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) : root_;
     return root + QLatin1Char('/') + appName + QLatin1Char('/') + appName + QStringLiteral(".ini");
@@ -37,12 +37,12 @@ QString SettingsStore::fileFor(const QString& appName) const {
 
 QString SettingsStore::GetSetting(const QString& appName, const QString& section, const QString& key,
                                   const QString& defaultValue) const {
-    return value(appName, section, key).value_or(defaultValue);
+    return Value(appName, section, key).value_or(defaultValue);
 }
 
-std::optional<QString> SettingsStore::value(const QString& appName, const QString& section,
+std::optional<QString> SettingsStore::Value(const QString& appName, const QString& section,
                                             const QString& key) const {
-    const QString file = fileFor(appName);
+    const QString file = FileFor(appName);
     // QSettings would happily read a missing file as empty; checking first keeps a read from ever
     // touching the folder.
     if (!QFileInfo(file).isFile()) return std::nullopt;

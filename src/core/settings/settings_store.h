@@ -10,7 +10,7 @@
 namespace tabvert::settings {
 
 class SettingsStore {
-public:
+  public:
     // Reads from the user's configuration folder, resolved at every read.
     SettingsStore() = default;
     // Reads from the given folder instead (tests point it at a temporary folder).
@@ -22,12 +22,12 @@ public:
     QString GetSetting(const QString& appName, const QString& section, const QString& key,
                        const QString& defaultValue) const;
     // The same lookup, telling an absent key (nullopt) from a stored empty text.
-    std::optional<QString> value(const QString& appName, const QString& section, const QString& key) const;
+    std::optional<QString> Value(const QString& appName, const QString& section, const QString& key) const;
 
     // The INI file that holds the values of `appName`.
-    QString fileFor(const QString& appName) const;
+    QString FileFor(const QString& appName) const;
 
-private:
+  private:
     QString root_;  // empty: the user's configuration folder
 };
 

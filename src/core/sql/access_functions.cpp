@@ -18,8 +18,8 @@
 #include <string>
 
 #include "core/sql/sql_translate.h"
-#include "core/value/provider_error.h"
 #include "core/text/locale.h"
+#include "core/value/provider_error.h"
 #include "core/value/value_text.h"
 
 namespace tabvert::ado::sql {
@@ -34,7 +34,7 @@ TextCollator::TextCollator() : impl_(std::make_unique<Impl>()) {
 }
 TextCollator::~TextCollator() = default;
 
-int TextCollator::compare(const char* a, int aBytes, const char* b, int bBytes) const {
+int TextCollator::Compare(const char* a, int aBytes, const char* b, int bBytes) const {
     // Plain letters, digits and blanks compare as their case-folded bytes do, without the collator's cost.
     bool simple = true;
     for (int i = 0; i < aBytes && simple; ++i)
@@ -204,7 +204,7 @@ Variant AsVariant(sqlite3_value* v, Type type) {
 void Str(sqlite3_context* c, int argc, sqlite3_value** argv) {
     Guard(c, argc, argv, false, [&] {
         const auto type = static_cast<Type>(sqlite3_value_int(argv[1]));
-        const std::string s = text::ValueToText(AsVariant(argv[0], type), text::Locale::enUS());
+        const std::string s = text::ValueToText(AsVariant(argv[0], type), text::Locale::EnUS());
         sqlite3_result_text(c, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
     });
 }
@@ -764,7 +764,7 @@ void Format(sqlite3_context* c, int argc, sqlite3_value** argv) {
         const QLocale us(QLocale::English, QLocale::UnitedStates);
         auto asText = [&] {
             const Type t = type == Type::Currency ? Type::Double : type;
-            return QString::fromStdString(text::ValueToText(AsVariant(argv[0], t), text::Locale::enUS()));
+            return QString::fromStdString(text::ValueToText(AsVariant(argv[0], t), text::Locale::EnUS()));
         };
         if (fmt.isEmpty()) return ResultText(c, asText());
         const bool isDate = type == Type::Date;
@@ -781,7 +781,7 @@ void Format(sqlite3_context* c, int argc, sqlite3_value** argv) {
             }
             if (named == "general date")
                 return ResultText(
-                    c, QString::fromStdString(text::ValueToText(Variant::Date(ole), text::Locale::enUS())));
+                    c, QString::fromStdString(text::ValueToText(Variant::Date(ole), text::Locale::EnUS())));
             if (named == "long date") return ResultText(c, FormatDatePattern(ole, "dddd, mmmm d, yyyy"));
             if (named == "medium date") return ResultText(c, FormatDatePattern(ole, "dd-mmm-yy"));
             if (named == "short date") return ResultText(c, FormatDatePattern(ole, "m/d/yyyy"));
@@ -858,7 +858,7 @@ void MomentsFinal(sqlite3_context* c) {
 }
 
 int Collate(void* collator, int an, const void* a, int bn, const void* b) {
-    return static_cast<TextCollator*>(collator)->compare(static_cast<const char*>(a), an,
+    return static_cast<TextCollator*>(collator)->Compare(static_cast<const char*>(a), an,
                                                          static_cast<const char*>(b), bn);
 }
 

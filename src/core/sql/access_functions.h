@@ -92,7 +92,7 @@ class TextCollator {
     ~TextCollator();
     TextCollator(const TextCollator&) = delete;
     TextCollator& operator=(const TextCollator&) = delete;
-    int compare(const char* a, int aBytes, const char* b, int bBytes) const;
+    int Compare(const char* a, int aBytes, const char* b, int bBytes) const;
 
   private:
     struct Impl;

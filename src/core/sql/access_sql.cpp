@@ -160,306 +160,306 @@ class Parser {
 
     Statement statement() {
         Statement st;
-        if (word("parameters")) {
+        if (Word("parameters")) {
             for (;;) {
                 Parameter p;
-                p.name = name("a parameter name");
-                while (peek().kind == Token::Kind::Word && !isSymbol(peek(), ",") && !isSymbol(peek(), ";"))
-                    p.type += (p.type.empty() ? "" : " ") + next().text;
-                if (symbol("(")) {  // Text (50)
-                    while (!symbol(")")) next();
+                p.name = Name("a parameter name");
+                while (Peek().kind == Token::Kind::Word && !IsSymbol(Peek(), ",") && !IsSymbol(Peek(), ";"))
+                    p.type += (p.type.empty() ? "" : " ") + Next().text;
+                if (Symbol("(")) {  // Text (50)
+                    while (!Symbol(")")) Next();
                 }
                 st.parameters.push_back(p);
-                if (symbol(",")) continue;
-                expectSymbol(";");
+                if (Symbol(",")) continue;
+                ExpectSymbol(";");
                 break;
             }
         }
-        if (word("transform")) {
+        if (Word("transform")) {
             SelectItem t;
-            t.expr = expression();
-            if (word("as")) t.alias = name("an alias");
+            t.expr = Expression();
+            if (Word("as")) t.alias = Name("an alias");
             st.transform = t;
         }
         for (;;) {
-            const bool parenthesized = symbol("(");
+            const bool parenthesized = Symbol("(");
             st.parts.push_back(select());
-            if (parenthesized) expectSymbol(")");
-            if (!word("union")) break;
-            st.unionAll.push_back(word("all"));
+            if (parenthesized) ExpectSymbol(")");
+            if (!Word("union")) break;
+            st.unionAll.push_back(Word("all"));
         }
         if (st.parts.size() > 1) {  // a trailing ORDER BY sorts the whole union
             std::swap(st.unionOrderBy, st.parts.back()->orderBy);
-            if (word("order")) {
-                expectWord("by");
-                st.unionOrderBy = orderItems();
+            if (Word("order")) {
+                ExpectWord("by");
+                st.unionOrderBy = OrderItems();
             }
         }
         if (st.transform) {
-            if (!word("pivot")) Syntax("Syntax error in TRANSFORM statement.");
-            st.pivot = expression();
-            if (word("in")) {
-                expectSymbol("(");
-                do st.pivotIn.push_back(expression());
-                while (symbol(","));
-                expectSymbol(")");
+            if (!Word("pivot")) Syntax("Syntax error in TRANSFORM statement.");
+            st.pivot = Expression();
+            if (Word("in")) {
+                ExpectSymbol("(");
+                do st.pivotIn.push_back(Expression());
+                while (Symbol(","));
+                ExpectSymbol(")");
             }
         }
-        if (word("with")) {
-            expectWord("owneraccess");
-            expectWord("option");
+        if (Word("with")) {
+            ExpectWord("owneraccess");
+            ExpectWord("option");
         }
-        symbol(";");
-        if (peek().kind != Token::Kind::End) Syntax("Characters found after end of SQL statement.");
+        Symbol(";");
+        if (Peek().kind != Token::Kind::End) Syntax("Characters found after end of SQL statement.");
         return st;
     }
 
   private:
-    const Token& peek(std::size_t ahead = 0) const {
+    const Token& Peek(std::size_t ahead = 0) const {
         return tokens_[std::min(pos_ + ahead, tokens_.size() - 1)];
     }
-    const Token& next() {
+    const Token& Next() {
         const Token& t = tokens_[pos_];
         if (pos_ + 1 < tokens_.size()) ++pos_;
         return t;
     }
-    static bool isSymbol(const Token& t, const char* s) {
+    static bool IsSymbol(const Token& t, const char* s) {
         return t.kind == Token::Kind::Symbol && t.text == s;
     }
-    static bool isWord(const Token& t, const char* w) {
+    static bool IsWord(const Token& t, const char* w) {
         return t.kind == Token::Kind::Word && Lower(t.text) == w;
     }
-    bool symbol(const char* s) {
-        if (!isSymbol(peek(), s)) return false;
-        next();
+    bool Symbol(const char* s) {
+        if (!IsSymbol(Peek(), s)) return false;
+        Next();
         return true;
     }
-    bool word(const char* w) {
-        if (!isWord(peek(), w)) return false;
-        next();
+    bool Word(const char* w) {
+        if (!IsWord(Peek(), w)) return false;
+        Next();
         return true;
     }
-    void expectSymbol(const char* s) {
-        if (!symbol(s)) Syntax(std::string("Syntax error: '") + s + "' expected near '" + peek().text + "'.");
+    void ExpectSymbol(const char* s) {
+        if (!Symbol(s)) Syntax(std::string("Syntax error: '") + s + "' expected near '" + Peek().text + "'.");
     }
-    void expectWord(const char* w) {
-        if (!word(w)) Syntax(std::string("Syntax error: ") + w + " expected near '" + peek().text + "'.");
+    void ExpectWord(const char* w) {
+        if (!Word(w)) Syntax(std::string("Syntax error: ") + w + " expected near '" + Peek().text + "'.");
     }
-    static bool reserved(const Token& t) {
+    static bool Reserved(const Token& t) {
         if (t.kind != Token::Kind::Word) return false;
         const std::string l = Lower(t.text);
         for (const char* r : kReserved)
             if (l == r) return true;
         return false;
     }
-    std::string name(const char* what) {
-        const Token& t = peek();
-        if (t.kind == Token::Kind::Bracketed || (t.kind == Token::Kind::Word && !reserved(t)))
-            return next().text;
+    std::string Name(const char* what) {
+        const Token& t = Peek();
+        if (t.kind == Token::Kind::Bracketed || (t.kind == Token::Kind::Word && !Reserved(t)))
+            return Next().text;
         Syntax(std::string("Syntax error: ") + what + " expected near '" + t.text + "'.");
     }
 
     std::shared_ptr<Select> select() {
-        expectWord("select");
+        ExpectWord("select");
         auto s = std::make_shared<Select>();
         for (;;) {
-            if (word("distinct"))
+            if (Word("distinct"))
                 s->distinct = true;
-            else if (word("distinctrow"))
+            else if (Word("distinctrow"))
                 s->distinctRow = true;
-            else if (word("all"))
+            else if (Word("all"))
                 continue;
-            else if (word("top")) {
-                if (peek().kind != Token::Kind::Number)
+            else if (Word("top")) {
+                if (Peek().kind != Token::Kind::Number)
                     Syntax(
                         "The SELECT statement includes a reserved word or an argument name that is "
                         "misspelled or missing, or the punctuation is incorrect.");
-                s->top = std::stod(next().text);
-                s->percent = word("percent");
+                s->top = std::stod(Next().text);
+                s->percent = Word("percent");
             } else
                 break;
         }
         do {
             SelectItem item;
-            item.expr = expression();
-            if (word("as")) item.alias = name("an alias");
+            item.expr = Expression();
+            if (Word("as")) item.alias = Name("an alias");
             s->items.push_back(item);
-        } while (symbol(","));
-        if (word("into"))
+        } while (Symbol(","));
+        if (Word("into"))
             throw ProviderError(ErrorReason::QueryFailed,
                                 "A make-table query changes the database; only select queries are run.");
-        if (word("from")) {
+        if (Word("from")) {
             do s->from.push_back(fromItem());
-            while (symbol(","));
-            if (word("in"))
+            while (Symbol(","));
+            if (Word("in"))
                 throw ProviderError(ErrorReason::QueryFailed,
                                     "A query on another database file (FROM ... IN) is not supported.");
         }
-        if (word("where")) s->where = expression();
-        if (word("group")) {
-            expectWord("by");
-            do s->groupBy.push_back(expression());
-            while (symbol(","));
+        if (Word("where")) s->where = Expression();
+        if (Word("group")) {
+            ExpectWord("by");
+            do s->groupBy.push_back(Expression());
+            while (Symbol(","));
         }
-        if (word("having")) s->having = expression();
-        if (word("order")) {
-            expectWord("by");
-            s->orderBy = orderItems();
+        if (Word("having")) s->having = Expression();
+        if (Word("order")) {
+            ExpectWord("by");
+            s->orderBy = OrderItems();
         }
         return s;
     }
 
-    std::vector<OrderItem> orderItems() {
+    std::vector<OrderItem> OrderItems() {
         std::vector<OrderItem> out;
         do {
             OrderItem o;
-            o.expr = expression();
-            if (word("desc"))
+            o.expr = Expression();
+            if (Word("desc"))
                 o.descending = true;
             else
-                word("asc");
+                Word("asc");
             out.push_back(o);
-        } while (symbol(","));
+        } while (Symbol(","));
         return out;
     }
 
-    std::shared_ptr<FromItem> fromPrimary() {
+    std::shared_ptr<FromItem> FromPrimary() {
         auto f = std::make_shared<FromItem>();
-        if (symbol("(")) {
-            if (isWord(peek(), "select")) {
+        if (Symbol("(")) {
+            if (IsWord(Peek(), "select")) {
                 f->kind = FromItem::Kind::Subquery;
                 f->select = select();
-                expectSymbol(")");
+                ExpectSymbol(")");
             } else {
                 f = fromItem();
-                expectSymbol(")");
+                ExpectSymbol(")");
                 return f;
             }
         } else {
-            f->name = name("a table name");
-            while (symbol(".")) f->name = name("a table name");  // [owner].[table]: the last part names it
+            f->name = Name("a table name");
+            while (Symbol(".")) f->name = Name("a table name");  // [owner].[table]: the last part names it
         }
-        if (word("as"))
-            f->alias = name("an alias");
-        else if (peek().kind == Token::Kind::Bracketed ||
-                 (peek().kind == Token::Kind::Word && !reserved(peek())))
-            f->alias = next().text;
+        if (Word("as"))
+            f->alias = Name("an alias");
+        else if (Peek().kind == Token::Kind::Bracketed ||
+                 (Peek().kind == Token::Kind::Word && !Reserved(Peek())))
+            f->alias = Next().text;
         if (f->kind == FromItem::Kind::Subquery && !f->alias)
             f->alias = "Query" + std::to_string(++subqueries_);
         return f;
     }
 
     std::shared_ptr<FromItem> fromItem() {
-        auto left = fromPrimary();
+        auto left = FromPrimary();
         for (;;) {
             std::string kind;
-            if (word("inner"))
+            if (Word("inner"))
                 kind = "inner";
-            else if (word("left"))
+            else if (Word("left"))
                 kind = "left";
-            else if (word("right"))
+            else if (Word("right"))
                 kind = "right";
             else
                 break;
-            word("outer");
-            expectWord("join");
+            Word("outer");
+            ExpectWord("join");
             auto j = std::make_shared<FromItem>();
             j->kind = FromItem::Kind::Join;
             j->joinKind = kind;
             j->left = left;
-            j->right = fromPrimary();
-            if (!word("on")) Syntax("Syntax error in JOIN operation.");
-            j->on = expression();
+            j->right = FromPrimary();
+            if (!Word("on")) Syntax("Syntax error in JOIN operation.");
+            j->on = Expression();
             left = j;
         }
         return left;
     }
 
-    static ExprPtr make(Expr::Kind kind) {
+    static ExprPtr Make(Expr::Kind kind) {
         auto e = std::make_shared<Expr>();
         e->kind = kind;
         return e;
     }
-    static ExprPtr binary(const std::string& op, ExprPtr a, ExprPtr b) {
-        auto e = make(Expr::Kind::Binary);
+    static ExprPtr Binary(const std::string& op, ExprPtr a, ExprPtr b) {
+        auto e = Make(Expr::Kind::Binary);
         e->op = op;
         e->args = {std::move(a), std::move(b)};
         return e;
     }
 
-    ExprPtr expression() { return binaryLevel(0); }
+    ExprPtr Expression() { return BinaryLevel(0); }
 
     // Levels from loosest to tightest: Imp, Eqv, Xor, Or, And.
-    ExprPtr binaryLevel(int level) {
+    ExprPtr BinaryLevel(int level) {
         static const char* const kOps[] = {"imp", "eqv", "xor", "or", "and"};
-        if (level == 5) return notLevel();
-        ExprPtr left = binaryLevel(level + 1);
-        while (word(kOps[level])) left = binary(kOps[level], left, binaryLevel(level + 1));
+        if (level == 5) return NotLevel();
+        ExprPtr left = BinaryLevel(level + 1);
+        while (Word(kOps[level])) left = Binary(kOps[level], left, BinaryLevel(level + 1));
         return left;
     }
 
-    ExprPtr notLevel() {
-        if (word("not")) {
-            auto e = make(Expr::Kind::Unary);
+    ExprPtr NotLevel() {
+        if (Word("not")) {
+            auto e = Make(Expr::Kind::Unary);
             e->op = "not";
-            e->args = {notLevel()};
+            e->args = {NotLevel()};
             return e;
         }
-        return comparison();
+        return Comparison();
     }
 
-    ExprPtr comparison() {
-        ExprPtr left = concatenation();
+    ExprPtr Comparison() {
+        ExprPtr left = Concatenation();
         for (;;) {
-            const Token& t = peek();
+            const Token& t = Peek();
             if (t.kind == Token::Kind::Symbol && (t.text == "=" || t.text == "<>" || t.text == "<" ||
                                                   t.text == ">" || t.text == "<=" || t.text == ">=")) {
-                const std::string op = next().text;
-                left = binary(op, left, concatenation());
+                const std::string op = Next().text;
+                left = Binary(op, left, Concatenation());
                 continue;
             }
             bool negated = false;
-            if (isWord(t, "not") &&
-                (isWord(peek(1), "like") || isWord(peek(1), "in") || isWord(peek(1), "between"))) {
-                next();
+            if (IsWord(t, "not") &&
+                (IsWord(Peek(1), "like") || IsWord(Peek(1), "in") || IsWord(Peek(1), "between"))) {
+                Next();
                 negated = true;
             }
-            if (word("like")) {
-                left = binary("like", left, concatenation());
+            if (Word("like")) {
+                left = Binary("like", left, Concatenation());
                 if (negated) {
-                    auto n = make(Expr::Kind::Unary);
+                    auto n = Make(Expr::Kind::Unary);
                     n->op = "not";
                     n->args = {left};
                     left = n;
                 }
-            } else if (word("between")) {
-                auto e = make(Expr::Kind::Between);
+            } else if (Word("between")) {
+                auto e = Make(Expr::Kind::Between);
                 e->negated = negated;
                 e->args.push_back(left);
-                e->args.push_back(concatenation());
-                expectWord("and");
-                e->args.push_back(concatenation());
+                e->args.push_back(Concatenation());
+                ExpectWord("and");
+                e->args.push_back(Concatenation());
                 left = e;
-            } else if (word("in")) {
-                expectSymbol("(");
+            } else if (Word("in")) {
+                ExpectSymbol("(");
                 ExprPtr e;
-                if (isWord(peek(), "select")) {
-                    e = make(Expr::Kind::InSelect);
+                if (IsWord(Peek(), "select")) {
+                    e = Make(Expr::Kind::InSelect);
                     e->select = select();
                     e->args = {left};
                 } else {
-                    e = make(Expr::Kind::InList);
+                    e = Make(Expr::Kind::InList);
                     e->args.push_back(left);
-                    do e->args.push_back(expression());
-                    while (symbol(","));
+                    do e->args.push_back(Expression());
+                    while (Symbol(","));
                 }
-                expectSymbol(")");
+                ExpectSymbol(")");
                 e->negated = negated;
                 left = e;
-            } else if (word("is")) {
-                auto e = make(Expr::Kind::IsNull);
-                e->negated = word("not");
-                expectWord("null");
+            } else if (Word("is")) {
+                auto e = Make(Expr::Kind::IsNull);
+                e->negated = Word("not");
+                ExpectWord("null");
                 e->args = {left};
                 left = e;
             } else {
@@ -468,91 +468,91 @@ class Parser {
         }
     }
 
-    ExprPtr concatenation() {
-        ExprPtr left = additive();
-        while (symbol("&")) left = binary("&", left, additive());
+    ExprPtr Concatenation() {
+        ExprPtr left = Additive();
+        while (Symbol("&")) left = Binary("&", left, Additive());
         return left;
     }
-    ExprPtr additive() {
-        ExprPtr left = modulo();
+    ExprPtr Additive() {
+        ExprPtr left = Modulo();
         for (;;) {
-            if (symbol("+"))
-                left = binary("+", left, modulo());
-            else if (symbol("-"))
-                left = binary("-", left, modulo());
+            if (Symbol("+"))
+                left = Binary("+", left, Modulo());
+            else if (Symbol("-"))
+                left = Binary("-", left, Modulo());
             else
                 return left;
         }
     }
-    ExprPtr modulo() {
-        ExprPtr left = integerDivision();
-        while (word("mod")) left = binary("mod", left, integerDivision());
+    ExprPtr Modulo() {
+        ExprPtr left = IntegerDivision();
+        while (Word("mod")) left = Binary("mod", left, IntegerDivision());
         return left;
     }
-    ExprPtr integerDivision() {
-        ExprPtr left = multiplicative();
-        while (symbol("\\")) left = binary("\\", left, multiplicative());
+    ExprPtr IntegerDivision() {
+        ExprPtr left = Multiplicative();
+        while (Symbol("\\")) left = Binary("\\", left, Multiplicative());
         return left;
     }
-    ExprPtr multiplicative() {
-        ExprPtr left = unary();
+    ExprPtr Multiplicative() {
+        ExprPtr left = Unary();
         for (;;) {
-            if (symbol("*"))
-                left = binary("*", left, unary());
-            else if (symbol("/"))
-                left = binary("/", left, unary());
+            if (Symbol("*"))
+                left = Binary("*", left, Unary());
+            else if (Symbol("/"))
+                left = Binary("/", left, Unary());
             else
                 return left;
         }
     }
-    ExprPtr unary() {
-        if (symbol("-")) {
-            auto e = make(Expr::Kind::Unary);
+    ExprPtr Unary() {
+        if (Symbol("-")) {
+            auto e = Make(Expr::Kind::Unary);
             e->op = "-";
-            e->args = {unary()};
+            e->args = {Unary()};
             return e;
         }
-        if (symbol("+")) return unary();
-        return power();
+        if (Symbol("+")) return Unary();
+        return Power();
     }
-    ExprPtr power() {
-        ExprPtr left = primary();
-        while (symbol("^")) {
+    ExprPtr Power() {
+        ExprPtr left = Primary();
+        while (Symbol("^")) {
             ExprPtr right;
-            if (symbol("-")) {
-                right = make(Expr::Kind::Unary);
+            if (Symbol("-")) {
+                right = Make(Expr::Kind::Unary);
                 right->op = "-";
-                right->args = {primary()};
+                right->args = {Primary()};
             } else {
-                right = primary();
+                right = Primary();
             }
-            left = binary("^", left, right);
+            left = Binary("^", left, right);
         }
         return left;
     }
 
-    ExprPtr primary() {
-        const Token& t = peek();
+    ExprPtr Primary() {
+        const Token& t = Peek();
         switch (t.kind) {
             case Token::Kind::Number: {
-                auto e = make(Expr::Kind::Number);
-                e->text = next().text;
+                auto e = Make(Expr::Kind::Number);
+                e->text = Next().text;
                 e->number = std::stod(e->text);
                 return e;
             }
             case Token::Kind::String: {
-                auto e = make(Expr::Kind::String);
-                e->text = next().text;
+                auto e = Make(Expr::Kind::String);
+                e->text = Next().text;
                 return e;
             }
             case Token::Kind::Date: {
-                auto e = make(Expr::Kind::Date);
-                e->number = DateLiteral(next().text);
+                auto e = Make(Expr::Kind::Date);
+                e->number = DateLiteral(Next().text);
                 return e;
             }
             case Token::Kind::Symbol:
-                if (symbol("(")) return Parenthesized();
-                if (symbol("*")) return make(Expr::Kind::Star);
+                if (Symbol("(")) return Parenthesized();
+                if (Symbol("*")) return Make(Expr::Kind::Star);
                 break;
             case Token::Kind::Word:
                 if (ExprPtr e = KeywordOrCall(t)) return e;
@@ -566,14 +566,14 @@ class Parser {
 
     // After "(": a subquery, or an expression in parentheses.
     ExprPtr Parenthesized() {
-        if (isWord(peek(), "select")) {
-            auto e = make(Expr::Kind::Subquery);
+        if (IsWord(Peek(), "select")) {
+            auto e = Make(Expr::Kind::Subquery);
             e->select = select();
-            expectSymbol(")");
+            ExpectSymbol(")");
             return e;
         }
-        ExprPtr inner = expression();
-        expectSymbol(")");
+        ExprPtr inner = Expression();
+        ExpectSymbol(")");
         return inner;
     }
 
@@ -582,55 +582,55 @@ class Parser {
         const std::string l = Lower(t.text);
         if (l == "true" || l == "yes" || l == "on" || l == "false" || l == "no" || l == "off" ||
             l == "null") {
-            next();
-            auto e = make(Expr::Kind::Constant);
+            Next();
+            auto e = Make(Expr::Kind::Constant);
             e->text = (l == "yes" || l == "on") ? "true" : (l == "no" || l == "off") ? "false" : l;
             return e;
         }
-        if (l == "exists" && isSymbol(peek(1), "(")) {
-            next();
-            next();
-            auto e = make(Expr::Kind::Exists);
+        if (l == "exists" && IsSymbol(Peek(1), "(")) {
+            Next();
+            Next();
+            auto e = Make(Expr::Kind::Exists);
             e->select = select();
-            expectSymbol(")");
+            ExpectSymbol(")");
             return e;
         }
         // Left and Right are join words too, and functions when a "(" follows.
-        if (isSymbol(peek(1), "(") && (!reserved(t) || l == "left" || l == "right")) return CallExpression();
+        if (IsSymbol(Peek(1), "(") && (!Reserved(t) || l == "left" || l == "right")) return CallExpression();
         return nullptr;
     }
 
     // name ( [argument, ...] )
     ExprPtr CallExpression() {
-        auto e = make(Expr::Kind::Call);
-        e->text = next().text;
-        next();
-        if (!symbol(")")) {
+        auto e = Make(Expr::Kind::Call);
+        e->text = Next().text;
+        Next();
+        if (!Symbol(")")) {
             do {
-                if (isWord(peek(), "distinct"))
+                if (IsWord(Peek(), "distinct"))
                     Syntax("DISTINCT inside an aggregate is not part of Access SQL.");
-                e->args.push_back(expression());
-            } while (symbol(","));
-            expectSymbol(")");
+                e->args.push_back(Expression());
+            } while (Symbol(","));
+            ExpectSymbol(")");
         }
         return e;
     }
 
     // A field or a parameter: "a", "t.a", "[t]![a]", "Forms!f!c"; or "t.*".
     ExprPtr NameExpression(const Token& t) {
-        if (reserved(t)) Syntax("Syntax error (missing operator) in query expression near '" + t.text + "'.");
-        auto e = make(Expr::Kind::Name);
-        e->parts.push_back(next().text);
-        while (isSymbol(peek(), ".") || isSymbol(peek(), "!")) {
-            next();
-            if (symbol("*")) {
+        if (Reserved(t)) Syntax("Syntax error (missing operator) in query expression near '" + t.text + "'.");
+        auto e = Make(Expr::Kind::Name);
+        e->parts.push_back(Next().text);
+        while (IsSymbol(Peek(), ".") || IsSymbol(Peek(), "!")) {
+            Next();
+            if (Symbol("*")) {
                 e->kind = Expr::Kind::Star;
                 return e;
             }
-            const Token& n = peek();
+            const Token& n = Peek();
             if (n.kind != Token::Kind::Word && n.kind != Token::Kind::Bracketed)
                 Syntax("Syntax error in query expression near '" + n.text + "'.");
-            e->parts.push_back(next().text);
+            e->parts.push_back(Next().text);
         }
         return e;
     }

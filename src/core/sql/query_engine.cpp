@@ -80,9 +80,9 @@ int Connect(sqlite3* handle, void* aux, int argc, const char* const* argv, sqlit
     table->db = (*names)[index].first;
     table->name = (*names)[index].second;
     try {
-        const auto reader = table->db->openTable(table->name, 0);
+        const auto reader = table->db->OpenTable(table->name, 0);
         std::string decl = "CREATE TABLE x(";
-        const auto& columns = reader->columns();
+        const auto& columns = reader->Columns();
         for (std::size_t i = 0; i < columns.size(); ++i)
             decl += (i ? ", " : "") + sql::Quote(columns[i].name) + " " + DeclaredType(columns[i].type);
         decl += ")";
@@ -90,7 +90,7 @@ int Connect(sqlite3* handle, void* aux, int argc, const char* const* argv, sqlit
         const int rc = sqlite3_declare_vtab(handle, decl.c_str());
         if (rc != SQLITE_OK) return rc;
     } catch (const ProviderError& e) {
-        *err = sqlite3_mprintf("%s", e.description().c_str());
+        *err = sqlite3_mprintf("%s", e.Description().c_str());
         return SQLITE_ERROR;
     }
     *out = table.release();
@@ -121,10 +121,10 @@ int Close(sqlite3_vtab_cursor* cursor) {
 int Next(sqlite3_vtab_cursor* base) {
     auto* c = static_cast<FileCursor*>(base);
     try {
-        c->eof = !c->rows->next(c->row);
+        c->eof = !c->rows->Next(c->row);
         ++c->rowid;
     } catch (const ProviderError& e) {
-        SetError(base->pVtab, e.description());
+        SetError(base->pVtab, e.Description());
         return SQLITE_ERROR;
     }
     return SQLITE_OK;
@@ -134,9 +134,9 @@ int Filter(sqlite3_vtab_cursor* base, int, const char*, int, sqlite3_value**) {
     auto* c = static_cast<FileCursor*>(base);
     auto* table = static_cast<FileTable*>(base->pVtab);
     try {
-        c->rows = table->db->openTable(table->name, std::nullopt);
+        c->rows = table->db->OpenTable(table->name, std::nullopt);
     } catch (const ProviderError& e) {
-        SetError(base->pVtab, e.description());
+        SetError(base->pVtab, e.Description());
         return SQLITE_ERROR;
     }
     c->rowid = 0;
@@ -157,19 +157,19 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int i) {
             sqlite3_result_null(ctx);
             break;
         case Variant::Type::Boolean:
-            sqlite3_result_int(ctx, v.toBool() ? -1 : 0);
+            sqlite3_result_int(ctx, v.ToBool() ? -1 : 0);
             break;
         case Variant::Type::Byte:
         case Variant::Type::Integer:
         case Variant::Type::Long:
         case Variant::Type::BigInt:
         case Variant::Type::Currency:
-            sqlite3_result_int64(ctx, v.toInt64());
+            sqlite3_result_int64(ctx, v.ToInt64());
             break;
         case Variant::Type::Single:
         case Variant::Type::Double:
         case Variant::Type::Date:
-            sqlite3_result_double(ctx, v.toDouble());
+            sqlite3_result_double(ctx, v.ToDouble());
             break;
         case Variant::Type::Decimal:
             sqlite3_result_double(ctx, DecimalToDouble(v.decimal()));
@@ -178,10 +178,10 @@ int Column(sqlite3_vtab_cursor* base, sqlite3_context* ctx, int i) {
             sqlite3_result_text(ctx, v.text().data(), static_cast<int>(v.text().size()), SQLITE_TRANSIENT);
             break;
         case Variant::Type::Binary:
-            sqlite3_result_blob(ctx, v.bytes().data(), static_cast<int>(v.bytes().size()), SQLITE_TRANSIENT);
+            sqlite3_result_blob(ctx, v.Bytes().data(), static_cast<int>(v.Bytes().size()), SQLITE_TRANSIENT);
             break;
         case Variant::Type::Guid: {
-            const std::string s = text::ValueToText(v, text::Locale::enUS());
+            const std::string s = text::ValueToText(v, text::Locale::EnUS());
             sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
             break;
         }
@@ -311,7 +311,7 @@ class Engine : public sql::Schema {
         }
         handle_.reset(raw);
         // Rows of an encrypted database never reach a temporary file in plain text.
-        if (db_->encrypted()) exec("PRAGMA temp_store=MEMORY");
+        if (db_->Encrypted()) Exec("PRAGMA temp_store=MEMORY");
         sqlite3_create_module(raw, "access", &kFileTableModule, &tables_);
         sql::RegisterAccessFunctions(raw, &collator_);
     }
@@ -319,26 +319,26 @@ class Engine : public sql::Schema {
     Object object(const std::string& name) override {
         const std::string key = Folded(name);
         if (const auto it = objects_.find(key); it != objects_.end()) return it->second;
-        const bool isQuery = std::any_of(db_->storedQueries().begin(), db_->storedQueries().end(),
+        const bool isQuery = std::any_of(db_->StoredQueries().begin(), db_->StoredQueries().end(),
                                          [&](const StoredQuery& q) { return Folded(q.name) == key; });
         Object o;
         if (!isQuery) {
             // A table, or whatever else the reader can read under that name; it throws the provider's own
             // message for a name it does not know.
-            const auto reader = db_->openTable(name, 0);
+            const auto reader = db_->OpenTable(name, 0);
             tables_.emplace_back(db_.get(), name);
             o.sqlName = sql::Quote("table " + key);
             o.table = true;
-            exec("CREATE VIRTUAL TABLE temp." + o.sqlName + " USING access(" +
+            Exec("CREATE VIRTUAL TABLE temp." + o.sqlName + " USING access(" +
                  std::to_string(tables_.size() - 1) + ")");
-            for (const ColumnInfo& c : reader->columns()) {
+            for (const ColumnInfo& c : reader->Columns()) {
                 Type t = sql::TypeOf(c.type);
                 if (t == Type::Guid) t = Type::Text;
                 if (t == Type::Decimal) t = Type::Double;
                 o.columns.push_back({c.name, t});
             }
         } else {
-            const sql::Translated t = translate(name);
+            const sql::Translated t = Translate(name);
             o.sqlName = sql::Quote("query " + key);
             std::string list;
             std::vector<std::string> seen;
@@ -348,29 +348,29 @@ class Engine : public sql::Schema {
                 seen.push_back(Folded(c.name));
                 list += (list.empty() ? "" : ", ") + sql::Quote(c.name);
             }
-            exec("CREATE TEMP VIEW " + o.sqlName + "(" + list + ") AS " + t.sql);
+            Exec("CREATE TEMP VIEW " + o.sqlName + "(" + list + ") AS " + t.sql);
         }
         objects_[key] = o;
         return o;
     }
 
-    std::vector<Variant> values(const std::string& text, Type type) override {
-        StatementPtr s = prepare(text);
+    std::vector<Variant> Values(const std::string& text, Type type) override {
+        StatementPtr s = Prepare(text);
         std::vector<Variant> out;
         for (;;) {
             const int rc = sqlite3_step(s.get());
             if (rc == SQLITE_DONE) break;
-            if (rc != SQLITE_ROW) fail();
+            if (rc != SQLITE_ROW) Fail();
             out.push_back(ValueOut(s.get(), 0, type));
         }
         return out;
     }
 
-    sql::Translated translate(const std::string& name) {
+    sql::Translated Translate(const std::string& name) {
         if (std::find(running_.begin(), running_.end(), Folded(name)) != running_.end())
             throw ProviderError(ErrorReason::QueryFailed, "Circular reference caused by '" + name + "'.");
         const StoredQuery* query = nullptr;
-        for (const StoredQuery& q : db_->storedQueries())
+        for (const StoredQuery& q : db_->StoredQueries())
             if (Folded(q.name) == Folded(name)) query = &q;
         if (!query)
             throw ProviderError(ErrorReason::NoSuchTable,
@@ -386,20 +386,20 @@ class Engine : public sql::Schema {
         return t;
     }
 
-    StatementPtr prepare(const std::string& text) {
+    StatementPtr Prepare(const std::string& text) {
         sqlite3_stmt* raw = nullptr;
         if (sqlite3_prepare_v2(handle_.get(), text.c_str(), static_cast<int>(text.size()), &raw, nullptr) !=
             SQLITE_OK) {
             sqlite3_finalize(raw);
-            fail();
+            Fail();
         }
         return StatementPtr(raw);
     }
 
-    [[noreturn]] void fail() { throw ProviderError(ErrorReason::QueryFailed, sqlite3_errmsg(handle_.get())); }
+    [[noreturn]] void Fail() { throw ProviderError(ErrorReason::QueryFailed, sqlite3_errmsg(handle_.get())); }
 
   private:
-    void exec(const std::string& text) {
+    void Exec(const std::string& text) {
         char* message = nullptr;
         if (sqlite3_exec(handle_.get(), text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
             const std::string m = message ? message : "the query engine failed";
@@ -420,18 +420,18 @@ class QueryRows : public RowSource {
   public:
     QueryRows(std::unique_ptr<Engine> engine, const sql::Translated& t, std::optional<std::int64_t> top)
         : engine_(std::move(engine)), remaining_(top) {
-        statement_ = engine_->prepare(t.sql);
+        statement_ = engine_->Prepare(t.sql);
         for (const sql::OutColumn& c : t.columns) {
             columns_.push_back({c.name, VariantTypeOf(c.type)});
             types_.push_back(c.type);
         }
     }
-    const std::vector<ColumnInfo>& columns() const override { return columns_; }
-    bool next(std::vector<Variant>& values) override {
+    const std::vector<ColumnInfo>& Columns() const override { return columns_; }
+    bool Next(std::vector<Variant>& values) override {
         if (remaining_ && *remaining_ <= 0) return false;
         const int rc = sqlite3_step(statement_.get());
         if (rc == SQLITE_DONE) return false;
-        if (rc != SQLITE_ROW) engine_->fail();
+        if (rc != SQLITE_ROW) engine_->Fail();
         if (remaining_) --*remaining_;
         values.resize(columns_.size());
         for (std::size_t i = 0; i < columns_.size(); ++i)
@@ -452,7 +452,7 @@ class QueryRows : public RowSource {
 std::unique_ptr<RowSource> OpenStoredQuery(std::shared_ptr<Database> db, const std::string& name,
                                            std::optional<std::int64_t> top) {
     auto engine = std::make_unique<Engine>(std::move(db));
-    const sql::Translated t = engine->translate(name);
+    const sql::Translated t = engine->Translate(name);
     return std::make_unique<QueryRows>(std::move(engine), t, top);
 }
 

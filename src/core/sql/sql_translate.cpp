@@ -111,7 +111,7 @@ class Translator {
         } else if (st.parts.size() == 1) {
             out = select(*st.parts[0], nullptr, nullptr);
         } else {
-            out = unionOf(st);
+            out = UnionOf(st);
         }
         if (!ctes_.empty()) {
             std::string with = "WITH ";
@@ -122,7 +122,7 @@ class Translator {
     }
 
   private:
-    Translated unionOf(const Statement& st) {
+    Translated UnionOf(const Statement& st) {
         Translated out;
         for (std::size_t i = 0; i < st.parts.size(); ++i) {
             Translated part = select(*st.parts[i], nullptr, nullptr);
@@ -164,12 +164,12 @@ class Translator {
         std::string sql;
         for (std::size_t i = 0; i < s.from.size(); ++i) {
             if (i) sql += ", ";
-            sql += from(*s.from[i], scope, i == 0);
+            sql += From(*s.from[i], scope, i == 0);
         }
         return sql;
     }
 
-    std::string from(const FromItem& f, Scope& scope, bool first) {
+    std::string From(const FromItem& f, Scope& scope, bool first) {
         switch (f.kind) {
             case FromItem::Kind::Table: {
                 const Schema::Object o = schema_.object(f.name);
@@ -191,9 +191,9 @@ class Translator {
                 return "(" + Named(t) + ") AS " + Quote(*f.alias);
             }
             case FromItem::Kind::Join: {
-                const std::string left = from(*f.left, scope, first);
-                const std::string right = from(*f.right, scope, false);
-                const std::string on = condition(*f.on, scope);
+                const std::string left = From(*f.left, scope, first);
+                const std::string right = From(*f.right, scope, false);
+                const std::string on = Condition(*f.on, scope);
                 const char* how = f.joinKind == "left"    ? " LEFT JOIN "
                                   : f.joinKind == "right" ? " RIGHT JOIN "
                                                           : " JOIN ";
@@ -221,10 +221,10 @@ class Translator {
         QualifySharedNames(items);
         const std::string where = WhereClause(s, scope);
         const Grouping grouping = GroupBy(s, scope);
-        const std::string having = s.having ? " HAVING " + condition(*s.having, scope) : "";
+        const std::string having = s.having ? " HAVING " + Condition(*s.having, scope) : "";
         CheckGrouped(s, items, grouping.grouped);
         std::vector<SortKey> keys;
-        for (const OrderItem& o : s.orderBy) keys.push_back({Collated(value(*o.expr, scope)), o.descending});
+        for (const OrderItem& o : s.orderBy) keys.push_back({Collated(Value(*o.expr, scope)), o.descending});
         // A crosstab's rows come sorted by their headings.
         if (crosstab && keys.empty())
             for (const std::string& k : grouping.keys) keys.push_back({k, false});
@@ -236,7 +236,7 @@ class Translator {
             out.columns.push_back(
                 {item.name, item.value.type == Type::NullLiteral ? Type::Dynamic : item.value.type});
         }
-        if (crosstab) addPivotColumns(*crosstab, scope, fromSql, where, columnsSql, out.columns);
+        if (crosstab) AddPivotColumns(*crosstab, scope, fromSql, where, columnsSql, out.columns);
         out.sql = SelectSql(s, scope, shown, columnsSql, keys,
                             (fromSql.empty() ? "" : " FROM " + fromSql) + where + grouping.sql + having);
         return out;
@@ -257,7 +257,7 @@ class Translator {
             Item item;
             std::vector<std::string>* savedRefs = refs_;
             refs_ = &item.refs;
-            item.value = value(*si.expr, scope);
+            item.value = Value(*si.expr, scope);
             refs_ = savedRefs;
             if (si.alias) {
                 item.name = *si.alias;
@@ -307,7 +307,7 @@ class Translator {
 
     std::string WhereClause(const Select& s, const Scope& scope) {
         if (!s.where) return {};
-        const Typed w = value(*s.where, scope);
+        const Typed w = Value(*s.where, scope);
         if (w.aggregate) Unsupported("Cannot have aggregate function in WHERE clause.");
         return " WHERE " + AsCondition(w);
     }
@@ -315,7 +315,7 @@ class Translator {
     Grouping GroupBy(const Select& s, const Scope& scope) {
         Grouping g;
         for (const ExprPtr& e : s.groupBy) {
-            const Typed t = value(*e, scope);
+            const Typed t = Value(*e, scope);
             if (t.aggregate) Unsupported("Cannot have aggregate function in GROUP BY clause.");
             g.grouped.insert(t.sql);
             g.keys.push_back(Collated(t));
@@ -401,26 +401,26 @@ class Translator {
         return Collated(t);
     }
 
-    void addPivotColumns(const Statement& st, Scope& scope, const std::string& fromSql,
+    void AddPivotColumns(const Statement& st, Scope& scope, const std::string& fromSql,
                          const std::string& where, std::vector<std::string>& columnsSql,
                          std::vector<OutColumn>& columns) {
-        const Typed pivot = value(*st.pivot, scope);
+        const Typed pivot = Value(*st.pivot, scope);
         std::vector<Variant> headings;
         if (!st.pivotIn.empty()) {
             for (const ExprPtr& e : st.pivotIn) {
-                const Typed h = value(*e, scope);
-                headings.push_back(schema_.values("SELECT " + h.sql, h.type).front());
+                const Typed h = Value(*e, scope);
+                headings.push_back(schema_.Values("SELECT " + h.sql, h.type).front());
             }
         } else {
             std::string with;
             for (std::size_t i = 0; i < ctes_.size(); ++i) with += (i ? ", " : "WITH ") + ctes_[i];
-            headings = schema_.values(
+            headings = schema_.Values(
                 with + " SELECT DISTINCT " + Output(pivot) + " FROM " + fromSql + where + " ORDER BY 1",
                 pivot.type);
         }
         for (const Variant& h : headings) {
             std::string match;
-            if (h.isNull()) {
+            if (h.IsNull()) {
                 match = "(" + pivot.sql + ") IS NULL";
             } else {
                 const Typed literal = Literal(h, pivot.type);
@@ -428,11 +428,11 @@ class Translator {
                     "(" + pivot.sql + ") = " + literal.sql + (IsTextLike(pivot.type) ? " COLLATE acc" : "");
             }
             pivotFilter_ = match;
-            const Typed cell = value(*st.transform->expr, scope);
+            const Typed cell = Value(*st.transform->expr, scope);
             pivotFilter_.reset();
             if (!cell.aggregate) Unsupported("The TRANSFORM value of a crosstab query must be an aggregate.");
             columnsSql.push_back("CASE WHEN max(" + match + ") THEN " + Output(cell) + " END");
-            std::string heading = h.isNull() ? "<>" : text::ValueToText(h, text::Locale::enUS());
+            std::string heading = h.IsNull() ? "<>" : text::ValueToText(h, text::Locale::EnUS());
             columns.push_back({heading, cell.type});
         }
     }
@@ -444,17 +444,17 @@ class Translator {
             case Variant::Type::Double:
             case Variant::Type::Single:
             case Variant::Type::Date:
-                return {Real(v.toDouble()), type};
+                return {Real(v.ToDouble()), type};
             default:
-                return {std::to_string(v.toInt64()), type};
+                return {std::to_string(v.ToInt64()), type};
         }
     }
 
     // ----- expressions -----
 
-    std::string condition(const Expr& e, const Scope& scope) { return AsCondition(value(e, scope)); }
+    std::string Condition(const Expr& e, const Scope& scope) { return AsCondition(Value(e, scope)); }
 
-    Typed name(const Expr& e, const Scope& scope) {
+    Typed Name(const Expr& e, const Scope& scope) {
         lastQualifier_.clear();
         if (e.parts.size() > 2) MissingParameter();  // Forms!Orders!OrderID and the like
         for (const Scope* s = &scope; s; s = s->parent) {
@@ -499,7 +499,7 @@ class Translator {
         MissingParameter();
     }
 
-    Typed value(const Expr& e, const Scope& scope) {
+    Typed Value(const Expr& e, const Scope& scope) {
         switch (e.kind) {
             case Expr::Kind::Number:
                 return NumberLiteral(e);
@@ -511,17 +511,17 @@ class Translator {
                 if (e.text == "null") return {"NULL", Type::NullLiteral};
                 return {e.text == "true" ? "-1" : "0", Type::Boolean};
             case Expr::Kind::Name:
-                return name(e, scope);
+                return Name(e, scope);
             case Expr::Kind::Star:
                 Unsupported("'*' can stand only in the select list or in Count(*).");
             case Expr::Kind::Unary:
                 return UnaryOperation(e, scope);
             case Expr::Kind::Binary:
-                return binary(e, scope);
+                return Binary(e, scope);
             case Expr::Kind::Between: {
-                const Typed v = value(*e.args[0], scope);
-                const std::string test = "(" + Compare(">=", v, value(*e.args[1], scope)).sql + " AND " +
-                                         Compare("<=", v, value(*e.args[2], scope)).sql + ")";
+                const Typed v = Value(*e.args[0], scope);
+                const std::string test = "(" + Compare(">=", v, Value(*e.args[1], scope)).sql + " AND " +
+                                         Compare("<=", v, Value(*e.args[2], scope)).sql + ")";
                 return {e.negated ? "(NOT " + test + ")" : test, Type::Boolean, true, v.aggregate};
             }
             case Expr::Kind::InList:
@@ -529,7 +529,7 @@ class Translator {
             case Expr::Kind::InSelect:
                 return InSelectTest(e, scope);
             case Expr::Kind::IsNull: {
-                const Typed v = AsValue(value(*e.args[0], scope));
+                const Typed v = AsValue(Value(*e.args[0], scope));
                 return {"(" + v.sql + (e.negated ? " IS NOT NULL)" : " IS NULL)"), Type::Boolean, true,
                         v.aggregate};
             }
@@ -542,7 +542,7 @@ class Translator {
                 return {"EXISTS (" + sub.sql + ")", Type::Boolean, true};
             }
             case Expr::Kind::Call:
-                return call(e, scope);
+                return Call(e, scope);
         }
         Unsupported("Unknown expression.");
     }
@@ -556,7 +556,7 @@ class Translator {
 
     // Not, and minus (which turns a Boolean or Byte into an Integer, and text into a Double).
     Typed UnaryOperation(const Expr& e, const Scope& scope) {
-        const Typed a = value(*e.args[0], scope);
+        const Typed a = Value(*e.args[0], scope);
         if (e.op == "not") return {"(NOT " + AsCondition(a) + ")", Type::Boolean, true, a.aggregate};
         const Typed v = AsValue(a);
         if (v.type == Type::NullLiteral) return v;
@@ -569,11 +569,11 @@ class Translator {
 
     // x In (a, b, ...): Currency compares in ten-thousandths only when every item is Currency too.
     Typed InListTest(const Expr& e, const Scope& scope) {
-        Typed v = AsValue(value(*e.args[0], scope));
+        Typed v = AsValue(Value(*e.args[0], scope));
         std::string list;
         bool currency = v.type == Type::Currency;
         for (std::size_t i = 1; i < e.args.size(); ++i) {
-            const Typed item = AsValue(value(*e.args[i], scope));
+            const Typed item = AsValue(Value(*e.args[i], scope));
             if (item.type != Type::Currency) currency = false;
             list += (i > 1 ? ", " : "") + item.sql;
         }
@@ -585,7 +585,7 @@ class Translator {
 
     // x In (SELECT ...): a Currency side is put in units when the other side is not Currency.
     Typed InSelectTest(const Expr& e, const Scope& scope) {
-        const Typed v = AsValue(value(*e.args[0], scope));
+        const Typed v = AsValue(Value(*e.args[0], scope));
         const Translated sub = SingleColumnSelect(*e.select, scope);
         std::string lhs = v.sql, column = "c1";
         if (v.type == Type::Currency && sub.columns[0].type != Type::Currency) lhs = AsNumber(v);
@@ -638,9 +638,9 @@ class Translator {
         return Rank(a) >= Rank(b) ? a : b;
     }
 
-    Typed binary(const Expr& e, const Scope& scope) {
+    Typed Binary(const Expr& e, const Scope& scope) {
         const std::string& op = e.op;
-        const Typed ra = value(*e.args[0], scope), rb = value(*e.args[1], scope);
+        const Typed ra = Value(*e.args[0], scope), rb = Value(*e.args[1], scope);
         const bool aggregate = ra.aggregate || rb.aggregate;
         if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=")
             return Compare(op, ra, rb);
@@ -707,13 +707,13 @@ class Translator {
 
     // ----- function calls -----
 
-    Typed call(const Expr& e, const Scope& scope) {
+    Typed Call(const Expr& e, const Scope& scope) {
         const AccessFunction* function = FindAccessFunction(e.text);
-        if (function && function->kind != FunctionKind::Scalar) return aggregate(*function, e, scope);
+        if (function && function->kind != FunctionKind::Scalar) return Aggregate(*function, e, scope);
         std::vector<Typed> args;
         bool aggregated = false;
         for (const ExprPtr& arg : e.args) {
-            args.push_back(value(*arg, scope));
+            args.push_back(Value(*arg, scope));
             aggregated = aggregated || args.back().aggregate;
         }
         if (!function)
@@ -726,7 +726,7 @@ class Translator {
     }
 
     // An aggregate names itself in lower case in its messages.
-    Typed aggregate(const AccessFunction& function, const Expr& e, const Scope& scope) {
+    Typed Aggregate(const AccessFunction& function, const Expr& e, const Scope& scope) {
         CheckArity(function, e.args.size(), function.name);
         const Expr& arg = *e.args[0];
         Typed v;
@@ -735,7 +735,7 @@ class Translator {
         } else {
             ++aggregateDepth_;
             try {
-                v = value(arg, scope);
+                v = Value(arg, scope);
             } catch (...) {
                 --aggregateDepth_;
                 throw;

@@ -75,7 +75,7 @@ class Schema {
     // Throws ProviderError when no table or query has that name.
     virtual Object object(const std::string& name) = 0;
     // Runs `sql` (one column) and gives its values as SQLite would hand them out, Null as nullopt.
-    virtual std::vector<Variant> values(const std::string& sql, Type type) = 0;
+    virtual std::vector<Variant> Values(const std::string& sql, Type type) = 0;
 };
 
 Translated Translate(const Statement& statement, Schema& schema);

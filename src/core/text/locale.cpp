@@ -2,7 +2,6 @@
 
 #include <QLocale>
 #include <QString>
-
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -38,8 +37,8 @@ void CivilFromDays(int64_t z, int& y, int& m, int& d) {
 
 struct Token {
     enum Kind { Literal, Day, Month, Year, Hour12, Hour24, Minute, Second, DayHalf } kind;
-    int width = 1;       // digits: 1 = no leading zero, 2 = two digits, 4 = four-digit year
-    std::string text;    // for literals
+    int width = 1;           // digits: 1 = no leading zero, 2 = two digits, 4 = four-digit year
+    std::string text;        // for literals
     bool lowerCase = false;  // for the day-half marker
 };
 
@@ -58,24 +57,41 @@ std::vector<Token> Tokenize(std::string_view pattern) {
         size_t run = 1;
         while (i + run < pattern.size() && pattern[i + run] == c) ++run;
         switch (c) {
-            case 'd': out.push_back({Token::Day, run >= 2 ? 2 : 1, {}}); break;
-            case 'M': out.push_back({Token::Month, run >= 2 ? 2 : 1, {}}); break;
-            case 'y': out.push_back({Token::Year, 4, {}}); break;
-            case 'h': out.push_back({Token::Hour12, run >= 2 ? 2 : 1, {}}); break;
-            case 'H': out.push_back({Token::Hour24, run >= 2 ? 2 : 1, {}}); break;
-            case 'm': out.push_back({Token::Minute, run >= 2 ? 2 : 1, {}}); break;
-            case 's': out.push_back({Token::Second, run >= 2 ? 2 : 1, {}}); break;
+            case 'd':
+                out.push_back({Token::Day, run >= 2 ? 2 : 1, {}});
+                break;
+            case 'M':
+                out.push_back({Token::Month, run >= 2 ? 2 : 1, {}});
+                break;
+            case 'y':
+                out.push_back({Token::Year, 4, {}});
+                break;
+            case 'h':
+                out.push_back({Token::Hour12, run >= 2 ? 2 : 1, {}});
+                break;
+            case 'H':
+                out.push_back({Token::Hour24, run >= 2 ? 2 : 1, {}});
+                break;
+            case 'm':
+                out.push_back({Token::Minute, run >= 2 ? 2 : 1, {}});
+                break;
+            case 's':
+                out.push_back({Token::Second, run >= 2 ? 2 : 1, {}});
+                break;
             case 'A':
             case 'a': {
                 Token t{Token::DayHalf, 0, {}};
                 t.lowerCase = c == 'a';
                 out.push_back(t);
                 // "AP" / "ap" is one marker
-                if (i + 1 < pattern.size() && (pattern[i + 1] == 'P' || pattern[i + 1] == 'p')) run = 2;
-                else run = 1;
+                if (i + 1 < pattern.size() && (pattern[i + 1] == 'P' || pattern[i + 1] == 'p'))
+                    run = 2;
+                else
+                    run = 1;
                 break;
             }
-            case 't': break;  // time zone: not part of our forms
+            case 't':
+                break;  // time zone: not part of our forms
             case '\'': {
                 const size_t end = pattern.find('\'', i + 1);
                 if (end == std::string_view::npos) {
@@ -87,7 +103,9 @@ std::vector<Token> Tokenize(std::string_view pattern) {
                 i = end + 1;
                 continue;
             }
-            default: literal(pattern.substr(i, run)); break;
+            default:
+                literal(pattern.substr(i, run));
+                break;
         }
         i += run;
     }
@@ -114,13 +132,27 @@ std::string Render(const std::vector<Token>& tokens, const CivilDateTime& dt, co
     std::string out;
     for (const auto& t : tokens) {
         switch (t.kind) {
-            case Token::Literal: out += t.text; break;
-            case Token::Day: out += Digits(dt.day, t.width); break;
-            case Token::Month: out += Digits(dt.month, t.width); break;
-            case Token::Year: out += Digits(dt.year, 4); break;
-            case Token::Hour12: out += Digits(dt.hour % 12 == 0 ? 12 : dt.hour % 12, t.width); break;
-            case Token::Hour24: out += Digits(dt.hour, t.width); break;
-            case Token::Minute: out += Digits(dt.minute, t.width); break;
+            case Token::Literal:
+                out += t.text;
+                break;
+            case Token::Day:
+                out += Digits(dt.day, t.width);
+                break;
+            case Token::Month:
+                out += Digits(dt.month, t.width);
+                break;
+            case Token::Year:
+                out += Digits(dt.year, 4);
+                break;
+            case Token::Hour12:
+                out += Digits(dt.hour % 12 == 0 ? 12 : dt.hour % 12, t.width);
+                break;
+            case Token::Hour24:
+                out += Digits(dt.hour, t.width);
+                break;
+            case Token::Minute:
+                out += Digits(dt.minute, t.width);
+                break;
             case Token::Second:
                 out += Digits(dt.second, t.width);
                 if (dt.fraction != 0) out += locale.decimalSeparator + Digits(dt.fraction, 7);
@@ -128,7 +160,8 @@ std::string Render(const std::vector<Token>& tokens, const CivilDateTime& dt, co
             case Token::DayHalf: {
                 std::string half = dt.hour < 12 ? locale.amText : locale.pmText;
                 if (t.lowerCase)
-                    for (auto& ch : half) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+                    for (auto& ch : half)
+                        ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
                 out += half;
                 break;
             }
@@ -178,14 +211,29 @@ bool Scan(const std::vector<Token>& tokens, std::string_view text, size_t& pos, 
         if (n == 0) return false;
         pos += n;
         switch (t.kind) {
-            case Token::Day: dt.day = value; break;
-            case Token::Month: dt.month = value; break;
-            case Token::Year: dt.year = value; break;
-            case Token::Hour12: hour12 = value; break;
-            case Token::Hour24: dt.hour = value; break;
-            case Token::Minute: dt.minute = value; break;
-            case Token::Second: dt.second = value; break;
-            default: break;
+            case Token::Day:
+                dt.day = value;
+                break;
+            case Token::Month:
+                dt.month = value;
+                break;
+            case Token::Year:
+                dt.year = value;
+                break;
+            case Token::Hour12:
+                hour12 = value;
+                break;
+            case Token::Hour24:
+                dt.hour = value;
+                break;
+            case Token::Minute:
+                dt.minute = value;
+                break;
+            case Token::Second:
+                dt.second = value;
+                break;
+            default:
+                break;
         }
     }
     if (hour12 >= 0) {
@@ -221,14 +269,28 @@ std::string ExcelPattern(std::string_view qtPattern) {
                     }
                 }
                 break;
-            case Token::Day: out += t.width == 2 ? "dd" : "d"; break;
-            case Token::Month: out += t.width == 2 ? "mm" : "m"; break;
-            case Token::Year: out += "yyyy"; break;
+            case Token::Day:
+                out += t.width == 2 ? "dd" : "d";
+                break;
+            case Token::Month:
+                out += t.width == 2 ? "mm" : "m";
+                break;
+            case Token::Year:
+                out += "yyyy";
+                break;
             case Token::Hour12:
-            case Token::Hour24: out += t.width == 2 ? "hh" : "h"; break;
-            case Token::Minute: out += t.width == 2 ? "mm" : "m"; break;
-            case Token::Second: out += t.width == 2 ? "ss" : "s"; break;
-            case Token::DayHalf: out += "AM/PM"; break;
+            case Token::Hour24:
+                out += t.width == 2 ? "hh" : "h";
+                break;
+            case Token::Minute:
+                out += t.width == 2 ? "mm" : "m";
+                break;
+            case Token::Second:
+                out += t.width == 2 ? "ss" : "s";
+                break;
+            case Token::DayHalf:
+                out += "AM/PM";
+                break;
         }
     }
     return out;
@@ -236,9 +298,9 @@ std::string ExcelPattern(std::string_view qtPattern) {
 
 }  // namespace
 
-Locale Locale::enUS() { return Locale{}; }
+Locale Locale::EnUS() { return Locale{}; }
 
-Locale Locale::deDE() {
+Locale Locale::DeDE() {
     Locale l;
     l.name = "de_DE";
     l.decimalSeparator = ",";
@@ -247,7 +309,7 @@ Locale Locale::deDE() {
     return l;
 }
 
-Locale Locale::fromQLocale(const QLocale& q) {
+Locale Locale::FromQLocale(const QLocale& q) {
     Locale l;
     l.name = q.name().toStdString();
     l.decimalSeparator = q.decimalPoint().toStdString();
@@ -271,9 +333,9 @@ Locale Locale::fromQLocale(const QLocale& q) {
 
 // The bare C locale (LANG=C, or no locale at all) has no date and time forms worth the name; US English,
 // the forms the program has always written, stands in for it.
-Locale Locale::system() {
+Locale Locale::System() {
     const QLocale user = QLocale::system();
-    return user.language() == QLocale::C ? enUS() : fromQLocale(user);
+    return user.language() == QLocale::C ? EnUS() : FromQLocale(user);
 }
 
 std::optional<CivilDateTime> SplitOleDateInRange(double oleDate, int firstYear) {
@@ -302,15 +364,16 @@ CivilDateTime SplitOleDate(double oleDate) {
 }
 
 double JoinOleDate(const CivilDateTime& dt) {
-    const auto days = static_cast<double>(DaysFromCivil(dt.year, static_cast<unsigned>(dt.month),
-                                                        static_cast<unsigned>(dt.day)) -
-                                          kOleEpochUnixDays);
+    const auto days = static_cast<double>(
+        DaysFromCivil(dt.year, static_cast<unsigned>(dt.month), static_cast<unsigned>(dt.day)) -
+        kOleEpochUnixDays);
     const double frac = (dt.hour * 3600.0 + dt.minute * 60.0 + dt.second) / kSecondsPerDay;
     return days < 0 ? days - frac : days + frac;
 }
 
 DateTextKind KindOf(const CivilDateTime& dt) {
-    const std::chrono::year_month_day day{std::chrono::year{dt.year}, std::chrono::month(static_cast<unsigned>(dt.month)),
+    const std::chrono::year_month_day day{std::chrono::year{dt.year},
+                                          std::chrono::month(static_cast<unsigned>(dt.month)),
                                           std::chrono::day(static_cast<unsigned>(dt.day))};
     if (day == kOleEpoch) return DateTextKind::TimeOnly;
     if (dt.hour == 0 && dt.minute == 0 && dt.second == 0 && dt.fraction == 0) return DateTextKind::DateOnly;
@@ -319,8 +382,10 @@ DateTextKind KindOf(const CivilDateTime& dt) {
 
 std::string FormatDateTime(const CivilDateTime& dt, const Locale& locale) {
     switch (KindOf(dt)) {
-        case DateTextKind::TimeOnly: return Render(Tokenize(locale.timePattern), dt, locale);
-        case DateTextKind::DateOnly: return Render(Tokenize(locale.datePattern), dt, locale);
+        case DateTextKind::TimeOnly:
+            return Render(Tokenize(locale.timePattern), dt, locale);
+        case DateTextKind::DateOnly:
+            return Render(Tokenize(locale.datePattern), dt, locale);
         case DateTextKind::DateTime:
             return Render(Tokenize(locale.datePattern), dt, locale) + " " +
                    Render(Tokenize(locale.timePattern), dt, locale);
@@ -357,8 +422,10 @@ std::optional<ParsedDateTime> ParseDateTime(std::string_view text, const Locale&
 
 std::string ExcelDateFormat(DateTextKind kind, const Locale& locale) {
     switch (kind) {
-        case DateTextKind::DateOnly: return ExcelPattern(locale.datePattern);
-        case DateTextKind::TimeOnly: return ExcelPattern(locale.timePattern);
+        case DateTextKind::DateOnly:
+            return ExcelPattern(locale.datePattern);
+        case DateTextKind::TimeOnly:
+            return ExcelPattern(locale.timePattern);
         case DateTextKind::DateTime:
             return ExcelPattern(locale.datePattern) + " " + ExcelPattern(locale.timePattern);
     }

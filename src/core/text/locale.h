@@ -24,13 +24,13 @@ struct Locale {
     std::string amText = "AM";
     std::string pmText = "PM";
 
-    static Locale enUS();
-    static Locale deDE();
+    static Locale EnUS();
+    static Locale DeDE();
     // Built from a QLocale: its short date format with the year widened to four digits and its long
     // time format without the time-zone part.
-    static Locale fromQLocale(const QLocale& locale);
+    static Locale FromQLocale(const QLocale& locale);
     // The locale of the user running the program; US English when that is the bare C locale.
-    static Locale system();
+    static Locale System();
 };
 
 // Day zero of OLE Automation dates, 30 December 1899: the one date origin of the program. The counts

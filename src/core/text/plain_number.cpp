@@ -6,8 +6,8 @@
 
 namespace tabvert::text {
 
-std::optional<PlainNumber> ParsePlainNumber(std::string_view text, const Locale& locale, int maxSignificantDigits,
-                                            int maxDecimals) {
+std::optional<PlainNumber> ParsePlainNumber(std::string_view text, const Locale& locale,
+                                            int maxSignificantDigits, int maxDecimals) {
     const std::string_view separator = locale.decimalSeparator;
     auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
     size_t i = 0;

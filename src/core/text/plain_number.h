@@ -17,7 +17,7 @@ struct PlainNumber {
     int integerDigits = 0;
     int decimals = 0;
 };
-std::optional<PlainNumber> ParsePlainNumber(std::string_view text, const Locale& locale, int maxSignificantDigits,
-                                            int maxDecimals);
+std::optional<PlainNumber> ParsePlainNumber(std::string_view text, const Locale& locale,
+                                            int maxSignificantDigits, int maxDecimals);
 
 }  // namespace tabvert::text

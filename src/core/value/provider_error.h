@@ -35,7 +35,7 @@ inline constexpr long kErrParameter = -2147217904;
 long ProviderErrorNumber(ErrorReason reason);
 
 class ProviderError : public NumberedError {
-public:
+  public:
     ProviderError(ErrorReason reason, std::string description)
         : NumberedError(ProviderErrorNumber(reason), reason, std::move(description)) {}
 };

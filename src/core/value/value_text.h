@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/value/variant.h"
 #include "core/text/locale.h"
+#include "core/value/variant.h"
 
 namespace tabvert::text {
 

@@ -1,8 +1,8 @@
 #include "core/value/variant.h"
 
-#include "core/value/provider_error.h"
-
 #include <utility>
+
+#include "core/value/provider_error.h"
 
 namespace tabvert::ado {
 namespace {
@@ -31,42 +31,50 @@ Variant Variant::Text(std::string utf8) { return {Type::Text, std::move(utf8)}; 
 Variant Variant::Binary(std::vector<std::uint8_t> bytes) { return {Type::Binary, std::move(bytes)}; }
 Variant Variant::Guid(const GuidBytes& bytes) { return {Type::Guid, bytes}; }
 
-bool Variant::toBool() const {
+bool Variant::ToBool() const {
     if (type_ != Type::Boolean) WrongType(type_, "Boolean");
     return std::get<bool>(value_);
 }
 
-std::int64_t Variant::toInt64() const {
+std::int64_t Variant::ToInt64() const {
     switch (type_) {
-    case Type::Boolean: return std::get<bool>(value_) ? -1 : 0;
-    case Type::Byte:
-    case Type::Integer:
-    case Type::Long:
-    case Type::BigInt:
-    case Type::Currency: return std::get<std::int64_t>(value_);
-    default: WrongType(type_, "an integer");
+        case Type::Boolean:
+            return std::get<bool>(value_) ? -1 : 0;
+        case Type::Byte:
+        case Type::Integer:
+        case Type::Long:
+        case Type::BigInt:
+        case Type::Currency:
+            return std::get<std::int64_t>(value_);
+        default:
+            WrongType(type_, "an integer");
     }
 }
 
-double Variant::toDouble() const {
+double Variant::ToDouble() const {
     switch (type_) {
-    case Type::Single: return static_cast<double>(std::get<float>(value_));
-    case Type::Double: return std::get<double>(value_);
-    case Type::Date: return std::get<DateValue>(value_).ole;
-    case Type::Byte:
-    case Type::Integer:
-    case Type::Long:
-    case Type::BigInt: return static_cast<double>(std::get<std::int64_t>(value_));
-    default: WrongType(type_, "a number");
+        case Type::Single:
+            return static_cast<double>(std::get<float>(value_));
+        case Type::Double:
+            return std::get<double>(value_);
+        case Type::Date:
+            return std::get<DateValue>(value_).ole;
+        case Type::Byte:
+        case Type::Integer:
+        case Type::Long:
+        case Type::BigInt:
+            return static_cast<double>(std::get<std::int64_t>(value_));
+        default:
+            WrongType(type_, "a number");
     }
 }
 
-float Variant::toSingle() const {
+float Variant::ToSingle() const {
     if (type_ != Type::Single) WrongType(type_, "Single");
     return std::get<float>(value_);
 }
 
-std::int64_t Variant::currencyUnits() const {
+std::int64_t Variant::CurrencyUnits() const {
     if (type_ != Type::Currency) WrongType(type_, "Currency");
     return std::get<std::int64_t>(value_);
 }
@@ -76,17 +84,17 @@ const DecimalValue& Variant::decimal() const {
     return std::get<DecimalValue>(value_);
 }
 
-double Variant::oleDate() const {
+double Variant::OleDate() const {
     if (type_ != Type::Date) WrongType(type_, "Date");
     return std::get<DateValue>(value_).ole;
 }
 
-std::uint32_t Variant::dateFraction() const {
+std::uint32_t Variant::DateFraction() const {
     if (type_ != Type::Date) WrongType(type_, "Date");
     return std::get<DateValue>(value_).fraction;
 }
 
-bool Variant::isExtendedDate() const {
+bool Variant::IsExtendedDate() const {
     if (type_ != Type::Date) WrongType(type_, "Date");
     return std::get<DateValue>(value_).extended;
 }
@@ -96,7 +104,7 @@ const std::string& Variant::text() const {
     return std::get<std::string>(value_);
 }
 
-const std::vector<std::uint8_t>& Variant::bytes() const {
+const std::vector<std::uint8_t>& Variant::Bytes() const {
     if (type_ != Type::Binary) WrongType(type_, "Binary");
     return std::get<std::vector<std::uint8_t>>(value_);
 }
@@ -108,20 +116,34 @@ const GuidBytes& Variant::guid() const {
 
 const char* TypeName(Variant::Type type) {
     switch (type) {
-    case Variant::Type::Null: return "Null";
-    case Variant::Type::Boolean: return "Boolean";
-    case Variant::Type::Byte: return "Byte";
-    case Variant::Type::Integer: return "Integer";
-    case Variant::Type::Long: return "Long";
-    case Variant::Type::BigInt: return "BigInt";
-    case Variant::Type::Single: return "Single";
-    case Variant::Type::Double: return "Double";
-    case Variant::Type::Currency: return "Currency";
-    case Variant::Type::Decimal: return "Decimal";
-    case Variant::Type::Date: return "Date";
-    case Variant::Type::Text: return "Text";
-    case Variant::Type::Binary: return "Binary";
-    case Variant::Type::Guid: return "Guid";
+        case Variant::Type::Null:
+            return "Null";
+        case Variant::Type::Boolean:
+            return "Boolean";
+        case Variant::Type::Byte:
+            return "Byte";
+        case Variant::Type::Integer:
+            return "Integer";
+        case Variant::Type::Long:
+            return "Long";
+        case Variant::Type::BigInt:
+            return "BigInt";
+        case Variant::Type::Single:
+            return "Single";
+        case Variant::Type::Double:
+            return "Double";
+        case Variant::Type::Currency:
+            return "Currency";
+        case Variant::Type::Decimal:
+            return "Decimal";
+        case Variant::Type::Date:
+            return "Date";
+        case Variant::Type::Text:
+            return "Text";
+        case Variant::Type::Binary:
+            return "Binary";
+        case Variant::Type::Guid:
+            return "Guid";
     }
     return "?";
 }

@@ -35,9 +35,23 @@ struct DateValue {
 using GuidBytes = std::array<std::uint8_t, 16>;
 
 class Variant {
-public:
-    enum class Type { Null, Boolean, Byte, Integer, Long, BigInt, Single, Double, Currency, Decimal,
-                      Date, Text, Binary, Guid };
+  public:
+    enum class Type {
+        Null,
+        Boolean,
+        Byte,
+        Integer,
+        Long,
+        BigInt,
+        Single,
+        Double,
+        Currency,
+        Decimal,
+        Date,
+        Text,
+        Binary,
+        Guid
+    };
 
     Variant() = default;  // Null
 
@@ -58,21 +72,21 @@ public:
     static Variant Guid(const GuidBytes& bytes);
 
     Type type() const { return type_; }
-    bool isNull() const { return type_ == Type::Null; }
+    bool IsNull() const { return type_ == Type::Null; }
 
     // Accessors; each throws ProviderError when the value has another type.
-    bool toBool() const;
-    std::int64_t toInt64() const;         // Byte, Integer, Long, BigInt, Boolean (-1 / 0), Currency units
-    double toDouble() const;              // Single, Double, Date and every integer type
-    float toSingle() const;               // Single only
-    std::int64_t currencyUnits() const;   // Currency only, in 1/10000
+    bool ToBool() const;
+    std::int64_t ToInt64() const;         // Byte, Integer, Long, BigInt, Boolean (-1 / 0), Currency units
+    double ToDouble() const;              // Single, Double, Date and every integer type
+    float ToSingle() const;               // Single only
+    std::int64_t CurrencyUnits() const;   // Currency only, in 1/10000
     const DecimalValue& decimal() const;  // Decimal only
-    double oleDate() const;               // Date only
-    std::uint32_t dateFraction() const;   // Date only: 100 ns units beyond the second
-    bool isExtendedDate() const;          // Date only: a Date/Time Extended value
+    double OleDate() const;               // Date only
+    std::uint32_t DateFraction() const;   // Date only: 100 ns units beyond the second
+    bool IsExtendedDate() const;          // Date only: a Date/Time Extended value
     const std::string& text() const;      // Text only
-    const std::vector<std::uint8_t>& bytes() const;  // Binary only
-    const GuidBytes& guid() const;        // Guid only
+    const std::vector<std::uint8_t>& Bytes() const;  // Binary only
+    const GuidBytes& guid() const;                   // Guid only
 
     bool operator==(const Variant&) const = default;
 

@@ -6,7 +6,6 @@ namespace tabvert::excel {
 
 namespace {
 
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A plain decimal number that a number format can show digit for digit.

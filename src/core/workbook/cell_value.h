@@ -8,18 +8,18 @@
 //    the number format that displays the same text;
 //  - the empty text empties the cell; everything else stays text, to the character.
 
-#include "core/text/locale.h"
-
 #include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "core/text/locale.h"
+
 namespace tabvert::excel {
 
 // The bounds of that rule.
-inline constexpr int kMaxSignificantDigits = 15;  // beyond this Excel would round the number
-inline constexpr int kMaxDecimals = 30;           // the most decimal places a number format shows
-inline constexpr int kGeneralIntegerDigits = 11;  // General switches to scientific form beyond this
+inline constexpr int kMaxSignificantDigits = 15;   // beyond this Excel would round the number
+inline constexpr int kMaxDecimals = 30;            // the most decimal places a number format shows
+inline constexpr int kGeneralIntegerDigits = 11;   // General switches to scientific form beyond this
 inline constexpr double kFirstTrueExcelDate = 61;  // 1 Mar 1900: from here Excel's serials equal OLE dates
 
 struct CellValue {

@@ -1,5 +1,12 @@
 #include "core/workbook/excel.h"
 
+#include <QDir>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <unordered_map>
+
 #include "core/text/strings.h"
 #include "core/workbook/cell_value.h"
 #include "core/workbook/limits.h"
@@ -8,22 +15,18 @@
 #include "core/workbook/spool.h"
 #include "core/workbook/streamed_book.h"
 
-#include <QDir>
-#include <QString>
-
-#include <algorithm>
-#include <cmath>
-#include <filesystem>
-#include <unordered_map>
-
 namespace tabvert::excel {
 
 long ExcelErrorNumber(ErrorReason reason) {
     switch (reason) {
-        case ErrorReason::CannotStart: return kErrorCannotCreateObject;
-        case ErrorReason::ObjectGone: return kErrorObjectGone;
-        case ErrorReason::NoSuchSheet: return kErrorSubscriptOutOfRange;
-        default: return kErrorObjectDefined;
+        case ErrorReason::CannotStart:
+            return kErrorCannotCreateObject;
+        case ErrorReason::ObjectGone:
+            return kErrorObjectGone;
+        case ErrorReason::NoSuchSheet:
+            return kErrorSubscriptOutOfRange;
+        default:
+            return kErrorObjectDefined;
     }
 }
 
@@ -50,7 +53,7 @@ struct WorkbookState {
     uint16_t lastFormat = 0;               // the format SetNumber saw last, and its index
     std::string lastFormatCode = "General";
 
-    void checkOpen() const {
+    void CheckOpen() const {
         if (closed) throw ExcelError(ErrorReason::ObjectGone, "The workbook has been closed.");
     }
 
@@ -101,9 +104,9 @@ struct WorkbookState {
         SheetStream& rows =
             stream->Open(sheet.id_, [this](uint32_t id) { return sheets[active]->id_ == id; });
         if (firstRow < static_cast<long>(rows.FirstOpenRow())) {
-            throw ExcelError(ErrorReason::OutOfOrder, "Row " + std::to_string(firstRow) + " of the worksheet \"" +
-                                                      sheet.Name() + "\" was already written out to \"" +
-                                                      stream->target().path + "\".");
+            throw ExcelError(ErrorReason::OutOfOrder,
+                             "Row " + std::to_string(firstRow) + " of the worksheet \"" + sheet.Name() +
+                                 "\" was already written out to \"" + stream->Target().path + "\".");
         }
         return rows;
     }
@@ -125,13 +128,14 @@ Worksheet::Worksheet(WorkbookState* book, std::string name)
 
 Worksheet::~Worksheet() = default;
 
-void Worksheet::checkOpen() const { book_->checkOpen(); }
+void Worksheet::CheckOpen() const { book_->CheckOpen(); }
 
 void Worksheet::SetName(const std::string& name) {
-    checkOpen();
+    CheckOpen();
     if (name == name_) return;
     const auto refuse = [&](ErrorReason reason, const std::string& fault) {
-        throw ExcelError(reason, "Cannot rename the worksheet \"" + name_ + "\" to \"" + name + "\": " + fault + ".");
+        throw ExcelError(reason,
+                         "Cannot rename the worksheet \"" + name_ + "\" to \"" + name + "\": " + fault + ".");
     };
     if (const auto fault = SheetNameFault(name)) refuse(ErrorReason::SheetNameInvalid, *fault);
     if (book_->NameTaken(name, this))
@@ -140,28 +144,29 @@ void Worksheet::SetName(const std::string& name) {
 }
 
 Range Worksheet::Cells(long row, long column) {
-    checkOpen();
+    CheckOpen();
     if (row < 1 || row > kMaxRows || column < 1 || column > kMaxColumns) {
-        throw ExcelError(ErrorReason::CellOutsideGrid, "Cells(" + std::to_string(row) + ", " + std::to_string(column) +
-                                                  ") lies outside the worksheet.");
+        throw ExcelError(
+            ErrorReason::CellOutsideGrid,
+            "Cells(" + std::to_string(row) + ", " + std::to_string(column) + ") lies outside the worksheet.");
     }
     return Range(this, row, column, row, column);
 }
 
 Range Worksheet::GetRange(const std::string& cell1, const std::string& cell2) {
-    checkOpen();
+    CheckOpen();
     const auto a = ParseCellRef(cell1);
     const auto b = ParseCellRef(cell2);
     if (!a || !b) {
-        throw ExcelError(ErrorReason::BadReference,
-                         "Range(\"" + cell1 + "\", \"" + cell2 + "\") is not a reference to cells of a worksheet.");
+        throw ExcelError(ErrorReason::BadReference, "Range(\"" + cell1 + "\", \"" + cell2 +
+                                                        "\") is not a reference to cells of a worksheet.");
     }
     return Range(this, std::min(a->row, b->row), std::min(a->column, b->column), std::max(a->row, b->row),
                  std::max(a->column, b->column));
 }
 
 void Worksheet::Activate() {
-    checkOpen();
+    CheckOpen();
     for (size_t i = 0; i < book_->sheets.size(); ++i) {
         if (book_->sheets[i].get() == this) book_->active = i;
     }
@@ -176,40 +181,44 @@ bool BeyondXls(long row, long column) { return row > kMaxXlsRows || column > kMa
 }  // namespace
 
 void Range::SetValue(const std::string& given) {
-    sheet_->checkOpen();
+    sheet_->CheckOpen();
     WorkbookState& book = *sheet_->book_;
     // A planned .xls keeps nothing beyond its grid: such cells are counted, not looked at.
-    if (book.stream && !book.stream->target().xlsx && BeyondXls(row1_, col1_)) {
+    if (book.stream && !book.stream->Target().xlsx && BeyondXls(row1_, col1_)) {
         if (!given.empty()) {
             for (long r = row1_; r <= row2_; ++r) {
-                for (long c = col1_; c <= col2_; ++c) book.AddFileProblem(Problem::Kind::LeftOutOfXls, sheet_->name_, r, c);
+                for (long c = col1_; c <= col2_; ++c)
+                    book.AddFileProblem(Problem::Kind::LeftOutOfXls, sheet_->name_, r, c);
             }
         }
         return;
     }
-    const std::string sanitized = text::IsValidUtf8(given) ? std::string() : QString::fromUtf8(given).toStdString();
+    const std::string sanitized =
+        text::IsValidUtf8(given) ? std::string() : QString::fromUtf8(given).toStdString();
     const std::string& text = sanitized.empty() ? given : sanitized;
     if (text::Utf16Length(text) > static_cast<size_t>(kMaxCellChars)) {
         throw ExcelError(ErrorReason::TextTooLong, "The text for " + CellName(row1_, col1_) + " is " +
-                                                  std::to_string(text::Utf16Length(text)) +
-                                                  " characters long; a cell holds at most 32,767.");
+                                                       std::to_string(text::Utf16Length(text)) +
+                                                       " characters long; a cell holds at most 32,767.");
     }
-    const CellValue value = ClassifyText(text, book.app->locale());
+    const CellValue value = ClassifyText(text, book.app->Locale());
     if (value.kind == CellValue::Kind::Text) {
         Store(static_cast<int>(OutCell::Kind::Text), 0, 0, text);
     } else if (value.kind == CellValue::Kind::Empty) {
         Store(static_cast<int>(OutCell::Kind::Blank), 0, 0, {});
     } else {
-        Store(static_cast<int>(OutCell::Kind::Number), book.FormatIndex(value.numberFormat), value.number, {});
+        Store(static_cast<int>(OutCell::Kind::Number), book.FormatIndex(value.numberFormat), value.number,
+              {});
     }
 }
 
 void Range::SetNumber(double number, std::string_view numberFormat) {
-    sheet_->checkOpen();
+    sheet_->CheckOpen();
     WorkbookState& book = *sheet_->book_;
-    if (book.stream && !book.stream->target().xlsx && BeyondXls(row1_, col1_)) {
+    if (book.stream && !book.stream->Target().xlsx && BeyondXls(row1_, col1_)) {
         for (long r = row1_; r <= row2_; ++r) {
-            for (long c = col1_; c <= col2_; ++c) book.AddFileProblem(Problem::Kind::LeftOutOfXls, sheet_->name_, r, c);
+            for (long c = col1_; c <= col2_; ++c)
+                book.AddFileProblem(Problem::Kind::LeftOutOfXls, sheet_->name_, r, c);
         }
         return;
     }
@@ -224,7 +233,7 @@ void Range::Store(int kindCode, uint16_t format, double number, std::string_view
         SheetStream& rows = book.StreamFor(*sheet_, row1_);
         for (long r = row1_; r <= row2_; ++r) {
             for (long c = col1_; c <= col2_; ++c) {
-                if (book.stream->target().xlsx || !BeyondXls(r, c)) {
+                if (book.stream->Target().xlsx || !BeyondXls(r, c)) {
                     rows.Put(static_cast<uint32_t>(r), static_cast<uint16_t>(c), kind, format, number, text);
                 } else if (kind != OutCell::Kind::Blank) {
                     book.AddFileProblem(Problem::Kind::LeftOutOfXls, sheet_->name_, r, c);
@@ -239,26 +248,28 @@ void Range::Store(int kindCode, uint16_t format, double number, std::string_view
                                                                       : SpooledCell::Kind::Clear;
     for (long r = row1_; r <= row2_; ++r) {
         for (long c = col1_; c <= col2_; ++c) {
-            sheet_->store_->spool.Append(static_cast<uint32_t>(r), static_cast<uint16_t>(c), spooled, format, number,
-                                         text);
+            sheet_->store_->spool.Append(static_cast<uint32_t>(r), static_cast<uint16_t>(c), spooled, format,
+                                         number, text);
         }
     }
 }
 
 Font Range::GetFont() {
-    sheet_->checkOpen();
+    sheet_->CheckOpen();
     return Font(*this);
 }
 
 void Font::Apply(int property, double value) {
     Worksheet* sheet = range_.sheet_;
-    sheet->checkOpen();
-    const FontOp op{range_.row1_, range_.col1_, range_.row2_, range_.col2_, static_cast<FontOp::Property>(property),
-                    value};
+    sheet->CheckOpen();
+    const FontOp op{
+        range_.row1_, range_.col1_, range_.row2_, range_.col2_, static_cast<FontOp::Property>(property),
+        value};
     if (op.Area() > kMaxFormattedBlankArea) {
-        sheet->book_->AddProblem(Problem::Kind::FormatOfEmptyCellsLeftOut, sheet->name_,
-                                 "a font set on more than a million cells applies only to the cells with values",
-                                 CellName(op.row1, op.col1));
+        sheet->book_->AddProblem(
+            Problem::Kind::FormatOfEmptyCellsLeftOut, sheet->name_,
+            "a font set on more than a million cells applies only to the cells with values",
+            CellName(op.row1, op.col1));
     }
     WorkbookState& book = *sheet->book_;
     if (book.stream) {
@@ -276,9 +287,10 @@ void Font::SetUnderline(bool underline) {
 }
 
 void Font::SetSize(double points) {
-    range_.sheet_->checkOpen();
+    range_.sheet_->CheckOpen();
     if (!(points >= 1 && points <= 409)) {
-        throw ExcelError(ErrorReason::FontSizeOutOfRange, "Unable to set the font size: it must lie between 1 and 409 points.");
+        throw ExcelError(ErrorReason::FontSizeOutOfRange,
+                         "Unable to set the font size: it must lie between 1 and 409 points.");
     }
     // Excel keeps font sizes to the half point.
     Apply(static_cast<int>(FontOp::Property::Size), std::round(points * 2) / 2);
@@ -287,7 +299,7 @@ void Font::SetSize(double points) {
 // ---- Worksheets ----
 
 Worksheet& Worksheets::Add() {
-    book_->checkOpen();
+    book_->CheckOpen();
     std::string name;
     do {
         name = "Sheet" + std::to_string(++book_->lastSheetNumber);
@@ -300,25 +312,26 @@ Worksheet& Worksheets::Add() {
 }
 
 long Worksheets::Count() const {
-    book_->checkOpen();
+    book_->CheckOpen();
     return static_cast<long>(book_->sheets.size());
 }
 
 Worksheet& Worksheets::Item(long index) {
-    book_->checkOpen();
+    book_->CheckOpen();
     if (index < 1 || index > static_cast<long>(book_->sheets.size())) {
         throw ExcelError(ErrorReason::NoSuchSheet, "Subscript out of range: the workbook has no worksheet " +
-                                                        std::to_string(index) + ".");
+                                                       std::to_string(index) + ".");
     }
     return *book_->sheets[static_cast<size_t>(index - 1)];
 }
 
 Worksheet& Worksheets::Item(const std::string& name) {
-    book_->checkOpen();
+    book_->CheckOpen();
     for (auto& s : book_->sheets) {
         if (SameSheetName(s->Name(), name)) return *s;
     }
-    throw ExcelError(ErrorReason::NoSuchSheet, "Subscript out of range: the workbook has no worksheet \"" + name + "\".");
+    throw ExcelError(ErrorReason::NoSuchSheet,
+                     "Subscript out of range: the workbook has no worksheet \"" + name + "\".");
 }
 
 // ---- Workbook ----
@@ -333,12 +346,12 @@ Workbook::Workbook(Application* app, std::string tempFolder)
 Workbook::~Workbook() = default;
 
 Worksheets& Workbook::GetWorksheets() {
-    state_->checkOpen();
+    state_->CheckOpen();
     return sheets_;
 }
 
 Worksheet& Workbook::ActiveSheet() {
-    state_->checkOpen();
+    state_->CheckOpen();
     return *state_->sheets[state_->active];
 }
 
@@ -349,13 +362,14 @@ const std::string& Workbook::FullName() const { return state_->fullName; }
 const std::vector<Problem>& Workbook::Problems() const { return state_->problems; }
 
 void Workbook::SaveAs(const std::string& fileName, long fileFormat) {
-    state_->checkOpen();
+    state_->CheckOpen();
     if (fileFormat != kWorkbookNormal && fileFormat != kOpenXmlWorkbook && fileFormat != kExcel8) {
-        throw ExcelError(ErrorReason::UnsupportedFileFormat, "SaveAs: file format " + std::to_string(fileFormat) + " is not supported.");
+        throw ExcelError(ErrorReason::UnsupportedFileFormat,
+                         "SaveAs: file format " + std::to_string(fileFormat) + " is not supported.");
     }
     const SaveTarget target = ResolveSaveTarget(fileName, fileFormat);
     if (state_->stream) {
-        if (target.xlsx != state_->stream->target().xlsx) {
+        if (target.xlsx != state_->stream->Target().xlsx) {
             throw ExcelError(ErrorReason::UnsupportedFileFormat,
                              "SaveAs: the workbook was written straight into its planned " +
                                  std::string(target.xlsx ? ".xls" : ".xlsx") +
@@ -396,7 +410,7 @@ void Workbook::SaveAs(const std::string& fileName, long fileFormat) {
 }
 
 void Workbook::PlanSaveAs(const std::string& fileName, long fileFormat) {
-    state_->checkOpen();
+    state_->CheckOpen();
     if (fileFormat != kWorkbookNormal && fileFormat != kOpenXmlWorkbook && fileFormat != kExcel8) {
         throw ExcelError(ErrorReason::UnsupportedFileFormat,
                          "PlanSaveAs: file format " + std::to_string(fileFormat) + " is not supported.");
@@ -429,19 +443,21 @@ struct Application::TempFolder {
 };
 
 Workbook& Workbooks::Add() {
-    app_->checkRunning();
+    app_->CheckRunning();
     books_.push_back(std::unique_ptr<Workbook>(new Workbook(app_, app_->temp_->path)));
     return *books_.back();
 }
 
 long Workbooks::Count() const {
-    return static_cast<long>(std::count_if(books_.begin(), books_.end(), [](const auto& b) { return !b->IsClosed(); }));
+    return static_cast<long>(
+        std::count_if(books_.begin(), books_.end(), [](const auto& b) { return !b->IsClosed(); }));
 }
 
 // ---- Application ----
 
 Application::Application(const ApplicationOptions& options) : locale_(options.locale), workbooks_(this) {
-    const QString base = options.tempFolder.empty() ? QDir::tempPath() : QString::fromStdString(options.tempFolder);
+    const QString base =
+        options.tempFolder.empty() ? QDir::tempPath() : QString::fromStdString(options.tempFolder);
     // QDir::tempPath() is empty when TMPDIR names a folder that does not exist: never fall back to "/".
     if (base.isEmpty()) {
         throw ExcelError(ErrorReason::CannotStart,
@@ -452,7 +468,7 @@ Application::Application(const ApplicationOptions& options) : locale_(options.lo
         TempFile::Create(temp_->path);  // gone again at once
     } catch (const ExcelError& e) {
         throw ExcelError(ErrorReason::CannotStart,
-                         "Excel cannot start: no usable temporary folder. " + e.description());
+                         "Excel cannot start: no usable temporary folder. " + e.Description());
     }
 }
 
@@ -460,17 +476,17 @@ Application::~Application() {
     for (auto& book : workbooks_.books_) book->Close();
 }
 
-void Application::checkRunning() const {
+void Application::CheckRunning() const {
     if (quit_) throw ExcelError(ErrorReason::ObjectGone, "The Excel application has quit.");
 }
 
 void Application::SetVisible(bool visible) {
-    checkRunning();
+    CheckRunning();
     visible_ = visible;
 }
 
 Workbooks& Application::GetWorkbooks() {
-    checkRunning();
+    CheckRunning();
     return workbooks_;
 }
 
@@ -485,13 +501,14 @@ void Application::SetLocale(text::Locale locale) { locale_ = std::move(locale); 
 std::unique_ptr<Application> CreateApplication(std::string_view classId, const ApplicationOptions& options) {
     std::string id(classId);
     if (id.size() == kApplicationClassId.size() - 2) id = "{" + id + "}";
-    const bool known = id.size() == kApplicationClassId.size() &&
-                       std::equal(id.begin(), id.end(), kApplicationClassId.begin(), [](char a, char b) {
-                           return std::toupper(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
-                       });
+    const bool known =
+        id.size() == kApplicationClassId.size() &&
+        std::equal(id.begin(), id.end(), kApplicationClassId.begin(), [](char a, char b) {
+            return std::toupper(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+        });
     if (!known) {
-        throw ExcelError(ErrorReason::CannotStart,
-                         "ActiveX component can't create object: class " + std::string(classId) + " is not registered.");
+        throw ExcelError(ErrorReason::CannotStart, "ActiveX component can't create object: class " +
+                                                       std::string(classId) + " is not registered.");
     }
     return std::unique_ptr<Application>(new Application(options));
 }

@@ -11,9 +11,6 @@
 // A workbook told its file before it is filled (Workbook::PlanSaveAs) streams each sheet straight into
 // that file instead, row by row, and then takes each sheet's rows once and in order.
 
-#include "core/common/error.h"
-#include "core/text/locale.h"
-
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -21,20 +18,23 @@
 #include <string_view>
 #include <vector>
 
+#include "core/common/error.h"
+#include "core/text/locale.h"
+
 namespace tabvert::excel {
 
 // Error numbers, as an automation client sees them.
 inline constexpr long kErrorCannotCreateObject = 429;  // the application could not be created/started
-inline constexpr long kErrorObjectDefined = 1004;      // Excel refused the operation (bad argument, name, save)
-inline constexpr long kErrorObjectGone = 462;          // the workbook was closed / the application has quit
-inline constexpr long kErrorSubscriptOutOfRange = 9;   // no worksheet with that index or name
+inline constexpr long kErrorObjectDefined = 1004;  // Excel refused the operation (bad argument, name, save)
+inline constexpr long kErrorObjectGone = 462;      // the workbook was closed / the application has quit
+inline constexpr long kErrorSubscriptOutOfRange = 9;  // no worksheet with that index or name
 
 // The automation number Excel reports for `reason`; kErrorObjectDefined for everything it refuses
 // without a number of its own.
 long ExcelErrorNumber(ErrorReason reason);
 
 class ExcelError : public NumberedError {
-public:
+  public:
     ExcelError(ErrorReason reason, std::string description)
         : NumberedError(ExcelErrorNumber(reason), reason, std::move(description)) {}
 };
@@ -59,7 +59,7 @@ inline constexpr size_t kMaxSheetNameChars = 31;
 // entry; `firstCell` names the first cell concerned (A1 form), when there is one.
 struct Problem {
     enum class Kind {
-        LeftOutOfXls,  // a cell beyond 65,536 rows x 256 columns was not written to an .xls file
+        LeftOutOfXls,               // a cell beyond 65,536 rows x 256 columns was not written to an .xls file
         FormatOfEmptyCellsLeftOut,  // a font set on over a million cells reaches only those with values
         TextNotExact,  // .xlsx: a text with NULs or literal "_xHHHH_" too long to escape, written as given
     };
@@ -80,7 +80,7 @@ class Font;
 
 // A rectangle of cells of one worksheet.
 class Range {
-public:
+  public:
     // Sets every cell of the range to the text; what it becomes (number, date or text) follows the
     // engine's value rule, see CellValue in cell_value.h. The empty text empties the cell.
     void SetValue(const std::string& text);
@@ -92,7 +92,7 @@ public:
     long Column() const { return col1_; }
     long RowCount() const { return row2_ - row1_ + 1; }
 
-private:
+  private:
     friend class Worksheet;
     friend class Font;
     void Store(int kind, std::uint16_t format, double number, std::string_view text);
@@ -104,12 +104,12 @@ private:
 
 // The font of a range: each property set applies to every cell of the range, empty ones included.
 class Font {
-public:
+  public:
     void SetBold(bool bold);
     void SetSize(double points);  // 1 to 409 points, as Excel accepts
     void SetUnderline(bool underline);
 
-private:
+  private:
     friend class Range;
     explicit Font(const Range& range) : range_(range) {}
     void Apply(int property, double value);
@@ -117,7 +117,7 @@ private:
 };
 
 class Worksheet {
-public:
+  public:
     ~Worksheet();
     Worksheet(const Worksheet&) = delete;
     Worksheet& operator=(const Worksheet&) = delete;
@@ -133,14 +133,14 @@ public:
     Range GetRange(const std::string& cell1, const std::string& cell2);
     void Activate();
 
-private:
+  private:
     friend class Worksheets;
     friend class Workbook;
     friend class Range;
     friend class Font;
     friend struct WorkbookState;
     Worksheet(WorkbookState* book, std::string name);
-    void checkOpen() const;
+    void CheckOpen() const;
     WorkbookState* book_;
     std::uint32_t id_;  // order of creation, from 0
     std::string name_;
@@ -148,22 +148,22 @@ private:
 };
 
 class Worksheets {
-public:
+  public:
     // Adds an empty worksheet "Sheet<n>" (the next free number) before the active sheet and makes it
     // the active sheet.
     Worksheet& Add();
     long Count() const;
-    Worksheet& Item(long index);  // 1-based, in tab order
+    Worksheet& Item(long index);               // 1-based, in tab order
     Worksheet& Item(const std::string& name);  // without regard to case
 
-private:
+  private:
     friend class Workbook;
     explicit Worksheets(WorkbookState* book) : book_(book) {}
     WorkbookState* book_;
 };
 
 class Workbook {
-public:
+  public:
     ~Workbook();
     Workbook(const Workbook&) = delete;
     Workbook& operator=(const Workbook&) = delete;
@@ -189,7 +189,7 @@ public:
     const std::string& FullName() const;
     const std::vector<Problem>& Problems() const;
 
-private:
+  private:
     friend class Workbooks;
     Workbook(Application* app, std::string tempFolder);
     std::unique_ptr<WorkbookState> state_;
@@ -197,12 +197,12 @@ private:
 };
 
 class Workbooks {
-public:
+  public:
     // A new workbook with one empty worksheet "Sheet1".
     Workbook& Add();
     long Count() const;
 
-private:
+  private:
     friend class Application;
     explicit Workbooks(Application* app) : app_(app) {}
     Application* app_;
@@ -212,11 +212,11 @@ private:
 struct ApplicationOptions {
     // Where worksheets are spooled; the system temporary folder when empty.
     std::string tempFolder;
-    text::Locale locale = text::Locale::system();
+    text::Locale locale = text::Locale::System();
 };
 
 class Application {
-public:
+  public:
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
@@ -228,13 +228,13 @@ public:
     void Quit();
     // The locale whose number and date/time forms are recognised in cell texts.
     void SetLocale(text::Locale locale);
-    const text::Locale& locale() const { return locale_; }
+    const text::Locale& Locale() const { return locale_; }
 
-private:
+  private:
     friend std::unique_ptr<Application> CreateApplication(std::string_view, const ApplicationOptions&);
     friend class Workbooks;
     explicit Application(const ApplicationOptions& options);
-    void checkRunning() const;
+    void CheckRunning() const;
     struct TempFolder;
     std::unique_ptr<TempFolder> temp_;
     text::Locale locale_;

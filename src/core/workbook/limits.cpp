@@ -8,7 +8,8 @@ namespace tabvert::excel {
 std::optional<std::string> SheetNameFault(std::string_view name) {
     if (name.empty()) return "a worksheet name cannot be empty";
     if (!text::IsValidUtf8(name)) return "a worksheet name must be valid text";
-    if (text::Utf16Length(name) > kMaxSheetNameChars) return "a worksheet name cannot be longer than 31 characters";
+    if (text::Utf16Length(name) > kMaxSheetNameChars)
+        return "a worksheet name cannot be longer than 31 characters";
     if (name.find_first_of(":\\/?*[]") != std::string_view::npos) {
         return "a worksheet name cannot contain any of the characters : \\ / ? * [ ]";
     }

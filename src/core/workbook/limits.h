@@ -21,7 +21,7 @@ struct CellRef {
 
 // "A1", "$B$2", "xfd1048576" (letters in any case); nothing for anything else or outside the grid.
 std::optional<CellRef> ParseCellRef(std::string_view ref);
-std::string ColumnName(long column);           // 1 -> "A", 27 -> "AA"
-std::string CellName(long row, long column);   // (1, 1) -> "A1"
+std::string ColumnName(long column);          // 1 -> "A", 27 -> "AA"
+std::string CellName(long row, long column);  // (1, 1) -> "A1"
 
 }  // namespace tabvert::excel

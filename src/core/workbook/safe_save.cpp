@@ -28,7 +28,8 @@ SaveTarget ResolveSaveTarget(const std::string& fileName, long fileFormat) {
                                   : fileFormat == kExcel8        ? WorkbookFormat::Xls
                                                                  : WorkbookFormat::ByName;
     WorkbookTarget target = ResolveWorkbookTarget(fileName, format);
-    if (!target.refusal.empty()) throw ExcelError(ErrorReason::BadFileName, "SaveAs: " + target.refusal + ".");
+    if (!target.refusal.empty())
+        throw ExcelError(ErrorReason::BadFileName, "SaveAs: " + target.refusal + ".");
     return {std::move(target.path), target.xlsx};
 }
 
@@ -219,9 +220,9 @@ void PendingSave::Commit() {
 void SaveAtomically(const std::string& path, const std::function<void(const std::string& tempPath)>& write) {
     PendingSave pending = PendingSave::Begin(path);
     try {
-        write(pending.tempPath());
+        write(pending.TempPath());
     } catch (const ExcelError& e) {
-        Fail(path, e.description());
+        Fail(path, e.Description());
     }
     pending.Commit();
 }

@@ -35,10 +35,10 @@ class PendingSave {
     PendingSave(const PendingSave&) = delete;
     ~PendingSave();
 
-    int fd() const { return fd_; }
+    int Fd() const { return fd_; }
     // A name the file can be opened (and truncated) by as often as one likes: /proc/self/fd/N for a file
     // without a name of its own.
-    const std::string& tempPath() const { return tempPath_; }
+    const std::string& TempPath() const { return tempPath_; }
     // Flushes the file to disk and puts it in place of the target. Throws ExcelError naming the path.
     void Commit();
 

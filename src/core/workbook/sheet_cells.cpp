@@ -49,9 +49,15 @@ FontSpec FontAt(const std::vector<FontOp>& ops, long row, long column) {
     for (const auto& op : ops) {
         if (!op.Contains(row, column)) continue;
         switch (op.property) {
-            case FontOp::Property::Bold: font.bold = op.value != 0; break;
-            case FontOp::Property::Underline: font.underline = op.value != 0; break;
-            case FontOp::Property::Size: font.size = op.value; break;
+            case FontOp::Property::Bold:
+                font.bold = op.value != 0;
+                break;
+            case FontOp::Property::Underline:
+                font.underline = op.value != 0;
+                break;
+            case FontOp::Property::Size:
+                font.size = op.value;
+                break;
         }
     }
     return font;

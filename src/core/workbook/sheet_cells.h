@@ -2,13 +2,13 @@
 // A worksheet as the file writers see it: its cells in (row, column) order with their resolved font
 // and number format, the formatted empty cells included.
 
-#include "core/workbook/excel.h"
-#include "core/workbook/spool.h"
-
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "core/workbook/excel.h"
+#include "core/workbook/spool.h"
 
 namespace tabvert::excel {
 
@@ -26,7 +26,9 @@ struct FontOp {
     long row1, col1, row2, col2;
     Property property;
     double value;
-    bool Contains(long row, long col) const { return row >= row1 && row <= row2 && col >= col1 && col <= col2; }
+    bool Contains(long row, long col) const {
+        return row >= row1 && row <= row2 && col >= col1 && col <= col2;
+    }
     long double Area() const { return static_cast<long double>(row2 - row1 + 1) * (col2 - col1 + 1); }
 };
 
@@ -49,11 +51,11 @@ struct OutCell {
 };
 
 class SheetCursor {
-public:
+  public:
     SheetCursor(std::unique_ptr<CellSpool::Reader> values, const std::vector<FontOp>& ops);
     bool Next(OutCell& cell);
 
-private:
+  private:
     bool NextBlank(uint64_t after, uint64_t& key) const;
 
     std::unique_ptr<CellSpool::Reader> values_;

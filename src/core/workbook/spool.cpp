@@ -1,14 +1,15 @@
 #include "core/workbook/spool.h"
 
-#include "core/workbook/excel.h"
+#include <fcntl.h>
+#include <linux/falloc.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
-#include <linux/falloc.h>
-#include <unistd.h>
 #include <utility>
+
+#include "core/workbook/excel.h"
 
 namespace tabvert::excel {
 
@@ -29,18 +30,18 @@ void Put(std::string& out, T value) {
 }
 
 [[noreturn]] void ThrowIo(const char* what) {
-    throw ExcelError(ErrorReason::TemporaryFileFailed, std::string("Cannot ") + what +
-                                              " the worksheet's temporary file: " + std::strerror(errno));
+    throw ExcelError(
+        ErrorReason::TemporaryFileFailed,
+        std::string("Cannot ") + what + " the worksheet's temporary file: " + std::strerror(errno));
 }
 
 // Sequential reader of one run of the spool file.
 class RunReader {
-public:
-    RunReader(const TempFile& file, uint64_t begin, uint64_t end)
-        : file_(&file), pos_(begin), end_(end) {}
+  public:
+    RunReader(const TempFile& file, uint64_t begin, uint64_t end) : file_(&file), pos_(begin), end_(end) {}
 
     bool Next(SpooledCell& cell) {
-        if (avail() == 0 && pos_ == end_) return false;
+        if (Avail() == 0 && pos_ == end_) return false;
         uint32_t row;
         uint16_t column;
         uint8_t kind;
@@ -64,14 +65,14 @@ public:
         return true;
     }
 
-private:
-    size_t avail() const { return buffer_.size() - used_; }
+  private:
+    size_t Avail() const { return buffer_.size() - used_; }
 
     void get(void* dest, size_t size) {
         auto* out = static_cast<char*>(dest);
         while (size > 0) {
-            if (avail() == 0) refill();
-            const size_t n = std::min(size, avail());
+            if (Avail() == 0) Refill();
+            const size_t n = std::min(size, Avail());
             std::memcpy(out, buffer_.data() + used_, n);
             used_ += n;
             out += n;
@@ -79,12 +80,14 @@ private:
         }
     }
 
-    void refill() {
+    void Refill() {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(kReadBuffer, end_ - pos_));
-        if (want == 0) throw ExcelError(ErrorReason::TemporaryFileFailed, "The worksheet's temporary file is damaged.");
+        if (want == 0)
+            throw ExcelError(ErrorReason::TemporaryFileFailed, "The worksheet's temporary file is damaged.");
         buffer_.resize(want);
         const size_t got = file_->ReadAt(pos_, buffer_.data(), want);
-        if (got != want) throw ExcelError(ErrorReason::TemporaryFileFailed, "The worksheet's temporary file is damaged.");
+        if (got != want)
+            throw ExcelError(ErrorReason::TemporaryFileFailed, "The worksheet's temporary file is damaged.");
         pos_ += want;
         used_ = 0;
     }
@@ -97,7 +100,7 @@ private:
 
 // Merges sorted runs; equal positions come out in run order, so the last one written comes last.
 class Merger {
-public:
+  public:
     Merger(const TempFile& file, const std::vector<std::pair<uint64_t, uint64_t>>& runs) {
         for (const auto& [begin, end] : runs) {
             heads_.push_back({RunReader(file, begin, end), {}, false});
@@ -123,7 +126,7 @@ public:
         return true;
     }
 
-private:
+  private:
     struct Head {
         RunReader reader;
         SpooledCell cell;
@@ -187,7 +190,8 @@ void TempFile::WriteAt(uint64_t offset, const char* data, size_t size) {
 
 void TempFile::Discard(uint64_t offset, uint64_t size) {
     if (size > 0) {
-        fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset), static_cast<off_t>(size));
+        fallocate(fd_, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(offset),
+                  static_cast<off_t>(size));
     }
 }
 
@@ -209,8 +213,8 @@ CellSpool::CellSpool(std::string folder) : folder_(std::move(folder)) {}
 
 CellSpool::~CellSpool() = default;
 
-void CellSpool::Append(uint32_t row, uint16_t column, SpooledCell::Kind kind, uint16_t format,
-                       double number, std::string_view text) {
+void CellSpool::Append(uint32_t row, uint16_t column, SpooledCell::Kind kind, uint16_t format, double number,
+                       std::string_view text) {
     if (!file_) file_ = std::make_unique<TempFile>(TempFile::Create(folder_));
     const uint64_t key = KeyOf(row, column);
     if (!any_ || key <= lastKey_) {
@@ -279,7 +283,7 @@ void CellSpool::MergeTail() {
 namespace {
 
 class SortedReader : public CellSpool::Reader {
-public:
+  public:
     SortedReader(const TempFile* file, const std::vector<std::pair<uint64_t, uint64_t>>& runs) {
         if (file != nullptr) merger_ = std::make_unique<Merger>(*file, runs);
         if (merger_) pending_ = merger_->Next(next_);
@@ -295,7 +299,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::unique_ptr<Merger> merger_;
     SpooledCell next_;
     bool pending_ = false;

@@ -21,13 +21,13 @@ struct SpooledCell {
     Kind kind = Kind::Clear;
     uint16_t format = 0;  // Number: index into the workbook's number formats
     double number = 0;
-    std::string text;     // Text
+    std::string text;  // Text
 };
 
 // An unlinked temporary file read and written by position. Move-only; the descriptor is closed
 // (and with it the file gone) on destruction.
 class TempFile {
-public:
+  public:
     static TempFile Create(const std::string& folder);  // throws ExcelError
     TempFile(TempFile&& other) noexcept;
     TempFile& operator=(TempFile&& other) noexcept;
@@ -35,17 +35,17 @@ public:
     TempFile& operator=(const TempFile&) = delete;
     ~TempFile();
 
-    void WriteAt(uint64_t offset, const char* data, size_t size);  // throws ExcelError
-    size_t ReadAt(uint64_t offset, char* data, size_t size) const;   // throws ExcelError
-    void Discard(uint64_t offset, uint64_t size);                     // gives the space back, if it can
+    void WriteAt(uint64_t offset, const char* data, size_t size);   // throws ExcelError
+    size_t ReadAt(uint64_t offset, char* data, size_t size) const;  // throws ExcelError
+    void Discard(uint64_t offset, uint64_t size);                   // gives the space back, if it can
 
-private:
+  private:
     explicit TempFile(int fd) : fd_(fd) {}
     int fd_ = -1;
 };
 
 class CellSpool {
-public:
+  public:
     explicit CellSpool(std::string folder);
     ~CellSpool();
     CellSpool(const CellSpool&) = delete;
@@ -56,13 +56,13 @@ public:
 
     // Reads the cells back in (row, column) order, one per position (the last one written).
     class Reader {
-    public:
+      public:
         virtual ~Reader() = default;
         virtual bool Next(SpooledCell& cell) = 0;
     };
     std::unique_ptr<Reader> Read();  // flushes; appending afterwards is allowed
 
-private:
+  private:
     struct Run {
         uint64_t begin, end;
         int level;  // grows with the size: runs of one level are merged sixteen at a time

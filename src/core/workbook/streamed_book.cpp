@@ -47,7 +47,7 @@ StreamedBook::StreamedBook(const SaveTarget& target, const std::string& tempFold
     if (target_.xlsx) {
         package_.emplace(PendingSave::Begin(target_.path));
         styles_ = std::make_unique<XlsxStyles>(formats);
-        zip_ = std::make_unique<ZipPackage>(package_->fd());
+        zip_ = std::make_unique<ZipPackage>(package_->Fd());
     } else {
         xls_ = std::make_unique<XlsBook>(tempFolder, formats);
     }
@@ -139,8 +139,8 @@ void StreamedBook::Save(const std::string& path, const std::vector<std::pair<std
         SaveFinished(path, sheets, active, isActive);
     } catch (const ExcelError& e) {
         if (target_.xlsx && !packageDone_) Abandon();
-        if (e.description().rfind("Cannot save", 0) == 0) throw;
-        throw ExcelError(ErrorReason::SaveFailed, "Cannot save \"" + path + "\": " + e.description() + ".");
+        if (e.Description().rfind("Cannot save", 0) == 0) throw;
+        throw ExcelError(ErrorReason::SaveFailed, "Cannot save \"" + path + "\": " + e.Description() + ".");
     }
 }
 
@@ -182,7 +182,7 @@ void StreamedBook::SaveFinished(const std::string& path,
             return;
         }
     }
-    CopyFile(package_->fd(), path);
+    CopyFile(package_->Fd(), path);
 }
 
 void StreamedBook::Abandon() {

@@ -31,7 +31,7 @@ class StreamedBook {
                  const std::vector<std::string>& formats, ProblemReport problem);
     ~StreamedBook();
 
-    const SaveTarget& target() const { return target_; }
+    const SaveTarget& Target() const { return target_; }
 
     // The sheet's stream, which becomes the one being written; the sheet written before is finished.
     // Throws ExcelError for a sheet that was finished already.

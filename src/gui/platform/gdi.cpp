@@ -48,12 +48,12 @@ class ClassBrushStyle : public QProxyStyle {
 // coloured later (the main window turns light green after the toolbar got its brush) does not cover it.
 class Gdi::ClassBackgrounds : public QObject {
   public:
-    void install(const QByteArray& className, const QBrush& brush) {
+    void Install(const QByteArray& className, const QBrush& brush) {
         brushes_[className] = brush;
         QApplication::setPalette(WithWindowBrush(QApplication::palette(className.constData()), brush),
                                  className.constData());
         for (QWidget* widget : QApplication::allWidgets()) {
-            if (widget->inherits(className.constData())) paint(widget, brush);
+            if (widget->inherits(className.constData())) Paint(widget, brush);
         }
         if (!filtering_) {
             qApp->installEventFilter(this);
@@ -65,7 +65,7 @@ class Gdi::ClassBackgrounds : public QObject {
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Polish && watched->isWidgetType()) {
             for (const auto& [className, brush] : brushes_) {
-                if (watched->inherits(className.constData())) paint(static_cast<QWidget*>(watched), brush);
+                if (watched->inherits(className.constData())) Paint(static_cast<QWidget*>(watched), brush);
             }
         }
         return false;
@@ -74,7 +74,7 @@ class Gdi::ClassBackgrounds : public QObject {
   private:
     // Some widgets erase with another role (a toolbar uses Button, which its buttons inherit); the
     // class brush is the window's own background, so it goes to Window and the widget erases with that.
-    static void paint(QWidget* widget, const QBrush& brush) {
+    static void Paint(QWidget* widget, const QBrush& brush) {
         widget->setBackgroundRole(QPalette::Window);
         widget->setAutoFillBackground(true);
         widget->setPalette(WithWindowBrush(widget->palette(), brush));
@@ -93,13 +93,13 @@ Gdi::Gdi() : next_(kFirstHandle), backgrounds_(std::make_unique<ClassBackgrounds
 
 Gdi::~Gdi() = default;
 
-HGDIOBJ Gdi::add(Object object) {
+HGDIOBJ Gdi::Add(Object object) {
     const HGDIOBJ handle = next_++;
     objects_.emplace(handle, std::move(object));
     return handle;
 }
 
-const Gdi::Object* Gdi::find(HGDIOBJ ho) const {
+const Gdi::Object* Gdi::Find(HGDIOBJ ho) const {
     const auto it = objects_.find(ho);
     return it == objects_.end() ? nullptr : &it->second;
 }
@@ -109,14 +109,14 @@ HBITMAP Gdi::PictureHandle(const QPixmap& picture) {
     for (const auto& [handle, object] : objects_) {
         if (object.kind == Object::Kind::Bitmap && object.pictureKey == picture.cacheKey()) return handle;
     }
-    return add(Object{Object::Kind::Bitmap, QBrush(picture), picture.cacheKey()});
+    return Add(Object{Object::Kind::Bitmap, QBrush(picture), picture.cacheKey()});
 }
 
 HBRUSH Gdi::CreatePatternBrush(HBITMAP hbm) {
-    const Object* bitmap = find(hbm);
+    const Object* bitmap = Find(hbm);
     if (!bitmap || bitmap->kind != Object::Kind::Bitmap) return 0;
     // A texture brush tiles its pixmap from the painted widget's origin.
-    return add(Object{Object::Kind::Brush, QBrush(bitmap->brush.texture()), 0});
+    return Add(Object{Object::Kind::Brush, QBrush(bitmap->brush.texture()), 0});
 }
 
 BOOL Gdi::DeleteObject(HGDIOBJ ho) {
@@ -125,12 +125,12 @@ BOOL Gdi::DeleteObject(HGDIOBJ ho) {
     return 1;
 }
 
-HBRUSH& Gdi::classSlot(HWND hWnd) {
+HBRUSH& Gdi::ClassSlot(HWND hWnd) {
     const QByteArray className = ClassName(hWnd);
     auto it = classes_.find(className);
     if (it == classes_.end()) {
         const QBrush current = QApplication::palette(className.constData()).brush(QPalette::Window);
-        it = classes_.emplace(className, add(Object{Object::Kind::Brush, current, 0})).first;
+        it = classes_.emplace(className, Add(Object{Object::Kind::Brush, current, 0})).first;
     }
     return it->second;
 }
@@ -139,16 +139,16 @@ LONG Gdi::SetClassLongA(HWND hWnd, int nIndex, LONG dwNewLong) {
     if (!hWnd || nIndex != GCL_HBRBACKGROUND) return 0;
     const auto brush = BrushOf(static_cast<HBRUSH>(dwNewLong));
     if (!brush) return 0;
-    HBRUSH& slot = classSlot(hWnd);
+    HBRUSH& slot = ClassSlot(hWnd);
     const HBRUSH previous = slot;
     slot = static_cast<HBRUSH>(dwNewLong);
-    backgrounds_->install(ClassName(hWnd), *brush);
+    backgrounds_->Install(ClassName(hWnd), *brush);
     return static_cast<LONG>(previous);
 }
 
 LONG Gdi::GetClassLongA(HWND hWnd, int nIndex) {
     if (!hWnd || nIndex != GCL_HBRBACKGROUND) return 0;
-    return static_cast<LONG>(classSlot(hWnd));
+    return static_cast<LONG>(ClassSlot(hWnd));
 }
 
 BOOL Gdi::InvalidateRect(HWND hWnd, const QRect* lpRect, BOOL) {
@@ -166,10 +166,10 @@ BOOL Gdi::InvalidateRect(HWND hWnd, const QRect* lpRect, BOOL) {
     return 1;
 }
 
-bool Gdi::IsLive(HGDIOBJ ho) const { return find(ho) != nullptr; }
+bool Gdi::IsLive(HGDIOBJ ho) const { return Find(ho) != nullptr; }
 
 std::optional<QBrush> Gdi::BrushOf(HBRUSH hbr) const {
-    const Object* object = find(hbr);
+    const Object* object = Find(hbr);
     if (!object || object->kind != Object::Kind::Brush) return std::nullopt;
     return object->brush;
 }

@@ -5,15 +5,14 @@
 // widget of that class, those that exist and those created later, the way Windows erases a window
 // with its class brush.
 
-#include "gui/platform/types.h"
-
 #include <QBrush>
 #include <QByteArray>
-
 #include <map>
 #include <memory>
 #include <optional>
 #include <vector>
+
+#include "gui/platform/types.h"
 
 class QPixmap;
 class QRect;
@@ -24,7 +23,7 @@ namespace tabvert::win32 {
 constexpr int GCL_HBRBACKGROUND = -10;
 
 class Gdi {
-public:
+  public:
     Gdi();
     ~Gdi();
     Gdi(const Gdi&) = delete;
@@ -55,7 +54,7 @@ public:
     // Every successful DeleteObject, in order.
     const std::vector<HGDIOBJ>& Deleted() const { return deleted_; }
 
-private:
+  private:
     class ClassBackgrounds;
     struct Object {
         enum class Kind { Bitmap, Brush } kind;
@@ -63,10 +62,10 @@ private:
         qint64 pictureKey{};  // bitmaps: the picture's cache key
     };
 
-    HGDIOBJ add(Object object);
-    const Object* find(HGDIOBJ ho) const;
+    HGDIOBJ Add(Object object);
+    const Object* Find(HGDIOBJ ho) const;
     // The class slot of a window, registered with a brush of its current background on first use.
-    HBRUSH& classSlot(HWND hWnd);
+    HBRUSH& ClassSlot(HWND hWnd);
 
     HGDIOBJ next_;
     std::map<HGDIOBJ, Object> objects_;

@@ -38,7 +38,7 @@ int ListBoxWidth(const QMessageBox& box, const QString& text) {
 
 class QtPrompts : public Prompts {
   public:
-    Answer message(QWidget* parent, const MessageRequest& r) override {
+    Answer Message(QWidget* parent, const MessageRequest& r) override {
         QMessageBox box(parent);
         box.setWindowFlags(kFixedDialogFlags);
         box.setWindowTitle(r.title);
@@ -85,7 +85,7 @@ class QtPrompts : public Prompts {
         return Answer::Ok;
     }
 
-    std::optional<FileChoice> fileDialog(QWidget* parent, const FileDialogRequest& r) override {
+    std::optional<FileChoice> FileDialog(QWidget* parent, const FileDialogRequest& r) override {
         QFileDialog dialog(parent);
         const QStringList filters = ToQtFilters(r.filter);
         dialog.setNameFilters(filters);
@@ -134,16 +134,16 @@ int TitleBarWidth(const QString& title) {
     return QFontMetrics(font).horizontalAdvance(title) + kIconButtonsAndFrame;
 }
 
-void ScriptedPrompts::queueAnswer(Answer answer) { answers_.push_back(answer); }
+void ScriptedPrompts::QueueAnswer(Answer answer) { answers_.push_back(answer); }
 
-void ScriptedPrompts::queueFile(std::optional<QString> file, int filterIndex) {
+void ScriptedPrompts::QueueFile(std::optional<QString> file, int filterIndex) {
     if (file)
         files_.push_back(FileChoice{*file, filterIndex});
     else
         files_.push_back(std::nullopt);
 }
 
-Answer ScriptedPrompts::message(QWidget*, const MessageRequest& request) {
+Answer ScriptedPrompts::Message(QWidget*, const MessageRequest& request) {
     messages_.push_back(request);
     if (request.buttons == Buttons::Ok && (answers_.empty() || answers_.front() != Answer::Ok)) {
         return Answer::Ok;  // an OK-only box has one possible answer
@@ -154,7 +154,7 @@ Answer ScriptedPrompts::message(QWidget*, const MessageRequest& request) {
     return a;
 }
 
-std::optional<FileChoice> ScriptedPrompts::fileDialog(QWidget*, const FileDialogRequest& request) {
+std::optional<FileChoice> ScriptedPrompts::FileDialog(QWidget*, const FileDialogRequest& request) {
     fileDialogs_.push_back(request);
     if (files_.empty()) throw std::logic_error("unexpected file dialog");
     auto f = files_.front();

@@ -50,9 +50,9 @@ class Prompts {
   public:
     virtual ~Prompts() = default;
     // Shows a message box and waits for the answer.
-    virtual Answer message(QWidget* parent, const MessageRequest& request) = 0;
+    virtual Answer Message(QWidget* parent, const MessageRequest& request) = 0;
     // Shows a file dialog and waits; nullopt when the user cancelled.
-    virtual std::optional<FileChoice> fileDialog(QWidget* parent, const FileDialogRequest& request) = 0;
+    virtual std::optional<FileChoice> FileDialog(QWidget* parent, const FileDialogRequest& request) = 0;
 };
 
 // The real dialogs (QMessageBox, QFileDialog).
@@ -71,16 +71,16 @@ int TitleBarWidth(const QString& title);
 // A question with no answer queued fails loudly (std::logic_error) instead of blocking.
 class ScriptedPrompts : public Prompts {
   public:
-    void queueAnswer(Answer answer);
+    void QueueAnswer(Answer answer);
     // nullopt: the user cancels; filterIndex: the file type selected (1-based).
-    void queueFile(std::optional<QString> file, int filterIndex = 1);
+    void QueueFile(std::optional<QString> file, int filterIndex = 1);
 
-    Answer message(QWidget* parent, const MessageRequest& request) override;
-    std::optional<FileChoice> fileDialog(QWidget* parent, const FileDialogRequest& request) override;
+    Answer Message(QWidget* parent, const MessageRequest& request) override;
+    std::optional<FileChoice> FileDialog(QWidget* parent, const FileDialogRequest& request) override;
 
-    const std::vector<MessageRequest>& messages() const { return messages_; }
-    const std::vector<FileDialogRequest>& fileDialogs() const { return fileDialogs_; }
-    bool allAnswersUsed() const { return answers_.empty() && files_.empty(); }
+    const std::vector<MessageRequest>& Messages() const { return messages_; }
+    const std::vector<FileDialogRequest>& FileDialogs() const { return fileDialogs_; }
+    bool AllAnswersUsed() const { return answers_.empty() && files_.empty(); }
 
   private:
     std::vector<Answer> answers_;

@@ -1,13 +1,13 @@
 // tabvert-cli against mdbtools' own tools: the same user tables, row counts and values, for every sample
 // database and every fixture.
 
-#include "fixtures/fixture_set.h"
-#include "support/paths.h"
-
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <filesystem>
+
+#include "fixtures/fixture_set.h"
+#include "support/paths.h"
 
 namespace {
 
@@ -19,8 +19,8 @@ using tabvert::test::SourceDir;
 
 int Compare(const std::vector<std::string>& databases, std::string* report) {
     std::string cmd = std::string(tabvert::test::SystemPython()) + " " +
-                      ShellQuote((SourceDir() / "tests/core/access/compare_with_mdbtools.py").string()) + " " +
-                      ShellQuote((BuildDir() / "tabvert-cli").string());
+                      ShellQuote((SourceDir() / "tests/core/access/compare_with_mdbtools.py").string()) +
+                      " " + ShellQuote((BuildDir() / "tabvert-cli").string());
     for (const auto& db : databases) cmd += " " + ShellQuote(db);
     return RunCommand(cmd + " 2>&1", report);
 }
@@ -51,9 +51,12 @@ TEST(AgainstMdbtools, Fixtures) {
     for (const auto& f : tabvert::fixtures::FixtureList()) {
         if (f.name == "columns") continue;  // mdbtools prints a calculated column's stored wrapper
         const fs::path p = tabvert::fixtures::WriteFixtureInto(f.name, tmp.path().toStdString());
-        if (f.name == "password") dbs.push_back(p.string() + "::" + tabvert::fixtures::kFixturePassword);
-        else if (f.name == "password-semicolon") dbs.push_back(p.string() + "::" + tabvert::fixtures::kSemicolonPassword);
-        else dbs.push_back(p.string());
+        if (f.name == "password")
+            dbs.push_back(p.string() + "::" + tabvert::fixtures::kFixturePassword);
+        else if (f.name == "password-semicolon")
+            dbs.push_back(p.string() + "::" + tabvert::fixtures::kSemicolonPassword);
+        else
+            dbs.push_back(p.string());
     }
     std::string report;
     EXPECT_EQ(Compare(dbs, &report), 0) << report;

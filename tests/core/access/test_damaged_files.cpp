@@ -44,7 +44,7 @@ Tables ReadAll(const fs::path& db) {
         for (; !rs.Eof(); rs.MoveNext()) {
             rows.emplace_back();
             for (long i = 0; i < rs.GetFields().Count(); ++i)
-                rows.back() += text::ValueToText(rs.GetFields().Item(i).Value(), text::Locale::enUS()) + "\t";
+                rows.back() += text::ValueToText(rs.GetFields().Item(i).Value(), text::Locale::EnUS()) + "\t";
         }
     }
     return tables;
@@ -77,7 +77,7 @@ TEST(DamagedDatabase, LostPagesAreNeverReadAsAWholeDatabase) {
             try {
                 EXPECT_EQ(ReadAll(p), expected);
             } catch (const ProviderError& e) {
-                EXPECT_TRUE(SaysDamaged(e.description())) << e.description();
+                EXPECT_TRUE(SaysDamaged(e.Description())) << e.Description();
                 ++refused;
             }
         }
@@ -90,7 +90,7 @@ TEST(DamagedDatabase, LostPagesAreNeverReadAsAWholeDatabase) {
             ReadAll(root / "short.mdb");
             ADD_FAILURE() << size << " bytes read as a database";
         } catch (const ProviderError& e) {
-            EXPECT_TRUE(SaysDamaged(e.description())) << e.description();
+            EXPECT_TRUE(SaysDamaged(e.Description())) << e.Description();
         }
     }
 }
@@ -146,7 +146,7 @@ TEST(DamagedDatabase, AFileChangingUnderAReadStopsIt) {
         try {
             while (!rs.Eof()) rs.MoveNext();
         } catch (const ProviderError& e) {
-            failure = e.description();
+            failure = e.Description();
         }
         EXPECT_NE(failure.find("changed while"), std::string::npos) << change << ": " << failure;
     }

@@ -14,9 +14,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "core/access/crypto/encrypted_file.h"
 #include "core/database/connection_rule.h"
 #include "core/provider/ado.h"
-#include "core/access/crypto/encrypted_file.h"
 #include "core/value/value_text.h"
 #include "support/paths.h"
 
@@ -36,7 +36,7 @@ std::string TableText(Connection& c, const std::string& table) {
     std::string out;
     for (; !rs.Eof(); rs.MoveNext()) {
         for (long i = 0; i < rs.GetFields().Count(); ++i)
-            out += (i ? "|" : "") + text::ValueToText(rs.GetFields().Item(i).Value(), text::Locale::enUS());
+            out += (i ? "|" : "") + text::ValueToText(rs.GetFields().Item(i).Value(), text::Locale::EnUS());
         out += "\n";
     }
     return out;
@@ -57,8 +57,8 @@ long ErrorNumber(const std::string& connection, std::string* description = nullp
     try {
         Connection().Open(connection);
     } catch (const ProviderError& e) {
-        if (description) *description = e.description();
-        return e.number();
+        if (description) *description = e.Description();
+        return e.Number();
     }
     return 0;
 }
@@ -79,23 +79,23 @@ class EncryptedSamples : public ::testing::Test {
     void SetUp() override {
         if (test::SamplesDir().empty()) GTEST_SKIP() << "no sample databases";
     }
-    fs::path sample(const char* name) const { return test::SamplesDir() / name; }
-    fs::path dir() const { return fs::path(tmp_.path().toStdString()); }
+    fs::path Sample(const char* name) const { return test::SamplesDir() / name; }
+    fs::path Dir() const { return fs::path(tmp_.path().toStdString()); }
     QTemporaryDir tmp_;
 };
 
 TEST_F(EncryptedSamples, RightPasswordReadsEveryTableAsTheDecryptedFileDoes) {
     for (const auto& s : kSamples) {
         SCOPED_TRACE(s.file);
-        const auto tables = Everything(Connect(sample(s.file), 1, s.password));
+        const auto tables = Everything(Connect(Sample(s.file), 1, s.password));
         const auto user =
             std::find_if(tables.begin(), tables.end(), [&](const auto& t) { return t.first == s.table; });
         ASSERT_NE(user, tables.end());
         EXPECT_EQ(user->second, s.rows);
 
         // The same file decrypted once and stored plain must read alike, table by table.
-        const fs::path twin = dir() / s.file;
-        const auto plain = crypto::DecryptFile(sample(s.file).string(), s.password);
+        const fs::path twin = Dir() / s.file;
+        const auto plain = crypto::DecryptFile(Sample(s.file).string(), s.password);
         std::ofstream(twin, std::ios::binary)
             .write(reinterpret_cast<const char*>(plain->data()), static_cast<std::streamsize>(plain->size()));
         EXPECT_EQ(tables, Everything(Connect(twin, 0, "")));
@@ -111,12 +111,12 @@ TEST_F(EncryptedSamples, MissingWrongOrMistypedPasswordsAreRefused) {
                                                        {0, right}, {1, right + "x"}, {1, right.substr(1)}};
         for (const auto& [flag, password] : refused) {
             std::string description;
-            EXPECT_EQ(ErrorNumber(Connect(sample(s.file), flag, password), &description), kErrAuthentication)
+            EXPECT_EQ(ErrorNumber(Connect(Sample(s.file), flag, password), &description), kErrAuthentication)
                 << s.file << " flag " << flag << " '" << password << "'";
             EXPECT_EQ(description, "Not a valid password.");
         }
         if (lower != right) {
-            EXPECT_EQ(ErrorNumber(Connect(sample(s.file), 1, lower)), kErrAuthentication) << s.file;
+            EXPECT_EQ(ErrorNumber(Connect(Sample(s.file), 1, lower)), kErrAuthentication) << s.file;
         }
     }
 }
@@ -124,13 +124,13 @@ TEST_F(EncryptedSamples, MissingWrongOrMistypedPasswordsAreRefused) {
 // A recordset keeps reading after its connection is closed: the decrypted copy lives as long as a reader.
 TEST_F(EncryptedSamples, RecordsetOutlivesItsConnection) {
     Connection c;
-    c.Open(Connect(sample("db2013-enc.accdb"), 1, "1234"));
+    c.Open(Connect(Sample("db2013-enc.accdb"), 1, "1234"));
     Recordset rs;
     rs.Open("select * from [Customers]", c);
     c.Close();
     std::string names;
     for (; !rs.Eof(); rs.MoveNext())
-        names += text::ValueToText(rs.GetFields().Item(1).Value(), text::Locale::enUS()) + ",";
+        names += text::ValueToText(rs.GetFields().Item(1).Value(), text::Locale::EnUS()) + ",";
     EXPECT_EQ(names, "Test,Test2,a,,c,d,f,");
 }
 
@@ -138,7 +138,7 @@ TEST_F(EncryptedSamples, RecordsetOutlivesItsConnection) {
 // names the file, never "Unrecognized database format".
 TEST_F(EncryptedSamples, DamagedOrUnknownEncryptionIsReportedWithTheFile) {
     const std::string original = [&] {
-        std::ifstream in(sample("db2007-oldenc.accdb"), std::ios::binary);
+        std::ifstream in(Sample("db2007-oldenc.accdb"), std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }();
     const struct {
@@ -154,7 +154,7 @@ TEST_F(EncryptedSamples, DamagedOrUnknownEncryptionIsReportedWithTheFile) {
     for (const auto& k : cases) {
         std::string copy = original;
         copy.replace(k.at, k.bytes.size(), k.bytes);
-        const fs::path p = dir() / "copy.accdb";
+        const fs::path p = Dir() / "copy.accdb";
         std::ofstream(p, std::ios::binary | std::ios::trunc) << copy;
         std::string description;
         EXPECT_EQ(ErrorNumber(Connect(p, 1, "Test123"), &description), kErrUnspecified) << k.says;

@@ -50,23 +50,23 @@ std::vector<std::string> Read(const fs::path& file, const std::string& table) {
         for (; !rs.Eof(); rs.MoveNext()) {
             std::string row;
             for (long i = 0; i < rs.GetFields().Count(); ++i)
-                row += (i ? "|" : "") + ValueToText(rs.GetFields().Item(i).Value(), text::Locale::enUS());
+                row += (i ? "|" : "") + ValueToText(rs.GetFields().Item(i).Value(), text::Locale::EnUS());
             rows.push_back(row);
         }
     } catch (const ProviderError& e) {
-        rows.push_back("error: " + e.description());
+        rows.push_back("error: " + e.Description());
     }
     return rows;
 }
 
 class ObjectsTest : public ::testing::Test {
   protected:
-    fs::path dir() const { return fs::path(tmp_.path().toStdString()); }
+    fs::path Dir() const { return fs::path(tmp_.path().toStdString()); }
     QTemporaryDir tmp_;
 };
 
 TEST_F(ObjectsTest, SchemaListsTablesAndPlainQueriesOnly) {
-    const fs::path file = fx::WriteFixtureInto("objects", dir());
+    const fs::path file = fx::WriteFixtureInto("objects", Dir());
     // No report, form, macro or module; no hidden table of the multi-value column; the parameter and
     // action queries are procedures.
     EXPECT_EQ(UserRows(file), (std::set<std::string>{"TABLE Lookups", "TABLE Orders", "TABLE tblMSysCopy",
@@ -85,7 +85,7 @@ TEST_F(ObjectsTest, SchemaListsTablesAndPlainQueriesOnly) {
 }
 
 TEST_F(ObjectsTest, CalculatedExtendedDateAndComplexColumnsGiveTheirValues) {
-    const fs::path file = fx::WriteFixtureInto("columns", dir());
+    const fs::path file = fx::WriteFixtureInto("columns", Dir());
     // Results in the type the column's properties name; an empty result is Null (False for Yes/No).
     EXPECT_EQ(Read(file, "Readings"),
               (std::vector<std::string>{
@@ -111,22 +111,22 @@ TEST_F(ObjectsTest, CalculatedExtendedDateAndComplexColumnsGiveTheirValues) {
 // database's own password unless the link names one. A missing file or an ODBC link fails that table
 // alone, naming what it tried.
 TEST_F(ObjectsTest, LinkedTablesReadTheLinkedFile) {
-    const fs::path linkee = fx::WriteFixtureInto("password", dir());  // table Contacts, kFixturePassword
-    fs::create_directories(dir() / "elsewhere");
-    fs::copy_file(linkee, dir() / "elsewhere" / "other.mdb");
+    const fs::path linkee = fx::WriteFixtureInto("password", Dir());  // table Contacts, kFixturePassword
+    fs::create_directories(Dir() / "elsewhere");
+    fs::copy_file(linkee, Dir() / "elsewhere" / "other.mdb");
     fx::Database linker = fx::PasswordFixture();
     linker.tables[0].name = "Local";
     auto link = [&](std::string name, std::int16_t type, std::string database, std::string connect) {
-        linker.objects.push_back(fx::CatalogueObject{
-            std::move(name), type, 0, std::move(database), std::move(connect), "Contacts"});
+        linker.objects.push_back(fx::CatalogueObject{std::move(name), type, 0, std::move(database),
+                                                     std::move(connect), "Contacts"});
     };
     link("Beside", fx::kObjectAccessLink, "C:\\Shared\\" + linkee.filename().string(),
          ";DATABASE=C:\\Shared");
-    link("Stored", fx::kObjectAccessLink, (dir() / "elsewhere" / "other.mdb").string(), "");
+    link("Stored", fx::kObjectAccessLink, (Dir() / "elsewhere" / "other.mdb").string(), "");
     link("WrongPassword", fx::kObjectAccessLink, linkee.string(), ";PWD=not it;DATABASE=x");
     link("Gone", fx::kObjectAccessLink, "C:\\Shared\\gone.mdb", "");
     link("Remote", fx::kObjectOdbcLink, "", "ODBC;DSN=Sales;DATABASE=sales");
-    const fs::path file = dir() / "linker.mdb";
+    const fs::path file = Dir() / "linker.mdb";
     fx::WriteDatabase(linker, file);
 
     Connection c;
@@ -137,9 +137,9 @@ TEST_F(ObjectsTest, LinkedTablesReadTheLinkedFile) {
         try {
             rs.Open("select * from [" + table + "]", c);
             for (; !rs.Eof(); rs.MoveNext())
-                out.push_back(ValueToText(rs.GetFields().Item(1).Value(), text::Locale::enUS()));
+                out.push_back(ValueToText(rs.GetFields().Item(1).Value(), text::Locale::EnUS()));
         } catch (const ProviderError& e) {
-            out.push_back("error: " + e.description());
+            out.push_back("error: " + e.Description());
         }
         return out;
     };
@@ -150,7 +150,7 @@ TEST_F(ObjectsTest, LinkedTablesReadTheLinkedFile) {
     EXPECT_NE(rows("WrongPassword").at(0).find("Not a valid password"), std::string::npos);
     const std::string gone = rows("Gone").at(0);
     EXPECT_NE(gone.find("C:\\Shared\\gone.mdb"), std::string::npos) << gone;
-    EXPECT_NE(gone.find((dir() / "gone.mdb").string()), std::string::npos) << gone;
+    EXPECT_NE(gone.find((Dir() / "gone.mdb").string()), std::string::npos) << gone;
     EXPECT_NE(rows("Remote").at(0).find("ODBC;DSN=Sales;DATABASE=sales"), std::string::npos);
 }
 

@@ -46,7 +46,7 @@ struct Agile {
     std::string cipher = "AES", chaining = "ChainingModeCBC", saltSize = "16";
     std::string uri = "http://schemas.microsoft.com/office/2006/keyEncryptor/password";
 
-    std::vector<std::uint8_t> bytes() const {
+    std::vector<std::uint8_t> Bytes() const {
         auto key = [&](const std::string& salt) {
             return " saltSize=\"" + saltSize + "\" blockSize=\"16\" keyBits=\"" + keyBits + "\" hashSize=\"" +
                    hashSize + "\" cipherAlgorithm=\"" + cipher + "\" cipherChaining=\"" + chaining +
@@ -113,10 +113,10 @@ struct Scheme {
 
 TEST(OfficeEncryption, RightPasswordDecryptsPagesWrongOnesAreRefused) {
     const Scheme schemes[] = {
-        {"agile SHA-512", Db2013().bytes(), u"1234", 0xa1b31fa9,
+        {"agile SHA-512", Db2013().Bytes(), u"1234", 0xa1b31fa9,
          "c31154b0dc50ab52707e36597795277b0ba1a41684f1e599ad8f12316234bd03", kPage1Start,
          "agile AES-256 with SHA-512"},
-        {"agile SHA-1", Db2007().bytes(), u"Test123", 0xa0eb8bbc,
+        {"agile SHA-1", Db2007().Bytes(), u"Test123", 0xa0eb8bbc,
          "15219dee99e87ccec2919ea03bd3d79f09669e76d7bf69588aa547821292c622", kPage1Start,
          "agile AES-128 with SHA-1"},
         {"RC4 CryptoAPI", Hex(kOldEncInfo), u"Test123", 0xa1f327e1,
@@ -178,7 +178,7 @@ TEST(OfficeEncryption, KeyDerivationMatchesRecordedValues) {
 // Every prefix of a real header, and headers whose counts and sizes are out of range, are refused with a
 // message before anything of the claimed size is allocated or any claimed number of rounds is run.
 TEST(OfficeEncryption, DamagedHeadersFailWithAMessage) {
-    for (const auto& whole : {Hex(kOldEncInfo), Hex(kNonStandardInfo), Db2013().bytes()}) {
+    for (const auto& whole : {Hex(kOldEncInfo), Hex(kNonStandardInfo), Db2013().Bytes()}) {
         for (std::size_t n = 0; n < whole.size(); ++n) {
             const std::span<const std::uint8_t> cut(whole.data(), n);
             EXPECT_THROW(ParseEncryptionInfo(cut), DamagedHeader) << n;
@@ -192,10 +192,10 @@ TEST(OfficeEncryption, DamagedHeadersFailWithAMessage) {
     auto agile = [](auto change) {
         Agile a = Db2013();
         change(a);
-        return a.bytes();
+        return a.Bytes();
     };
     const auto oldEnc = Hex(kOldEncInfo);
-    const auto agileWhole = Db2013().bytes();
+    const auto agileWhole = Db2013().Bytes();
     const std::size_t verifier = 12 + 0x76;
     const struct {
         const char* name;
@@ -251,7 +251,7 @@ TEST(OfficeEncryption, SchemesNotImplementedAreNamed) {
     auto agile = [](auto change) {
         Agile a = Db2013();
         change(a);
-        return a.bytes();
+        return a.Bytes();
     };
     auto rc4Info = Hex(kOldEncInfo);
     rc4Info[4] |= 0x10;  // fExternal

@@ -19,11 +19,11 @@ using fixtures::QueryBuilder;
 
 std::map<std::string, std::string> SqlByName(Connection& c) {
     std::map<std::string, std::string> out;
-    for (const StoredQuery& q : c.storedQueries()) {
+    for (const StoredQuery& q : c.StoredQueries()) {
         try {
             out[q.name] = QuerySql(q);
         } catch (const ProviderError& e) {
-            out[q.name] = "error: " + e.description();
+            out[q.name] = "error: " + e.Description();
         }
     }
     return out;
@@ -43,72 +43,72 @@ TEST(StoredQueries, RebuildsTheSqlOfEachClause) {
     };
     const std::vector<Case> cases = {
         {QueryBuilder("three joins")
-             .table("A")
-             .table("B")
-             .table("Order Lines", "L")
-             .join("A", "B", "A.ID = B.ID", 2)
-             .join("B", "L", "B.ID = L.ID", 1)
-             .join("B", "L", "B.ID > 0", 1)
-             .column("A.ID")
-             .column("L.ID", "Line no"),
+             .Table("A")
+             .Table("B")
+             .Table("Order Lines", "L")
+             .Join("A", "B", "A.ID = B.ID", 2)
+             .Join("B", "L", "B.ID = L.ID", 1)
+             .Join("B", "L", "B.ID > 0", 1)
+             .Column("A.ID")
+             .Column("L.ID", "Line no"),
          "SELECT A.ID, L.ID AS [Line no]\n"
          "FROM (A LEFT JOIN B ON A.ID = B.ID) INNER JOIN [Order Lines] AS L ON (B.ID = L.ID) AND (B.ID > "
          "0);"},
         {QueryBuilder("unjoined tables stay listed")
-             .table("A")
-             .table("B")
-             .table("C")
-             .join("B", "C", "B.ID=C.ID", 3)
-             .star(),
+             .Table("A")
+             .Table("B")
+             .Table("C")
+             .Join("B", "C", "B.ID=C.ID", 3)
+             .Star(),
          "SELECT *\nFROM A, B RIGHT JOIN C ON B.ID=C.ID;"},
         {QueryBuilder("predicates")
-             .parameter("From date", 8)
-             .parameter("Count", 4)
-             .table("A")
-             .column("ID")
-             .distinct()
-             .top(10, true)
-             .where("ID > [Count]")
-             .groupBy("ID")
-             .having("Count(*) > 1")
-             .orderBy("ID", true)
-             .orderBy("2"),
+             .Parameter("From date", 8)
+             .Parameter("Count", 4)
+             .Table("A")
+             .Column("ID")
+             .Distinct()
+             .Top(10, true)
+             .Where("ID > [Count]")
+             .GroupBy("ID")
+             .Having("Count(*) > 1")
+             .OrderBy("ID", true)
+             .OrderBy("2"),
          "PARAMETERS [From date] DateTime, Count Long;\nSELECT DISTINCT TOP 10 PERCENT ID\nFROM A\n"
          "WHERE ID > [Count]\nGROUP BY ID\nHAVING Count(*) > 1\nORDER BY ID DESC, 2;"},
-        {QueryBuilder("distinct row").table("A").column("A.ID").distinctRow(),
+        {QueryBuilder("distinct row").Table("A").Column("A.ID").DistinctRow(),
          "SELECT DISTINCTROW A.ID\nFROM A;"},
         {QueryBuilder("cross")
-             .crosstab()
-             .table("A")
-             .column("Count(A.ID)", "N", 0)
-             .column("A.ID", {}, 2)
-             .column("Year(A.D)", {}, 1)
-             .groupBy("A.ID", 2)
-             .groupBy("Year(A.D)", 1),
+             .Crosstab()
+             .Table("A")
+             .Column("Count(A.ID)", "N", 0)
+             .Column("A.ID", {}, 2)
+             .Column("Year(A.D)", {}, 1)
+             .GroupBy("A.ID", 2)
+             .GroupBy("Year(A.D)", 1),
          "TRANSFORM Count(A.ID) AS N\nSELECT A.ID\nFROM A\nGROUP BY A.ID\nPIVOT Year(A.D);"},
-        {QueryBuilder("union").unionOf("SELECT ID FROM A\r\n", "  SELECT ID\r\nFROM B", false),
+        {QueryBuilder("union").UnionOf("SELECT ID FROM A\r\n", "  SELECT ID\r\nFROM B", false),
          "SELECT ID FROM A\nUNION SELECT ID\nFROM B;"},
-        {QueryBuilder("union all").unionOf("SELECT ID FROM A", "SELECT ID FROM B", true).orderBy("ID"),
+        {QueryBuilder("union all").UnionOf("SELECT ID FROM A", "SELECT ID FROM B", true).OrderBy("ID"),
          "SELECT ID FROM A\nUNION ALL SELECT ID FROM B\nORDER BY ID;"},
-        {QueryBuilder("derived").derivedTable("SELECT ID FROM A", "X").column("X.ID"),
+        {QueryBuilder("derived").DerivedTable("SELECT ID FROM A", "X").Column("X.ID"),
          "SELECT X.ID\nFROM (SELECT ID FROM A) AS X;"},
-        {QueryBuilder("bad join").table("A").join("A", "Nowhere", "A.ID = Nowhere.ID").column("A.ID"),
+        {QueryBuilder("bad join").Table("A").Join("A", "Nowhere", "A.ID = Nowhere.ID").Column("A.ID"),
          "error: The definition of the query 'bad join' cannot be read: a join names 'Nowhere', which the "
          "query "
          "does not use."},
         {QueryBuilder("mixed joins")
-             .table("A")
-             .table("B")
-             .join("A", "B", "A.ID = B.ID", 1)
-             .join("A", "B", "A.ID > B.ID", 2)
-             .column("A.ID"),
+             .Table("A")
+             .Table("B")
+             .Join("A", "B", "A.ID = B.ID", 1)
+             .Join("A", "B", "A.ID > B.ID", 2)
+             .Column("A.ID"),
          "error: The definition of the query 'mixed joins' cannot be read: two kinds of join between the "
          "same "
          "tables."},
     };
     fixtures::Database db;
     db.tables = {OneColumn("A"), OneColumn("B"), OneColumn("C"), OneColumn("Order Lines")};
-    for (const Case& c : cases) db.queries.push_back(c.query.build());
+    for (const Case& c : cases) db.queries.push_back(c.query.Build());
     QTemporaryDir dir;
     const std::string path = dir.filePath("q.mdb").toStdString();
     fixtures::WriteDatabase(db, path);
@@ -117,7 +117,7 @@ TEST(StoredQueries, RebuildsTheSqlOfEachClause) {
     c.Open(database::BuildConnectionString(path, 0, ""));
     const auto sql = SqlByName(c);
     ASSERT_EQ(sql.size(), cases.size());
-    for (const Case& k : cases) EXPECT_EQ(sql.at(k.query.build().name), k.sql) << k.query.build().name;
+    for (const Case& k : cases) EXPECT_EQ(sql.at(k.query.Build().name), k.sql) << k.query.Build().name;
 }
 
 TEST(StoredQueries, SampleQueriesReadAsJackcessReadsThem) {

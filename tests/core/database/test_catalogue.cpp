@@ -14,8 +14,8 @@
 
 #include "core/database/catalogue.h"
 #include "core/text/strings.h"
-#include "fixtures/fixture_set.h"
 #include "core/value/provider_error.h"
+#include "fixtures/fixture_set.h"
 #include "support/paths.h"
 
 namespace tabvert::database {
@@ -25,9 +25,9 @@ namespace fx = tabvert::fixtures;
 
 // Records every report in order: "root <path>" and "table <key> <name>".
 class Recorder : public CatalogueSink {
-public:
-    void rootAdded(const std::string& dbpath) override { events.push_back("root " + dbpath); }
-    void tableFound(const CatalogueEntry& e) override { events.push_back("table " + e.key + " " + e.name); }
+  public:
+    void RootAdded(const std::string& dbpath) override { events.push_back("root " + dbpath); }
+    void TableFound(const CatalogueEntry& e) override { events.push_back("table " + e.key + " " + e.name); }
     std::vector<std::string> events;
 };
 
@@ -39,11 +39,11 @@ TEST(CatalogueNames, HiddenAndKeyed) {
         EXPECT_FALSE(IsHiddenTableName(name)) << name;
 
     TableKeys keys;
-    EXPECT_EQ(keys.take("Dup"), "T_Dup");
-    EXPECT_EQ(keys.take("Dup"), "T_Dup#2");
-    EXPECT_EQ(keys.take("Dup"), "T_Dup#3");
-    EXPECT_EQ(keys.take("Dup#2"), "T_Dup#2#2");  // a table really named "Dup#2" gets a key of its own
-    EXPECT_EQ(keys.take("dup"), "T_dup");        // case-sensitive, like the names
+    EXPECT_EQ(keys.Take("Dup"), "T_Dup");
+    EXPECT_EQ(keys.Take("Dup"), "T_Dup#2");
+    EXPECT_EQ(keys.Take("Dup"), "T_Dup#3");
+    EXPECT_EQ(keys.Take("Dup#2"), "T_Dup#2#2");  // a table really named "Dup#2" gets a key of its own
+    EXPECT_EQ(keys.Take("dup"), "T_dup");        // case-sensitive, like the names
 }
 
 // Against mdbtools' own list of the fixture's user tables: names with MSys anywhere left out, blanks
@@ -56,7 +56,8 @@ TEST(CatalogueRun, CatalogueFixtureMatchesMdbToolsFilteredAndTrimmed) {
     std::vector<std::string> expected;
     std::istringstream lines(out);
     for (std::string line; std::getline(lines, line);) {
-        if (!line.empty() && line.find("MSys") == std::string::npos) expected.emplace_back(text::TrimBlanks(line));
+        if (!line.empty() && line.find("MSys") == std::string::npos)
+            expected.emplace_back(text::TrimBlanks(line));
     }
     ASSERT_EQ(std::count(expected.begin(), expected.end(), "Dup"), 2);  // the fixture holds the hard cases
     ASSERT_NE(std::find(expected.begin(), expected.end(), "Padded Name"), expected.end());
@@ -104,10 +105,10 @@ TEST(CatalogueRun, ReportsTheRootAloneUnlessTheOpenSucceeds) {
         try {
             RunCatalogue(DatabaseChoice{path, passwordProtected, password}, recorder);
         } catch (const ado::ProviderError& e) {
-            error = e.number();
-            EXPECT_FALSE(e.description().empty());
+            error = e.Number();
+            EXPECT_FALSE(e.Description().empty());
             if (error == ado::kErrAuthentication) {
-                EXPECT_EQ(e.description(), "Not a valid password.");
+                EXPECT_EQ(e.Description(), "Not a valid password.");
             }
         }
         EXPECT_EQ(error, expectedError);

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include "core/database/connection_rule.h"
 #include "core/provider/connection_string.h"
-
-#include <gtest/gtest.h>
 
 namespace tabvert::database {
 namespace {

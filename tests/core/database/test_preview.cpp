@@ -25,20 +25,20 @@ using Widths = std::vector<std::pair<int, int>>;
 // Keeps what a list view would show: the display order of the columns (moves shift the others, as a
 // header does), the widths set, the rows and every progress-bar call.
 class Recorder : public PreviewSink {
-public:
-    void addColumns(const std::vector<std::string>& names) override {
+  public:
+    void AddColumns(const std::vector<std::string>& names) override {
         captions = names;
         order.resize(names.size());
         std::iota(order.begin(), order.end(), 1);
     }
-    void moveColumn(int index, int position) override {
+    void MoveColumn(int index, int position) override {
         order.erase(std::find(order.begin(), order.end(), index));
         order.insert(order.begin() + (position - 1), index);
     }
-    void setColumnWidth(int index, int pixels) override { widths.emplace_back(index, pixels); }
-    void addRow(std::vector<std::string>&& cells) override { rows.push_back(std::move(cells)); }
-    void setProgressMaximum(int maximum) override { progressMaxima.push_back(maximum); }
-    void setProgressValue(int value) override { progress.push_back(value); }
+    void SetColumnWidth(int index, int pixels) override { widths.emplace_back(index, pixels); }
+    void AddRow(std::vector<std::string>&& cells) override { rows.push_back(std::move(cells)); }
+    void SetProgressMaximum(int maximum) override { progressMaxima.push_back(maximum); }
+    void SetProgressValue(int value) override { progress.push_back(value); }
 
     std::vector<std::string> captions;
     std::vector<int> order;
@@ -50,7 +50,7 @@ public:
 // A settings store in a folder of its own, holding these lines under [Settings] (none if empty).
 struct SettingsFile {
     explicit SettingsFile(const QByteArray& lines) : store(dir.path()) {
-        const QString file = store.fileFor(kSettingsApplication);
+        const QString file = store.FileFor(kSettingsApplication);
         QDir().mkpath(QFileInfo(file).absolutePath());
         QFile out(file);
         if (!lines.isEmpty() && out.open(QIODevice::WriteOnly)) out.write("[Settings]\n" + lines);
@@ -97,7 +97,7 @@ TEST(ColumnSettings, OrderWidthsAndRefusals) {
         SCOPED_TRACE(c.lines);
         SettingsFile settings(c.lines);
         Recorder sink;
-        sink.addColumns({"A", "B", "C"});
+        sink.AddColumns({"A", "B", "C"});
         std::string refusal;
         try {
             ApplyColumnSettings(3, settings.store, sink);
@@ -117,7 +117,7 @@ TEST(PreviewRun, ProgressAndTheRecordLimit) {
     QTemporaryDir dir;
     const std::string path = test::WritePreviewDatabase(dir.path().toStdString()).string();
     Recorder sink;
-    RunPreview(DatabaseChoice{path, false, ""}, "Over", SettingsFile("").store, text::Locale::enUS(), sink);
+    RunPreview(DatabaseChoice{path, false, ""}, "Over", SettingsFile("").store, text::Locale::EnUS(), sink);
     ASSERT_EQ(sink.rows.size(), static_cast<std::size_t>(kPreviewRowLimit));
     EXPECT_EQ(sink.rows.back(), (std::vector<std::string>{"10000", "row 10000"}));
 
@@ -134,13 +134,14 @@ TEST(PreviewRun, ADateNoCalendarHoldsShowsEmptyAndThePreviewGoesOn) {
     namespace fx = tabvert::fixtures;
     QTemporaryDir dir;
     fx::Database db;
-    fx::Table dates = test::MakeTable("Dates", {{"ID", fx::ColumnType::Long}, {"When", fx::ColumnType::DateTime}});
+    fx::Table dates =
+        test::MakeTable("Dates", {{"ID", fx::ColumnType::Long}, {"When", fx::ColumnType::DateTime}});
     dates.rows = {{std::int64_t{1}, fx::DateTime{1e300}}, {std::int64_t{2}, fx::DateTime{45000.0}}};
     db.tables.push_back(dates);
     const std::string path = dir.filePath("dates.mdb").toStdString();
     fx::WriteDatabase(db, path);
     Recorder sink;
-    RunPreview(DatabaseChoice{path, false, ""}, "Dates", SettingsFile("").store, text::Locale::enUS(), sink);
+    RunPreview(DatabaseChoice{path, false, ""}, "Dates", SettingsFile("").store, text::Locale::EnUS(), sink);
     EXPECT_EQ(sink.rows, (std::vector<std::vector<std::string>>{{"1", ""}, {"2", "3/15/2023"}}));
 }
 
@@ -160,7 +161,7 @@ TEST(PreviewSamples, EveryListedTableShowsItsRows) {
             if (test::RunCommand("mdb-count " + quoted + " 2>/dev/null", &count) != 0) continue;  // a query
             Recorder sink;
             EXPECT_NO_THROW(RunPreview(DatabaseChoice{path, false, ""}, table.name, noSettings.store,
-                                       text::Locale::enUS(), sink));
+                                       text::Locale::EnUS(), sink));
             EXPECT_EQ(sink.rows.size(), std::min<std::size_t>(std::stoul(count), kPreviewRowLimit));
             ++compared;
             for (const auto& row : sink.rows) ASSERT_EQ(row.size(), sink.captions.size());

@@ -7,9 +7,9 @@
 #include <limits>
 #include <random>
 
+#include "core/export/export_cell.h"
 #include "core/value/provider_error.h"
 #include "core/value/value_text.h"
-#include "core/export/export_cell.h"
 #include "core/workbook/cell_value.h"
 
 namespace tabvert::exporting {
@@ -71,7 +71,7 @@ std::vector<Variant> RandomValues(std::mt19937_64& random) {
 TEST(ValueCells, TypedValuesGetTheNumberAndFormatTheirTextGets) {
     std::mt19937_64 random(20240229);
     const auto values = RandomValues(random);
-    for (const text::Locale& locale : {text::Locale::enUS(), text::Locale::deDE()}) {
+    for (const text::Locale& locale : {text::Locale::EnUS(), text::Locale::DeDE()}) {
         SCOPED_TRACE(locale.name);
         const ValueCells cells(locale);
         size_t typed = 0;
@@ -80,7 +80,7 @@ TEST(ValueCells, TypedValuesGetTheNumberAndFormatTheirTextGets) {
             try {
                 text = text::ValueToText(value, locale);
             } catch (const ado::ProviderError&) {  // a date before the year 100 has no text, nor a cell
-                EXPECT_FALSE(cells.Classify(value).has_value()) << value.oleDate();
+                EXPECT_FALSE(cells.Classify(value).has_value()) << value.OleDate();
                 continue;
             }
             const excel::CellValue expected = excel::ClassifyText(text, locale);
@@ -101,7 +101,7 @@ TEST(ValueCells, TypedValuesGetTheNumberAndFormatTheirTextGets) {
 
 // Values that only their text can classify are left to it, even where the text is a number.
 TEST(ValueCells, TextsBooleansAndBinaryDataAreLeftToTheTextRule) {
-    const ValueCells cells(text::Locale::enUS());
+    const ValueCells cells(text::Locale::EnUS());
     for (const Variant& value : {Variant::Text("42"), Variant::Boolean(true), Variant::Binary({0x12}),
                                  Variant::Decimal({false, "125", 1}), Variant::Null()}) {
         EXPECT_FALSE(cells.Classify(value).has_value()) << ado::TypeName(value.type());

@@ -63,7 +63,7 @@ TEST(ExportProgress, BarFollowsTheTablesRecordCountAndAQueryKeepsTheCounter) {
     QTemporaryDir dir;
     fixtures::Database desc;
     desc.tables = {NumberedTable("Big", 2000), NumberedTable("Small", 3)};
-    desc.queries = {fixtures::QueryBuilder("AllBig").table("Big").star().build()};
+    desc.queries = {fixtures::QueryBuilder("AllBig").Table("Big").Star().Build()};
     const std::string db = WriteDb(desc, dir.filePath("progress.mdb").toStdString());
     RecordingObserver observer;
     NameDigitGenerator digits;
@@ -102,14 +102,14 @@ class ExportStop : public ::testing::TestWithParam<const char*> {
         ASSERT_TRUE(dir_.isValid());
         fixtures::Database desc;
         desc.tables = {NumberedTable("First", 2000), NumberedTable("Second", 10)};
-        db_ = WriteDb(desc, root() / "stop.mdb").string();
+        db_ = WriteDb(desc, Root() / "stop.mdb").string();
     }
-    fs::path root() const { return dir_.path().toStdString(); }
-    fs::path target() const { return root() / (std::string("out.") + GetParam()); }
+    fs::path Root() const { return dir_.path().toStdString(); }
+    fs::path Target() const { return Root() / (std::string("out.") + GetParam()); }
 
     // Exports with a stop that is wanted once `stopWhen` says so, asked before every record.
     ExportResult RunStoppedWhen(const std::function<bool(const RecordingObserver&)>& stopWhen) {
-        ExportRequest request = Request(db_, target().string());
+        ExportRequest request = Request(db_, Target().string());
         request.stopWanted = [&] {
             ++asked_;
             return stopWhen(observer_);
@@ -131,8 +131,8 @@ class ExportStop : public ::testing::TestWithParam<const char*> {
 };
 
 TEST_P(ExportStop, InTheMiddleOfATableStopsAtTheNextRecordAndKeepsTheOldWorkbook) {
-    { std::ofstream(target(), std::ios::binary) << "the workbook of yesterday"; }
-    const std::set<std::string> before = Entries(root());
+    { std::ofstream(Target(), std::ios::binary) << "the workbook of yesterday"; }
+    const std::set<std::string> before = Entries(Root());
     const ExportResult result = RunStoppedWhen([](const RecordingObserver& o) {
         return std::find(o.events.begin(), o.events.end(), "record:700") != o.events.end();
     });
@@ -146,18 +146,18 @@ TEST_P(ExportStop, InTheMiddleOfATableStopsAtTheNextRecordAndKeepsTheOldWorkbook
     // A table left part-way is not shown as done.
     EXPECT_NE(observer_.events[observer_.events.size() - 3], "bar:500");
     // The file at the target is as it was, and nothing was left beside it.
-    EXPECT_TRUE(FileText(target()) == "the workbook of yesterday");
-    EXPECT_EQ(Entries(root()), before);
+    EXPECT_TRUE(FileText(Target()) == "the workbook of yesterday");
+    EXPECT_EQ(Entries(Root()), before);
 }
 
 TEST_P(ExportStop, BeforeTheFirstTableWritesNothingAndReadsNoTable) {
-    const std::set<std::string> before = Entries(root());
+    const std::set<std::string> before = Entries(Root());
     ExpectStoppedAndNothingWritten(RunStoppedWhen([](const RecordingObserver&) { return true; }));
     EXPECT_EQ(asked_, 1);  // once stopped, the run asks no more
     EXPECT_TRUE(std::none_of(observer_.events.begin(), observer_.events.end(),
                              [](const std::string& e) { return e.starts_with("table:"); }));
-    EXPECT_FALSE(fs::exists(target()));
-    EXPECT_EQ(Entries(root()), before);
+    EXPECT_FALSE(fs::exists(Target()));
+    EXPECT_EQ(Entries(Root()), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFormats, ExportStop, ::testing::Values("xlsx", "xls"));

@@ -51,7 +51,7 @@ void ExpectCellShows(const tabvert::test::ReadSheet& sheet, long row, long colum
     } else if (cell->type == "n") {
         EXPECT_DOUBLE_EQ(cell->number, std::stod(expected));
     } else if (cell->type == "d") {
-        const auto parsed = text::ParseDateTime(expected, text::Locale::enUS());
+        const auto parsed = text::ParseDateTime(expected, text::Locale::EnUS());
         ASSERT_TRUE(parsed.has_value());
         EXPECT_NEAR(cell->number, parsed->oleDate, 1e-6);
     } else {
@@ -317,7 +317,7 @@ TEST(ExportRun, WritesNothingAndSaysWhyWhenTheDatabaseCannotBeOpenedOrTheWorkboo
                 probe.Open(
                     database::BuildConnectionString(request.database.path, c.passwordProtected, c.password));
             } catch (const ado::ProviderError& e) {
-                description = e.description();
+                description = e.Description();
             }
             EXPECT_TRUE(Has(message, description)) << message;
         }

@@ -15,12 +15,12 @@ namespace {
 TEST(NameDigitGenerator, StartsTheSameEveryTimeAndStaysInRange) {
     NameDigitGenerator first, second;
     std::vector<int> a, b;
-    for (int i = 0; i < 8; ++i) a.push_back(first.nextDigit());
-    for (int i = 0; i < 8; ++i) b.push_back(second.nextDigit());
+    for (int i = 0; i < 8; ++i) a.push_back(first.NextDigit());
+    for (int i = 0; i < 8; ++i) b.push_back(second.NextDigit());
     EXPECT_EQ(a, (std::vector<int>{7, 5, 5, 2, 3, 7, 0, 7}));
     EXPECT_EQ(a, b);
     for (int i = 0; i < (1 << 20); ++i) {
-        const double x = first.next();
+        const double x = first.Next();
         ASSERT_TRUE(x >= 0.0 && x < 1.0) << x;
     }
 }
@@ -49,10 +49,10 @@ TEST_P(SheetNameCases, FollowsTheNamingRule) {
     NameDigitGenerator g, reference;
     std::string expected = c.sheet;
     const bool drawsDigit = !expected.empty() && expected.back() == '#';
-    if (drawsDigit) expected.back() = static_cast<char>('0' + reference.nextDigit());
+    if (drawsDigit) expected.back() = static_cast<char>('0' + reference.NextDigit());
     EXPECT_EQ(GetSheetName(c.table, g), expected);
     // Only shortened names advance the generator.
-    EXPECT_EQ(g.nextDigit(), reference.nextDigit());
+    EXPECT_EQ(g.NextDigit(), reference.NextDigit());
 }
 
 INSTANTIATE_TEST_SUITE_P(

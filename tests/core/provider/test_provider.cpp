@@ -1,19 +1,19 @@
 // The provider stand-in against files: opening and its failures, passwords, the tables schema, reading
 // rows back exactly as the fixture writer stored them, and damaged files.
 
-#include "core/database/connection_rule.h"
-#include "fixtures/fixture_set.h"
-#include "core/provider/ado.h"
-#include "core/value/value_text.h"
-#include "support/paths.h"
-
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
+
+#include "core/database/connection_rule.h"
+#include "core/provider/ado.h"
+#include "core/value/value_text.h"
+#include "fixtures/fixture_set.h"
+#include "support/paths.h"
 
 namespace tabvert::ado {
 namespace {
@@ -32,7 +32,7 @@ std::string SelectAll(const std::string& table) {
     for (char ch : table) quoted += ch == ']' ? std::string("]]") : std::string(1, ch);
     return "select * from [" + quoted + "]";
 }
-std::string Text(const Variant& v) { return text::ValueToText(v, text::Locale::enUS()); }
+std::string Text(const Variant& v) { return text::ValueToText(v, text::Locale::EnUS()); }
 
 // The error an action throws; number 0 when it throws none.
 template <class Action>
@@ -73,16 +73,16 @@ std::string ReadFile(const fs::path& p) {
 }
 
 class ProviderTest : public ::testing::Test {
-protected:
-    fs::path dir() const { return fs::path(tmp_.path().toStdString()); }
-    fs::path fixture(const char* name) { return fixtures::WriteFixtureInto(name, dir()); }
+  protected:
+    fs::path Dir() const { return fs::path(tmp_.path().toStdString()); }
+    fs::path Fixture(const char* name) { return fixtures::WriteFixtureInto(name, Dir()); }
     QTemporaryDir tmp_;
 };
 
 TEST_F(ProviderTest, OpenFailuresCarryTheProvidersNumbersAndWords) {
-    const fs::path ace = fixture("accdb");
-    const std::string real = ReadFile(fixture("password"));
-    fs::create_directory(dir() / "folder.mdb");
+    const fs::path ace = Fixture("accdb");
+    const std::string real = ReadFile(Fixture("password"));
+    fs::create_directory(Dir() / "folder.mdb");
     const std::string notFound = "Could not find file '", unrecognized = "Unrecognized database format '";
     struct Case {
         std::string connection;
@@ -92,10 +92,10 @@ TEST_F(ProviderTest, OpenFailuresCarryTheProvidersNumbersAndWords) {
     };
     constexpr auto kMissing = ErrorReason::FileNotFound;
     std::vector<Case> cases = {
-        {Jet(dir() / "missing.mdb"), kErrUnspecified, kMissing, notFound},
+        {Jet(Dir() / "missing.mdb"), kErrUnspecified, kMissing, notFound},
         {Jet(""), kErrUnspecified, kMissing, "Could not find file ''."},
         {Jet("   "), kErrUnspecified, kMissing, notFound},
-        {Jet(dir() / "folder.mdb"), kErrUnspecified, kMissing, notFound},
+        {Jet(Dir() / "folder.mdb"), kErrUnspecified, kMissing, notFound},
         // The Jet 4.0 provider does not read ACE files, whatever their name.
         {"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=" + ace.string(), kErrUnspecified,
          ErrorReason::NotADatabase, unrecognized + ace.string() + "'."},
@@ -106,47 +106,50 @@ TEST_F(ProviderTest, OpenFailuresCarryTheProvidersNumbersAndWords) {
         {"Provider=\"Microsoft.ACE.OLEDB.12.0", kErrUnspecified, ErrorReason::BadConnectionString, ""},
     };
     const std::pair<const char*, std::string> unreadable[] = {
-        {"zero.mdb", ""}, {"garbage.mdb", std::string(8192, '\x5a')},
+        {"zero.mdb", ""},
+        {"garbage.mdb", std::string(8192, '\x5a')},
         {"text.mdb", "This is not a database, just some words.\n"},
-        {"cut-page.mdb", real.substr(0, 4096 * 2)}, {"header-only.mdb", real.substr(0, 300)}};
+        {"cut-page.mdb", real.substr(0, 4096 * 2)},
+        {"header-only.mdb", real.substr(0, 300)}};
     for (const auto& [name, bytes] : unreadable) {
-        WriteFile(dir() / name, bytes);
-        cases.push_back({Jet(dir() / name), kErrUnspecified, ErrorReason::NotADatabase, unrecognized});
+        WriteFile(Dir() / name, bytes);
+        cases.push_back({Jet(Dir() / name), kErrUnspecified, ErrorReason::NotADatabase, unrecognized});
     }
     // A copy that stops inside a page says so.
-    WriteFile(dir() / "cut-odd.mdb", real.substr(0, real.size() / 2 + 100));
-    cases.push_back({Jet(dir() / "cut-odd.mdb"), kErrUnspecified, ErrorReason::DamagedData,
-                     "The database '" + (dir() / "cut-odd.mdb").string() + "' is damaged or incomplete"});
+    WriteFile(Dir() / "cut-odd.mdb", real.substr(0, real.size() / 2 + 100));
+    cases.push_back({Jet(Dir() / "cut-odd.mdb"), kErrUnspecified, ErrorReason::DamagedData,
+                     "The database '" + (Dir() / "cut-odd.mdb").string() + "' is damaged or incomplete"});
     for (const auto& c : cases) {
         const auto e = ErrorOf([&] { Connection().Open(c.connection); });
-        EXPECT_EQ(e.number(), c.number) << c.connection;
-        EXPECT_EQ(e.reason(), c.reason) << c.connection;
-        EXPECT_EQ(e.description().rfind(c.startsWith, 0), 0u) << c.connection << " -> " << e.description();
+        EXPECT_EQ(e.Number(), c.number) << c.connection;
+        EXPECT_EQ(e.Reason(), c.reason) << c.connection;
+        EXPECT_EQ(e.Description().rfind(c.startsWith, 0), 0u) << c.connection << " -> " << e.Description();
     }
     // The ACE provider reads ACE and Jet files alike.
     EXPECT_GT(ReadEverything(Jet(ace)), 0);
-    EXPECT_NO_THROW(ReadEverything("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + fixture("big").string()));
+    EXPECT_NO_THROW(
+        ReadEverything("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + Fixture("big").string()));
 }
 
 TEST_F(ProviderTest, DatabasePasswordIsChecked) {
-    const fs::path pw = fixture("password"), semi = fixture("password-semicolon");
+    const fs::path pw = Fixture("password"), semi = Fixture("password-semicolon");
     for (const std::string& wrong : {std::string(), std::string("wrong"), std::string("S3CRET PW")}) {
         const auto e = ErrorOf([&] { Connection().Open(wrong.empty() ? Jet(pw) : Protected(pw, wrong)); });
-        EXPECT_EQ(e.number(), kErrAuthentication) << wrong;
-        EXPECT_EQ(e.reason(), ErrorReason::WrongPassword) << wrong;
-        EXPECT_EQ(e.description(), "Not a valid password.") << wrong;
+        EXPECT_EQ(e.Number(), kErrAuthentication) << wrong;
+        EXPECT_EQ(e.Reason(), ErrorReason::WrongPassword) << wrong;
+        EXPECT_EQ(e.Description(), "Not a valid password.") << wrong;
     }
     EXPECT_GT(ReadEverything(Protected(pw, fixtures::kFixturePassword)), 0);
     // Typed with blanks around it: trimmed by the connection rule.
     EXPECT_GT(ReadEverything(Protected(pw, std::string("  ") + fixtures::kFixturePassword + " ")), 0);
     EXPECT_GT(ReadEverything(Protected(semi, fixtures::kSemicolonPassword)), 0);
-    EXPECT_EQ(ErrorOf([&] { ReadEverything(Protected(semi, "a")); }).number(), kErrAuthentication);
+    EXPECT_EQ(ErrorOf([&] { ReadEverything(Protected(semi, "a")); }).Number(), kErrAuthentication);
     // An unprotected database opens whatever password is given.
-    EXPECT_GT(ReadEverything(Protected(fixture("big"), "anything")), 0);
+    EXPECT_GT(ReadEverything(Protected(Fixture("big"), "anything")), 0);
 }
 
 TEST_F(ProviderTest, NeverWritesToTheDatabase) {
-    const fs::path p = fixture("catalogue");
+    const fs::path p = Fixture("catalogue");
     const std::string before = ReadFile(p);
     const auto mtime = fs::last_write_time(p);
     fs::permissions(p, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
@@ -157,7 +160,7 @@ TEST_F(ProviderTest, NeverWritesToTheDatabase) {
 
 TEST_F(ProviderTest, SchemaListsEveryTableByTypeThenName) {
     Connection c;
-    c.Open(Jet(fixture("catalogue")));
+    c.Open(Jet(Fixture("catalogue")));
     auto schema = c.OpenSchema(kSchemaTables);
     std::vector<std::pair<std::string, std::string>> rows;
     for (; !schema->Eof(); schema->MoveNext()) {
@@ -172,12 +175,13 @@ TEST_F(ProviderTest, SchemaListsEveryTableByTypeThenName) {
         EXPECT_NE(std::find(rows.begin(), rows.end(), row), rows.end()) << t.name;
         userTables += !t.system;
     }
-    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](auto& r) { return r.first == "TABLE"; }), userTables);
+    EXPECT_EQ(std::count_if(rows.begin(), rows.end(), [](auto& r) { return r.first == "TABLE"; }),
+              userTables);
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const auto &a = rows[i - 1], &b = rows[i];
-        EXPECT_TRUE(a.first < b.first || (a.first == b.first && QString::fromStdString(a.second).compare(
-                                                                     QString::fromStdString(b.second),
-                                                                     Qt::CaseInsensitive) <= 0))
+        EXPECT_TRUE(a.first < b.first ||
+                    (a.first == b.first && QString::fromStdString(a.second).compare(
+                                               QString::fromStdString(b.second), Qt::CaseInsensitive) <= 0))
             << a.second << " before " << b.second;
     }
     EXPECT_THROW(c.OpenSchema(4), ProviderError);
@@ -186,14 +190,16 @@ TEST_F(ProviderTest, SchemaListsEveryTableByTypeThenName) {
 // Every value of every table comes back with its type and its exact value.
 TEST_F(ProviderTest, RowsReadBackAsWritten) {
     const std::map<ColumnType, VT> types = {
-        {ColumnType::Bool, VT::Boolean}, {ColumnType::Byte, VT::Byte},         {ColumnType::Integer, VT::Integer},
-        {ColumnType::Long, VT::Long},    {ColumnType::Currency, VT::Currency}, {ColumnType::Single, VT::Single},
-        {ColumnType::Double, VT::Double}, {ColumnType::DateTime, VT::Date},    {ColumnType::Binary, VT::Binary},
-        {ColumnType::Text, VT::Text},    {ColumnType::Ole, VT::Binary},        {ColumnType::Memo, VT::Text},
-        {ColumnType::Guid, VT::Guid},    {ColumnType::Decimal, VT::Decimal}};
+        {ColumnType::Bool, VT::Boolean},      {ColumnType::Byte, VT::Byte},
+        {ColumnType::Integer, VT::Integer},   {ColumnType::Long, VT::Long},
+        {ColumnType::Currency, VT::Currency}, {ColumnType::Single, VT::Single},
+        {ColumnType::Double, VT::Double},     {ColumnType::DateTime, VT::Date},
+        {ColumnType::Binary, VT::Binary},     {ColumnType::Text, VT::Text},
+        {ColumnType::Ole, VT::Binary},        {ColumnType::Memo, VT::Text},
+        {ColumnType::Guid, VT::Guid},         {ColumnType::Decimal, VT::Decimal}};
     for (const char* name : {"catalogue", "accdb", "northwind-lite"}) {
         Connection c;
-        c.Open(Jet(fixture(name)));
+        c.Open(Jet(Fixture(name)));
         for (const auto& table : FixtureByName(name).tables) {
             Recordset rs;
             rs.Open(SelectAll(table.name), c);
@@ -210,36 +216,40 @@ TEST_F(ProviderTest, RowsReadBackAsWritten) {
                     const auto& want = values[col];
                     const auto type = table.columns[col].type;
                     SCOPED_TRACE(table.name + " row " + std::to_string(row) + " " + table.columns[col].name);
-                    const bool null = std::holds_alternative<fixtures::Null>(want) && type != ColumnType::Bool;
+                    const bool null =
+                        std::holds_alternative<fixtures::Null>(want) && type != ColumnType::Bool;
                     EXPECT_EQ(got.type(), null ? VT::Null : types.at(type));
                     if (auto* b = std::get_if<bool>(&want)) {
-                        EXPECT_EQ(got.toBool(), *b);
+                        EXPECT_EQ(got.ToBool(), *b);
                     } else if (auto* i = std::get_if<std::int64_t>(&want)) {
                         if (type == ColumnType::Currency)
-                            EXPECT_EQ(got.currencyUnits(), *i * 10000);
+                            EXPECT_EQ(got.CurrencyUnits(), *i * 10000);
                         else
-                            EXPECT_EQ(got.toInt64(), *i);
+                            EXPECT_EQ(got.ToInt64(), *i);
                     } else if (auto* d = std::get_if<double>(&want)) {
                         if (type == ColumnType::Single)
-                            EXPECT_EQ(got.toSingle(), static_cast<float>(*d));
+                            EXPECT_EQ(got.ToSingle(), static_cast<float>(*d));
                         else
-                            EXPECT_EQ(got.toDouble(), *d);
+                            EXPECT_EQ(got.ToDouble(), *d);
                     } else if (auto* s = std::get_if<std::string>(&want)) {
                         std::string w = *s;
                         if (type == ColumnType::Guid) {
                             if (w.front() != '{') w = "{" + w + "}";
-                            for (char& ch : w) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+                            for (char& ch : w)
+                                ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
                         } else if (type == ColumnType::Decimal && w.find('.') != std::string::npos) {
                             while (w.back() == '0') w.pop_back();
                             if (w.back() == '.') w.pop_back();
                         }
-                        EXPECT_EQ(type == ColumnType::Guid || type == ColumnType::Decimal ? Text(got) : got.text(), w);
+                        EXPECT_EQ(
+                            type == ColumnType::Guid || type == ColumnType::Decimal ? Text(got) : got.text(),
+                            w);
                     } else if (auto* bytes = std::get_if<fixtures::Bytes>(&want)) {
-                        EXPECT_EQ(got.bytes(), *bytes);
+                        EXPECT_EQ(got.Bytes(), *bytes);
                     } else if (auto* money = std::get_if<fixtures::Currency>(&want)) {
-                        EXPECT_EQ(got.currencyUnits(), money->tenThousandths);
+                        EXPECT_EQ(got.CurrencyUnits(), money->tenThousandths);
                     } else if (auto* date = std::get_if<fixtures::DateTime>(&want)) {
-                        EXPECT_EQ(got.oleDate(), date->ole);
+                        EXPECT_EQ(got.OleDate(), date->ole);
                     }
                 }
             }
@@ -262,21 +272,22 @@ TEST_F(ProviderTest, LongMemosOnSharedAndChainedPagesReadBackWhole) {
     notes.generate = [&](std::size_t i) { return fixtures::Row{static_cast<std::int64_t>(i), body(i)}; };
     fixtures::Database db;
     db.tables = {notes};
-    const fs::path path = dir() / "notes.mdb";
+    const fs::path path = Dir() / "notes.mdb";
     fixtures::WriteDatabase(db, path);
     Connection c;
     c.Open(Jet(path));
     Recordset rs;
     rs.Open(SelectAll("Notes"), c);
     std::size_t row = 0;
-    for (; !rs.Eof(); rs.MoveNext(), ++row) ASSERT_EQ(rs.GetFields().Item(1).Value().text(), body(row)) << row;
+    for (; !rs.Eof(); rs.MoveNext(), ++row)
+        ASSERT_EQ(rs.GetFields().Item(1).Value().text(), body(row)) << row;
     EXPECT_EQ(row, 300u);
 }
 
 TEST_F(ProviderTest, RecordsetFailuresAndLimits) {
     Connection c;
-    c.Open(Jet(fixture("big")));
-    EXPECT_EQ(ErrorOf([&] { Recordset().Open("select * from [No Such Table]", c); }).description(),
+    c.Open(Jet(Fixture("big")));
+    EXPECT_EQ(ErrorOf([&] { Recordset().Open("select * from [No Such Table]", c); }).Description(),
               "The database engine cannot find the input table or query 'No Such Table'. Make sure it exists "
               "and that its name is spelled correctly.");
     Recordset rs;
@@ -308,7 +319,7 @@ TEST_F(ProviderTest, RecordsetFailuresAndLimits) {
 TEST_F(ProviderTest, DamagedFilesNeverCrash) {
     std::mt19937 random(20240517);
     int opened = 0, refused = 0;
-    const std::string files[] = {ReadFile(fixture("catalogue")), ReadFile(fixture("accdb"))};
+    const std::string files[] = {ReadFile(Fixture("catalogue")), ReadFile(Fixture("accdb"))};
     constexpr int kRounds = 600;
     for (int round = 0; round < kRounds; ++round) {
         std::string bytes = files[round % 2];
@@ -321,7 +332,7 @@ TEST_F(ProviderTest, DamagedFilesNeverCrash) {
         } else {  // cut at a page boundary
             bytes.resize(4096 * (3 + random() % (bytes.size() / 4096 - 3)));
         }
-        const fs::path p = dir() / ("damaged" + std::to_string(round) + (round % 2 ? ".accdb" : ".mdb"));
+        const fs::path p = Dir() / ("damaged" + std::to_string(round) + (round % 2 ? ".accdb" : ".mdb"));
         WriteFile(p, bytes);
         try {
             ReadEverything(Jet(p));
@@ -359,7 +370,8 @@ TEST(ProviderSamples, PasswordsEncryptionViewsAndLinks) {
     EXPECT_GT(ReadEverything(Protected(Sample("V2000_with-password.mdb"), "password")), 0);
     EXPECT_GE(ReadEverything(Protected(Sample("password.mdb"), "ucanaccess")), 0);
     for (const char* name : {"V2003_with-password.mdb", "db2007-enc.accdb", "db2013-enc.accdb"})
-        EXPECT_EQ(ErrorOf([&] { Connection().Open(Jet(Sample(name))); }).number(), kErrAuthentication) << name;
+        EXPECT_EQ(ErrorOf([&] { Connection().Open(Jet(Sample(name))); }).Number(), kErrAuthentication)
+            << name;
     // RC4-coded pages without a password read as usual.
     EXPECT_GT(ReadEverything(Jet(Sample("db-enc.mdb"))), 0);
     EXPECT_GT(ReadEverything(Jet(Sample("db97-enc.mdb"))), 0);
@@ -370,7 +382,7 @@ TEST(ProviderSamples, ValuesMdbtoolsGetsWrong) {
     if (test::SamplesDir().empty()) GTEST_SKIP() << "no sample databases";
     EXPECT_EQ(SampleRows("charsetGBK.mdb", "table1", "field1").at(0).at(0).text(), "GBK编码");
     EXPECT_EQ(SampleRows("bigint.accdb", "Table", "Numeric").at(0).at(0).type(), VT::BigInt);
-    const auto old = SampleRows("oldDatesV2007.accdb", "Table1", "DateField").at(0).at(0).oleDate();
+    const auto old = SampleRows("oldDatesV2007.accdb", "Table1", "DateField").at(0).at(0).OleDate();
     EXPECT_GE(text::SplitOleDate(old).year, 1300);
     EXPECT_LT(text::SplitOleDate(old).year, 1700);
     // Rows that grew and moved come back in their own place, as Jet reads them (mdbtools puts them last).

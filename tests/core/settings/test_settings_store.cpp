@@ -18,11 +18,11 @@ void WriteFile(const QString& path, const QByteArray& content) {
 }
 
 TEST(SettingsStore, OneFilePerApplicationInTheConfigurationFolder) {
-    EXPECT_EQ(SettingsStore("/r").fileFor("Norrin Tabvert"), "/r/Norrin Tabvert/Norrin Tabvert.ini");
+    EXPECT_EQ(SettingsStore("/r").FileFor("Norrin Tabvert"), "/r/Norrin Tabvert/Norrin Tabvert.ini");
     QTemporaryDir home;
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", home.path().toUtf8());
-    const QString file = SettingsStore().fileFor("App");
+    const QString file = SettingsStore().FileFor("App");
     qputenv("XDG_CONFIG_HOME", saved);
     EXPECT_EQ(file, home.path() + "/App/App.ini");
 }
@@ -30,7 +30,7 @@ TEST(SettingsStore, OneFilePerApplicationInTheConfigurationFolder) {
 TEST(SettingsStore, ReadsValuesWithDefaults) {
     QTemporaryDir root;
     const SettingsStore store(root.path());
-    WriteFile(store.fileFor("Norrin Tabvert"),
+    WriteFile(store.FileFor("Norrin Tabvert"),
               "[Settings]\nColWidth1=3000\nCol2 = 1 \ncolwidth3=1,5\nEmpty=\nkey=lower\nKEY=upper\n"
               "[Other]\nColWidth2=99\n");
     struct Case {
@@ -54,7 +54,7 @@ TEST(SettingsStore, ReadsValuesWithDefaults) {
         EXPECT_EQ(store.GetSetting(c.app, c.section, c.key, "dflt"), QString(c.expected))
             << c.app << "/" << c.section << "/" << c.key;
     }
-    EXPECT_EQ(store.value("Norrin Tabvert", "Settings", "Col3"), std::nullopt);
+    EXPECT_EQ(store.Value("Norrin Tabvert", "Settings", "Col3"), std::nullopt);
 }
 
 // Reading creates and changes nothing, and every read sees the file as it is now.
@@ -64,7 +64,7 @@ TEST(SettingsStore, ReadsOnlyAndAfresh) {
     EXPECT_EQ(store.GetSetting("A", "S", "k", "none"), "none");
     EXPECT_TRUE(QDir(root.path()).isEmpty());
 
-    const QString file = store.fileFor("A");
+    const QString file = store.FileFor("A");
     WriteFile(file, "[S]\nk=1\n");
     const QDateTime written = QFileInfo(file).lastModified();
     EXPECT_EQ(store.GetSetting("A", "S", "k", ""), "1");

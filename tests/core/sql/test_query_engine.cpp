@@ -30,25 +30,25 @@ std::string Canonical(const Variant& v) {
         case VT::Null:
             return "NULL";
         case VT::Boolean:
-            return v.toBool() ? "-1" : "0";
+            return v.ToBool() ? "-1" : "0";
         case VT::Single:
-            std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(v.toSingle()));
+            std::snprintf(buf, sizeof buf, "%.7g", static_cast<double>(v.ToSingle()));
             return buf;
         case VT::Double:
-            std::snprintf(buf, sizeof buf, "%.15g", v.toDouble());
+            std::snprintf(buf, sizeof buf, "%.15g", v.ToDouble());
             return buf;
         case VT::Currency:
-            std::snprintf(buf, sizeof buf, "%.15g", static_cast<double>(v.currencyUnits()) / 10000.0);
+            std::snprintf(buf, sizeof buf, "%.15g", static_cast<double>(v.CurrencyUnits()) / 10000.0);
             return buf;
         case VT::Date: {
             const QDateTime t = QDateTime(QDate(1899, 12, 30), QTime(0, 0), Qt::UTC)
-                                    .addMSecs(std::llround(v.oleDate() * 86400000.0));
+                                    .addMSecs(std::llround(v.OleDate() * 86400000.0));
             return t.toString("yyyy-MM-dd HH:mm:ss").toStdString();
         }
         case VT::Text:
             return v.text();
         default:
-            return text::ValueToText(v, text::Locale::enUS());
+            return text::ValueToText(v, text::Locale::EnUS());
     }
 }
 
@@ -63,11 +63,11 @@ class Reference {
                 create += (i ? ", \"" : "\"") + t.columns[i].name + "\"";
                 insert += i ? ", ?" : "?";
             }
-            exec(create + ")");
+            Exec(create + ")");
             sqlite3_stmt* s = nullptr;
             sqlite3_prepare_v2(db_, (insert + ")").c_str(), -1, &s, nullptr);
             for (const fixtures::Row& row : t.rows) {
-                for (std::size_t i = 0; i < row.size(); ++i) bind(s, static_cast<int>(i + 1), row[i]);
+                for (std::size_t i = 0; i < row.size(); ++i) Bind(s, static_cast<int>(i + 1), row[i]);
                 EXPECT_EQ(sqlite3_step(s), SQLITE_DONE);
                 sqlite3_reset(s);
             }
@@ -108,10 +108,10 @@ class Reference {
     }
 
   private:
-    void exec(const std::string& sql) {
+    void Exec(const std::string& sql) {
         ASSERT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
     }
-    static void bind(sqlite3_stmt* s, int i, const fixtures::Value& v) {
+    static void Bind(sqlite3_stmt* s, int i, const fixtures::Value& v) {
         if (const auto* n = std::get_if<std::int64_t>(&v))
             sqlite3_bind_int64(s, i, *n);
         else if (const auto* b = std::get_if<bool>(&v))
@@ -299,7 +299,7 @@ TEST_F(QueryEngine, RowsMatchTheSameQueriesWrittenForSqlite) {
         try {
             got = ReadQuery(connection_, c.query);
         } catch (const ProviderError& e) {
-            ADD_FAILURE() << e.description();
+            ADD_FAILURE() << e.Description();
             continue;
         }
         Rows want = reference.rows(c.reference);
@@ -333,7 +333,7 @@ TEST_F(QueryEngine, QueriesThatCannotRunFailAloneWithTheProvidersMessage) {
         try {
             ReadQuery(connection_, query);
         } catch (const ProviderError& e) {
-            got = e.description();
+            got = e.Description();
         }
         EXPECT_EQ(got, message) << query;
     }
@@ -412,7 +412,7 @@ TEST(QueryEngineFiles, ExpressionsFollowJetRules) {
     db.tables = {one};
     for (std::size_t i = 0; i < cases.size(); ++i)
         db.queries.push_back(
-            fixtures::QueryBuilder("e" + std::to_string(i)).table("One").column(cases[i].first, "V").build());
+            fixtures::QueryBuilder("e" + std::to_string(i)).Table("One").Column(cases[i].first, "V").Build());
     QTemporaryDir dir;
     const std::string path = dir.filePath("expressions.mdb").toStdString();
     fixtures::WriteDatabase(db, path);
@@ -423,9 +423,9 @@ TEST(QueryEngineFiles, ExpressionsFollowJetRules) {
         try {
             Recordset rs;
             rs.Open("select * from [e" + std::to_string(i) + "]", c);
-            got = text::ValueToText(rs.GetFields().Item(0L).Value(), text::Locale::enUS());
+            got = text::ValueToText(rs.GetFields().Item(0L).Value(), text::Locale::EnUS());
         } catch (const ProviderError& e) {
-            got = "error: " + e.description();
+            got = "error: " + e.Description();
         }
         EXPECT_EQ(got, cases[i].second) << cases[i].first;
     }
@@ -433,8 +433,8 @@ TEST(QueryEngineFiles, ExpressionsFollowJetRules) {
 
 TEST(QueryEngineFiles, QueriesThatUseEachOtherAreRefused) {
     fixtures::Database db = fixtures::QueriesFixture();
-    db.queries = {fixtures::QueryBuilder("qA").table("qB").star().build(),
-                  fixtures::QueryBuilder("qB").table("qA").star().build()};
+    db.queries = {fixtures::QueryBuilder("qA").Table("qB").Star().Build(),
+                  fixtures::QueryBuilder("qB").Table("qA").Star().Build()};
     QTemporaryDir dir;
     const std::string path = dir.filePath("cycle.mdb").toStdString();
     fixtures::WriteDatabase(db, path);
@@ -444,7 +444,7 @@ TEST(QueryEngineFiles, QueriesThatUseEachOtherAreRefused) {
     try {
         ReadQuery(c, "qA");
     } catch (const ProviderError& e) {
-        got = e.description();
+        got = e.Description();
     }
     EXPECT_NE(got.find("Circular reference"), std::string::npos) << got;
 }

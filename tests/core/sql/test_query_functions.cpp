@@ -23,7 +23,7 @@ namespace {
 class OneTable : public Schema {
   public:
     Object object(const std::string&) override { return {"t", {{"n", Type::Long}}, true}; }
-    std::vector<Variant> values(const std::string&, Type) override { return {}; }
+    std::vector<Variant> Values(const std::string&, Type) override { return {}; }
 };
 
 // "Len": how a query might spell it; the lookup ignores case.
@@ -80,7 +80,7 @@ TEST_P(QueryFunction, OtherAritiesFailWithAccessMessage) {
         try {
             Translate(Parse(CallOf(f, n)), schema_);
         } catch (const ProviderError& e) {
-            got = e.description();
+            got = e.Description();
         }
         EXPECT_EQ(got, message) << n << " arguments";
     }

@@ -1,8 +1,8 @@
-#include "core/text/locale.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
+
+#include "core/text/locale.h"
 
 using namespace tabvert::text;
 
@@ -20,8 +20,8 @@ TEST(DateText, FormsInTwoLocales) {
         {{1523, 6, 1, 0, 0, 0}, "6/1/1523", "01.06.1523"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(FormatDateTime(c.dt, Locale::enUS()), c.us);
-        EXPECT_EQ(FormatDateTime(c.dt, Locale::deDE()), c.de);
+        EXPECT_EQ(FormatDateTime(c.dt, Locale::EnUS()), c.us);
+        EXPECT_EQ(FormatDateTime(c.dt, Locale::DeDE()), c.de);
     }
 }
 
@@ -47,7 +47,7 @@ TEST(DateText, OleDatesSplitAndJoin) {
 }
 
 TEST(DateText, ParsesOnlyWhatItWrites) {
-    for (const auto& locale : {Locale::enUS(), Locale::deDE()}) {
+    for (const auto& locale : {Locale::EnUS(), Locale::DeDE()}) {
         for (double v : {45000.0, 45000.25, 0.75, -200000.5, 2958465.0}) {
             const std::string text = FormatDateTime(v, locale);
             auto parsed = ParseDateTime(text, locale);
@@ -55,7 +55,7 @@ TEST(DateText, ParsesOnlyWhatItWrites) {
             EXPECT_NEAR(parsed->oleDate, v, 1e-9) << text;
         }
     }
-    const auto us = Locale::enUS();
+    const auto us = Locale::EnUS();
     for (const char* text : {"03/05/2024", "3/5/24", "2/30/2024", "3/5/2024 14:07:09", "3/5/2024  2:07:09 PM",
                              "13:00:00 PM", "3/5/2024 2:7:09 PM", "3/5/2024x", "", "42"}) {
         EXPECT_FALSE(ParseDateTime(text, us)) << text;
@@ -65,9 +65,9 @@ TEST(DateText, ParsesOnlyWhatItWrites) {
 }
 
 TEST(DateText, ExcelFormatsMirrorThePatterns) {
-    EXPECT_EQ(ExcelDateFormat(DateTextKind::DateTime, Locale::enUS()), "m/d/yyyy h:mm:ss AM/PM");
-    EXPECT_EQ(ExcelDateFormat(DateTextKind::DateOnly, Locale::deDE()), "dd\\.mm\\.yyyy");
-    EXPECT_EQ(ExcelDateFormat(DateTextKind::TimeOnly, Locale::deDE()), "hh:mm:ss");
+    EXPECT_EQ(ExcelDateFormat(DateTextKind::DateTime, Locale::EnUS()), "m/d/yyyy h:mm:ss AM/PM");
+    EXPECT_EQ(ExcelDateFormat(DateTextKind::DateOnly, Locale::DeDE()), "dd\\.mm\\.yyyy");
+    EXPECT_EQ(ExcelDateFormat(DateTextKind::TimeOnly, Locale::DeDE()), "hh:mm:ss");
 }
 
 TEST(DateText, OnlyTheYearsOfTheTypeAreDates) {

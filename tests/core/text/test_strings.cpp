@@ -1,10 +1,10 @@
 // Lengths as Excel counts them, case-blind comparison and trimming.
 
-#include "core/text/strings.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "core/text/strings.h"
 
 namespace tabvert::text {
 namespace {
@@ -21,14 +21,16 @@ TEST(Utf16, LengthAndPrefixCountCodeUnitsAndNeverSplitACharacter) {
         std::size_t units;
         std::string prefix;
     } prefixes[] = {
-        {"abcdef", 3, "abc"}, {"ab", 5, "ab"},   {"a😀b", 2, "a"},  // the pair would need a third unit
-        {"a😀b", 3, "a😀"},   {"😀", 1, ""},     {"äöü", 2, "äö"}, {"x", 0, ""},
+        {"abcdef", 3, "abc"}, {"ab", 5, "ab"}, {"a😀b", 2, "a"},  // the pair would need a third unit
+        {"a😀b", 3, "a😀"},     {"😀", 1, ""},    {"äöü", 2, "äö"}, {"x", 0, ""},
     };
-    for (const auto& c : prefixes) EXPECT_EQ(Utf16Prefix(c.text, c.units), c.prefix) << c.text << " " << c.units;
+    for (const auto& c : prefixes)
+        EXPECT_EQ(Utf16Prefix(c.text, c.units), c.prefix) << c.text << " " << c.units;
 
     for (const char* bad : {"\xff", "\xc3", "\xc0\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80"})
         EXPECT_FALSE(IsValidUtf8(bad)) << bad;
-    for (const char* good : {"", "plain", "äöü", "😀", "\xf4\x8f\xbf\xbf"}) EXPECT_TRUE(IsValidUtf8(good)) << good;
+    for (const char* good : {"", "plain", "äöü", "😀", "\xf4\x8f\xbf\xbf"})
+        EXPECT_TRUE(IsValidUtf8(good)) << good;
 }
 
 TEST(Compare, IgnoresCaseAcrossUnicodeAndOrdersConsistently) {

@@ -38,7 +38,7 @@ std::string SaveError(const fs::path& path) {
     try {
         SaveText(path, "new");
     } catch (const ExcelError& e) {
-        return e.description();
+        return e.Description();
     }
     return "";
 }

@@ -17,7 +17,7 @@ using testing::Slurp;
 using testing::StartExcel;
 namespace fs = std::filesystem;
 
-const text::Locale kUs = text::Locale::enUS();
+const text::Locale kUs = text::Locale::EnUS();
 
 std::string Repeat(const std::string& piece, size_t times) {
     std::string s;

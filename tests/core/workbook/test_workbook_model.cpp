@@ -1,17 +1,16 @@
 // The object model: starting, sheets and their names, limits and what they report, saving.
 
-#include "core/workbook/excel.h"
-#include "support/workbook_reader.h"
-#include "workbook_test_util.h"
-
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QTemporaryDir>
-
 #include <csignal>
-#include <sys/resource.h>
-#include <unistd.h>
+
+#include "core/workbook/excel.h"
+#include "support/workbook_reader.h"
+#include "workbook_test_util.h"
 
 namespace tabvert::excel {
 namespace {
@@ -26,7 +25,8 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> Names(Workbook& book) {
     std::vector<std::string> names;
-    for (long i = 1; i <= book.GetWorksheets().Count(); ++i) names.push_back(book.GetWorksheets().Item(i).Name());
+    for (long i = 1; i <= book.GetWorksheets().Count(); ++i)
+        names.push_back(book.GetWorksheets().Item(i).Name());
     return names;
 }
 
@@ -36,10 +36,12 @@ TEST(Application, StartsOnlyForExcelsClassAndWithATemporaryFolder) {
     options.tempFolder = dir.path().toStdString();
     EXPECT_NE(CreateApplication("00024500-0000-0000-c000-000000000046", options), nullptr);
     for (const char* refused : {"{00024500-0000-0000-C000-000000000047}", "Excel.Application.8"}) {
-        EXPECT_EQ(ThrownNumber([&] { CreateApplication(refused, options); }), kErrorCannotCreateObject) << refused;
+        EXPECT_EQ(ThrownNumber([&] { CreateApplication(refused, options); }), kErrorCannotCreateObject)
+            << refused;
     }
     options.tempFolder = (fs::path(dir.path().toStdString()) / "missing" / "deeper").string();
-    EXPECT_EQ(ThrownNumber([&] { CreateApplication(kApplicationClassId, options); }), kErrorCannotCreateObject);
+    EXPECT_EQ(ThrownNumber([&] { CreateApplication(kApplicationClassId, options); }),
+              kErrorCannotCreateObject);
 
     // A TMPDIR that does not exist must not send the spool to the root folder.
     const QByteArray saved = qgetenv("TMPDIR");
@@ -68,7 +70,8 @@ TEST(Worksheets, NewSheetsGoBeforeTheActiveOneAndRefusedNamesAreKept) {
     EXPECT_EQ(Names(book), (std::vector<std::string>{"sheet5", "Orders", "Customers", "Sheet6", "Sheet1"}));
     EXPECT_EQ(&book.GetWorksheets().Item("ORDERS"), &orders);
     for (long index : {0L, 6L}) {
-        EXPECT_EQ(ThrownNumber([&] { book.GetWorksheets().Item(index); }), kErrorSubscriptOutOfRange) << index;
+        EXPECT_EQ(ThrownNumber([&] { book.GetWorksheets().Item(index); }), kErrorSubscriptOutOfRange)
+            << index;
     }
 
     const std::string invalid[] = {"", "a/b", "x:y", "History", std::string(32, 'n'), "'q"};
@@ -81,7 +84,7 @@ TEST(Worksheets, NewSheetsGoBeforeTheActiveOneAndRefusedNamesAreKept) {
         EXPECT_EQ(ThrownReason([&] { sheet.SetName(name); }), ErrorReason::SheetNameTaken) << name;
     }
     EXPECT_TRUE(book.Problems().empty());  // a refusal is thrown, not kept
-    sheet.SetName("SHEET6");  // its own name in another case
+    sheet.SetName("SHEET6");               // its own name in another case
     EXPECT_EQ(sheet.Name(), "SHEET6");
     sheet.SetName(std::string(31, 'n'));
     EXPECT_EQ(sheet.Name(), std::string(31, 'n'));
@@ -92,7 +95,8 @@ TEST(Limits, WritesOutsideTheGridOrTooLongAreRefusedWithTheirReason) {
     auto excel = StartExcel(dir);
     Workbook& book = excel->GetWorkbooks().Add();
     Worksheet& sheet = book.ActiveSheet();
-    const std::pair<long, long> outside[] = {{0, 1}, {1, 0}, {kMaxRows + 1, 1}, {1, kMaxColumns + 1}, {-5, -5}};
+    const std::pair<long, long> outside[] = {
+        {0, 1}, {1, 0}, {kMaxRows + 1, 1}, {1, kMaxColumns + 1}, {-5, -5}};
     for (const auto& [r, c] : outside) {
         const long row = r, column = c;  // clang 14 does not capture structured bindings
         EXPECT_EQ(ThrownNumber([&] { sheet.Cells(row, column).SetValue("x"); }), kErrorObjectDefined) << row;
@@ -144,12 +148,18 @@ TEST(Saving, TheExtensionChoosesTheFormat) {
     QTemporaryDir dir;
     auto excel = StartExcel(dir);
     const fs::path out = dir.path().toStdString();
-    const std::tuple<std::string, long, std::string, bool> cases[] = {  // name, format, file written, .xlsx
-        {"a.xlsx", kWorkbookNormal, "a.xlsx", true},   {"b.XlsX", kWorkbookNormal, "b.XlsX", true},
-        {"c.xls", kWorkbookNormal, "c.xls", false},    {"d.txt", kWorkbookNormal, "d.txt", false},
-        {"e", kWorkbookNormal, "e.xls", false},        {"f.xlsm", kWorkbookNormal, "f.xlsm", false},
-        {"g.xls", kOpenXmlWorkbook, "g.xls", true},    {"h.xlsx", kExcel8, "h.xlsx", false},
-        {"dir.v2/i", kWorkbookNormal, "dir.v2/i.xls", false}, {"j", kOpenXmlWorkbook, "j.xlsx", true},
+    const std::tuple<std::string, long, std::string, bool> cases[] = {
+        // name, format, file written, .xlsx
+        {"a.xlsx", kWorkbookNormal, "a.xlsx", true},
+        {"b.XlsX", kWorkbookNormal, "b.XlsX", true},
+        {"c.xls", kWorkbookNormal, "c.xls", false},
+        {"d.txt", kWorkbookNormal, "d.txt", false},
+        {"e", kWorkbookNormal, "e.xls", false},
+        {"f.xlsm", kWorkbookNormal, "f.xlsm", false},
+        {"g.xls", kOpenXmlWorkbook, "g.xls", true},
+        {"h.xlsx", kExcel8, "h.xlsx", false},
+        {"dir.v2/i", kWorkbookNormal, "dir.v2/i.xls", false},
+        {"j", kOpenXmlWorkbook, "j.xlsx", true},
     };
     fs::create_directory(out / "dir.v2");
     for (const auto& [name, format, file, xlsx] : cases) {
@@ -176,20 +186,22 @@ TEST(Saving, AFailedSaveLeavesNoPartialFileAndTheOldOneIntact) {
         Workbook& book = excel->GetWorkbooks().Add();
         Worksheet& sheet = book.ActiveSheet();
         for (long r = 1; r <= 3000; ++r) {
-            for (long c = 1; c <= 10; ++c) sheet.Cells(r, c).SetValue("r" + std::to_string(r * 10 + c) + " text");
+            for (long c = 1; c <= 10; ++c)
+                sheet.Cells(r, c).SetValue("r" + std::to_string(r * 10 + c) + " text");
         }
         std::string description = "saved";
         try {
             testing::FileSizeLimit full(64 * 1024);
             book.SaveAs(target.string());
         } catch (const ExcelError& e) {
-            EXPECT_EQ(e.number(), kErrorObjectDefined);
-            description = e.description();
+            EXPECT_EQ(e.Number(), kErrorObjectDefined);
+            description = e.Description();
         }
         EXPECT_NE(description.find(target.string()), std::string::npos) << description;
         EXPECT_EQ(Slurp(target), "the previous workbook");
         std::vector<std::string> left;
-        for (const auto& entry : fs::directory_iterator(folder)) left.push_back(entry.path().filename().string());
+        for (const auto& entry : fs::directory_iterator(folder))
+            left.push_back(entry.path().filename().string());
         EXPECT_EQ(left, std::vector<std::string>{name}) << "temporary file left";
         // The same workbook saves once there is room again.
         fs::remove(target);

@@ -148,7 +148,7 @@ TEST(PlannedWorkbook, AFailedSaveKeepsTheOldFileAndLeavesNoTemporaryFile) {
             try {
                 book.SaveAs(target.string());
             } catch (const ExcelError& e) {
-                description = e.description();
+                description = e.Description();
             }
         }
         EXPECT_NE(description.find(target.string()), std::string::npos) << description;

@@ -24,7 +24,7 @@ struct Cell {
     int format;     // 0 none, 1 header font, 2 "0.00", 3 the date format
 };
 
-const text::Locale kUs = text::Locale::enUS();
+const text::Locale kUs = text::Locale::EnUS();
 
 std::vector<Cell> OrdersCells() {
     std::vector<Cell> cells = {{1, 1, "OrderID", Cell::Text, 0, 1},

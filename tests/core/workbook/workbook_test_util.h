@@ -1,13 +1,10 @@
 #pragma once
 // Shared by the workbook engine's tests: an application spooling into a test's own folder.
 
-#include "core/workbook/excel.h"
-
-#include <QTemporaryDir>
-
-#include <csignal>
 #include <sys/resource.h>
 
+#include <QTemporaryDir>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -15,10 +12,12 @@
 #include <optional>
 #include <string>
 
+#include "core/workbook/excel.h"
+
 namespace tabvert::excel::testing {
 
 inline std::unique_ptr<Application> StartExcel(const QTemporaryDir& spoolDir,
-                                               text::Locale locale = text::Locale::enUS()) {
+                                               text::Locale locale = text::Locale::EnUS()) {
     ApplicationOptions options;
     options.tempFolder = spoolDir.path().toStdString();
     options.locale = std::move(locale);
@@ -37,7 +36,7 @@ inline bool IsXls(const std::filesystem::path& path) {
 
 // While it lives, every write beyond `bytes` fails with EFBIG, as on a full disk.
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) {
         signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &saved_);
@@ -49,7 +48,7 @@ public:
     FileSizeLimit(const FileSizeLimit&) = delete;
     FileSizeLimit& operator=(const FileSizeLimit&) = delete;
 
-private:
+  private:
     rlimit saved_{};
 };
 
@@ -57,7 +56,7 @@ inline long ThrownNumber(const std::function<void()>& call) {
     try {
         call();
     } catch (const ExcelError& e) {
-        return e.number();
+        return e.Number();
     }
     return 0;
 }
@@ -66,7 +65,7 @@ inline std::optional<ErrorReason> ThrownReason(const std::function<void()>& call
     try {
         call();
     } catch (const ExcelError& e) {
-        return e.reason();
+        return e.Reason();
     }
     return std::nullopt;
 }

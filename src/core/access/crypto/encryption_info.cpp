@@ -46,25 +46,25 @@ std::string Hex(std::uint32_t v) {
 class Reader {
   public:
     explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    std::uint32_t u32(const char* what) {
-        need(4, what);
+    std::uint32_t U32(const char* what) {
+        Need(4, what);
         const auto v = Le32(bytes_.data() + at_);
         at_ += 4;
         return v;
     }
-    std::vector<std::uint8_t> bytes(std::size_t n, const char* what) {
-        need(n, what);
+    std::vector<std::uint8_t> Bytes(std::size_t n, const char* what) {
+        Need(n, what);
         std::vector<std::uint8_t> out(bytes_.begin() + at_, bytes_.begin() + at_ + n);
         at_ += n;
         return out;
     }
-    std::size_t remaining() const { return bytes_.size() - at_; }
+    std::size_t Remaining() const { return bytes_.size() - at_; }
 
   private:
-    void need(std::size_t n, const char* what) const {
-        if (n > remaining())
+    void Need(std::size_t n, const char* what) const {
+        if (n > Remaining())
             Damaged(std::string(what) + " needs " + std::to_string(n) + " bytes, " +
-                    std::to_string(remaining()) + " are left");
+                    std::to_string(Remaining()) + " are left");
     }
     std::span<const std::uint8_t> bytes_;
     std::size_t at_ = 0;
@@ -72,21 +72,21 @@ class Reader {
 
 CryptoApiInfo ParseCryptoApi(std::span<const std::uint8_t> info) {
     Reader r(info.subspan(4));
-    const std::uint32_t flags = r.u32("the flags");
-    const std::uint32_t headerSize = r.u32("the header size");
-    if (headerSize < kCryptoApiHeaderFixed || headerSize > r.remaining())
+    const std::uint32_t flags = r.U32("the flags");
+    const std::uint32_t headerSize = r.U32("the header size");
+    if (headerSize < kCryptoApiHeaderFixed || headerSize > r.Remaining())
         Damaged("header size " + std::to_string(headerSize) + " does not fit the " +
-                std::to_string(r.remaining()) + " bytes left");
-    const auto headerBytes = r.bytes(headerSize, "the header");
+                std::to_string(r.Remaining()) + " bytes left");
+    const auto headerBytes = r.Bytes(headerSize, "the header");
     Reader h(headerBytes);
-    h.u32("the header flags");
-    h.u32("the extra size");
-    const std::uint32_t algId = h.u32("the algorithm");
-    const std::uint32_t hashId = h.u32("the hash algorithm");
-    std::uint32_t keyBits = h.u32("the key size");
-    h.u32("the provider type");
-    h.u32("a reserved field");
-    h.u32("a reserved field");
+    h.U32("the header flags");
+    h.U32("the extra size");
+    const std::uint32_t algId = h.U32("the algorithm");
+    const std::uint32_t hashId = h.U32("the hash algorithm");
+    std::uint32_t keyBits = h.U32("the key size");
+    h.U32("the provider type");
+    h.U32("a reserved field");
+    h.U32("a reserved field");
     CryptoApiInfo out;
     for (std::size_t i = kCryptoApiHeaderFixed; headerBytes.size() - i >= 2; i += 2) {
         const auto c = static_cast<char16_t>(Le16(headerBytes.data() + i));
@@ -139,15 +139,15 @@ CryptoApiInfo ParseCryptoApi(std::span<const std::uint8_t> info) {
     }
     out.keyBits = keyBits;
 
-    const std::uint32_t saltSize = r.u32("the salt size");
+    const std::uint32_t saltSize = r.U32("the salt size");
     if (saltSize != kSaltSize) Damaged("salt size " + std::to_string(saltSize) + " (16 expected)");
-    out.salt = r.bytes(kSaltSize, "the salt");
-    out.encryptedVerifier = r.bytes(kVerifierSize, "the verifier");
-    out.verifierHashSize = r.u32("the verifier hash size");
+    out.salt = r.Bytes(kSaltSize, "the salt");
+    out.encryptedVerifier = r.Bytes(kVerifierSize, "the verifier");
+    out.verifierHashSize = r.U32("the verifier hash size");
     if (out.verifierHashSize != kSha1Size)
         Damaged("verifier hash size " + std::to_string(out.verifierHashSize) + " (20 expected)");
     out.encryptedVerifierHash =
-        r.bytes(out.cipher == CipherAlgorithm::Rc4 ? kSha1Size : kAesVerifierHashSize, "the verifier hash");
+        r.Bytes(out.cipher == CipherAlgorithm::Rc4 ? kSha1Size : kAesVerifierHashSize, "the verifier hash");
     return out;
 }
 
@@ -155,18 +155,18 @@ CryptoApiInfo ParseCryptoApi(std::span<const std::uint8_t> info) {
 class Attributes {
   public:
     Attributes(const QXmlStreamAttributes& a, const char* element) : a_(a), element_(element) {}
-    QString text(const char* name) const {
+    QString Text(const char* name) const {
         if (!a_.hasAttribute(QLatin1String(name))) Damaged(element_ + " has no " + name);
         return a_.value(QLatin1String(name)).toString();
     }
-    std::uint32_t number(const char* name, std::uint32_t max) const {
+    std::uint32_t Number(const char* name, std::uint32_t max) const {
         bool ok = false;
-        const qulonglong v = text(name).toULongLong(&ok);
-        if (!ok || v > max) Damaged(element_ + " " + name + " \"" + text(name).left(24).toStdString() + "\"");
+        const qulonglong v = Text(name).toULongLong(&ok);
+        if (!ok || v > max) Damaged(element_ + " " + name + " \"" + Text(name).left(24).toStdString() + "\"");
         return static_cast<std::uint32_t>(v);
     }
-    std::vector<std::uint8_t> base64(const char* name, std::size_t maxBytes) const {
-        const QByteArray encoded = text(name).toLatin1();
+    std::vector<std::uint8_t> Base64(const char* name, std::size_t maxBytes) const {
+        const QByteArray encoded = Text(name).toLatin1();
         // Checked before decoding: the decoded size is at most three quarters of the text.
         if (static_cast<std::size_t>(encoded.size()) / 4 * 3 > maxBytes + 2)
             Damaged(element_ + " " + name + " is too long");
@@ -192,23 +192,23 @@ HashAlgorithm AgileHash(const QString& name) {
 }
 
 AgileInfo::Key AgileKey(const Attributes& a) {
-    const QString cipher = a.text("cipherAlgorithm");
+    const QString cipher = a.Text("cipherAlgorithm");
     if (cipher != QLatin1String("AES"))
         throw UnsupportedScheme("agile encryption with cipher " + cipher.left(32).toStdString());
-    const QString chaining = a.text("cipherChaining");
+    const QString chaining = a.Text("cipherChaining");
     if (chaining != QLatin1String("ChainingModeCBC"))
         throw UnsupportedScheme("agile AES encryption with chaining mode " + chaining.left(32).toStdString());
     AgileInfo::Key key;
-    key.hash = AgileHash(a.text("hashAlgorithm"));
-    key.keyBits = a.number("keyBits", 0xFFFF);
+    key.hash = AgileHash(a.Text("hashAlgorithm"));
+    key.keyBits = a.Number("keyBits", 0xFFFF);
     if (key.keyBits != 128 && key.keyBits != 192 && key.keyBits != 256)
         Damaged("AES key size of " + std::to_string(key.keyBits) + " bits");
-    key.blockSize = a.number("blockSize", 0xFFFF);
+    key.blockSize = a.Number("blockSize", 0xFFFF);
     if (key.blockSize != 16) Damaged("AES block size of " + std::to_string(key.blockSize));
-    if (a.number("hashSize", 0xFFFF) != DigestSize(key.hash))
+    if (a.Number("hashSize", 0xFFFF) != DigestSize(key.hash))
         Damaged("hash size does not match its algorithm");
-    const std::uint32_t saltSize = a.number("saltSize", 0xFFFF);
-    key.salt = a.base64("saltValue", kMaxSalt);
+    const std::uint32_t saltSize = a.Number("saltSize", 0xFFFF);
+    key.salt = a.Base64("saltValue", kMaxSalt);
     if (saltSize != key.salt.size()) Damaged("salt size does not match the salt");
     return key;
 }
@@ -220,7 +220,7 @@ void CheckEncryptedValue(const std::vector<std::uint8_t>& v, std::size_t atLeast
 
 AgileInfo ParseAgile(std::span<const std::uint8_t> info) {
     Reader r(info.subspan(4));
-    if (r.u32("the reserved field") != kAgileReserved) Damaged("agile reserved field is not 0x40");
+    if (r.U32("the reserved field") != kAgileReserved) Damaged("agile reserved field is not 0x40");
     const auto xml = info.subspan(8);
     QXmlStreamReader reader(
         QByteArray(reinterpret_cast<const char*>(xml.data()), static_cast<qsizetype>(xml.size())));
@@ -244,13 +244,13 @@ AgileInfo ParseAgile(std::span<const std::uint8_t> info) {
             const Attributes a(attributes, "encryptedKey");
             AgileInfo agile;
             agile.password = AgileKey(a);
-            agile.spinCount = a.number("spinCount", 0xFFFFFFFFu);
+            agile.spinCount = a.Number("spinCount", 0xFFFFFFFFu);
             if (agile.spinCount > kMaxSpinCount)
                 Damaged("spin count " + std::to_string(agile.spinCount) +
                         " is above the limit of 10,000,000");
-            agile.encryptedVerifierHashInput = a.base64("encryptedVerifierHashInput", kMaxEncryptedValue);
-            agile.encryptedVerifierHashValue = a.base64("encryptedVerifierHashValue", kMaxEncryptedValue);
-            agile.encryptedKeyValue = a.base64("encryptedKeyValue", kMaxEncryptedValue);
+            agile.encryptedVerifierHashInput = a.Base64("encryptedVerifierHashInput", kMaxEncryptedValue);
+            agile.encryptedVerifierHashValue = a.Base64("encryptedVerifierHashValue", kMaxEncryptedValue);
+            agile.encryptedKeyValue = a.Base64("encryptedKeyValue", kMaxEncryptedValue);
             CheckEncryptedValue(agile.encryptedVerifierHashInput, agile.password.salt.size(), "the verifier");
             CheckEncryptedValue(agile.encryptedVerifierHashValue, DigestSize(agile.password.hash),
                                 "the verifier hash");

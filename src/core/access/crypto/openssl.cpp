@@ -36,16 +36,16 @@ struct Context {
         defaultProvider = OSSL_PROVIDER_load(lib, "default");
         legacyProvider = OSSL_PROVIDER_load(lib, "legacy");
         if (defaultProvider == nullptr) {
-            release();
+            Release();
             Fail("load its default provider");
         }
         // Without the legacy provider only RC4 is missing; that is reported when RC4 is asked for.
         ERR_clear_error();
     }
-    ~Context() { release(); }
+    ~Context() { Release(); }
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
-    void release() noexcept {
+    void Release() noexcept {
         if (legacyProvider != nullptr) OSSL_PROVIDER_unload(legacyProvider);
         if (defaultProvider != nullptr) OSSL_PROVIDER_unload(defaultProvider);
         OSSL_LIB_CTX_free(lib);

@@ -1,11 +1,10 @@
 #include "core/workbook/xls/biff8.h"
 
-#include "core/workbook/excel.h"
-
 #include <QString>
-
 #include <cmath>
 #include <cstring>
+
+#include "core/workbook/excel.h"
 
 namespace tabvert::excel::biff8 {
 
@@ -114,9 +113,9 @@ std::string Font(double points, bool bold, bool underline, std::string_view name
     std::string b;
     Put16(b, static_cast<uint16_t>(std::lround(points * 20)));
     Put16(b, underline ? 0x0004 : 0);  // the old underline bit, which readers still look at
-    Put16(b, 0x7FFF);  // automatic colour
+    Put16(b, 0x7FFF);                  // automatic colour
     Put16(b, bold ? 700 : 400);
-    Put16(b, 0);       // no super/subscript
+    Put16(b, 0);  // no super/subscript
     b += static_cast<char>(underline ? 1 : 0);
     b += static_cast<char>(2);  // family: swiss
     b += static_cast<char>(0);  // character set
@@ -143,7 +142,7 @@ std::string Xf(uint16_t font, uint16_t format, uint16_t typeAndParent, uint8_t u
     b += static_cast<char>(0);     // no rotation
     b += static_cast<char>(0);     // no indent
     b += static_cast<char>(usedAttributes);
-    Put32(b, 0);       // no borders
+    Put32(b, 0);  // no borders
     Put32(b, 0);
     Put16(b, 0x20C0);  // pattern colours: automatic
     return Record(record::kXf, b);
@@ -164,7 +163,7 @@ std::string CellXf(uint16_t font, uint16_t format) {
 
 std::string NormalStyle() {
     std::string b;
-    Put16(b, 0x8000);  // built-in, style XF 0
+    Put16(b, 0x8000);              // built-in, style XF 0
     b += static_cast<char>(0);     // Normal
     b += static_cast<char>(0xFF);  // no outline level
     return Record(record::kStyle, b);
@@ -197,8 +196,8 @@ std::string Window2(bool active) {
     Put16(b, 0);     // left column
     Put16(b, 0x40);  // grid colour index
     Put16(b, 0);
-    Put16(b, 0);     // zoom in page break preview (default)
-    Put16(b, 0);     // zoom in normal view (default)
+    Put16(b, 0);  // zoom in page break preview (default)
+    Put16(b, 0);  // zoom in normal view (default)
     Put32(b, 0);
     return Record(record::kWindow2, b);
 }
@@ -243,7 +242,8 @@ std::string Blank(uint16_t row, uint16_t col, uint16_t xf) {
 
 // ---- SST ----
 
-SstWriter::SstWriter(TempFile file, size_t dedupBudgetBytes) : file_(std::move(file)), budget_(dedupBudgetBytes) {
+SstWriter::SstWriter(TempFile file, size_t dedupBudgetBytes)
+    : file_(std::move(file)), budget_(dedupBudgetBytes) {
     body_.assign(8, '\0');  // total and unique counts, filled in by Finish()
 }
 

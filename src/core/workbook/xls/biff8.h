@@ -2,13 +2,13 @@
 // BIFF8 records of an Excel 97-2003 workbook stream: one encoder per record, each returning the
 // complete record (4-byte header and body), and the shared string table with its CONTINUE records.
 
-#include "core/workbook/spool.h"
-
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "core/workbook/spool.h"
 
 namespace tabvert::excel::biff8 {
 
@@ -16,10 +16,10 @@ inline constexpr size_t kMaxRecordBody = 8224;
 
 namespace record {
 inline constexpr uint16_t kBof = 0x0809, kEof = 0x000A, kCodepage = 0x0042, kWindow1 = 0x003D,
-                          kDateMode = 0x0022, kFont = 0x0031, kFormat = 0x041E, kXf = 0x00E0,
-                          kStyle = 0x0293, kBoundSheet = 0x0085, kSst = 0x00FC, kContinue = 0x003C,
-                          kExtSst = 0x00FF, kDimensions = 0x0200, kWindow2 = 0x023E, kRow = 0x0208,
-                          kLabelSst = 0x00FD, kNumber = 0x0203, kBlank = 0x0201;
+                          kDateMode = 0x0022, kFont = 0x0031, kFormat = 0x041E, kXf = 0x00E0, kStyle = 0x0293,
+                          kBoundSheet = 0x0085, kSst = 0x00FC, kContinue = 0x003C, kExtSst = 0x00FF,
+                          kDimensions = 0x0200, kWindow2 = 0x023E, kRow = 0x0208, kLabelSst = 0x00FD,
+                          kNumber = 0x0203, kBlank = 0x0201;
 }
 
 // A text as BIFF8 stores it: 8-bit when every character fits (ISO 8859-1), UTF-16LE otherwise.
@@ -35,7 +35,7 @@ std::string Record(uint16_t type, std::string_view body);
 enum class Substream : uint16_t { Globals = 0x0005, Worksheet = 0x0010 };
 std::string Bof(Substream kind);
 std::string Eof();
-std::string Codepage();                 // 1200: UTF-16
+std::string Codepage();  // 1200: UTF-16
 std::string Window1(uint16_t activeSheet);
 std::string DateMode1900();
 // Font of `points` size (twentieths in the record), Arial unless named otherwise.
@@ -60,18 +60,18 @@ inline uint16_t FontIndex(size_t record) { return static_cast<uint16_t>(record <
 // again at the start of the CONTINUE record. Repeated strings share an entry while the index of
 // known strings is within its memory budget; after that they are simply added again.
 class SstWriter {
-public:
+  public:
     SstWriter(TempFile file, size_t dedupBudgetBytes = 16u << 20);
     uint32_t Add(std::string_view utf8);
     // Completes the table. `streamOffset` is where the SST record will sit in the workbook stream
     // (needed for EXTSST's positions). Returns the size of the SST and CONTINUE records.
     uint64_t Finish();
     std::string ExtSst(uint64_t streamOffset) const;
-    const TempFile& file() const { return file_; }
-    uint32_t total() const { return total_; }
-    uint32_t unique() const { return unique_; }
+    const TempFile& File() const { return file_; }
+    uint32_t Total() const { return total_; }
+    uint32_t Unique() const { return unique_; }
 
-private:
+  private:
     void FlushRecord();
     void StartContinue();
 
@@ -83,8 +83,8 @@ private:
     std::unordered_map<std::string, uint32_t> known_;
     size_t knownBytes_ = 0, budget_;
     struct Position {
-        uint64_t inTable;  // offset of the string in the SST and CONTINUE records
-        uint16_t inRecord; // offset from the start of its record, header included
+        uint64_t inTable;   // offset of the string in the SST and CONTINUE records
+        uint16_t inRecord;  // offset from the start of its record, header included
     };
     std::vector<Position> every8th_;
 };

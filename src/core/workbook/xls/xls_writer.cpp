@@ -98,7 +98,7 @@ class XlsBook::Spill {
         buffer_.clear();
     }
     uint64_t size() const { return size_ + buffer_.size(); }
-    const TempFile& file() const { return file_; }
+    const TempFile& File() const { return file_; }
 
   private:
     TempFile file_;
@@ -242,12 +242,12 @@ void XlsBook::Write(const std::string& path, const std::vector<NamedSheet>& shee
 
     StreamWriter out(stream.get());
     out.Write(head);
-    out.Copy(sst_->file(), 0, sstSize);
+    out.Copy(sst_->File(), 0, sstSize);
     out.Write(tail);
     for (size_t i = 0; i < sheets.size(); ++i) {
         const Sheet& p = *sheets[i].second;
         out.Write(sheetHeads[i]);
-        out.Copy(cells_->file(), p.begin_, p.end_ - p.begin_);
+        out.Copy(cells_->File(), p.begin_, p.end_ - p.begin_);
         out.Write(sheetTails[i]);
     }
     if (!gsf_output_close(stream.get())) out.Fail();

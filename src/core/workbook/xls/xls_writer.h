@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/workbook/xls/biff8.h"
 #include "core/workbook/sheet_cells.h"
+#include "core/workbook/xls/biff8.h"
 
 namespace tabvert::excel {
 

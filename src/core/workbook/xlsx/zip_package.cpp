@@ -178,7 +178,8 @@ void ZipPackage::Work() {
 namespace {
 
 [[noreturn]] void FailPackage(const std::string& what, int error) {
-    throw ExcelError(ErrorReason::SaveFailed, what + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
+    throw ExcelError(ErrorReason::SaveFailed,
+                     what + (error != 0 ? std::string(": ") + std::strerror(error) : ""));
 }
 
 }  // namespace
@@ -197,7 +198,8 @@ void ZipPackage::Run(Job& job, PartState& part) {
         case Job::Kind::Finish: {
             const int result = zipClose(zip_, nullptr);
             zip_ = nullptr;
-            if (result != ZIP_OK || part.file.error != 0) FailPackage("writing the package failed", part.file.error);
+            if (result != ZIP_OK || part.file.error != 0)
+                FailPackage("writing the package failed", part.file.error);
             break;
         }
     }
@@ -231,8 +233,8 @@ void ZipPackage::BeginPart(const Job& job, PartState& part) {
     // A stored, non-final deflate block: its bytes sit in the file as written, so that the head can be
     // rewritten in place once the part is complete.
     const auto n = static_cast<uint16_t>(part.headSize);
-    const unsigned char block[5] = {0, static_cast<unsigned char>(n & 0xFF), static_cast<unsigned char>(n >> 8),
-                                    static_cast<unsigned char>(~n & 0xFF),
+    const unsigned char block[5] = {0, static_cast<unsigned char>(n & 0xFF),
+                                    static_cast<unsigned char>(n >> 8), static_cast<unsigned char>(~n & 0xFF),
                                     static_cast<unsigned char>((~n >> 8) & 0xFF)};
     const ZPOS64_T start = TellFd(nullptr, &part.file);
     part.headOffset = start + sizeof block;
@@ -244,7 +246,8 @@ void ZipPackage::BeginPart(const Job& job, PartState& part) {
 
 void ZipPackage::EndPart(const Job& job, PartState& part) {
     Deflate(part, job.bytes, true);
-    if (job.head.size() != part.headSize) throw ExcelError(ErrorReason::SaveFailed, "a part's head changed its length");
+    if (job.head.size() != part.headSize)
+        throw ExcelError(ErrorReason::SaveFailed, "a part's head changed its length");
     uLong crc = part.crc;
     if (part.headSize > 0) {
         const uLong headCrc =

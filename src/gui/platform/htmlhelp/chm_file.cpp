@@ -68,7 +68,7 @@ SystemInfo ParseSystemInfo(const QByteArray& system) {
 void ChmFile::Closer::operator()(chmFile* file) const { chm_close(file); }
 
 ChmFile::ChmFile(std::unique_ptr<chmFile, Closer> file) : file_(std::move(file)) {
-    if (auto system = read(QStringLiteral("/#SYSTEM"))) info_ = ParseSystemInfo(*system);
+    if (auto system = Read(QStringLiteral("/#SYSTEM"))) info_ = ParseSystemInfo(*system);
 }
 
 std::optional<ChmFile> ChmFile::Open(const QByteArray& nativePath) {
@@ -78,7 +78,7 @@ std::optional<ChmFile> ChmFile::Open(const QByteArray& nativePath) {
     return ChmFile(std::move(file));
 }
 
-std::optional<QByteArray> ChmFile::read(const QString& path) const {
+std::optional<QByteArray> ChmFile::Read(const QString& path) const {
     const QByteArray inside = AsInsidePath(path).toUtf8();
     chmUnitInfo unit{};
     if (chm_resolve_object(file_.get(), inside.constData(), &unit) != CHM_RESOLVE_SUCCESS)
@@ -93,12 +93,12 @@ std::optional<QByteArray> ChmFile::read(const QString& path) const {
     return data;
 }
 
-QString ChmFile::defaultTopic() const {
+QString ChmFile::DefaultTopic() const {
     if (!info_.defaultTopic.isEmpty()) return info_.defaultTopic;
-    return firstPage();
+    return FirstPage();
 }
 
-QString ChmFile::firstPage() const {
+QString ChmFile::FirstPage() const {
     QString found;
     auto visit = [](chmFile*, chmUnitInfo* unit, void* context) -> int {
         const QString path = QString::fromUtf8(unit->path);

@@ -4,7 +4,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <memory>
 #include <optional>
 
@@ -26,7 +25,7 @@ SystemInfo ParseSystemInfo(const QByteArray& system);
 
 // One open .chm file. Move-only; closing happens with the last owner.
 class ChmFile {
-public:
+  public:
     // Opens the file at `nativePath` (file-system bytes); nullopt when it is missing or no .chm file.
     static std::optional<ChmFile> Open(const QByteArray& nativePath);
 
@@ -38,21 +37,21 @@ public:
 
     // The object stored under `path` ("/welcome.html"); nullopt when the file holds no such object or
     // it cannot be read whole.
-    std::optional<QByteArray> read(const QString& path) const;
+    std::optional<QByteArray> Read(const QString& path) const;
 
-    const SystemInfo& info() const { return info_; }
+    const SystemInfo& Info() const { return info_; }
 
     // The page shown when no topic is asked for: the recorded default topic, else the first page of
     // the file; empty when the file holds no page at all.
-    QString defaultTopic() const;
+    QString DefaultTopic() const;
 
-private:
+  private:
     struct Closer {
         void operator()(chmFile* file) const;
     };
 
     explicit ChmFile(std::unique_ptr<chmFile, Closer> file);
-    QString firstPage() const;
+    QString FirstPage() const;
 
     std::unique_ptr<chmFile, Closer> file_;
     SystemInfo info_;

@@ -3,7 +3,6 @@
 // pages, read into a tree of named topics.
 
 #include <QString>
-
 #include <vector>
 
 namespace tabvert::htmlhelp {

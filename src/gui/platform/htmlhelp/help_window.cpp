@@ -66,7 +66,7 @@ QVariant HelpBrowser::loadResource(int type, const QUrl& name) {
     QUrl url = name;
     if (url.isRelative()) url = (page_.isEmpty() ? source() : page_).resolved(url);
     if (url.scheme() != QLatin1String(kScheme)) return {};
-    const auto object = file_.read(url.path());
+    const auto object = file_.Read(url.path());
     if (!object) return {};
     if (type == QTextDocument::HtmlResource) page_ = url;
     if (type == QTextDocument::StyleSheetResource) return QString::fromUtf8(*object);
@@ -77,7 +77,7 @@ HelpWindow::HelpWindow(ChmFile file, QByteArray nativePath, QWidget* owner)
     : QWidget(owner, Qt::Window), file_(std::move(file)), nativePath_(std::move(nativePath)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("HtmlHelpWindow"));
-    setWindowTitle(file_.info().title.isEmpty() ? QStringLiteral("HTML Help") : file_.info().title);
+    setWindowTitle(file_.Info().title.isEmpty() ? QStringLiteral("HTML Help") : file_.Info().title);
 
     auto* buttons = new QWidget(this);
     auto* hide = NavigationButton(QStyle::SP_ArrowLeft, tr("Hide"), buttons);
@@ -110,31 +110,31 @@ HelpWindow::HelpWindow(ChmFile file, QByteArray nativePath, QWidget* owner)
     connect(browser_, &QTextBrowser::forwardAvailable, forward, &QWidget::setEnabled);
     connect(back, &QToolButton::clicked, browser_, &QTextBrowser::backward);
     connect(forward, &QToolButton::clicked, browser_, &QTextBrowser::forward);
-    connect(home, &QToolButton::clicked, this, [this] { showTopic(file_.defaultTopic()); });
+    connect(home, &QToolButton::clicked, this, [this] { ShowTopic(file_.DefaultTopic()); });
     connect(hide, &QToolButton::clicked, this, [this, hide] {
         contents_->setVisible(!contents_->isVisible());
         hide->setText(contents_->isVisible() ? tr("Hide") : tr("Show"));
     });
     connect(contents_, &QTreeWidget::itemClicked, this,
-            [this](QTreeWidgetItem* item) { openContentsItem(item); });
+            [this](QTreeWidgetItem* item) { OpenContentsItem(item); });
     connect(contents_, &QTreeWidget::itemActivated, this,
-            [this](QTreeWidgetItem* item) { openContentsItem(item); });
+            [this](QTreeWidgetItem* item) { OpenContentsItem(item); });
 
-    fillContents();
+    FillContents();
     resize(800, 600);
     ui::CentreOnScreen(*this);
 }
 
-bool HelpWindow::showTopic(const QString& insidePath) {
+bool HelpWindow::ShowTopic(const QString& insidePath) {
     const QUrl url = TopicUrl(insidePath);
-    if (insidePath.isEmpty() || !file_.read(url.path())) return false;
+    if (insidePath.isEmpty() || !file_.Read(url.path())) return false;
     browser_->setSource(url, QTextDocument::HtmlResource);
     return true;
 }
 
-void HelpWindow::fillContents() {
-    const QString sitemapPath = file_.info().contentsFile;
-    const auto sitemap = sitemapPath.isEmpty() ? std::nullopt : file_.read(sitemapPath);
+void HelpWindow::FillContents() {
+    const QString sitemapPath = file_.Info().contentsFile;
+    const auto sitemap = sitemapPath.isEmpty() ? std::nullopt : file_.Read(sitemapPath);
     if (sitemap) AddEntries(nullptr, contents_, ParseContents(QString::fromLocal8Bit(*sitemap)));
     contents_->expandAll();
     // Branch marks only where there is something to fold.
@@ -145,9 +145,9 @@ void HelpWindow::fillContents() {
     if (contents_->topLevelItemCount() == 0) contents_->hide();
 }
 
-void HelpWindow::openContentsItem(QTreeWidgetItem* item) {
+void HelpWindow::OpenContentsItem(QTreeWidgetItem* item) {
     const QString local = item->data(0, kLocalRole).toString();
-    if (!local.isEmpty()) showTopic(local);
+    if (!local.isEmpty()) ShowTopic(local);
 }
 
 }  // namespace tabvert::htmlhelp

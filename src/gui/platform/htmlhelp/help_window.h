@@ -2,10 +2,10 @@
 // The help window: the table of contents of a .chm file beside a browser that reads the file's pages,
 // style sheets and pictures straight out of it.
 
-#include "gui/platform/htmlhelp/chm_file.h"
-
 #include <QTextBrowser>
 #include <QWidget>
+
+#include "gui/platform/htmlhelp/chm_file.h"
 
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -18,33 +18,33 @@ QUrl TopicUrl(const QString& insidePath);
 
 class HelpBrowser : public QTextBrowser {
     Q_OBJECT
-public:
+  public:
     HelpBrowser(const ChmFile& file, QWidget* parent);
 
     QVariant loadResource(int type, const QUrl& name) override;
 
-private:
+  private:
     const ChmFile& file_;
     QUrl page_;  // the page last loaded: relative names of its style sheets and pictures resolve here
 };
 
 class HelpWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     // `owner` may be null; the window is released when it closes.
     HelpWindow(ChmFile file, QByteArray nativePath, QWidget* owner);
 
-    const QByteArray& nativePath() const { return nativePath_; }
+    const QByteArray& NativePath() const { return nativePath_; }
     // Shows a page of the file ("/opening.html", fragment allowed); false when the file lacks it.
-    bool showTopic(const QString& insidePath);
-    QString defaultTopic() const { return file_.defaultTopic(); }
+    bool ShowTopic(const QString& insidePath);
+    QString DefaultTopic() const { return file_.DefaultTopic(); }
 
-    HelpBrowser* browser() const { return browser_; }
-    QTreeWidget* contents() const { return contents_; }
+    HelpBrowser* Browser() const { return browser_; }
+    QTreeWidget* Contents() const { return contents_; }
 
-private:
-    void fillContents();
-    void openContentsItem(QTreeWidgetItem* item);
+  private:
+    void FillContents();
+    void OpenContentsItem(QTreeWidgetItem* item);
 
     ChmFile file_;
     QByteArray nativePath_;

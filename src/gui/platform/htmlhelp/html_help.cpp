@@ -39,7 +39,7 @@ win32::HWND HtmlHelpA(win32::HWND hwndCaller, const char* pszFile, win32::UINT u
     HelpWindow* window = nullptr;
     if (hwndCaller) {
         for (auto* open : hwndCaller->findChildren<HelpWindow*>(Qt::FindDirectChildrenOnly)) {
-            if (open->nativePath() == request.file) window = open;
+            if (open->NativePath() == request.file) window = open;
         }
     }
     const bool fresh = window == nullptr;
@@ -48,8 +48,8 @@ win32::HWND HtmlHelpA(win32::HWND hwndCaller, const char* pszFile, win32::UINT u
         if (!file) return nullptr;
         window = new HelpWindow(std::move(*file), request.file, hwndCaller);
     }
-    const QString topic = request.topic.isEmpty() ? window->defaultTopic() : request.topic;
-    if (!window->showTopic(topic)) {
+    const QString topic = request.topic.isEmpty() ? window->DefaultTopic() : request.topic;
+    if (!window->ShowTopic(topic)) {
         // A file without the page asked for: a new window would show nothing, so none is opened;
         // an open one keeps its page.
         if (fresh) delete window;
