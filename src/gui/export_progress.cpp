@@ -90,8 +90,7 @@ class WindowProgress : public exporting::ExportObserver {
         w_.windows().ShowMessage(&w_, QString::fromStdString(text), details_);
     }
     void FrameHidden() override {
-        ShowPendingRecord();
-        w_.ProgressBar()->setUpdatesEnabled(true);
+        ShowAsItStands();
         w_.ExportFrame()->hide();
     }
 

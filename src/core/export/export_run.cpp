@@ -70,25 +70,27 @@ std::string RefusalText(ErrorReason reason, const CaughtFailures& f) {
     }
 }
 
-// Whether the current catalogue row is a stored query (the schema's "VIEW") rather than a table.
-bool IsStoredQuery(ado::Recordset& catalogue) {
+// The current catalogue row's table_type; nothing when the catalogue has no such field.
+std::optional<ado::Variant> TableType(ado::Recordset& catalogue) {
     try {
-        const ado::Variant& type = catalogue.GetFields().Item("table_type").Value();
-        return type.type() == ado::Variant::Type::Text && type.text() == "VIEW";
+        return catalogue.GetFields().Item("table_type").Value();
     } catch (const ado::ProviderError&) {
-        return false;
+        return std::nullopt;
     }
 }
 
-// Whether the current catalogue row is one of the database's own tables rather than the user's.
+bool IsTextValue(const std::optional<ado::Variant>& v, const char* text) {
+    return v && v->type() == ado::Variant::Type::Text && v->text() == text;
+}
+
+// Whether the current catalogue row is a stored query (the schema's "VIEW") rather than a table.
+bool IsStoredQuery(ado::Recordset& catalogue) { return IsTextValue(TableType(catalogue), "VIEW"); }
+
+// Whether the current catalogue row is one of the database's own tables rather than the user's. A
+// catalogue without types names nothing it cannot tell apart.
 bool IsSystemTable(ado::Recordset& catalogue) {
-    try {
-        const ado::Variant& type = catalogue.GetFields().Item("table_type").Value();
-        return type.type() == ado::Variant::Type::Text &&
-               (type.text() == "SYSTEM TABLE" || type.text() == "ACCESS TABLE");
-    } catch (const ado::ProviderError&) {
-        return true;  // a catalogue without types names nothing it cannot tell apart
-    }
+    const std::optional<ado::Variant> type = TableType(catalogue);
+    return !type || IsTextValue(type, "SYSTEM TABLE") || IsTextValue(type, "ACCESS TABLE");
 }
 
 // Turns what each table's writer caught and what the save left out into one list, table by table, in export
