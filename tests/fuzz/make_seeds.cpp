@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "core/access/database.h"
+#include "core/access/stored_query.h"
 #include "core/database/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
@@ -50,8 +52,26 @@ void PutText(const fs::path& folder, const std::string& utf8) {
     if (latin1) Put(folder, compressed);
 }
 
+// Query texts that reach every corner of the grammar, beside the stored queries of the databases.
+const char* const kQueries[] = {
+    "SELECT DISTINCT TOP 5 PERCENT a.*, [b].[c] AS d FROM T AS a INNER JOIN (U LEFT JOIN V ON U.x = V.x) "
+    "ON a.I = U.I WHERE a.T Like \"a*[!0-9]#?\" AND NOT a.B OR a.L Between 1 And 2 ORDER BY 1 DESC;",
+    "SELECT I \\ 2, L Mod 3, D ^ -2, -C, C * 2 + I - L, T & 1 & Null, IIf(B, IIf(I > 1, 1, 2), \"x\") FROM T",
+    "SELECT Count(*), Sum(C), Avg(D), First(T) FROM T GROUP BY W HAVING Count(*) > 1",
+    "TRANSFORM Sum(L) AS s SELECT T FROM T GROUP BY T PIVOT Format(W, \"yyyy\") In (\"2020\", \"2021\")",
+    "SELECT T FROM T UNION ALL SELECT T FROM U UNION SELECT \"x\" FROM V ORDER BY 1",
+    "PARAMETERS [p] Long; SELECT * FROM T WHERE L = [p]",
+    "SELECT * FROM T WHERE L In (SELECT L FROM U) AND EXISTS (SELECT 1 FROM V) AND W > #1/2/2023 10:00#",
+    "SELECT (SELECT Max(L) FROM U), Nz(T, \"\"), DateAdd(\"m\", 1, W), Left(T, 2) FROM T IN ''",
+};
+
 void Harvest(const fs::path& db, const fs::path& out) {
     const std::string bytes = Slurp(db);
+    try {
+        const auto database = ado::Database::Open(db.string(), false, "");
+        for (const ado::StoredQuery& q : database->StoredQueries()) Put(out / "query", ado::QuerySql(q));
+    } catch (const ado::ProviderError&) {
+    }
     Put(out / "open", bytes);
     Put(out / "header", bytes.substr(0, 8192));
     const bool jet3 = bytes.size() > 0x14 && bytes[0x14] == 0;
@@ -94,7 +114,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path out = argv[1];
-    for (const char* target : {"open", "header", "properties", "text"}) fs::create_directories(out / target);
+    for (const char* target : {"open", "header", "properties", "text", "query"})
+        fs::create_directories(out / target);
+    for (const char* query : kQueries) Put(out / "query", query);
     const fs::path written = out / "databases";
     fs::create_directories(written);
     std::vector<fs::path> databases;

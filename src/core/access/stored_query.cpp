@@ -210,9 +210,15 @@ std::string Clauses(const StoredQuery& q, std::optional<int> crosstabFlag) {
     std::string out;
     const auto from = FromItems(q);
     if (!from.empty()) out += "\nFROM " + Joined(from, ", ");
-    if (const QueryAttribute* remote = RowOf(q, QueryAttribute::RemoteDatabase)) {
-        out += " IN '" + remote->name1.value_or("") + "'";
-        if (remote->expression) out += " [" + *remote->expression + "]";
+    // A remote-database row with neither a path nor a connect string names the current database.
+    const QueryAttribute* remote = RowOf(q, QueryAttribute::RemoteDatabase);
+    const std::string remotePath = remote ? remote->name1.value_or("") : "";
+    const std::string remoteConnect = remote ? remote->expression.value_or("") : "";
+    if (!remotePath.empty() || !remoteConnect.empty()) {
+        std::string path;
+        for (const char c : remotePath) path += c == '\'' ? std::string("''") : std::string(1, c);
+        out += " IN '" + path + "'";
+        if (!remoteConnect.empty()) out += " [" + remoteConnect + "]";
     }
     if (const QueryAttribute* w = RowOf(q, QueryAttribute::Where); w && w->expression)
         out += "\nWHERE " + *w->expression;

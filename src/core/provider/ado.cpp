@@ -22,10 +22,10 @@ constexpr char kOpenMessage[] = "Operation is not allowed when the object is ope
 // query, which the engine refuses with Access's words) runs through the query engine; a table, a link
 // or a system table is read from the file.
 std::unique_ptr<RowSource> OpenObject(const std::shared_ptr<Database>& db, const std::string& name,
-                                      std::optional<std::int64_t> top) {
+                                      std::optional<std::int64_t> top, const QueryWatch& watch) {
     const CatalogObject* object = db->Find(name);
     if (object && (object->kind == ObjectKind::View || object->kind == ObjectKind::Procedure))
-        return OpenStoredQuery(db, object->name, top);
+        return OpenStoredQuery(db, object->name, top, watch);
     return db->OpenTable(name, top);
 }
 
@@ -62,8 +62,8 @@ class SchemaSource : public RowSource {
 
 }  // namespace
 
-Field::Field(std::string name, Variant::Type declaredType)
-    : name_(std::move(name)), declaredType_(declaredType) {}
+Field::Field(std::string name, Variant::Type declaredType, std::string note)
+    : name_(std::move(name)), declaredType_(declaredType), note_(std::move(note)) {}
 
 Field& Fields::Item(long index) {
     if (index < 0 || index >= Count())
@@ -87,22 +87,31 @@ Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 
 Recordset::Recordset(std::unique_ptr<RowSource> source) : source_(std::move(source)) {
-    for (const auto& c : source_->Columns()) fields_.Append(Field(c.name, c.type));
+    for (const auto& c : source_->Columns()) fields_.Append(Field(c.name, c.type, c.note));
     Load();
 }
 
 void Recordset::Open(const std::string& source, Connection& activeConnection) {
     if (IsOpen()) throw ProviderError(ErrorReason::ObjectOpen, kOpenMessage);
     const SelectStatement select = ParseSelect(source);
-    auto rows = OpenObject(activeConnection.database(), select.table, select.top);
+    auto rows =
+        OpenObject(activeConnection.database(), select.table, select.top, activeConnection.queryWatch());
+    // A value that cannot be decoded fails its field, not the record: Field::Value says why.
+    rows->KeepUnreadValues();
     *this = Recordset(std::move(rows));
 }
 
 void Recordset::Load() {
     std::vector<Variant> values;
     eof_ = !source_->Next(values);
-    for (long i = 0; i < fields_.Count(); ++i)
-        fields_.Item(i).SetValue(eof_ ? Variant() : std::move(values[static_cast<std::size_t>(i)]));
+    const std::vector<std::string>& unread = source_->UnreadValues();
+    for (long i = 0; i < fields_.Count(); ++i) {
+        const auto at = static_cast<std::size_t>(i);
+        if (eof_)
+            fields_.Item(i).SetValue(Variant());
+        else
+            fields_.Item(i).SetValue(std::move(values[at]), at < unread.size() ? unread[at] : std::string());
+    }
 }
 
 bool Recordset::Eof() const {

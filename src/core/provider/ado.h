@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/access/stored_query.h"
+#include "core/sql/query_engine.h"
 #include "core/value/provider_error.h"
 #include "core/value/variant.h"
 
@@ -24,19 +25,32 @@ inline constexpr const char* kTableNameField = "TABLE_NAME";
 
 class Field {
   public:
-    Field(std::string name, Variant::Type declaredType);
+    Field(std::string name, Variant::Type declaredType, std::string note = {});
 
     const std::string& Name() const { return name_; }
-    const Variant& Value() const { return value_; }
+    // Throws ProviderError when the current record's value of this field could not be read (the
+    // record's other fields are not concerned).
+    const Variant& Value() const {
+        if (!unread_.empty()) throw ProviderError(ErrorReason::DamagedData, unread_);
+        return value_;
+    }
     // The column's type as declared in the table, also when the current value is Null.
     Variant::Type DeclaredType() const { return declaredType_; }
+    // What the reader has to say of the column as a whole (a type it does not know); empty when nothing.
+    const std::string& Note() const { return note_; }
 
-    void SetValue(Variant value) { value_ = std::move(value); }
+    // unread: why the value could not be read, or empty.
+    void SetValue(Variant value, std::string unread = {}) {
+        value_ = std::move(value);
+        unread_ = std::move(unread);
+    }
 
   private:
     std::string name_;
     Variant::Type declaredType_;
+    std::string note_;
     Variant value_;
+    std::string unread_;
 };
 
 class Fields {
@@ -120,8 +134,14 @@ class Connection {
     // The open file; throws ProviderError when the connection is closed.
     std::shared_ptr<Database> database() const;
 
+    // What watches the stored queries that recordsets of this connection run from now on: a stop request
+    // asked while a query computes, and how long one may compute without giving a row (not an ADO call).
+    void SetQueryWatch(QueryWatch watch) { queryWatch_ = std::move(watch); }
+    const QueryWatch& queryWatch() const { return queryWatch_; }
+
   private:
     std::shared_ptr<Database> database_;
+    QueryWatch queryWatch_;
 };
 
 }  // namespace tabvert::ado

@@ -72,6 +72,10 @@ std::span<const AccessFunction> AccessFunctions();
 // The function of that name in any case, or null when Access knows no such function.
 const AccessFunction* FindAccessFunction(const std::string& name);
 
+// The ranges of "acc_fit(x, range)", which gives x when it lies in the range of an operator's result type
+// and fails with Access's "Overflow" otherwise.
+enum FitRange { kFitInteger = 1, kFitLong, kFitInt64, kFitSingle, kFitDouble };
+
 // How the translated SQL takes an operand as Jet would: AsValue turns a 1/0 condition into Access's
 // -1/0; AsCondition tests a value for truth; AsNumber converts text and gives Currency (held in
 // ten-thousandths) in its natural units; AsText and AsDate convert as Jet's conversions do.

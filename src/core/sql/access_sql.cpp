@@ -8,6 +8,8 @@
 #include <QTime>
 #include <cctype>
 #include <cmath>
+#include <cstdlib>
+#include <unordered_map>
 
 #include "core/text/locale.h"
 #include "core/value/provider_error.h"
@@ -108,6 +110,13 @@ std::vector<Token> Tokenize(const std::string& s) {
     return out;
 }
 
+// Month first, as Access reads a date literal; a "month" past 12 that leaves a valid day/month reading
+// is read that way (#13/1/2023# is 13 January).
+QDate MonthDay(int year, int first, int second) {
+    if (first > 12 && second >= 1 && second <= 12) return QDate(year, second, first);
+    return QDate(year, first, second);
+}
+
 // Days since 1899-12-30 of a date literal: m/d/yyyy, yyyy-mm-dd or m/d, with an optional time.
 double DateLiteral(const std::string& text) {
     const QString s = QString::fromStdString(text).trimmed();
@@ -130,9 +139,9 @@ double DateLiteral(const std::string& text) {
         else if (p.size() == 3) {
             int y = p[2].toInt(&ok3);
             if (p[2].size() <= 2) y += y < 30 ? 2000 : 1900;
-            d = QDate(y, p[0].toInt(&ok1), p[1].toInt(&ok2));
+            d = MonthDay(y, p[0].toInt(&ok1), p[1].toInt(&ok2));
         } else if (p.size() == 2)
-            d = QDate(QDate::currentDate().year(), p[0].toInt(&ok1), p[1].toInt(&ok2));
+            d = MonthDay(QDate::currentDate().year(), p[0].toInt(&ok1), p[1].toInt(&ok2));
         if (!ok1 || !ok2 || !ok3 || !d.isValid())
             Syntax("Syntax error in date in query expression '#" + text + "#'.");
         days = static_cast<double>(QDate(1970, 1, 1).addDays(text::kOleEpochUnixDays).daysTo(d));
@@ -147,6 +156,24 @@ double DateLiteral(const std::string& text) {
         days += t.msecsSinceStartOfDay() / 86400000.0;
     }
     return days;
+}
+
+// The DATABASE= value of a connect string (";DATABASE=path;PWD=..."), nothing when it has none.
+std::optional<std::string> ConnectDatabase(const std::string& connect) {
+    std::size_t pos = 0;
+    while (pos < connect.size()) {
+        const std::size_t end = std::min(connect.find(';', pos), connect.size());
+        const std::string part = connect.substr(pos, end - pos);
+        const std::size_t eq = part.find('=');
+        if (eq != std::string::npos) {
+            std::string key = part.substr(0, eq);
+            while (!key.empty() && std::isspace(static_cast<unsigned char>(key.back()))) key.pop_back();
+            while (!key.empty() && std::isspace(static_cast<unsigned char>(key.front()))) key.erase(0, 1);
+            if (Lower(key) == "database") return part.substr(eq + 1);
+        }
+        pos = end + 1;
+    }
+    return std::nullopt;
 }
 
 const char* const kReserved[] = {
@@ -167,7 +194,10 @@ class Parser {
                 while (Peek().kind == Token::Kind::Word && !IsSymbol(Peek(), ",") && !IsSymbol(Peek(), ";"))
                     p.type += (p.type.empty() ? "" : " ") + Next().text;
                 if (Symbol("(")) {  // Text (50)
-                    while (!Symbol(")")) Next();
+                    while (!Symbol(")")) {
+                        if (Peek().kind == Token::Kind::End) Syntax("Syntax error in PARAMETER clause.");
+                        Next();
+                    }
                 }
                 st.parameters.push_back(p);
                 if (Symbol(",")) continue;
@@ -198,7 +228,11 @@ class Parser {
         if (st.transform) {
             if (!Word("pivot")) Syntax("Syntax error in TRANSFORM statement.");
             st.pivot = Expression();
-            if (Word("in")) {
+            // "PIVOT x In (a, b)" lists the column headings; it is no Boolean test of x.
+            if (st.pivot->kind == Expr::Kind::InList && !st.pivot->negated) {
+                st.pivotIn.assign(st.pivot->args.begin() + 1, st.pivot->args.end());
+                st.pivot = st.pivot->args.front();
+            } else if (Word("in")) {
                 ExpectSymbol("(");
                 do st.pivotIn.push_back(Expression());
                 while (Symbol(","));
@@ -274,7 +308,8 @@ class Parser {
                     Syntax(
                         "The SELECT statement includes a reserved word or an argument name that is "
                         "misspelled or missing, or the punctuation is incorrect.");
-                s->top = std::stod(Next().text);
+                s->top = std::strtod(Next().text.c_str(), nullptr);
+                if (!(*s->top <= 9.0e18)) throw ProviderError(ErrorReason::BadCommand, "Overflow");
                 s->percent = Word("percent");
             } else
                 break;
@@ -291,9 +326,10 @@ class Parser {
         if (Word("from")) {
             do s->from.push_back(fromItem());
             while (Symbol(","));
-            if (Word("in"))
-                throw ProviderError(ErrorReason::QueryFailed,
-                                    "A query on another database file (FROM ... IN) is not supported.");
+            if (Word("in")) {
+                const std::optional<std::string> database = InClause();
+                for (const auto& f : s->from) SetDatabase(*f, database);
+            }
         }
         if (Word("where")) s->where = Expression();
         if (Word("group")) {
@@ -307,6 +343,28 @@ class Parser {
             s->orderBy = OrderItems();
         }
         return s;
+    }
+
+    // After FROM ... IN: 'path', optionally followed by [connect string]. Both empty name the open
+    // database; another kind of database than Access's needs a driver Access calls an ISAM.
+    std::optional<std::string> InClause() {
+        if (Peek().kind != Token::Kind::String) Syntax("Syntax error in FROM clause.");
+        std::string path = Next().text;
+        if (Peek().kind == Token::Kind::Bracketed) {
+            const std::string connect = Next().text;
+            if (!connect.empty() && connect.front() != ';' && Lower(connect).rfind("ms access", 0) != 0)
+                throw ProviderError(ErrorReason::QueryFailed, "Could not find installable ISAM.");
+            if (path.empty()) path = ConnectDatabase(connect).value_or("");
+        }
+        if (path.empty()) return std::nullopt;
+        return path;
+    }
+
+    // Every table of a FROM item that names no database of its own is read from `database`.
+    static void SetDatabase(FromItem& f, const std::optional<std::string>& database) {
+        if (f.kind == FromItem::Kind::Table && !f.database) f.database = database;
+        if (f.left) SetDatabase(*f.left, database);
+        if (f.right) SetDatabase(*f.right, database);
     }
 
     std::vector<OrderItem> OrderItems() {
@@ -326,6 +384,7 @@ class Parser {
     std::shared_ptr<FromItem> FromPrimary() {
         auto f = std::make_shared<FromItem>();
         if (Symbol("(")) {
+            const Deeper deeper(*this);
             if (IsWord(Peek(), "select")) {
                 f->kind = FromItem::Kind::Subquery;
                 f->select = select();
@@ -337,7 +396,14 @@ class Parser {
             }
         } else {
             f->name = Name("a table name");
-            while (Symbol(".")) f->name = Name("a table name");  // [owner].[table]: the last part names it
+            while (Symbol(".")) {
+                // [;DATABASE=path].[table] reads another file; [owner].[table]: the last part names it.
+                if (f->name.rfind(';', 0) == 0 || ConnectDatabase(f->name)) {
+                    const std::string path = ConnectDatabase(f->name).value_or("");
+                    if (!path.empty()) f->database = path;
+                }
+                f->name = Name("a table name");
+            }
         }
         if (Word("as"))
             f->alias = Name("an alias");
@@ -351,7 +417,8 @@ class Parser {
 
     std::shared_ptr<FromItem> fromItem() {
         auto left = FromPrimary();
-        for (;;) {
+        for (int joins = 1;; ++joins) {
+            if (depth_ + joins > kMaxDepth) TooComplex();  // each join nests the ones before it
             std::string kind;
             if (Word("inner"))
                 kind = "inner";
@@ -387,37 +454,120 @@ class Parser {
         return e;
     }
 
-    ExprPtr Expression() { return BinaryLevel(0); }
+    // How deeply expressions may nest (parentheses, function arguments, subqueries, Not and signs, and
+    // the nodes a chain of mixed operators stacks up). Far beyond what real queries use, and low enough
+    // that parsing, translating and freeing the tree stay well inside the stack.
+    static constexpr int kMaxDepth = 200;
+
+    [[noreturn]] static void TooComplex() {
+        throw ProviderError(ErrorReason::BadCommand, "Query is too complex.");
+    }
+
+    // One level of nesting while it lives.
+    class Deeper {
+      public:
+        explicit Deeper(Parser& parser) : parser_(parser) {
+            if (parser_.depth_ >= kMaxDepth) TooComplex();
+            ++parser_.depth_;
+        }
+        ~Deeper() { --parser_.depth_; }
+        Deeper(const Deeper&) = delete;
+        Deeper& operator=(const Deeper&) = delete;
+
+      private:
+        Parser& parser_;
+    };
+
+    // A run of one operator ("a + b + c") is one node with an operand each, so that long runs stay flat
+    // in the tree and in the SQL made from it. `chain` is the node the caller's loop built last: `right`
+    // joins it when `left` is that node and has the same operator. Any other node over `left` deepens
+    // the tree by one level, counted in `levels`.
+    ExprPtr Chain(const std::string& op, ExprPtr left, ExprPtr right, ExprPtr& chain, int& levels) {
+        if (chain && left == chain && chain->kind == Expr::Kind::Binary && chain->op == op) {
+            const int height = HeightOf(right) + 1;
+            chain->args.push_back(std::move(right));
+            if (height > HeightOf(chain)) Noted(chain, 0);  // rare: only a higher operand gets re-read
+            return chain;
+        }
+        Deepened(left, levels);
+        chain = Noted(Binary(op, std::move(left), std::move(right)));
+        return chain;
+    }
+    // A node built over `left` by an operator loop: one level deeper when `left` is itself such a node.
+    void Deepened(const ExprPtr& left, int& levels) {
+        if (left->kind != Expr::Kind::Binary && left->kind != Expr::Kind::Between &&
+            left->kind != Expr::Kind::InList && left->kind != Expr::Kind::InSelect &&
+            left->kind != Expr::Kind::IsNull && left->kind != Expr::Kind::Unary)
+            return;
+        if (depth_ + ++levels > kMaxDepth) TooComplex();
+    }
+
+    // The translator and the tree's own destruction recurse once per level of the tree, so no tree grows
+    // higher than this, however its levels were written (parentheses, runs of mixed operators, ...).
+    static constexpr int kMaxHeight = 400;
+
+    int HeightOf(const ExprPtr& e) const {
+        const auto it = heights_.find(e.get());
+        return it == heights_.end() ? 1 : it->second;
+    }
+    // Notes the height of `e`: one more than the highest of its operands, and at least `height`.
+    ExprPtr Noted(ExprPtr e, int height = 0) {
+        for (const ExprPtr& a : e->args) height = std::max(height, HeightOf(a) + 1);
+        if (height > kMaxHeight) TooComplex();
+        heights_[e.get()] = height;
+        tallest_ = std::max(tallest_, height);
+        return e;
+    }
+    // A select inside an expression: the node that holds it stands above every expression in it.
+    std::shared_ptr<Select> Subselect(int& height) {
+        const int outer = tallest_;
+        tallest_ = 0;
+        auto s = select();
+        height = tallest_ + 2;
+        tallest_ = outer;
+        return s;
+    }
+
+    ExprPtr Expression() {
+        const Deeper deeper(*this);
+        return BinaryLevel(0);
+    }
 
     // Levels from loosest to tightest: Imp, Eqv, Xor, Or, And.
     ExprPtr BinaryLevel(int level) {
         static const char* const kOps[] = {"imp", "eqv", "xor", "or", "and"};
         if (level == 5) return NotLevel();
-        ExprPtr left = BinaryLevel(level + 1);
-        while (Word(kOps[level])) left = Binary(kOps[level], left, BinaryLevel(level + 1));
+        ExprPtr left = BinaryLevel(level + 1), chain;
+        int levels = 0;
+        while (Word(kOps[level])) left = Chain(kOps[level], left, BinaryLevel(level + 1), chain, levels);
         return left;
     }
 
     ExprPtr NotLevel() {
         if (Word("not")) {
+            const Deeper deeper(*this);
             auto e = Make(Expr::Kind::Unary);
             e->op = "not";
             e->args = {NotLevel()};
-            return e;
+            return Noted(e);
         }
         return Comparison();
     }
 
     ExprPtr Comparison() {
-        ExprPtr left = Concatenation();
+        ExprPtr left = Concatenation(), chain;
+        int levels = 0;
         for (;;) {
             const Token& t = Peek();
             if (t.kind == Token::Kind::Symbol && (t.text == "=" || t.text == "<>" || t.text == "<" ||
                                                   t.text == ">" || t.text == "<=" || t.text == ">=")) {
                 const std::string op = Next().text;
-                left = Binary(op, left, Concatenation());
+                left = Chain(op, left, Concatenation(), chain, levels);
                 continue;
             }
+            if (IsWord(t, "not") || IsWord(t, "like") || IsWord(t, "between") || IsWord(t, "in") ||
+                IsWord(t, "is"))
+                Deepened(left, levels);
             bool negated = false;
             if (IsWord(t, "not") &&
                 (IsWord(Peek(1), "like") || IsWord(Peek(1), "in") || IsWord(Peek(1), "between"))) {
@@ -425,12 +575,13 @@ class Parser {
                 negated = true;
             }
             if (Word("like")) {
-                left = Binary("like", left, Concatenation());
+                left = Noted(Binary("like", left, Concatenation()));
+                chain = nullptr;
                 if (negated) {
                     auto n = Make(Expr::Kind::Unary);
                     n->op = "not";
                     n->args = {left};
-                    left = n;
+                    left = Noted(n);
                 }
             } else if (Word("between")) {
                 auto e = Make(Expr::Kind::Between);
@@ -439,13 +590,14 @@ class Parser {
                 e->args.push_back(Concatenation());
                 ExpectWord("and");
                 e->args.push_back(Concatenation());
-                left = e;
-            } else if (Word("in")) {
+                left = Noted(e);
+            } else if (IsSymbol(Peek(1), "(") && Word("in")) {  // "In 'file'" ends a FROM clause
                 ExpectSymbol("(");
                 ExprPtr e;
+                int height = 0;
                 if (IsWord(Peek(), "select")) {
                     e = Make(Expr::Kind::InSelect);
-                    e->select = select();
+                    e->select = Subselect(height);
                     e->args = {left};
                 } else {
                     e = Make(Expr::Kind::InList);
@@ -455,13 +607,13 @@ class Parser {
                 }
                 ExpectSymbol(")");
                 e->negated = negated;
-                left = e;
+                left = Noted(e, height);
             } else if (Word("is")) {
                 auto e = Make(Expr::Kind::IsNull);
                 e->negated = Word("not");
                 ExpectWord("null");
                 e->args = {left};
-                left = e;
+                left = Noted(e);
             } else {
                 return left;
             }
@@ -469,64 +621,75 @@ class Parser {
     }
 
     ExprPtr Concatenation() {
-        ExprPtr left = Additive();
-        while (Symbol("&")) left = Binary("&", left, Additive());
+        ExprPtr left = Additive(), chain;
+        int levels = 0;
+        while (Symbol("&")) left = Chain("&", left, Additive(), chain, levels);
         return left;
     }
     ExprPtr Additive() {
-        ExprPtr left = Modulo();
+        ExprPtr left = Modulo(), chain;
+        int levels = 0;
         for (;;) {
             if (Symbol("+"))
-                left = Binary("+", left, Modulo());
+                left = Chain("+", left, Modulo(), chain, levels);
             else if (Symbol("-"))
-                left = Binary("-", left, Modulo());
+                left = Chain("-", left, Modulo(), chain, levels);
             else
                 return left;
         }
     }
     ExprPtr Modulo() {
-        ExprPtr left = IntegerDivision();
-        while (Word("mod")) left = Binary("mod", left, IntegerDivision());
+        ExprPtr left = IntegerDivision(), chain;
+        int levels = 0;
+        while (Word("mod")) left = Chain("mod", left, IntegerDivision(), chain, levels);
         return left;
     }
     ExprPtr IntegerDivision() {
-        ExprPtr left = Multiplicative();
-        while (Symbol("\\")) left = Binary("\\", left, Multiplicative());
+        ExprPtr left = Multiplicative(), chain;
+        int levels = 0;
+        while (Symbol("\\")) left = Chain("\\", left, Multiplicative(), chain, levels);
         return left;
     }
     ExprPtr Multiplicative() {
-        ExprPtr left = Unary();
+        ExprPtr left = Unary(), chain;
+        int levels = 0;
         for (;;) {
             if (Symbol("*"))
-                left = Binary("*", left, Unary());
+                left = Chain("*", left, Unary(), chain, levels);
             else if (Symbol("/"))
-                left = Binary("/", left, Unary());
+                left = Chain("/", left, Unary(), chain, levels);
             else
                 return left;
         }
     }
     ExprPtr Unary() {
         if (Symbol("-")) {
+            const Deeper deeper(*this);
             auto e = Make(Expr::Kind::Unary);
             e->op = "-";
             e->args = {Unary()};
-            return e;
+            return Noted(e);
         }
-        if (Symbol("+")) return Unary();
+        if (Symbol("+")) {
+            const Deeper deeper(*this);
+            return Unary();
+        }
         return Power();
     }
     ExprPtr Power() {
-        ExprPtr left = Primary();
+        ExprPtr left = Primary(), chain;
+        int levels = 0;
         while (Symbol("^")) {
             ExprPtr right;
             if (Symbol("-")) {
                 right = Make(Expr::Kind::Unary);
                 right->op = "-";
                 right->args = {Primary()};
+                Noted(right);
             } else {
                 right = Primary();
             }
-            left = Binary("^", left, right);
+            left = Chain("^", left, right, chain, levels);
         }
         return left;
     }
@@ -537,7 +700,8 @@ class Parser {
             case Token::Kind::Number: {
                 auto e = Make(Expr::Kind::Number);
                 e->text = Next().text;
-                e->number = std::stod(e->text);
+                e->number = std::strtod(e->text.c_str(), nullptr);
+                if (!std::isfinite(e->number)) throw ProviderError(ErrorReason::BadCommand, "Overflow");
                 return e;
             }
             case Token::Kind::String: {
@@ -568,9 +732,10 @@ class Parser {
     ExprPtr Parenthesized() {
         if (IsWord(Peek(), "select")) {
             auto e = Make(Expr::Kind::Subquery);
-            e->select = select();
+            int height = 0;
+            e->select = Subselect(height);
             ExpectSymbol(")");
-            return e;
+            return Noted(e, height);
         }
         ExprPtr inner = Expression();
         ExpectSymbol(")");
@@ -591,12 +756,14 @@ class Parser {
             Next();
             Next();
             auto e = Make(Expr::Kind::Exists);
-            e->select = select();
+            int height = 0;
+            e->select = Subselect(height);
             ExpectSymbol(")");
-            return e;
+            return Noted(e, height);
         }
-        // Left and Right are join words too, and functions when a "(" follows.
-        if (IsSymbol(Peek(1), "(") && (!Reserved(t) || l == "left" || l == "right")) return CallExpression();
+        // Left, Right and Asc are words of the grammar too, and functions when a "(" follows.
+        if (IsSymbol(Peek(1), "(") && (!Reserved(t) || l == "left" || l == "right" || l == "asc"))
+            return CallExpression();
         return nullptr;
     }
 
@@ -613,7 +780,7 @@ class Parser {
             } while (Symbol(","));
             ExpectSymbol(")");
         }
-        return e;
+        return Noted(e);
     }
 
     // A field or a parameter: "a", "t.a", "[t]![a]", "Forms!f!c"; or "t.*".
@@ -638,6 +805,9 @@ class Parser {
     std::vector<Token> tokens_;
     std::size_t pos_ = 0;
     int subqueries_ = 0;
+    int depth_ = 0;  // the expressions and joins being read, one inside the other
+    std::unordered_map<const Expr*, int> heights_;  // of the nodes above the leaves
+    int tallest_ = 0;                               // the highest node of the select being read
 };
 
 }  // namespace

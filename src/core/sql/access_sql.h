@@ -22,7 +22,8 @@ struct Expr {
         Star,      // parts: empty, or the qualifier of "t.*"
         Unary,     // op: "-", "+", "not"; args[0]
         Binary,    // op: "+", "-", "*", "/", "\\", "mod", "^", "&", "=", "<>", "<", ">", "<=", ">=", "and",
-                   // "or", "xor", "eqv", "imp", "like"; args[0], args[1]
+                   // "or", "xor", "eqv", "imp", "like"; args: two or more operands, taken left to right
+                   // ("a - b - c" is one node of three)
         Between,   // args: value, low, high; negated
         InList,    // args: value, items...; negated
         InSelect,  // args[0]; select; negated
@@ -52,6 +53,9 @@ struct FromItem {
     Kind kind = Kind::Table;
     std::string name;  // Table: the table or query
     std::optional<std::string> alias;
+    // Table: the other database file it is read from ("FROM T IN 'path'", "[;DATABASE=path].T"); none
+    // for the open database.
+    std::optional<std::string> database;
     std::shared_ptr<Select> select;         // Subquery
     std::shared_ptr<FromItem> left, right;  // Join
     std::string joinKind;                   // "inner", "left", "right"

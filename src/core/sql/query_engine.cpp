@@ -4,10 +4,16 @@
 #include "core/sql/query_engine.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QString>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <map>
 #include <vector>
 
@@ -33,6 +39,24 @@ using SqlitePtr = std::unique_ptr<sqlite3, SqliteCloser>;
 using StatementPtr = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
 std::string Folded(const std::string& s) { return QString::fromUtf8(s).toCaseFolded().toStdString(); }
+
+// Where SQLite puts the temporary files of a large sort or grouping: the first of these that is a folder
+// the process may write in, as its Unix layer chooses.
+std::string SqliteTemporaryFolder() {
+    const char* candidates[] = {sqlite3_temp_directory,
+                                std::getenv("SQLITE_TMPDIR"),
+                                std::getenv("TMPDIR"),
+                                "/var/tmp",
+                                "/usr/tmp",
+                                "/tmp"};
+    for (const char* folder : candidates) {
+        struct stat st {};
+        if (folder != nullptr && *folder != '\0' && stat(folder, &st) == 0 && S_ISDIR(st.st_mode) &&
+            access(folder, W_OK | X_OK) == 0)
+            return folder;
+    }
+    return ".";
+}
 
 // ----- the virtual table over one table of the file -----
 
@@ -297,11 +321,44 @@ Variant::Type VariantTypeOf(Type t) {
     }
 }
 
+// ----- walls around the query text -----
+
+// Queries of stored queries of stored queries ...: deeper than this is refused, as Access refuses it.
+constexpr std::size_t kMaxQueryNesting = 50;
+
+// SQLite's own functions that translated SQL may call; any other (load_extension, fts3_tokenizer,
+// zeroblob, ...) is refused at prepare time. Ours are all named acc_*.
+bool AllowedFunction(const char* name) {
+    static const char* const kAllowed[] = {
+        "abs",          "avg",        "ceil",    "ceiling",      "char",       "coalesce", "cos",
+        "count",        "cume_dist",  "date",    "datetime",     "dense_rank", "exp",      "first_value",
+        "floor",        "format",     "glob",    "group_concat", "hex",        "ifnull",   "iif",
+        "instr",        "julianday",  "lag",     "last_value",   "lead",       "length",   "like",
+        "likelihood",   "likely",     "ln",      "log",          "log10",      "log2",     "lower",
+        "ltrim",        "max",        "min",     "mod",          "nth_value",  "ntile",    "nullif",
+        "percent_rank", "pi",         "pow",     "power",        "printf",     "rank",     "replace",
+        "round",        "row_number", "rtrim",   "sign",         "sin",        "sqrt",     "strftime",
+        "substr",       "substring",  "sum",     "tan",          "time",       "total",    "trim",
+        "trunc",        "typeof",     "unicode", "unlikely",     "upper",      "atan",     "atan2"};
+    if (std::strncmp(name, "acc_", 4) == 0) return true;
+    for (const char* a : kAllowed)
+        if (sqlite3_stricmp(name, a) == 0) return true;
+    return false;
+}
+
+// A name the engine gives the tables and views it makes ("table t", "query q", "remote path|t").
+bool OwnObject(const char* name) {
+    if (!name) return false;
+    for (const char* prefix : {"table ", "query ", "remote "})
+        if (std::strncmp(name, prefix, std::strlen(prefix)) == 0) return true;
+    return false;
+}
+
 // ----- one run -----
 
 class Engine : public sql::Schema {
   public:
-    explicit Engine(std::shared_ptr<Database> db) : db_(std::move(db)) {
+    Engine(std::shared_ptr<Database> db, QueryWatch watch) : db_(std::move(db)), watch_(std::move(watch)) {
         sqlite3* raw = nullptr;
         if (sqlite3_open_v2(":memory:", &raw,
                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
@@ -314,6 +371,17 @@ class Engine : public sql::Schema {
         if (db_->Encrypted()) Exec("PRAGMA temp_store=MEMORY");
         sqlite3_create_module(raw, "access", &kFileTableModule, &tables_);
         sql::RegisterAccessFunctions(raw, &collator_);
+        // A query's text is untrusted input: SQLite's limits, a check on everything a statement may do,
+        // and a handler that ends a statement that runs too long or is no longer wanted.
+        sqlite3_limit(raw, SQLITE_LIMIT_LENGTH, 256 << 20);
+        sqlite3_limit(raw, SQLITE_LIMIT_SQL_LENGTH, 16 << 20);
+        sqlite3_limit(raw, SQLITE_LIMIT_EXPR_DEPTH, 1000);
+        sqlite3_limit(raw, SQLITE_LIMIT_COMPOUND_SELECT, 500);
+        sqlite3_limit(raw, SQLITE_LIMIT_ATTACHED, 0);
+        sqlite3_limit(raw, SQLITE_LIMIT_VARIABLE_NUMBER, 0);
+        sqlite3_set_authorizer(raw, Authorize, this);
+        sqlite3_progress_handler(raw, 1000, Progress, this);
+        Started();
     }
 
     Object object(const std::string& name) override {
@@ -325,20 +393,16 @@ class Engine : public sql::Schema {
         if (!isQuery) {
             // A table, or whatever else the reader can read under that name; it throws the provider's own
             // message for a name it does not know.
-            const auto reader = db_->OpenTable(name, 0);
-            tables_.emplace_back(db_.get(), name);
-            o.sqlName = sql::Quote("table " + key);
-            o.table = true;
-            Exec("CREATE VIRTUAL TABLE temp." + o.sqlName + " USING access(" +
-                 std::to_string(tables_.size() - 1) + ")");
-            for (const ColumnInfo& c : reader->Columns()) {
-                Type t = sql::TypeOf(c.type);
-                if (t == Type::Guid) t = Type::Text;
-                if (t == Type::Decimal) t = Type::Double;
-                o.columns.push_back({c.name, t});
-            }
+            o = TableObject(*db_, name, sql::Quote("table " + key));
         } else {
-            const sql::Translated t = Translate(name);
+            sql::Translated t;
+            try {
+                t = Translate(name);
+            } catch (const ProviderError& e) {
+                // The query that fails is one this query uses: its message names it.
+                if (e.Description().rfind("Query \"", 0) == 0) throw;
+                throw ProviderError(e.Reason(), "Query \"" + name + "\": " + e.Description());
+            }
             o.sqlName = sql::Quote("query " + key);
             std::string list;
             std::vector<std::string> seen;
@@ -354,8 +418,32 @@ class Engine : public sql::Schema {
         return o;
     }
 
+    // A table of another Access file, found as a linked table's file is: at its stored path, else by its
+    // file name beside the open database. Its stored queries are not run from here.
+    Object RemoteObject(const std::string& database, const std::string& name) override {
+        namespace fs = std::filesystem;
+        std::error_code ec;
+        std::string path = database;
+        if (!fs::is_regular_file(path, ec)) {
+            const std::size_t slash = database.find_last_of("\\/");
+            const std::string fileName = slash == std::string::npos ? database : database.substr(slash + 1);
+            const fs::path beside = fs::path(db_->Path()).parent_path() / fileName;
+            if (fileName.empty() || !fs::is_regular_file(beside, ec))
+                throw ProviderError(ErrorReason::NotReadable, "Could not find file '" + database + "'.");
+            path = beside.string();
+        }
+        const std::string key = "remote " + Folded(fs::absolute(path, ec).string()) + "|" + Folded(name);
+        if (const auto it = objects_.find(key); it != objects_.end()) return it->second;
+        std::shared_ptr<Database>& remote = remotes_[Folded(fs::absolute(path, ec).string())];
+        if (!remote) remote = Database::Open(path, false, "");
+        Object o = TableObject(*remote, name, sql::Quote(key));
+        objects_[key] = o;
+        return o;
+    }
+
     std::vector<Variant> Values(const std::string& text, Type type) override {
         StatementPtr s = Prepare(text);
+        Started();
         std::vector<Variant> out;
         for (;;) {
             const int rc = sqlite3_step(s.get());
@@ -380,6 +468,8 @@ class Engine : public sql::Schema {
             throw ProviderError(ErrorReason::BadCommand,
                                 "The query '" + query->name + "' changes the database (" +
                                     QueryKindName(query->kind) + " query); only select queries are run.");
+        if (running_.size() >= kMaxQueryNesting)
+            throw ProviderError(ErrorReason::BadCommand, "Query is too complex.");
         running_.push_back(Folded(name));
         sql::Translated t = sql::Translate(sql::Parse(QuerySql(*query)), *this);
         running_.pop_back();
@@ -396,12 +486,58 @@ class Engine : public sql::Schema {
         return StatementPtr(raw);
     }
 
-    [[noreturn]] void Fail() { throw ProviderError(ErrorReason::QueryFailed, sqlite3_errmsg(handle_.get())); }
+    // The failure of the last SQLite call: why the handler ended it, Access's words where SQLite ran
+    // into one of its limits on the size of a statement, SQLite's otherwise.
+    [[noreturn]] void Fail() {
+        if (!stopped_.empty()) throw ProviderError(ErrorReason::QueryFailed, stopped_);
+        const std::string message = sqlite3_errmsg(handle_.get());
+        // The database is in memory: what is full is the folder of SQLite's temporary files.
+        if (sqlite3_errcode(handle_.get()) == SQLITE_FULL) {
+            throw ProviderError(ErrorReason::QueryFailed, "The temporary folder " + SqliteTemporaryFolder() +
+                                                              " is full (" + message + ").");
+        }
+        for (const char* tooBig : {"parser stack overflow", "Expression tree is too large", "too many terms",
+                                   "too many arguments on function", "at most 64 tables in a join",
+                                   "too many columns", "statement too long"})
+            if (message.find(tooBig) != std::string::npos)
+                throw ProviderError(ErrorReason::BadCommand, "Query is too complex.");
+        throw ProviderError(ErrorReason::QueryFailed, message);
+    }
+
+    // A statement starts to compute (up to its next row): its time starts now.
+    void Started() {
+        const auto now = std::chrono::steady_clock::now();
+        deadline_ = now + watch_.stepTimeLimit;
+        nextPoll_ = now + kPollEvery;
+    }
 
   private:
+    // Registers a table of `db` with SQLite under `sqlName`.
+    Object TableObject(Database& db, const std::string& name, const std::string& sqlName) {
+        const auto reader = db.OpenTable(name, 0);
+        tables_.emplace_back(&db, name);
+        Object o;
+        o.sqlName = sqlName;
+        o.table = true;
+        Exec("CREATE VIRTUAL TABLE temp." + o.sqlName + " USING access(" +
+             std::to_string(tables_.size() - 1) + ")");
+        for (const ColumnInfo& c : reader->Columns()) {
+            Type t = sql::TypeOf(c.type);
+            if (t == Type::Guid) t = Type::Text;
+            if (t == Type::Decimal) t = Type::Double;
+            o.columns.push_back({c.name, t});
+        }
+        return o;
+    }
+
+    // The engine's own statements (its virtual tables and views); the views' bodies still pass the same
+    // checks as any translated statement.
     void Exec(const std::string& text) {
         char* message = nullptr;
-        if (sqlite3_exec(handle_.get(), text.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
+        own_ = true;
+        const int rc = sqlite3_exec(handle_.get(), text.c_str(), nullptr, nullptr, &message);
+        own_ = false;
+        if (rc != SQLITE_OK) {
             const std::string m = message ? message : "the query engine failed";
             sqlite3_free(message);
             throw ProviderError(ErrorReason::QueryFailed, m);
@@ -409,11 +545,63 @@ class Engine : public sql::Schema {
     }
 
     std::shared_ptr<Database> db_;
+    QueryWatch watch_;
     sql::TextCollator collator_;  // declared before the handle, so it outlives the connection
     std::vector<std::pair<Database*, std::string>> tables_;
+    std::map<std::string, std::shared_ptr<Database>> remotes_;  // other files read, open until the end
     SqlitePtr handle_;
     std::map<std::string, Object> objects_;
     std::vector<std::string> running_;
+    bool own_ = false;     // running a statement of the engine's own making
+    std::string stopped_;  // why the progress handler ended the statement, "" while it has not
+    std::chrono::steady_clock::time_point deadline_, nextPoll_;
+    static constexpr std::chrono::milliseconds kPollEvery{100};
+
+    // Reads of the file's tables and of the engine's views, and the allowed functions. The engine's own
+    // statements may also create its virtual tables and views; nothing may attach a file, change a
+    // setting, write, or recurse.
+    static int Authorize(void* self, int action, const char* a, const char* b, const char* database,
+                         const char*) {
+        const bool own = static_cast<Engine*>(self)->own_;
+        switch (action) {
+            case SQLITE_SELECT:
+                return SQLITE_OK;
+            case SQLITE_FUNCTION:
+                return b && AllowedFunction(b) ? SQLITE_OK : SQLITE_DENY;  // b: the function's name
+            case SQLITE_READ:
+                // a: the table; no database for a common table expression of the statement itself
+                return own || OwnObject(a) || !database ? SQLITE_OK : SQLITE_DENY;
+            case SQLITE_PRAGMA:
+                return own && a && sqlite3_stricmp(a, "temp_store") == 0 ? SQLITE_OK : SQLITE_DENY;
+            case SQLITE_ATTACH:
+            case SQLITE_DETACH:
+            case SQLITE_RECURSIVE:
+                return SQLITE_DENY;
+            default:  // creating the virtual tables and views, and SQLite's own schema writes for them
+                return own ? SQLITE_OK : SQLITE_DENY;
+        }
+    }
+
+    // Every thousand SQLite instructions: ends the statement when its time is up or the watch's stop
+    // check (asked ten times a second) wants it stopped.
+    static int Progress(void* self) {
+        auto* engine = static_cast<Engine*>(self);
+        const auto now = std::chrono::steady_clock::now();
+        if (now > engine->deadline_) {
+            engine->stopped_ = "The query ran for more than " +
+                               std::to_string(engine->watch_.stepTimeLimit.count() / 1000) +
+                               " seconds without giving a row and was stopped.";
+            return 1;
+        }
+        if (now >= engine->nextPoll_) {
+            engine->nextPoll_ = now + kPollEvery;
+            if (engine->watch_.stopWanted && engine->watch_.stopWanted()) {
+                engine->stopped_ = "The query was stopped.";
+                return 1;
+            }
+        }
+        return 0;
+    }
 };
 
 class QueryRows : public RowSource {
@@ -429,6 +617,7 @@ class QueryRows : public RowSource {
     const std::vector<ColumnInfo>& Columns() const override { return columns_; }
     bool Next(std::vector<Variant>& values) override {
         if (remaining_ && *remaining_ <= 0) return false;
+        engine_->Started();
         const int rc = sqlite3_step(statement_.get());
         if (rc == SQLITE_DONE) return false;
         if (rc != SQLITE_ROW) engine_->Fail();
@@ -450,8 +639,8 @@ class QueryRows : public RowSource {
 }  // namespace
 
 std::unique_ptr<RowSource> OpenStoredQuery(std::shared_ptr<Database> db, const std::string& name,
-                                           std::optional<std::int64_t> top) {
-    auto engine = std::make_unique<Engine>(std::move(db));
+                                           std::optional<std::int64_t> top, QueryWatch watch) {
+    auto engine = std::make_unique<Engine>(std::move(db), std::move(watch));
     const sql::Translated t = engine->Translate(name);
     return std::make_unique<QueryRows>(std::move(engine), t, top);
 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <map>
 #include <set>
 
 #include "core/sql/access_functions.h"
@@ -75,6 +76,12 @@ struct Scope {
     std::vector<Source> sources;
     const Scope* parent = nullptr;
     std::vector<std::pair<std::string, Typed>> aliases;  // the select list's names, usable after them
+    // The select list's aliases while it is being translated: one expression can use another's alias
+    // before or after it, which stands for the aliased expression.
+    std::vector<std::pair<std::string, const Expr*>> pending;
+    // Those already translated, by alias in lower case (and "*" after it inside an aggregate), with the
+    // fields they read outside aggregates.
+    mutable std::map<std::string, std::pair<Typed, std::vector<std::string>>> resolved;
 };
 
 struct Item {
@@ -147,7 +154,8 @@ class Translator {
                 for (std::size_t c = 0; c < out.columns.size() && !position; ++c)
                     if (Same(out.columns[c].name, o.expr->parts.back())) position = c + 1;
             } else if (o.expr->kind == Expr::Kind::Number) {
-                position = static_cast<std::size_t>(o.expr->number);
+                if (o.expr->number >= 1 && o.expr->number <= static_cast<double>(out.columns.size()))
+                    position = static_cast<std::size_t>(o.expr->number);
             }
             if (position == 0 || position > out.columns.size())
                 Unsupported("The ORDER BY clause of a union query must name one of its output columns.");
@@ -172,7 +180,8 @@ class Translator {
     std::string From(const FromItem& f, Scope& scope, bool first) {
         switch (f.kind) {
             case FromItem::Kind::Table: {
-                const Schema::Object o = schema_.object(f.name);
+                const Schema::Object o =
+                    f.database ? schema_.RemoteObject(*f.database, f.name) : schema_.object(f.name);
                 const std::string alias = f.alias.value_or(f.name);
                 scope.sources.push_back({alias, o.columns});
                 std::string sqlName = o.sqlName;
@@ -249,6 +258,8 @@ class Translator {
         shown_ = &shown;
         const int savedCounter = exprCounter_;
         exprCounter_ = 1000;
+        for (const SelectItem& si : s.items)
+            if (si.alias) scope.pending.emplace_back(*si.alias, si.expr.get());
         for (const SelectItem& si : s.items) {
             if (si.expr->kind == Expr::Kind::Star) {
                 AddStarColumns(*si.expr, scope, shown, items);
@@ -257,7 +268,7 @@ class Translator {
             Item item;
             std::vector<std::string>* savedRefs = refs_;
             refs_ = &item.refs;
-            item.value = Value(*si.expr, scope);
+            item.value = si.alias ? AliasValue(*si.alias, *si.expr, scope, false) : Value(*si.expr, scope);
             refs_ = savedRefs;
             if (si.alias) {
                 item.name = *si.alias;
@@ -274,7 +285,48 @@ class Translator {
         }
         exprCounter_ = savedCounter;
         shown_ = savedShown;
+        scope.pending.clear();
+        scope.resolved.clear();
         return items;
+    }
+
+    // An alias's text used once more; aliases of aliases can double it at every step, so the text they
+    // stand for is bounded.
+    const Typed& Substituted(const Typed& value) {
+        constexpr std::size_t kMostAliasText = 1u << 20;
+        aliasText_ += value.sql.size();
+        if (aliasText_ > kMostAliasText) Unsupported("Query is too complex.");
+        return value;
+    }
+
+    // The expression of a select-list alias; an alias whose expression comes back to itself is refused.
+    // Each alias is translated once.
+    Typed AliasValue(const std::string& alias, const Expr& e, const Scope& scope, bool reference = true) {
+        const std::string key = Lower(alias) + (aggregateDepth_ ? "*" : "");
+        auto found = scope.resolved.find(key);
+        if (found == scope.resolved.end()) {
+            for (const std::string& open : resolving_)
+                if (Same(open, alias))
+                    Unsupported("Circular reference caused by alias '" + alias +
+                                "' in query definition's SELECT list.");
+            std::vector<std::string> refs;
+            std::vector<std::string>* const outerRefs = refs_;
+            resolving_.push_back(alias);
+            struct Restore {
+                Translator& t;
+                std::vector<std::string>* refs;
+                ~Restore() {
+                    t.resolving_.pop_back();
+                    t.refs_ = refs;
+                }
+            } restore{*this, outerRefs};
+            refs_ = outerRefs ? &refs : nullptr;
+            Typed value = Value(e, scope);
+            found = scope.resolved.emplace(key, std::make_pair(std::move(value), std::move(refs))).first;
+        }
+        if (reference) Substituted(found->second.first);
+        if (refs_) refs_->insert(refs_->end(), found->second.second.begin(), found->second.second.end());
+        return found->second.first;
     }
 
     // "*" or "t.*": the columns of every source, or of the one named.
@@ -376,13 +428,47 @@ class Translator {
             head + list + keyList + (rowDistinct ? RecordColumns(scope, shown) : "") + body;
         if (!s.top)
             return "SELECT " + outer + " FROM (" + inner + ")" + (keys.empty() ? "" : " ORDER BY " + order);
-        // TOP keeps the rows that tie with the last one on the sort keys, as Jet does.
-        const std::string rank =
-            keys.empty() ? "row_number() OVER ()" : "rank() OVER (ORDER BY " + order + ")";
-        const std::string n = Real(*s.top);
-        const std::string keep = s.percent ? "(r - 1) * 100.0 < t * " + n : "r <= " + n;
-        return "SELECT " + outer + " FROM (SELECT *, " + rank + " AS r, count(*) OVER () AS t FROM (" +
-               inner + ")) WHERE " + keep + (keys.empty() ? "" : " ORDER BY " + order);
+        // TOP n PERCENT: the share of the rows, rounded up.
+        const std::string count =
+            s.percent ? "(SELECT CAST(x AS INTEGER) + (x > CAST(x AS INTEGER)) FROM (SELECT count(*) * " +
+                            Real(*s.top) + " / 100.0 AS x FROM (" + inner + ")))"
+                      : std::to_string(static_cast<long long>(std::max(0.0, std::floor(*s.top))));
+        if (keys.empty()) return "SELECT " + outer + " FROM (" + inner + ") LIMIT " + count;
+        // TOP keeps the rows that tie with the last one on the sort keys, as Jet does: SQLite finds the
+        // n-th row's keys keeping only n rows in its sorter, and a second read keeps every row that sorts
+        // no later than those keys. Fewer rows than n are all kept.
+        const std::string nth = " LIMIT 1 OFFSET (" + count + ") - 1";
+        if (keys.size() == 1) {
+            const std::string collate = keys[0].sql.ends_with(" COLLATE acc") ? " COLLATE acc" : "";
+            const std::string bound = "(SELECT k1 FROM (" + inner + ") ORDER BY " + order + nth + ")";
+            // Going up, Null sorts first; going down, last: a Null bound, or none, keeps every row then.
+            const std::string keep = keys[0].descending
+                                         ? "k1 >= " + bound + collate + " OR NOT EXISTS (SELECT 1 FROM (" +
+                                               inner + ") WHERE k1 IS NOT NULL" + nth + ")"
+                                         : "k1 IS NULL OR k1 <= " + bound + collate +
+                                               " OR NOT EXISTS (SELECT 1 FROM (" + inner + ")" + nth + ")";
+            return "SELECT " + outer + " FROM (" + inner + ") WHERE " + keep + " ORDER BY " + order;
+        }
+        std::string bounds = "1 AS b0";
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            bounds += ", k" + std::to_string(i + 1) + " AS b" + std::to_string(i + 1);
+        return "SELECT " + outer + " FROM (" + inner + ") AS q LEFT JOIN (SELECT " + bounds + " FROM (" +
+               inner + ") ORDER BY " + order + nth + ") AS b ON 1 WHERE b.b0 IS " + "NULL OR " +
+               NoLaterThanBound(keys, 0) + " ORDER BY " + order;
+    }
+
+    // The keys k<i>, k<i+1>, ... sort no later than the bounds b<i>, b<i+1>, ...: Null sorts first going up
+    // and last going down.
+    static std::string NoLaterThanBound(const std::vector<SortKey>& keys, std::size_t i) {
+        const std::string collate = keys[i].sql.ends_with(" COLLATE acc") ? " COLLATE acc" : "";
+        const std::string k = "q.k" + std::to_string(i + 1), b = "b.b" + std::to_string(i + 1);
+        const std::string before =
+            keys[i].descending
+                ? "(" + k + " IS NOT NULL AND (" + b + " IS NULL OR " + k + " > " + b + collate + "))"
+                : "(" + b + " IS NOT NULL AND (" + k + " IS NULL OR " + k + " < " + b + collate + "))";
+        const std::string same = "(" + k + " IS " + b + collate + ")";
+        if (i + 1 == keys.size()) return "(" + before + " OR " + same + ")";
+        return "(" + before + " OR (" + same + " AND " + NoLaterThanBound(keys, i + 1) + "))";
     }
 
     // Every column of the shown tables, for DISTINCTROW to tell their records apart.
@@ -422,6 +508,14 @@ class Translator {
             std::string match;
             if (h.IsNull()) {
                 match = "(" + pivot.sql + ") IS NULL";
+            } else if (!st.pivotIn.empty()) {
+                // A listed heading matches the pivot values that compare equal to it as Jet compares; text
+                // pivots are matched against the heading's text.
+                const Typed heading =
+                    IsTextLike(pivot.type) || h.type() == Variant::Type::Text
+                        ? Typed{SqlString(text::ValueToText(h, text::Locale::EnUS())), Type::Text}
+                        : Literal(h, TypeOf(h.type()));
+                match = Compare("=", pivot, heading).sql;
             } else {
                 const Typed literal = Literal(h, pivot.type);
                 match =
@@ -494,7 +588,9 @@ class Translator {
                 return {Quote(found->alias) + "." + Quote(column->name), column->type};
             }
             for (const auto& [alias, typed] : s->aliases)
-                if (Same(alias, e.parts[0])) return typed;
+                if (Same(alias, e.parts[0])) return Substituted(typed);
+            for (const auto& [alias, expr] : s->pending)
+                if (Same(alias, e.parts[0])) return AliasValue(alias, *expr, *s);
         }
         MissingParameter();
     }
@@ -560,10 +656,15 @@ class Translator {
         if (e.op == "not") return {"(NOT " + AsCondition(a) + ")", Type::Boolean, true, a.aggregate};
         const Typed v = AsValue(a);
         if (v.type == Type::NullLiteral) return v;
-        if (IsNumeric(v.type) || v.type == Type::Date)
-            return {"(-" + v.sql + ")",
+        if (IsNumeric(v.type) || v.type == Type::Date) {
+            // The most negative Integer, Long or Currency has no positive counterpart in its type.
+            const bool fits = e.args[0]->kind == Expr::Kind::Number || v.type == Type::Boolean ||
+                              v.type == Type::Byte || (!IsInteger(v.type) && v.type != Type::Currency);
+            const std::string sql = "(-" + v.sql + ")";
+            return {fits ? sql : Fitted(sql, RangeOf(v.type)),
                     v.type == Type::Boolean || v.type == Type::Byte ? Type::Integer : v.type, false,
                     v.aggregate};
+        }
         return {"(-" + AsNumber(v) + ")", Type::Double, false, v.aggregate};
     }
 
@@ -575,7 +676,9 @@ class Translator {
         for (std::size_t i = 1; i < e.args.size(); ++i) {
             const Typed item = AsValue(Value(*e.args[i], scope));
             if (item.type != Type::Currency) currency = false;
-            list += (i > 1 ? ", " : "") + item.sql;
+            // Text in the list of a date is read as a date, as in a comparison.
+            const bool asDate = v.type == Type::Date && IsTextLike(item.type);
+            list += (i > 1 ? ", " : "") + (asDate ? "acc_cdate(" + item.sql + ")" : item.sql);
         }
         const std::string lhs = currency ? v.sql : v.type == Type::Currency ? AsNumber(v) : v.sql;
         const std::string test = "(" + lhs + (IsTextLike(v.type) ? " COLLATE acc" : "") +
@@ -613,10 +716,10 @@ class Translator {
         std::string l = a.sql, r = b.sql, collate;
         if (a.type == Type::Text && b.type == Type::Text) {
             collate = " COLLATE acc";
-        } else if (a.type == Type::Date && b.type == Type::Text) {
-            r = AsDate(b);
-        } else if (a.type == Type::Text && b.type == Type::Date) {
-            l = AsDate(a);
+        } else if (a.type == Type::Date && IsTextLike(b.type)) {
+            r = "acc_cdate(" + b.sql + ")";  // text is read as a date, as Jet converts it
+        } else if (IsTextLike(a.type) && b.type == Type::Date) {
+            l = "acc_cdate(" + a.sql + ")";
         } else if (a.type == Type::Currency && b.type == Type::Currency) {
             // both in ten-thousandths
         } else if (IsNumeric(a.type) || IsNumeric(b.type) || a.type == Type::Date || b.type == Type::Date) {
@@ -638,15 +741,124 @@ class Translator {
         return Rank(a) >= Rank(b) ? a : b;
     }
 
+    // A node of one operator and two or more operands. And, Or and & come out as one flat expression;
+    // a run of + - or * as one parenthesis level where SQLite's own operator does the work, its result
+    // checked against its type's range once, at the end; the other operators nest one level per operand.
     Typed Binary(const Expr& e, const Scope& scope) {
         const std::string& op = e.op;
-        const Typed ra = Value(*e.args[0], scope), rb = Value(*e.args[1], scope);
+        if (op == "and" || op == "or") {
+            std::string sql;
+            bool aggregate = false;
+            for (const ExprPtr& arg : e.args) {
+                const Typed t = Value(*arg, scope);
+                sql += (sql.empty() ? "(" : op == "and" ? " AND " : " OR ") + AsCondition(t);
+                aggregate = aggregate || t.aggregate;
+            }
+            return {sql + ")", Type::Boolean, true, aggregate};
+        }
+        if (op == "&") return Concatenated(e, scope);
+        const bool arithmetic = op == "+" || op == "-" || op == "*";
+        Typed left = Value(*e.args[0], scope);
+        int pending = 0;      // the FitRange `left` is still to be checked against, 0 for none
+        bool joined = false;  // `left` is "(a op b)", op being SQLite's own operator
+        for (std::size_t i = 1; i < e.args.size(); ++i) {
+            const Typed right = Value(*e.args[i], scope);
+            const std::string tail = " " + op + " " + right.sql + ")";
+            Typed step = Operation(op, left, right);
+            bool plain = arithmetic && step.sql == "(" + left.sql + tail;
+            if (plain && joined) {
+                step.sql = left.sql.substr(0, left.sql.size() - 1) + tail;  // "(a + b + c)"
+            } else if (pending) {
+                left.sql = Fitted(left.sql, pending);
+                step = Operation(op, left, right);
+                plain = arithmetic && step.sql == "(" + left.sql + tail;
+            }
+            joined = plain;
+            pending = arithmetic ? RangeOf(step.type) : 0;
+            left = step;
+        }
+        if (pending) left.sql = Fitted(left.sql, pending);
+        return left;
+    }
+
+    // The range the result of + - * (or of a sign) is checked against, 0 where none applies: Dynamic
+    // operands go through acc_add and the like, which check themselves; dates and text are left alone,
+    // and so is a Byte result, which comes out as an Integer when it outgrows a byte.
+    static int RangeOf(Type t) {
+        switch (t) {
+            case Type::Integer:
+                return kFitInteger;
+            case Type::Long:
+                return kFitLong;
+            case Type::BigInt:
+            case Type::Currency:
+                return kFitInt64;
+            case Type::Single:
+                return kFitSingle;
+            case Type::Double:
+            case Type::Decimal:
+                return kFitDouble;
+            default:
+                return 0;
+        }
+    }
+    static std::string Fitted(const std::string& sql, int range) {
+        return "acc_fit(" + sql + ", " + std::to_string(range) + ")";
+    }
+
+    // "a & b & c": one call of any number of operands, in calls of at most 100 (SQLite allows 127).
+    Typed Concatenated(const Expr& e, const Scope& scope) {
+        std::vector<std::string> parts;
+        bool aggregate = false;
+        for (const ExprPtr& arg : e.args) {
+            const Typed t = Value(*arg, scope);
+            parts.push_back(AsText(t));
+            aggregate = aggregate || t.aggregate;
+        }
+        constexpr std::size_t kPerCall = 100;
+        std::string sql;
+        for (std::size_t i = 0; i < parts.size();) {
+            std::string call = "acc_concat(" + sql;
+            std::size_t n = sql.empty() ? 0 : 1;
+            for (; i < parts.size() && n < kPerCall; ++i, ++n) call += (n ? ", " : "") + parts[i];
+            sql = call + ")";
+        }
+        return {sql, Type::Text, false, aggregate};
+    }
+
+    // IIf inside IIf: "CASE WHEN a THEN x ELSE CASE WHEN b ..." becomes one CASE of several WHENs, since
+    // SQLite's parser takes only a few dozen nested levels. An IIf in the true part moves last:
+    // IIf(a, IIf(b, x, y), z) is "CASE WHEN NOT coalesce(a, 0) THEN z WHEN b THEN x ELSE y END". The
+    // SQL of IIf's rule is reshaped only when it has exactly the expected form, and left alone otherwise.
+    static std::string FlatCase(const Expr& e, const std::vector<Typed>& args, const std::string& sql) {
+        const std::string when = "CASE WHEN ", end = " END";
+        auto nested = [&](std::size_t i) {
+            return e.args[i]->kind == Expr::Kind::Call && Same(e.args[i]->text, "iif") &&
+                   args[i].sql.starts_with(when) && args[i].sql.ends_with(end);
+        };
+        if (args.size() != 3 || !sql.starts_with(when) || !sql.ends_with(end)) return sql;
+        if (nested(2)) {
+            const std::string otherwise = " ELSE " + args[2].sql + end;
+            if (sql.ends_with(otherwise))
+                return sql.substr(0, sql.size() - otherwise.size()) + " " + args[2].sql.substr(5);
+        }
+        if (nested(1)) {
+            const std::string condition = AsCondition(args[0]);
+            const std::string head = when + condition + " THEN " + args[1].sql + " ELSE ";
+            if (sql.starts_with(head) && sql.size() > head.size() + end.size()) {
+                const std::string otherwise = sql.substr(head.size(), sql.size() - head.size() - end.size());
+                return when + "NOT coalesce(" + condition + ", 0) THEN " + otherwise + " " +
+                       args[1].sql.substr(5);
+            }
+        }
+        return sql;
+    }
+
+    // One operator between two operands as translated.
+    Typed Operation(const std::string& op, const Typed& ra, const Typed& rb) {
         const bool aggregate = ra.aggregate || rb.aggregate;
         if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=")
             return Compare(op, ra, rb);
-        if (op == "and" || op == "or")
-            return {"(" + AsCondition(ra) + (op == "and" ? " AND " : " OR ") + AsCondition(rb) + ")",
-                    Type::Boolean, true, aggregate};
         if (op == "xor")
             return {"(" + AsCondition(ra) + " <> " + AsCondition(rb) + ")", Type::Boolean, true, aggregate};
         if (op == "eqv")
@@ -656,8 +868,6 @@ class Translator {
                     aggregate};
         if (op == "like")
             return {"acc_like(" + AsText(ra) + ", " + AsText(rb) + ")", Type::Boolean, true, aggregate};
-        if (op == "&")
-            return {"acc_concat(" + AsText(ra) + ", " + AsText(rb) + ")", Type::Text, false, aggregate};
         const Typed a = AsValue(ra), b = AsValue(rb);
         if (a.type == Type::NullLiteral || b.type == Type::NullLiteral)
             return {"NULL", Type::NullLiteral, false, aggregate};
@@ -721,6 +931,7 @@ class Translator {
                                 "Undefined function '" + e.text + "' in expression.");
         CheckArity(*function, args.size(), e.text);
         Typed out = function->rule({*function, args, pivotFilter_});
+        if (Same(e.text, "iif")) out.sql = FlatCase(e, args, out.sql);
         out.aggregate = aggregated;
         return out;
     }
@@ -761,6 +972,8 @@ class Translator {
     std::string lastQualifier_;
     std::set<std::string>* shown_ = nullptr;
     std::vector<std::string>* refs_ = nullptr;
+    std::vector<std::string> resolving_;  // the select-list aliases being translated, innermost last
+    std::size_t aliasText_ = 0;           // the SQL text select-list aliases have stood for so far
     int aggregateDepth_ = 0;
     int exprCounter_ = 1000;
 };
@@ -832,6 +1045,10 @@ std::string Quote(const std::string& name) {
     std::string out = "\"";
     for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
     return out + "\"";
+}
+
+Schema::Object Schema::RemoteObject(const std::string& database, const std::string&) {
+    throw ProviderError(ErrorReason::NotReadable, "Could not find file '" + database + "'.");
 }
 
 Translated Translate(const Statement& statement, Schema& schema) {

@@ -74,6 +74,8 @@ class Schema {
     };
     // Throws ProviderError when no table or query has that name.
     virtual Object object(const std::string& name) = 0;
+    // A table of another database file (FROM ... IN 'path'); by default no other file can be read.
+    virtual Object RemoteObject(const std::string& database, const std::string& name);
     // Runs `sql` (one column) and gives its values as SQLite would hand them out, Null as nullopt.
     virtual std::vector<Variant> Values(const std::string& sql, Type type) = 0;
 };

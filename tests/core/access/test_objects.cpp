@@ -107,6 +107,30 @@ TEST_F(ObjectsTest, CalculatedExtendedDateAndComplexColumnsGiveTheirValues) {
     EXPECT_NE(odd.find("'Shape'"), std::string::npos) << odd;
 }
 
+// A table name is matched whole, only its case aside: blanks or a line break around it name another
+// table, or none.
+TEST_F(ObjectsTest, TableNamesMatchWholeButForCase) {
+    auto table = [](std::string name, std::int64_t id) {
+        fx::Table t;
+        t.name = std::move(name);
+        t.columns = {{"ID", fx::ColumnType::Long}};
+        t.rows = {{id}};
+        return t;
+    };
+    fx::Database db;
+    db.tables = {table("Orders", 1), table("Orders\n", 2), table("Lone", 3)};
+    const fs::path file = Dir() / "names.mdb";
+    fx::WriteDatabase(db, file);
+    EXPECT_EQ(Read(file, "Orders"), std::vector<std::string>{"1"});
+    EXPECT_EQ(Read(file, "orders\n"), std::vector<std::string>{"2"});
+    EXPECT_EQ(Read(file, "LONE"), std::vector<std::string>{"3"});
+    for (const char* other : {"Lone\n", "Lone\r\n", "Lone ", " Lone", "Lone\t", "Orders\n\n"}) {
+        const auto rows = Read(file, other);
+        ASSERT_EQ(rows.size(), 1u) << other;
+        EXPECT_EQ(rows[0].rfind("error: The database engine cannot find the input table", 0), 0u) << rows[0];
+    }
+}
+
 // Links to another Access file are followed: at the stored path, else beside the database; with the
 // database's own password unless the link names one. A missing file or an ODBC link fails that table
 // alone, naming what it tried.
@@ -126,6 +150,7 @@ TEST_F(ObjectsTest, LinkedTablesReadTheLinkedFile) {
     link("WrongPassword", fx::kObjectAccessLink, linkee.string(), ";PWD=not it;DATABASE=x");
     link("Gone", fx::kObjectAccessLink, "C:\\Shared\\gone.mdb", "");
     link("Remote", fx::kObjectOdbcLink, "", "ODBC;DSN=Sales;DATABASE=sales");
+    link("Guarded", fx::kObjectOdbcLink, "", "ODBC;DSN=Sales;UID=ann; Pwd =hunter2;DATABASE=sales");
     const fs::path file = Dir() / "linker.mdb";
     fx::WriteDatabase(linker, file);
 
@@ -152,6 +177,10 @@ TEST_F(ObjectsTest, LinkedTablesReadTheLinkedFile) {
     EXPECT_NE(gone.find("C:\\Shared\\gone.mdb"), std::string::npos) << gone;
     EXPECT_NE(gone.find((Dir() / "gone.mdb").string()), std::string::npos) << gone;
     EXPECT_NE(rows("Remote").at(0).find("ODBC;DSN=Sales;DATABASE=sales"), std::string::npos);
+    // The password of an ODBC connect string is never shown; the rest of it is.
+    const std::string guarded = rows("Guarded").at(0);
+    EXPECT_EQ(guarded.find("hunter2"), std::string::npos) << guarded;
+    EXPECT_NE(guarded.find("ODBC;DSN=Sales;UID=ann; Pwd =***;DATABASE=sales"), std::string::npos) << guarded;
 }
 
 TEST(ObjectSamples, SchemaMatchesTheProviders) {
