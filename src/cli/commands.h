@@ -27,8 +27,4 @@ inline constexpr const char* kErrorPrefix = "tabvert-cli: ";
 // std::invalid_argument for any other.
 text::Locale LocaleOption(const std::string& value);
 
-// Escapes tabs, newlines, carriage returns and backslashes as \t, \n, \r and \\ so that a value stays
-// on its line and in its column.
-std::string EscapeCell(const std::string& text);
-
 }  // namespace tabvert::cli

@@ -1,5 +1,6 @@
-// tabvert-cli export DB OUT [--password P | --password-file F] [--locale L] [--table NAME]... [--]: the
-// program's export run without a window, of every table or of the chosen ones. A progress line
+// tabvert-cli export DB OUT [--password P | --password-file F] [--locale L] [--table NAME]...
+// [--continue-sheets] [--attachments DIR] [--]: the program's export run without a window, of every
+// table or of the chosen ones, with the [Export] settings of the per-user settings file. A progress line
 // (share of the tables done, the table, its record number) goes to a terminal on stderr; the closing
 // message goes to stdout when a workbook was written and to stderr when none was.
 
@@ -16,8 +17,10 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "core/database/catalogue.h"
 #include "core/export/export_run.h"
+#include "core/export/export_settings.h"
 #include "core/value/provider_error.h"
 
 namespace tabvert::cli {
@@ -26,7 +29,8 @@ namespace {
 
 constexpr const char* kExportUsage =
     "usage: tabvert-cli export DATABASE WORKBOOK [--password PASSWORD | --password-file FILE]\n"
-    "                          [--locale en_US|de_DE|system] [--table NAME]... [--]\n";
+    "                          [--locale en_US|de_DE|system] [--table NAME]...\n"
+    "                          [--continue-sheets] [--attachments FOLDER] [--]\n";
 
 // Shows the run on one terminal line, rewritten at most ten times a second. The window's bar starts
 // over with every table and reads 0 past a table's 500th record, which says little on a terminal;
@@ -68,7 +72,7 @@ class TerminalProgress : public exporting::ExportObserver {
             const std::size_t done = started_ > 0 ? started_ - 1 : 0;
             out_ << "[" << done * 100 / tables_ << "%] table " << started_ << " of " << tables_ << ", ";
         }
-        out_ << table_ << ": record " << record_ << std::flush;
+        out_ << EscapeControls(table_, false) << ": record " << record_ << std::flush;
         shown_ = true;
     }
     void Clear() {
@@ -87,16 +91,39 @@ class TerminalProgress : public exporting::ExportObserver {
     std::function<void()> ended_;
 };
 
+// The problems with every control character of a table name or a reason shown as text, so that each
+// stays on its own line of the closing message.
+std::vector<exporting::ExportProblem> Printable(std::vector<exporting::ExportProblem> problems) {
+    for (exporting::ExportProblem& p : problems) {
+        p.table = EscapeControls(p.table, false);
+        p.what = EscapeControls(p.what, false);
+    }
+    return problems;
+}
+
+// Writes the closing message of a written workbook; one that cannot be written turns a clean run
+// into a run with warnings.
+int Closing(std::ostream& out, std::ostream& err, const std::string& message, int status) {
+    try {
+        WriteChecked(out, message + "\n");
+        FlushChecked(out);
+        return status;
+    } catch (const OutputError& e) {
+        err << kErrorPrefix << e.what() << " (the workbook was written)\n";
+        return 1;
+    }
+}
+
 }  // namespace
 
 int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
     Options options;
     try {
-        options = ParseOptions(args, kPasswordOption | kLocaleOption | kTableOption);
+        options = ParseOptions(args, kPasswordOption | kLocaleOption | kTableOption | kExportFileOptions);
         if (!options.help && options.positional.size() != 2)
             throw std::invalid_argument("export needs a database and a workbook path");
     } catch (const std::invalid_argument& e) {
-        err << kErrorPrefix << e.what() << "\n" << kExportUsage;
+        err << kErrorPrefix << EscapeControls(e.what(), true) << "\n" << kExportUsage;
         return 2;
     }
     if (options.help) {
@@ -110,6 +137,12 @@ int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
     request.database.password = options.password.value_or("");
     request.locale = options.locale;
     request.onlyTables = options.tables;
+    // The [Export] settings the window uses, with this command's options on top.
+    const exporting::ExportSettings stored = exporting::ReadExportSettings(settings::SettingsStore());
+    request.continueSheets = options.continueSheets || stored.continueSheets;
+    request.attachmentsFolder =
+        options.attachments ? *options.attachments
+                            : exporting::AttachmentsFolderFor(stored.attachmentsFolder, request.target);
 
     // From here until the run's closing message (the workbook is in place by then), a stop removes
     // whatever the run has begun and says that nothing was written.
@@ -127,7 +160,7 @@ int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
                 const bool found = std::any_of(listed.begin(), listed.end(),
                                                [&](const auto& entry) { return entry.storedName == name; });
                 if (!found) {
-                    err << kErrorPrefix << "the database has no table named '" << name
+                    err << kErrorPrefix << "the database has no table named '" << EscapeControls(name, false)
                         << "' (tabvert-cli tables lists them); nothing was written\n";
                     return 2;
                 }
@@ -143,16 +176,16 @@ int ExportCommand(const Args& args, std::ostream& out, std::ostream& err) {
 
     switch (result.outcome) {
         case exporting::ExportResult::Outcome::Completed:
-            out << result.message << "\n";
-            return 0;
+            return Closing(out, err, EscapeControls(result.message, true), 0);
         case exporting::ExportResult::Outcome::CompletedWithWarnings:
             // A terminal has room for every problem, not only those the window's message box shows.
-            out << exporting::CompletionMessage(result.problems, result.problems.size()) << "\n";
-            return 1;
+            return Closing(out, err,
+                           exporting::CompletionMessage(Printable(result.problems), result.problems.size()),
+                           1);
         case exporting::ExportResult::Outcome::NothingWritten:
             break;
     }
-    err << kErrorPrefix << result.message << "\n";
+    err << kErrorPrefix << EscapeControls(result.message, true) << "\n";
     return 2;
 }
 

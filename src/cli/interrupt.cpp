@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstring>
 #include <iterator>
@@ -14,6 +15,8 @@ namespace {
 
 constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+std::atomic<unsigned> savesBefore{0};  // excel::SavesCommitted() when the handlers were set
+
 // Saves in progress keep their workbook without a name (or remove it, see RemovePendingSaveFiles) and
 // the workbook engine's spool files have none either, so ending the process here loses nothing that
 // was there before the export began. Only async-signal-safe calls from here on.
@@ -21,13 +24,20 @@ void Stop(int signal) {
     excel::RemovePendingSaveFiles();
     constexpr char kMessage[] =
         "\ntabvert-cli: interrupted; nothing was written (a workbook already at the target is unchanged).\n";
-    [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
+    // A stop that comes once the workbook is in place (the run was only closing) must not deny it.
+    constexpr char kSavedMessage[] =
+        "\ntabvert-cli: interrupted after the workbook was saved; the workbook at the target is complete.\n";
+    const bool saved = excel::SavesCommitted() != savesBefore.load();
+    [[maybe_unused]] const ssize_t ignored =
+        saved ? write(STDERR_FILENO, kSavedMessage, sizeof kSavedMessage - 1)
+              : write(STDERR_FILENO, kMessage, sizeof kMessage - 1);
     _exit(128 + signal);
 }
 
 }  // namespace
 
 StopOnInterrupt::StopOnInterrupt() {
+    savesBefore.store(excel::SavesCommitted());
     struct sigaction action {};
     action.sa_handler = Stop;
     sigemptyset(&action.sa_mask);

@@ -7,6 +7,7 @@
 
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "cli/output.h"
 
 namespace {
 
@@ -24,16 +25,21 @@ constexpr Command kCommands[] = {
     {"rows", tabvert::cli::RowsCommand,
      "rows DB TABLE [--password P] [--top N] [--locale en_US|de_DE|system]\n"
      "      A line of field names, then one line per record of the values' text forms, separated by tabs\n"
-     "      (tab, newline, carriage return and backslash inside values written \\t, \\n, \\r, \\\\)."},
+     "      (tab, newline, carriage return and backslash inside values written \\t, \\n, \\r, \\\\; on a\n"
+     "      terminal every other control character too, as \\xHH or \\uHHHH)."},
     {"queries", tabvert::cli::QueriesCommand,
      "queries DB [--password P]\n"
      "      Every stored query of DB: a line of its name and kind (TAB between), its Access SQL, then an\n"
      "      empty line."},
     {"export", tabvert::cli::ExportCommand,
-     "export DB WORKBOOK [--password P] [--locale en_US|de_DE|system] [--table NAME]... [--]\n"
+     "export DB WORKBOOK [--password P] [--locale en_US|de_DE|system] [--table NAME]...\n"
+     "       [--continue-sheets] [--attachments FOLDER] [--]\n"
      "      Every table of DB into one workbook (.xlsx, or .xls for any other name), as the program's\n"
      "      Export to Excel does; with --table (repeatable) only the tables named, in the database's\n"
-     "      order. Exit status 0 when complete, 1 when written with the listed warnings, 2 when nothing\n"
+     "      order. --continue-sheets sends the records a sheet cannot hold on to further sheets\n"
+     "      (Name (2), ...); --attachments FOLDER writes OLE objects there as files, their cells naming\n"
+     "      them ([Export] ContinueSheets= and AttachmentsFolder= in the settings file do the same).\n"
+     "      Exit status 0 when complete, 1 when written with the listed warnings, 2 when nothing\n"
      "      was written."},
 };
 
@@ -56,6 +62,19 @@ void Usage(std::ostream& out) {
            "130, 143 or 129.\n";
 }
 
+// A run that wrote all it had to say exits 0 only when standard output took it: "--help > /dev/full"
+// is a failure like any other write that fails.
+int Finished(int status) {
+    if (status != 0) return status;
+    try {
+        tabvert::cli::FlushChecked(std::cout);
+    } catch (const tabvert::cli::OutputError& e) {
+        std::cerr << tabvert::cli::kErrorPrefix << e.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,15 +89,16 @@ int main(int argc, char** argv) {
     const std::string_view name = argv[1];
     if (name == "--help" || name == "-h" || name == "help") {
         Usage(std::cout);
-        return 0;
+        return Finished(0);
     }
     if (name == "--version") {
         std::cout << "tabvert-cli (Norrin Tabvert) " << TABVERT_VERSION << "\n";
-        return 0;
+        return Finished(0);
     }
     tabvert::cli::Args args(argv + 2, argv + argc);
     for (const auto& c : kCommands)
-        if (c.name == name) return c.run(args, std::cout, std::cerr);
-    std::cerr << tabvert::cli::kErrorPrefix << "unknown command '" << name << "' (see tabvert-cli --help)\n";
+        if (c.name == name) return Finished(c.run(args, std::cout, std::cerr));
+    std::cerr << tabvert::cli::kErrorPrefix << "unknown command '"
+              << tabvert::cli::EscapeControls(name, false) << "' (see tabvert-cli --help)\n";
     return 2;
 }

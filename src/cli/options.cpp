@@ -51,6 +51,12 @@ Options ParseOptions(const Args& args, unsigned accepted) {
         } else if (a == "--table" && takes(kTableOption)) {
             const std::string& name = value();
             if (std::find(o.tables.begin(), o.tables.end(), name) == o.tables.end()) o.tables.push_back(name);
+        } else if (a == "--continue-sheets" && takes(kExportFileOptions)) {
+            o.continueSheets = true;
+        } else if (a == "--attachments" && takes(kExportFileOptions)) {
+            const std::string& folder = value();
+            if (folder.empty()) throw std::invalid_argument("--attachments needs a folder");
+            o.attachments = folder;
         } else if (a.size() > 1 && a[0] == '-') {
             throw std::invalid_argument("unknown option " + a);
         } else {

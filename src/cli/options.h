@@ -1,6 +1,7 @@
 #pragma once
 // The one option parser of tabvert-cli's commands: positional arguments and the options each command
-// takes (--password P, --top N, --locale L, --table T, --details, --help).
+// takes (--password P, --top N, --locale L, --table T, --details, --continue-sheets, --attachments DIR,
+// --help).
 
 #include <cstdint>
 #include <optional>
@@ -20,6 +21,8 @@ struct Options {
     std::vector<std::string> tables;  // every --table, each name once, in the order given
     bool help = false;
     bool details = false;
+    bool continueSheets = false;             // --continue-sheets
+    std::optional<std::string> attachments;  // --attachments DIR
 };
 
 // Which options a command takes besides --help.
@@ -29,6 +32,7 @@ enum OptionSet : unsigned {
     kLocaleOption = 1u << 2,
     kDetailsOption = 1u << 3,
     kTableOption = 1u << 4,
+    kExportFileOptions = 1u << 5,  // --continue-sheets, --attachments DIR
 };
 
 // Throws std::invalid_argument with a message for the user: an option the command does not take, a

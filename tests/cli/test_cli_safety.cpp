@@ -1,7 +1,9 @@
-// tabvert-cli when stopped mid-export, passwords kept off the command line, paths that start with "-".
+// tabvert-cli when stopped mid-export, passwords kept off the command line, inputs that are no files or
+// too long, paths that start with "-".
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -118,6 +120,55 @@ TEST(CliPassword, FromAFileStandardInputOrTheEnvironment) {
         EXPECT_TRUE(c.status != 0 || c.command.find(" tables ") == std::string::npos || listed) << out;
     }
     EXPECT_TRUE(fs::exists(root / "o.xlsx") && fs::exists(root / "e.xlsx") && !fs::exists(root / "n.xlsx"));
+}
+
+TEST(CliInputs, OnlyARegularFileIsOpenedAndAPasswordFileIsReadOnlyToItsLimit) {
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    const std::string db = ShellQuote(fixtures::WriteFixtureInto("password", root).string());
+    const std::string fifo = (root / "pipe.mdb").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    fs::create_directory(root / "folder.mdb");
+    std::ofstream(root / "limit.txt") << std::string(4096, 'x') << "\n";
+    std::ofstream(root / "over.txt") << std::string(4097, 'x') << "\n";
+    const std::string book = " " + ShellQuote((root / "out.xlsx").string());
+    // timeout: a database or password file that is read without end fails as 124 instead of hanging.
+    const std::string cli = "env -u TABVERT_PASSWORD timeout 60 " + Cli();
+    const struct {
+        std::string arguments;
+        int status;
+        std::string says;
+    } cases[] = {
+        {"tables " + ShellQuote(fifo), 1, "it is a pipe, a device or a socket"},
+        {"export " + ShellQuote(fifo) + book, 2, "it is a pipe, a device or a socket"},
+        {"tables /dev/zero", 1, "it is a pipe, a device or a socket"},
+        {"tables " + ShellQuote((root / "folder.mdb").string()), 1, "it is a folder, not a database file"},
+        {"export " + ShellQuote((root / "folder.mdb").string()) + book, 2, "it is a folder"},
+        {"tables " + db + " --password-file /dev/zero", 2, "its first line is longer than 4096 bytes"},
+        {"tables " + db + " --password-file " + ShellQuote((root / "over.txt").string()), 2,
+         "longer than 4096 bytes"},
+        // Exactly the limit is a password, only the wrong one.
+        {"tables " + db + " --password-file " + ShellQuote((root / "limit.txt").string()), 1,
+         "Not a valid password."},
+        {"tables " + db + " --password-file " + ShellQuote(root.string()), 2, "is a folder"},
+        // An option the command has no use for is a mistake, not something silently ignored.
+        {"tables " + db + " --top 3", 2, "unknown option --top"},
+        {"queries " + db + " --locale de_DE", 2, "unknown option --locale"},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        EXPECT_EQ(tabvert::test::RunCommand(cli + " " + c.arguments + " 2>&1", &out), c.status)
+            << c.arguments << "\n"
+            << out;
+        EXPECT_NE(out.find(c.says), std::string::npos) << c.arguments << "\n" << out;
+    }
+    std::string out;
+    EXPECT_EQ(tabvert::test::RunCommand("head -c 100000 /dev/zero | tr '\\0' x | " + cli + " tables " + db +
+                                            " --password-file - 2>&1",
+                                        &out),
+              2)
+        << out;
+    EXPECT_FALSE(fs::exists(root / "out.xlsx"));
 }
 
 TEST(CliArguments, DashDashEndsOptionsAndTopTakesAnyPositiveCount) {

@@ -4,6 +4,7 @@
 
 #include <QTemporaryDir>
 #include <filesystem>
+#include <fstream>
 #include <ostream>
 
 #include "core/database/catalogue.h"
@@ -171,6 +172,9 @@ TEST(ExportCli, FailuresAreNamedAndUsageErrorsExitTwo) {
         {"export " + ShellQuote((root / "missing.mdb").string()) + " " + target, 2},
         {"rows " + db + " NoSuchTable", 1},
         {"tables " + db + " --top", 2},
+        {"export " + db + " " + target + " --attachments", 2},
+        {"export " + db + " " + target + " --attachments ''", 2},
+        {"rows " + db + " Customers --continue-sheets", 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -187,6 +191,47 @@ TEST(ExportCli, FailuresAreNamedAndUsageErrorsExitTwo) {
     std::string version;
     EXPECT_EQ(tabvert::test::RunCommand(Cli() + " --version", &version), 0);
     EXPECT_EQ(version, "tabvert-cli (Norrin Tabvert) " TABVERT_VERSION "\n");
+}
+
+// OLE objects go to the folder --attachments names, or else to the one the [Export] settings name
+// (relative to the workbook's folder); the cells hold the paths from the workbook's folder.
+TEST(ExportCli, ObjectsGoToTheChosenFolder) {
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    fixtures::Table table;
+    table.name = "Pics";
+    table.columns = {{"ID", fixtures::ColumnType::Long}, {"Pic", fixtures::ColumnType::Ole}};
+    table.rows = {{std::int64_t{1}, fixtures::Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0, 0x10, 'J', 'F', 'I', 'F', 0}}};
+    fixtures::Database desc;
+    desc.tables = {table};
+    const std::string db = ShellQuote(WriteDb(desc, root / "pics.mdb").string());
+    fs::create_directories(root / "config/Norrin Tabvert");
+    fs::create_directories(root / "books");
+    std::ofstream(root / "config/Norrin Tabvert/Norrin Tabvert.ini")
+        << "[Export]\nAttachmentsFolder=stored\n";
+    const std::string env = "XDG_CONFIG_HOME=" + ShellQuote((root / "config").string()) + " ";
+
+    std::string out;
+    ASSERT_EQ(tabvert::test::RunCommand("cd " + ShellQuote(root.string()) + " && " + env + Cli() +
+                                            " export " + db + " books/a.xlsx --attachments given",
+                                        &out),
+              0)
+        << out;
+    EXPECT_TRUE(fs::is_regular_file(root / "given/Pics/1-Pic.jpg"));
+    ASSERT_EQ(tabvert::test::RunCommand(
+                  env + Cli() + " export " + db + " " + ShellQuote((root / "books/b.xls").string()), &out),
+              0)
+        << out;
+    EXPECT_TRUE(fs::is_regular_file(root / "books/stored/Pics/1-Pic.jpg"));
+    EXPECT_FALSE(fs::exists(root / "stored"));
+
+    const auto books = tabvert::test::ReadWorkbookFiles({root / "books/a.xlsx", root / "books/b.xls"});
+    ASSERT_TRUE(books[0] && books[1]);
+    const auto* given = books[0]->sheets.at(0).Find(2, 2);
+    const auto* stored = books[1]->sheets.at(0).Find(2, 2);
+    ASSERT_TRUE(given && stored);
+    EXPECT_EQ(given->text, "../given/Pics/1-Pic.jpg");
+    EXPECT_EQ(stored->text, "stored/Pics/1-Pic.jpg");
 }
 
 TEST(ExportCli, StoredQueriesFillTheirSheetsAndTheOnesThatCannotRunAreListed) {

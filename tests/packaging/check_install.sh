@@ -51,4 +51,22 @@ for page in tabvert tabvert-cli; do
   [[ -z $warnings ]] || fail "man page $page: $warnings"
   LC_ALL=C.UTF-8 MANWIDTH=80 man -l "$file" 2>/dev/null | grep -q "^NAME" || fail "man page $page has no NAME"
 done
+# The help file lives under whatever prefix was chosen: a FILES section naming one would be wrong for others.
+files=$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l "$prefix/share/man/man1/tabvert.1.gz" 2>/dev/null |
+  sed -n '/^FILES/,/^[A-Z]/p')
+grep -q 'norrintabvert.chm' <<<"$files" || fail "the FILES section does not name the help file"
+! grep -q '/usr/' <<<"$files" || fail "the FILES section names a fixed prefix: $files"
+
+# Debian's machine-readable copyright file: every licence a Files paragraph names has its own text.
+copyright=$prefix/share/doc/tabvert/copyright
+[[ -f $copyright ]] || fail "no $copyright"
+head -1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fail "$copyright does not start with the format line"
+grep -q '^Files: \*$' "$copyright" || fail "$copyright has no paragraph for every file"
+while read -r licence; do
+  [[ $(grep -cx "License: $licence" "$copyright") -ge 2 ]] || fail "$copyright gives no text for $licence"
+done < <(sed -n 's/^License: //p' "$copyright" | sort -u)
+grep -q "<project_license>$(sed -n '/^Files: \*$/,/^$/s/^License: //p' "$copyright")</project_license>" \
+  "$prefix"/share/metainfo/*.metainfo.xml || fail "the copyright file and the metainfo name different licences"
+
 echo "installed and checked under $prefix"

@@ -87,11 +87,33 @@ class KeepingSource final : public RowSource {
     const std::vector<ColumnInfo>& Columns() const override { return inner_->Columns(); }
     bool Next(std::vector<Variant>& values) override { return inner_->Next(values); }
     std::optional<std::int64_t> ExpectedRowCount() const override { return inner_->ExpectedRowCount(); }
+    void KeepUnreadValues() override { inner_->KeepUnreadValues(); }
+    const std::vector<std::string>& UnreadValues() const override { return inner_->UnreadValues(); }
 
   private:
     std::shared_ptr<const crypto::WipedBytes> plain_;  // declared first: released after the reader
     std::unique_ptr<RowSource> inner_;
 };
+
+// A connect string as it may be shown: the value of its PWD key (in any case) replaced by "***".
+std::string WithoutPassword(const std::string& connect) {
+    std::string out;
+    std::size_t pos = 0;
+    while (pos <= connect.size()) {
+        const std::size_t end = std::min(connect.find(';', pos), connect.size());
+        std::string part = connect.substr(pos, end - pos);
+        const std::size_t eq = part.find('=');
+        if (eq != std::string::npos) {
+            const QString key = QString::fromStdString(part.substr(0, eq)).trimmed();
+            if (key.compare(QLatin1String("PWD"), Qt::CaseInsensitive) == 0)
+                part = part.substr(0, eq + 1) + "***";
+        }
+        out += part;
+        if (end < connect.size()) out += ';';
+        pos = end + 1;
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -102,8 +124,16 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
         throw ProviderError(ErrorReason::FileNotFound, notFound);
     std::error_code ec;
     const auto status = fs::status(path, ec);
-    if (ec || !fs::exists(status) || fs::is_directory(status))
-        throw ProviderError(ErrorReason::FileNotFound, notFound);
+    if (ec || !fs::exists(status)) throw ProviderError(ErrorReason::FileNotFound, notFound);
+    if (fs::is_directory(status))
+        throw ProviderError(ErrorReason::FileNotFound,
+                            "Could not find file '" + path + "': it is a folder, not a database file.");
+    // A pipe would block the open until something writes to it, a device could be read without end:
+    // only a regular file is opened.
+    if (!fs::is_regular_file(status))
+        throw ProviderError(ErrorReason::FileNotReadable, "The database engine cannot open '" + path +
+                                                              "': it is a pipe, a device or a socket, "
+                                                              "not a database file.");
 
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -137,6 +167,7 @@ std::shared_ptr<Database> Database::Open(const std::string& path, bool jetOnly, 
     // Office encryption (Access 2007 and later) leaves the header readable and encrypts every other page:
     // the whole file is decrypted into memory and mdbtools reads that copy.
     std::shared_ptr<const crypto::WipedBytes> plain;
+    if (header.pageKey != 0 || !header.password.empty()) crypto::KeepOutOfCoreDumps();  // as Encrypted()
     if (crypto::IsOfficeEncrypted(header.version, header.pageKey)) {
         plain = crypto::DecryptFile(path, in, fileSize, header.pageSize, header.pageKey, password);
         header.pageKey = 0;
@@ -379,15 +410,16 @@ std::unique_ptr<RowSource> Database::OpenTable(const std::string& name, std::opt
         case ObjectKind::Link:
             return OpenLink(*object, top, linkDepth);
         case ObjectKind::OdbcLink:
-            throw ProviderError(ErrorReason::NotReadable,
-                                "The linked table '" + object->name +
-                                    "' cannot be read: it is linked through ODBC ('" + object->connect +
-                                    "'), which this provider does not reach.");
+            throw ProviderError(
+                ErrorReason::NotReadable,
+                "The linked table '" + object->name + "' cannot be read: it is linked through ODBC ('" +
+                    WithoutPassword(object->connect) + "'), which this provider does not reach.");
         default:
             break;
     }
     auto reader = std::make_unique<detail::TableReader>(mdb_.get(), header_, object->name, object->tablePage,
                                                         top, object->properties);
+    reader->CompareWithStoredCount();
     LoadComplexValues(*reader, *object);
     if (!plain_) return reader;
     return std::make_unique<KeepingSource>(std::move(reader), plain_);
@@ -403,6 +435,8 @@ class LinkedSource : public RowSource {
     const std::vector<ColumnInfo>& Columns() const override { return rows_->Columns(); }
     bool Next(std::vector<Variant>& values) override { return rows_->Next(values); }
     std::optional<std::int64_t> ExpectedRowCount() const override { return rows_->ExpectedRowCount(); }
+    void KeepUnreadValues() override { rows_->KeepUnreadValues(); }
+    const std::vector<std::string>& UnreadValues() const override { return rows_->UnreadValues(); }
 
   private:
     std::shared_ptr<Database> database_;

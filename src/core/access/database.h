@@ -60,6 +60,7 @@ class Database : public std::enable_shared_from_this<Database> {
     static std::shared_ptr<Database> Open(const std::string& path, bool jetOnly, const std::string& password);
 
     const detail::FileHeader& Header() const { return header_; }
+    const std::string& Path() const { return path_; }  // as it was opened
     // Every object the provider knows, the tables schema's rows first (by type, then by name).
     const std::vector<CatalogObject>& Catalog() const { return catalog_; }
     // True when the file keeps its pages or its password encrypted: nothing read from it may then reach

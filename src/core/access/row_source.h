@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/value/variant.h"
@@ -11,8 +12,15 @@
 namespace tabvert::ado {
 
 struct ColumnInfo {
+    ColumnInfo() = default;
+    ColumnInfo(std::string columnName, Variant::Type columnType, std::string columnNote = {})
+        : name(std::move(columnName)), type(columnType), note(std::move(columnNote)) {}
+
     std::string name;
     Variant::Type type = Variant::Type::Null;
+    // What the reader has to say of the column as a whole, once (a type it does not know, whose values
+    // are given as their bytes); empty when nothing.
+    std::string note;
 };
 
 class RowSource {
@@ -25,6 +33,16 @@ class RowSource {
     // definition keeps its row count. A file closed carelessly can hold a count that is off, so this
     // is good for showing progress, never for deciding when to stop.
     virtual std::optional<std::int64_t> ExpectedRowCount() const { return std::nullopt; }
+
+    // From now on a value that cannot be decoded leaves its place Null and its reason in UnreadValues()
+    // instead of failing the whole row. A source whose values always decode has nothing to change.
+    virtual void KeepUnreadValues() {}
+    // For the row Next filled last: by column, why its value could not be read ("" for a value that
+    // was); empty when every value was read.
+    virtual const std::vector<std::string>& UnreadValues() const {
+        static const std::vector<std::string> none;
+        return none;
+    }
 };
 
 }  // namespace tabvert::ado

@@ -38,6 +38,46 @@ std::string BeyondTheEnd(std::uint64_t page) {
 
 std::string Unreadable(std::uint64_t page) { return "page " + std::to_string(page) + " cannot be read"; }
 
+// One value that cannot be decoded. Its row and the table's other values stay readable: a reader asked
+// to keep going leaves the value Null and reports why; otherwise it fails the row as any damage does.
+class ValueFault : public ProviderError {
+  public:
+    explicit ValueFault(std::string description)
+        : ProviderError(ErrorReason::DamagedData, std::move(description)) {}
+};
+
+// The column types the reader knows how to decode; any other keeps its bytes.
+bool IsKnownType(int colType) {
+    switch (colType) {
+        case MDB_BOOL:
+        case MDB_BYTE:
+        case MDB_INT:
+        case MDB_LONGINT:
+        case MDB_MONEY:
+        case MDB_FLOAT:
+        case MDB_DOUBLE:
+        case MDB_DATETIME:
+        case MDB_BINARY:
+        case MDB_TEXT:
+        case MDB_OLE:
+        case MDB_MEMO:
+        case MDB_REPID:
+        case MDB_NUMERIC:
+        case MDB_COMPLEX:
+        case kTypeBigInt:
+        case kTypeExtDateTime:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string TypeNumber(int colType) {
+    static const char* const kDigits = "0123456789ABCDEF";
+    const auto byte = static_cast<unsigned>(colType) & 0xFFu;
+    return std::string("0x") + kDigits[byte >> 4] + kDigits[byte & 0x0F];
+}
+
 template <typename T>
 T Load(const std::uint8_t* p) {
     T v;
@@ -214,7 +254,12 @@ TableReader::TableReader(MdbHandle* mdb, const FileHeader& header, const std::st
                 type = decoding.resultType;
             }
         }
-        columns_.push_back({columnName, TypeOfColumn(type)});
+        ColumnInfo info{columnName, TypeOfColumn(type), {}};
+        if (!IsKnownType(type))
+            info.note = "its type (" + TypeNumber(type) +
+                        ") is not one this program knows, so its values are shown as their bytes in "
+                        "hexadecimal";
+        columns_.push_back(std::move(info));
         decoding_.push_back(std::move(decoding));
     }
     fields_.resize(MDB_MAX_COLS + 1);
@@ -313,9 +358,15 @@ bool TableReader::NextRawRow() {
             FitsWithin(pageSize, static_cast<std::size_t>(start), len) &&
             mdbMessages_.Run([&] { return mdb_crack_row(t, start, len, fields_.data()); }) > 0 &&
             !mdbMessages_.Said();
-        if (!cracked)
-            Damaged(name_, "row " + std::to_string(row) + " of page " +
-                               std::to_string(movedRow_ ? mdb->cur_pg : currentPage_) + " cannot be read");
+        if (!cracked) {
+            const std::string where = "row " + std::to_string(row) + " of page " +
+                                      std::to_string(movedRow_ ? mdb->cur_pg : currentPage_);
+            if (!keepUnread_) Damaged(name_, where + " cannot be read");
+            // The pages still lead on: the records after it are read, and the loss is told at the end.
+            if (lostRows_++ == 0) firstLostRow_ = where;
+            RestorePage();
+            continue;
+        }
         return true;
     }
 }
@@ -361,10 +412,27 @@ void TableReader::SetComplexValues(std::size_t column, ComplexColumnValues value
 }
 
 bool TableReader::Next(std::vector<Variant>& values) {
-    if (done_ || (remaining_ && *remaining_ <= 0) || !NextRawRow()) {
+    unread_.clear();
+    if (done_ || (remaining_ && *remaining_ <= 0)) {
         done_ = true;
         return false;
     }
+    if (!NextRawRow()) {
+        done_ = true;
+        std::string lost;
+        if (lostRows_ > 0)
+            lost = std::to_string(lostRows_) +
+                   (lostRows_ == 1 ? " record could not be split into its values and was"
+                                   : " records could not be split into their values and were") +
+                   " left out (the first is " + firstLostRow_ + ")";
+        if (countChecked_ && rowsRead_ + lostRows_ < expectedRows_)
+            lost += std::string(lost.empty() ? "" : "; ") + "its definition holds " +
+                    std::to_string(expectedRows_) + " records, but only " +
+                    std::to_string(rowsRead_ + lostRows_) + " of them were found";
+        if (!lost.empty()) Damaged(name_, lost);
+        return false;
+    }
+    ++rowsRead_;
     if (remaining_) --*remaining_;
     values.assign(columns_.size(), Variant());
     const auto count = static_cast<unsigned>(columns_.size());
@@ -375,7 +443,13 @@ bool TableReader::Next(std::vector<Variant>& values) {
             const auto index = static_cast<std::size_t>(field.colnum);
             auto* col =
                 static_cast<MdbColumn*>(g_ptr_array_index(table_->columns, static_cast<unsigned>(index)));
-            values[index] = Decode(index, *col, field);
+            try {
+                values[index] = Decode(index, *col, field);
+            } catch (const ValueFault& fault) {
+                if (!keepUnread_) throw;
+                if (unread_.empty()) unread_.assign(columns_.size(), std::string());
+                unread_[index] = fault.Description();
+            }
         }
     } catch (...) {
         RestorePage();
@@ -387,7 +461,9 @@ bool TableReader::Next(std::vector<Variant>& values) {
         const auto& complex = decoding_[i].complex;
         if (!complex || values[i].IsNull()) continue;
         if (complex->sameRowColumn >= 0) {
-            values[i] = values[static_cast<std::size_t>(complex->sameRowColumn)];
+            const auto same = static_cast<std::size_t>(complex->sameRowColumn);
+            values[i] = values[same];
+            if (!unread_.empty()) unread_[i] = unread_[same];
             continue;
         }
         const auto found = complex->texts.find(static_cast<std::int32_t>(values[i].ToInt64()));
@@ -397,9 +473,8 @@ bool TableReader::Next(std::vector<Variant>& values) {
 }
 
 void TableReader::Undecodable(std::size_t index, const std::string& why) const {
-    throw ProviderError(ErrorReason::DamagedData, "The value of the column '" + columns_[index].name +
-                                                      "' in the table '" + name_ +
-                                                      "' cannot be read: " + why + ".");
+    throw ValueFault("The value of the column '" + columns_[index].name + "' in the table '" + name_ +
+                     "' cannot be read: " + why + ".");
 }
 
 std::string TableReader::DecodeText(std::span<const std::uint8_t> bytes) {
@@ -421,19 +496,17 @@ Variant TableReader::Decode(std::size_t index, const MdbColumn& col, const MdbFi
     const auto size = static_cast<std::size_t>(field.siz);
     if (decoding.resultType >= 0) {
         // A calculated memo keeps its wrapped result as a long value; every other result lies in the row.
-        if (col.col_type == MDB_MEMO) {
-            const auto bytes = ReadLongValue(p, size);
-            return DecodeCalculated(index, decoding.resultType, bytes);
-        }
+        if (col.col_type == MDB_MEMO)
+            return DecodeCalculated(index, decoding.resultType, ReadCalculatedMemo(index, p, size));
         return DecodeCalculated(index, decoding.resultType, {p, size});
     }
     switch (col.col_type) {
         case MDB_MEMO: {
-            const auto bytes = ReadLongValue(p, size);
+            const auto bytes = ReadLongValue(index, p, size);
             return Variant::Text(DecodeText(bytes));
         }
         case MDB_OLE:
-            return Variant::Binary(ReadLongValue(p, size));
+            return Variant::Binary(ReadLongValue(index, p, size));
         case MDB_NUMERIC:
             // mdbtools 1.0 stores precision and scale in each other's fields; the scale is never the larger.
             if (size < 17) Undecodable(index, "it is shorter than a decimal");
@@ -555,42 +628,69 @@ const std::uint8_t* TableReader::LongValuePage(std::uint32_t page) {
 
 // Memo and long binary values: a 12-byte reference in the row (length with two flag bits, then the
 // page/row of the first part), the data inline behind it, on one page, or on a chain of pages each of
-// whose parts starts with the page/row of the next.
-std::vector<std::uint8_t> TableReader::ReadLongValue(const std::uint8_t* p, std::size_t size) {
+// whose parts starts with the page/row of the next. A value whose parts loop or end before its length
+// is damaged: a piece of it would be taken for all of it.
+std::vector<std::uint8_t> TableReader::ReadLongValue(std::size_t index, const std::uint8_t* p,
+                                                     std::size_t size, std::optional<std::size_t> length) {
     std::vector<std::uint8_t> out;
-    if (size < 12) return out;
+    if (size < 12) Undecodable(index, "its reference to its data is cut short");
     const std::uint32_t head = Le32(p);
-    const std::size_t length = head & 0x3FFFFFFFu;
+    const std::size_t wanted = length.value_or(head & 0x3FFFFFFFu);
     std::uint32_t pgRow = Le32(p + 4);
+    const auto damaged = [&](const std::string& why) {
+        Undecodable(index, "it is damaged or incomplete: " + why);
+    };
+    const auto shortBy = [&](std::size_t got) {
+        damaged("its data ends after " + std::to_string(got) + " of the " + std::to_string(wanted) +
+                " bytes it declares");
+    };
     if (head & kMemoInline) {
-        const std::size_t n = std::min(length, size - 12);
-        out.assign(p + 12, p + 12 + n);
+        if (size - 12 < wanted) shortBy(size - 12);
+        out.assign(p + 12, p + 12 + wanted);
         return out;
     }
     const auto pageSize = static_cast<std::size_t>(mdb_->fmt->pg_size);
     const bool single = (head & kMemoSinglePage) != 0;
-    out.reserve(std::min<std::size_t>(length, 64u << 20));
-    // A damaged chain could loop back on itself.
+    out.reserve(std::min<std::size_t>(wanted, 64u << 20));
     std::unordered_set<std::uint32_t> visited;
-    while (pgRow != 0 && out.size() < length && visited.insert(pgRow).second) {
-        if ((pgRow >> 8) >= header_.pageCount) Damaged(name_, BeyondTheEnd(pgRow >> 8));
-        const std::uint8_t* page = LongValuePage(pgRow >> 8);
+    while (out.size() < wanted) {
+        if (pgRow == 0) shortBy(out.size());
+        if (!visited.insert(pgRow).second)
+            damaged("the pages that hold its data lead back to page " + std::to_string(pgRow >> 8) +
+                    " after " + std::to_string(out.size()) + " of its " + std::to_string(wanted) + " bytes");
+        const std::uint32_t pageNumber = pgRow >> 8;
+        if (pageNumber >= header_.pageCount) damaged(BeyondTheEnd(pageNumber));
+        const std::uint8_t* page = LongValuePage(pageNumber);
         std::size_t off = 0, len = 0;
         if (page == nullptr || !RowSpan(page, pageSize, static_cast<std::size_t>(mdb_->fmt->row_count_offset),
-                                        pgRow & 0xFF, off, len)) {
-            break;
-        }
+                                        pgRow & 0xFF, off, len))
+            damaged("part of its data, row " + std::to_string(pgRow & 0xFF) + " of page " +
+                    std::to_string(pageNumber) + ", cannot be read");
         const auto* data = page + off;
         if (single) {
-            out.insert(out.end(), data, data + std::min(len, length));
+            if (len < wanted) shortBy(len);
+            out.insert(out.end(), data, data + wanted);
             break;
         }
-        if (len < 4) break;
+        if (len < 4) damaged("part of its data on page " + std::to_string(pageNumber) + " is cut short");
         pgRow = Le32(data);
-        const std::size_t take = std::min(len - 4, length - out.size());
+        const std::size_t take = std::min(len - 4, wanted - out.size());
         out.insert(out.end(), data + 4, data + 4 + take);
     }
     return out;
+}
+
+// A calculated memo: the wrapped result (16 unused bytes, the result's length, the result) kept as a
+// long value. Access may declare the length of the result alone in the row's reference while the
+// long-value page holds the wrapper as well: the wrapper's own length then says how far to read.
+std::vector<std::uint8_t> TableReader::ReadCalculatedMemo(std::size_t index, const std::uint8_t* p,
+                                                          std::size_t size) {
+    auto bytes = ReadLongValue(index, p, size);
+    if (bytes.size() >= kCalculatedDataAt) {
+        const std::size_t whole = kCalculatedDataAt + std::size_t{Le32(bytes.data() + kCalculatedLengthAt)};
+        if (whole > bytes.size()) bytes = ReadLongValue(index, p, size, whole);
+    }
+    return bytes;
 }
 
 }  // namespace tabvert::ado::detail

@@ -39,6 +39,12 @@ class TableReader : public RowSource {
     bool Next(std::vector<Variant>& values) override;
     // The row count the table's definition holds, or `top` when that is smaller.
     std::optional<std::int64_t> ExpectedRowCount() const override { return expectedRows_; }
+    void KeepUnreadValues() override { keepUnread_ = true; }
+    const std::vector<std::string>& UnreadValues() const override { return unread_; }
+    // Once the pages are walked to their end, fewer rows than the definition holds (or than `top`, when
+    // that is smaller) make the table damaged: rows were lost on the way. Not for the file's own tables,
+    // whose counts the program does not depend on.
+    void CompareWithStoredCount() { countChecked_ = true; }
 
     // The complex columns (by index) with their ids in MSysComplexColumns; each needs its values set
     // before the first row is read.
@@ -62,7 +68,11 @@ class TableReader : public RowSource {
     Variant DecodeStored(std::size_t index, int type, std::span<const std::uint8_t> bytes);
     Variant DecodeCalculated(std::size_t index, int resultType, std::span<const std::uint8_t> bytes);
     [[noreturn]] void Undecodable(std::size_t index, const std::string& why) const;
-    std::vector<std::uint8_t> ReadLongValue(const std::uint8_t* p, std::size_t size);
+    // The bytes of a memo or long binary value from its reference in the row, `length` of them when
+    // given instead of the length the reference declares.
+    std::vector<std::uint8_t> ReadLongValue(std::size_t index, const std::uint8_t* p, std::size_t size,
+                                            std::optional<std::size_t> length = std::nullopt);
+    std::vector<std::uint8_t> ReadCalculatedMemo(std::size_t index, const std::uint8_t* p, std::size_t size);
     const std::uint8_t* LongValuePage(std::uint32_t page);  // nullptr when it cannot be read
     std::string DecodeText(std::span<const std::uint8_t> bytes);
 
@@ -79,6 +89,12 @@ class TableReader : public RowSource {
     std::vector<MdbField> fields_;
     std::optional<std::int64_t> remaining_;
     std::int64_t expectedRows_ = 0;
+    bool keepUnread_ = false;
+    std::vector<std::string> unread_;  // by column, for the last row; empty when every value was read
+    bool countChecked_ = false;
+    std::int64_t rowsRead_ = 0;
+    std::int64_t lostRows_ = 0;  // rows passed over because they could not be split into values
+    std::string firstLostRow_;
     bool started_ = false;
     bool done_ = false;
     std::uint32_t tablePage_ = 0;

@@ -52,14 +52,15 @@ int WidthSetting(const QString& key, const QString& value) {
     return static_cast<int>(std::lround(*twips / kTwipsPerPixel));
 }
 
-// A value its type cannot hold (a date outside the years 100 to 9999) shows as an empty cell, as the
-// export leaves it; the rest of the preview goes on.
-std::string CellText(const ado::Variant& value, const text::Locale& locale) {
-    if (value.IsNull()) return {};
+// A value its type cannot hold (a date outside the years 100 to 9999) or the reader could not decode
+// shows as an empty cell, as the export leaves it; the rest of the preview goes on.
+std::string CellText(const ado::Field& field, const text::Locale& locale) {
     try {
+        const ado::Variant& value = field.Value();
+        if (value.IsNull()) return {};
         return text::ValueToText(value, locale);
     } catch (const ado::ProviderError& e) {
-        if (e.Reason() != ErrorReason::ValueOutOfRange) throw;
+        if (e.Reason() != ErrorReason::ValueOutOfRange && e.Reason() != ErrorReason::DamagedData) throw;
         return {};
     }
 }
@@ -108,7 +109,7 @@ void RunPreview(const DatabaseChoice& choice, std::string_view table, const sett
         ado::Fields& fields = records.GetFields();
         std::vector<std::string> cells;
         cells.reserve(static_cast<std::size_t>(fieldCount));
-        for (long i = 0; i < fieldCount; ++i) cells.push_back(CellText(fields.Item(i).Value(), locale));
+        for (long i = 0; i < fieldCount; ++i) cells.push_back(CellText(fields.Item(i), locale));
         sink.AddRow(std::move(cells));
         ++counter;
         sink.SetProgressValue(counter > kPreviewProgressMaximum - 1 ? 0 : counter);

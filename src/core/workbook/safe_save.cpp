@@ -4,6 +4,7 @@
 #include "core/workbook/safe_save.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,8 +12,13 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <utility>
 
@@ -41,12 +47,21 @@ namespace {
 
 // The named temporary files of saves in progress, for RemovePendingSaveFiles. A signal handler can be
 // handed nothing, so this one table is shared by the process; it holds names only where the file system
-// cannot make unnamed files.
+// cannot make unnamed files. A slot's name is written while the slot is Free and read by the handler only
+// after it has claimed a Ready slot, so a handler on another thread never reads half a name, and a slot
+// the handler has claimed is never reused (the handler ends the process).
+enum SlotState : int { kFree, kFilling, kReady, kRemoving };
 struct PendingSlot {
-    std::atomic<bool> used{false};
+    std::atomic<int> state{kFree};
     char path[PATH_MAX] = {};
 };
 std::array<PendingSlot, 4> pendingSlots;
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<unsigned>::is_always_lock_free);
+
+// The number of saves that have put their file in place; read by signal handlers.
+std::atomic<unsigned> committedSaves{0};
+
+std::atomic<bool> namedOnly{false};  // detail::UseNamedTemporaryFiles
 
 // A descriptor closed on destruction.
 class Fd {
@@ -67,32 +82,90 @@ int Register(const std::string& path) {
     if (path.size() >= PATH_MAX) return -1;
     for (std::size_t i = 0; i < pendingSlots.size(); ++i) {
         PendingSlot& slot = pendingSlots[i];
-        if (slot.used.load()) continue;
+        int expected = kFree;
+        if (!slot.state.compare_exchange_strong(expected, kFilling)) continue;
         std::memcpy(slot.path, path.c_str(), path.size() + 1);
-        slot.used.store(true);
+        slot.state.store(kReady);
         return static_cast<int>(i);
     }
     return -1;
 }
 
 void Unregister(int& slot) {
-    if (slot >= 0) pendingSlots[static_cast<std::size_t>(slot)].used.store(false);
+    if (slot >= 0) {
+        int expected = kReady;
+        pendingSlots[static_cast<std::size_t>(slot)].state.compare_exchange_strong(expected, kFree);
+    }
     slot = -1;
 }
 
-// A name beside `target` that nothing has yet: ".~NAME.NUMBER.tmp".
+// The longest name the folder takes, in bytes.
+std::size_t NameLimit(const fs::path& folder) {
+    errno = 0;
+    const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+    return limit > 0 ? static_cast<std::size_t>(limit) : NAME_MAX;
+}
+
+// The first `bytes` bytes of a UTF-8 name at most, not cutting a character in two.
+std::string CutName(const std::string& name, std::size_t bytes) {
+    if (name.size() <= bytes) return name;
+    std::size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) --end;
+    return name.substr(0, end);
+}
+
+// A name beside `target` that nothing has yet: ".~NAME.NUMBER.tmp", with NAME shortened as far as the
+// folder's name limit asks (the random number keeps it unique).
 template <typename Make>
 std::string MakeUniqueName(const fs::path& folder, const fs::path& target, Make make) {
     std::random_device random;
+    std::mt19937_64 numbers((uint64_t{random()} << 32) | random());
+    constexpr std::size_t kDecoration = 2 + 1 + 16 + 4;  // ".~", ".", the number in hex, ".tmp"
+    const std::size_t limit = NameLimit(folder);
+    const std::string stem =
+        CutName(target.filename().string(), limit > kDecoration + 1 ? limit - kDecoration : 1);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        const std::string name =
-            (folder / (".~" + target.filename().string() + "." + std::to_string(random()) + ".tmp")).string();
+        char number[17];
+        std::snprintf(number, sizeof number, "%016llx", static_cast<unsigned long long>(numbers()));
+        const std::string name = (folder / (".~" + stem + "." + number + ".tmp")).string();
         if (make(name) == 0) return name;
         if (errno != EEXIST) return {};
     }
     errno = EEXIST;
     return {};
 }
+
+// The process's file creation mask, read without changing it (umask() would, for every thread at once).
+mode_t CurrentUmask() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0)
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+    }
+    return 022;
+}
+
+// Holds off the stop signals on this thread while it lives. A stop that comes meanwhile is handled when
+// it ends, and its handler then finds the save counted (SavesCommitted).
+class StopSignalsHeld {
+  public:
+    StopSignalsHeld() {
+        sigset_t stops;
+        sigemptyset(&stops);
+        for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, s);
+        held_ = pthread_sigmask(SIG_BLOCK, &stops, &previous_) == 0;
+    }
+    ~StopSignalsHeld() {
+        if (held_) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+  private:
+    sigset_t previous_{};
+    bool held_ = false;
+};
 
 // Follows symbolic links from `path` to the file they lead to (which need not exist).
 std::string FollowLinks(const std::string& path) {
@@ -128,9 +201,15 @@ void SyncFolder(const fs::path& folder) {
 }  // namespace
 
 void RemovePendingSaveFiles() noexcept {
-    for (PendingSlot& slot : pendingSlots)
-        if (slot.used.load()) unlink(slot.path);
+    for (PendingSlot& slot : pendingSlots) {
+        int expected = kReady;
+        if (slot.state.compare_exchange_strong(expected, kRemoving)) unlink(slot.path);
+    }
 }
+
+unsigned SavesCommitted() noexcept { return committedSaves.load(); }
+
+void detail::UseNamedTemporaryFiles(bool named) noexcept { namedOnly.store(named); }
 
 PendingSave PendingSave::Begin(const std::string& path) {
     PendingSave save;
@@ -150,20 +229,24 @@ PendingSave PendingSave::Begin(const std::string& path) {
         Fail(path, std::strerror(errno));
     }
 
+    // Readable by the owner alone until Commit, unless it replaces a file that others may read already.
+    const mode_t mode = save.replacing_ ? (save.old_.st_mode & 0777) | 0600 : 0600;
     // The file is made without a name where the file system allows it, and reached through /proc.
-    save.fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
-    if (save.fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-        Fail(path, std::strerror(errno));
-    if (save.fd_ >= 0) {
-        save.tempPath_ = "/proc/self/fd/" + std::to_string(save.fd_);
-        if (access(save.tempPath_.c_str(), W_OK) == 0) return save;
-        close(save.fd_);
-        save.fd_ = -1;
+    if (!namedOnly.load()) {
+        save.fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+        if (save.fd_ < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+            Fail(path, std::strerror(errno));
+        if (save.fd_ >= 0) {
+            save.tempPath_ = "/proc/self/fd/" + std::to_string(save.fd_);
+            if (access(save.tempPath_.c_str(), W_OK) == 0) return save;
+            close(save.fd_);
+            save.fd_ = -1;
+        }
     }
     // Otherwise a hidden file beside the target, renamed over it once complete.
     save.named_ = true;
     save.tempPath_ = MakeUniqueName(folder, target, [&](const std::string& name) {
-        save.fd_ = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        save.fd_ = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         return save.fd_ >= 0 ? 0 : -1;
     });
     if (save.tempPath_.empty()) Fail(path, std::strerror(errno));
@@ -189,10 +272,18 @@ PendingSave::~PendingSave() {
 }
 
 void PendingSave::Commit() {
+    if (replacing_) {
+        KeepOwnership(fd_, old_);
+    } else {
+        // What a file made by open(2) would have had.
+        [[maybe_unused]] const int ignored = fchmod(fd_, 0666 & ~CurrentUmask());
+    }
     if (fsync(fd_) != 0) Fail(path_, std::strerror(errno));
-    if (replacing_) KeepOwnership(fd_, old_);
     const fs::path target(finalPath_);
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    // From the moment the file may be in place until it is on disk, a stop waits: its handler then sees a
+    // committed save rather than one that might or might not be there.
+    const StopSignalsHeld held;
     if (named_) {
         if (rename(tempPath_.c_str(), finalPath_.c_str()) != 0) Fail(path_, std::strerror(errno));
     } else {
@@ -213,6 +304,7 @@ void PendingSave::Commit() {
         }
     }
     committed_ = true;
+    ++committedSaves;
     Unregister(slot_);
     SyncFolder(folder);
 }

@@ -25,7 +25,9 @@ SaveTarget ResolveSaveTarget(const std::string& fileName, long fileFormat);
 // - a read-only file, a folder or anything but a regular file at `path` is refused by Begin;
 // - where the file system allows, the file has no name until Commit (a killed process leaves nothing
 //   visible), otherwise it is a hidden file beside the target, removed on destruction without Commit
-//   and by RemovePendingSaveFiles.
+//   and by RemovePendingSaveFiles, whose name fits the folder's name limit however long the target's;
+// - until Commit the file is readable by its owner alone (or by those who could read the file it
+//   replaces).
 // The descriptor stays open until destruction (a committed file can still be read through it).
 class PendingSave {
   public:
@@ -61,5 +63,16 @@ void SaveAtomically(const std::string& path, const std::function<void(const std:
 
 // Removes the named temporary files of saves in progress. Safe to call from a signal handler.
 void RemovePendingSaveFiles() noexcept;
+
+// How many saves of this process have put their file in place. Safe to call from a signal handler: the
+// stop signals (SIGINT, SIGTERM, SIGHUP) are held off by the committing thread from the moment the file
+// may be in place until the folder is on disk, so a handler of theirs never runs in between there.
+unsigned SavesCommitted() noexcept;
+
+namespace detail {
+// Makes saves use a hidden file beside the target even where the file system could make one without a
+// name, as on file systems that cannot; for tests of that way.
+void UseNamedTemporaryFiles(bool named) noexcept;
+}  // namespace detail
 
 }  // namespace tabvert::excel

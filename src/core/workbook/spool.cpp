@@ -2,11 +2,17 @@
 
 #include <fcntl.h>
 #include <linux/falloc.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/rand.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <utility>
 
 #include "core/workbook/excel.h"
@@ -29,10 +35,13 @@ void Put(std::string& out, T value) {
     out.append(bytes, sizeof(T));
 }
 
-[[noreturn]] void ThrowIo(const char* what) {
-    throw ExcelError(
-        ErrorReason::TemporaryFileFailed,
-        std::string("Cannot ") + what + " the worksheet's temporary file: " + std::strerror(errno));
+constexpr size_t kCipherChunk = 1 << 16;
+
+// What a failed call on a temporary file of `folder` says; a full folder is named as such.
+std::string TempFileFault(const std::string& folder, int error) {
+    if (error == ENOSPC || error == EDQUOT)
+        return "the temporary folder " + folder + " is full (" + std::strerror(error) + ")";
+    return std::string(std::strerror(error)) + " (in the temporary folder " + folder + ")";
 }
 
 // Sequential reader of one run of the spool file.
@@ -150,23 +159,88 @@ void Encode(std::string& out, const SpooledCell& cell) {
 
 }  // namespace
 
+// The key stream of one temporary file: AES-256-CTR whose counter block is the number of the file's
+// 16-byte block, so any stretch can be enciphered or deciphered on its own, by position. Counter mode
+// keeps the file the size of its contents and costs one pass of AES per byte written or read.
+class TempFile::Cipher {
+  public:
+    Cipher() : ctx_(EVP_CIPHER_CTX_new()) {
+        unsigned char key[32];
+        const unsigned char start[16] = {};
+        const bool ready = ctx_ != nullptr && RAND_bytes(key, sizeof key) == 1 &&
+                           EVP_EncryptInit_ex(ctx_, EVP_aes_256_ctr(), nullptr, key, start) == 1;
+        OPENSSL_cleanse(key, sizeof key);
+        if (!ready) {
+            EVP_CIPHER_CTX_free(ctx_);
+            throw ExcelError(ErrorReason::TemporaryFileFailed,
+                             "Cannot make a key for the worksheet's temporary file");
+        }
+    }
+    ~Cipher() { EVP_CIPHER_CTX_free(ctx_); }  // wipes the key schedule
+    Cipher(const Cipher&) = delete;
+    Cipher& operator=(const Cipher&) = delete;
+
+    // XORs `size` bytes at `offset` of the file with the key stream, from `in` to `out` (may be the same).
+    void Apply(uint64_t offset, const char* in, char* out, size_t size) {
+        const std::lock_guard lock(mutex_);
+        unsigned char counter[16] = {};
+        uint64_t block = offset / 16;
+        for (int i = 15; i >= 8; --i, block >>= 8) counter[i] = static_cast<unsigned char>(block & 0xFF);
+        int done = 0;
+        bool ok = EVP_EncryptInit_ex(ctx_, nullptr, nullptr, nullptr, counter) == 1;
+        if (const int skip = static_cast<int>(offset % 16); ok && skip > 0) {
+            unsigned char unused[16] = {};
+            ok = EVP_EncryptUpdate(ctx_, unused, &done, unused, skip) == 1;
+        }
+        while (ok && size > 0) {
+            const int n = static_cast<int>(std::min<size_t>(size, INT_MAX / 2));
+            ok = EVP_EncryptUpdate(ctx_, reinterpret_cast<unsigned char*>(out), &done,
+                                   reinterpret_cast<const unsigned char*>(in), n) == 1;
+            in += n;
+            out += n;
+            size -= static_cast<size_t>(n);
+        }
+        if (!ok) {
+            throw ExcelError(ErrorReason::TemporaryFileFailed,
+                             "Cannot encipher the worksheet's temporary file");
+        }
+    }
+
+  private:
+    EVP_CIPHER_CTX* ctx_;
+    std::mutex mutex_;  // ReadAt is const and may be called from any thread
+};
+
 TempFile TempFile::Create(const std::string& folder) {
-    std::string pattern = folder + "/spool-XXXXXX";
-    const int fd = mkstemp(pattern.data());
+    auto cipher = std::make_unique<Cipher>();
+    // Never linked into the folder where the file system allows; otherwise unlinked at once.
+    int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        std::string pattern = folder + "/spool-XXXXXX";
+        fd = mkostemp(pattern.data(), O_CLOEXEC);
+        if (fd >= 0) unlink(pattern.c_str());  // gone with the descriptor, whatever happens
+    }
     if (fd < 0) {
         throw ExcelError(ErrorReason::TemporaryFileFailed,
-                         "Cannot create a temporary file in " + folder + ": " + std::strerror(errno));
+                         "Cannot create a temporary file: " + TempFileFault(folder, errno));
     }
-    unlink(pattern.c_str());  // gone with the descriptor, whatever happens
-    return TempFile(fd);
+    return TempFile(fd, folder, std::move(cipher));
 }
 
-TempFile::TempFile(TempFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+TempFile::TempFile(int fd, std::string folder, std::unique_ptr<Cipher> cipher)
+    : fd_(fd), folder_(std::move(folder)), cipher_(std::move(cipher)) {}
+
+TempFile::TempFile(TempFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      folder_(std::move(other.folder_)),
+      cipher_(std::move(other.cipher_)) {}
 
 TempFile& TempFile::operator=(TempFile&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) close(fd_);
         fd_ = std::exchange(other.fd_, -1);
+        folder_ = std::move(other.folder_);
+        cipher_ = std::move(other.cipher_);
     }
     return *this;
 }
@@ -175,16 +249,29 @@ TempFile::~TempFile() {
     if (fd_ >= 0) close(fd_);
 }
 
+void TempFile::Fail(const char* what) const {
+    throw ExcelError(
+        ErrorReason::TemporaryFileFailed,
+        std::string("Cannot ") + what + " the worksheet's temporary file: " + TempFileFault(folder_, errno));
+}
+
 void TempFile::WriteAt(uint64_t offset, const char* data, size_t size) {
+    std::string sealed(std::min(size, kCipherChunk), '\0');
     while (size > 0) {
-        const ssize_t n = pwrite(fd_, data, size, static_cast<off_t>(offset));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ThrowIo("write");
+        const size_t chunk = std::min(size, kCipherChunk);
+        cipher_->Apply(offset, data, sealed.data(), chunk);
+        for (size_t written = 0; written < chunk;) {
+            const ssize_t n =
+                pwrite(fd_, sealed.data() + written, chunk - written, static_cast<off_t>(offset + written));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                Fail("write");
+            }
+            written += static_cast<size_t>(n);
         }
-        data += n;
-        size -= static_cast<size_t>(n);
-        offset += static_cast<uint64_t>(n);
+        data += chunk;
+        size -= chunk;
+        offset += chunk;
     }
 }
 
@@ -195,17 +282,23 @@ void TempFile::Discard(uint64_t offset, uint64_t size) {
     }
 }
 
-size_t TempFile::ReadAt(uint64_t offset, char* data, size_t size) const {
+size_t TempFile::ReadStoredAt(uint64_t offset, char* data, size_t size) const {
     size_t total = 0;
     while (total < size) {
         const ssize_t n = pread(fd_, data + total, size - total, static_cast<off_t>(offset + total));
         if (n < 0) {
             if (errno == EINTR) continue;
-            ThrowIo("read");
+            Fail("read");
         }
         if (n == 0) break;
         total += static_cast<size_t>(n);
     }
+    return total;
+}
+
+size_t TempFile::ReadAt(uint64_t offset, char* data, size_t size) const {
+    const size_t total = ReadStoredAt(offset, data, size);
+    cipher_->Apply(offset, data, data, total);
     return total;
 }
 

@@ -26,6 +26,10 @@ struct SpooledCell {
 
 // An unlinked temporary file read and written by position. Move-only; the descriptor is closed
 // (and with it the file gone) on destruction.
+// What it holds is enciphered (AES-256 in counter mode) under a key drawn for this file alone that
+// exists only in the process's memory, so cell values of a protected database never reach a disk in
+// plain text, and neither does anything else. Each stretch of the file should be written once: a
+// stretch written again is enciphered with the same key stream as before.
 class TempFile {
   public:
     static TempFile Create(const std::string& folder);  // throws ExcelError
@@ -39,9 +43,17 @@ class TempFile {
     size_t ReadAt(uint64_t offset, char* data, size_t size) const;  // throws ExcelError
     void Discard(uint64_t offset, uint64_t size);                   // gives the space back, if it can
 
+    // The bytes as they lie in the file, for checking that they are not the plain ones.
+    size_t ReadStoredAt(uint64_t offset, char* data, size_t size) const;  // throws ExcelError
+
+    class Cipher;
+
   private:
-    explicit TempFile(int fd) : fd_(fd) {}
+    TempFile(int fd, std::string folder, std::unique_ptr<Cipher> cipher);
+    [[noreturn]] void Fail(const char* what) const;
     int fd_ = -1;
+    std::string folder_;  // for messages
+    std::unique_ptr<Cipher> cipher_;
 };
 
 class CellSpool {

@@ -8,6 +8,10 @@
 // ones Jackcess Encrypt's own tests expect of those files.
 
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <algorithm>
@@ -160,6 +164,42 @@ TEST_F(EncryptedSamples, DamagedOrUnknownEncryptionIsReportedWithTheFile) {
         EXPECT_EQ(ErrorNumber(Connect(p, 1, "Test123"), &description), kErrUnspecified) << k.says;
         EXPECT_NE(description.find(k.says), std::string::npos) << description;
         EXPECT_NE(description.find(p.string()), std::string::npos) << description;
+    }
+}
+
+// Decrypted pages are held from the open on: the process then leaves no core dump. A plain file changes
+// nothing. Each open runs in a child of its own, as the setting lasts for the process.
+TEST_F(EncryptedSamples, OpeningAnEncryptedFileEndsCoreDumps) {
+    struct Case {
+        const char* file;
+        const char* password;
+        bool encrypted;
+    };
+    const Case cases[] = {{"testV2003.mdb", "", false},
+                          {"db-enc.mdb", "", true},
+                          {"V2003_with-password.mdb", "password", true},
+                          {"db2013-enc.accdb", "1234", true}};
+    for (const Case& c : cases) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // As a fresh process is, whatever files this one opened before.
+            prctl(PR_SET_DUMPABLE, 1);
+            struct rlimit allowed {};
+            getrlimit(RLIMIT_CORE, &allowed);
+            allowed.rlim_cur = allowed.rlim_max;
+            if (allowed.rlim_cur == 0 || setrlimit(RLIMIT_CORE, &allowed) != 0) _exit(9);
+            Connection().Open(Connect(Sample(c.file), *c.password ? 1 : 0, c.password));
+            struct rlimit core {};
+            getrlimit(RLIMIT_CORE, &core);
+            _exit((prctl(PR_GET_DUMPABLE) == 1 ? 1 : 0) | (core.rlim_cur > 0 ? 2 : 0));
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status)) << c.file;
+        if (WEXITSTATUS(status) == 9) GTEST_SKIP() << "core files are not allowed here at all";
+        // 1: still dumpable, 2: a core file size above 0.
+        EXPECT_EQ(WEXITSTATUS(status), c.encrypted ? 0 : 3) << c.file;
     }
 }
 

@@ -129,7 +129,8 @@ TEST(PreviewRun, ProgressAndTheRecordLimit) {
     EXPECT_EQ(sink.progress, expected);
 }
 
-// A date its type cannot hold shows as an empty cell; the rows after it still show.
+// A date its type cannot hold, or a stored value that cannot be decoded, shows as an empty cell; the
+// rows after it still show.
 TEST(PreviewRun, ADateNoCalendarHoldsShowsEmptyAndThePreviewGoesOn) {
     namespace fx = tabvert::fixtures;
     QTemporaryDir dir;
@@ -138,11 +139,20 @@ TEST(PreviewRun, ADateNoCalendarHoldsShowsEmptyAndThePreviewGoesOn) {
         test::MakeTable("Dates", {{"ID", fx::ColumnType::Long}, {"When", fx::ColumnType::DateTime}});
     dates.rows = {{std::int64_t{1}, fx::DateTime{1e300}}, {std::int64_t{2}, fx::DateTime{45000.0}}};
     db.tables.push_back(dates);
+    fx::Table extended = test::MakeTable(
+        "Extended", {{"ID", fx::ColumnType::Long}, {"When", fx::ColumnType::ExtendedDateTime}});
+    const std::string notADate = std::string(19, '9') + ":000000000000" + "0000000" + ":7" + '\0';
+    extended.rows = {{std::int64_t{1}, notADate}, {std::int64_t{2}, fx::Null{}}};
+    db.tables.push_back(extended);
     const std::string path = dir.filePath("dates.mdb").toStdString();
     fx::WriteDatabase(db, path);
     Recorder sink;
     RunPreview(DatabaseChoice{path, false, ""}, "Dates", SettingsFile("").store, text::Locale::EnUS(), sink);
     EXPECT_EQ(sink.rows, (std::vector<std::vector<std::string>>{{"1", ""}, {"2", "3/15/2023"}}));
+    Recorder undecoded;
+    RunPreview(DatabaseChoice{path, false, ""}, "Extended", SettingsFile("").store, text::Locale::EnUS(),
+               undecoded);
+    EXPECT_EQ(undecoded.rows, (std::vector<std::vector<std::string>>{{"1", ""}, {"2", ""}}));
 }
 
 // Every table the catalogue lists in real Access files previews with as many rows as mdbtools counts.

@@ -1,5 +1,8 @@
 #include "core/access/crypto/encrypted_file.h"
 
+#include <sys/prctl.h>
+#include <sys/resource.h>
+
 #include <QString>
 #include <fstream>
 
@@ -27,6 +30,15 @@ WipedBytes Utf16Le(const std::string& utf8) {
 }
 
 }  // namespace
+
+void KeepOutOfCoreDumps() noexcept {
+    prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    struct rlimit core {};
+    if (getrlimit(RLIMIT_CORE, &core) == 0) {
+        core.rlim_cur = 0;
+        setrlimit(RLIMIT_CORE, &core);
+    }
+}
 
 bool IsOfficeEncrypted(int version, std::uint32_t encodingKey) { return version >= 2 && encodingKey != 0; }
 

@@ -13,6 +13,10 @@
 
 namespace tabvert::ado::crypto {
 
+// From now on the process leaves no core dump (it may hold decrypted pages): not dumpable, and a core
+// file size limit of 0 for the dump helpers that ignore that flag.
+void KeepOutOfCoreDumps() noexcept;
+
 // The header of an Access 2007+ file names Office encryption when its encoding key is not zero.
 bool IsOfficeEncrypted(int version, std::uint32_t encodingKey);
 
