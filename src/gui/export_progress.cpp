@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/export/export_run.h"
+#include "core/export/export_settings.h"
 #include "gui/app_title.h"
 #include "gui/auto_size_label.h"
 #include "gui/list_view.h"
@@ -81,6 +82,9 @@ class WindowProgress : public exporting::ExportObserver {
         w_.ProgressBar()->setUpdatesEnabled(true);
     }
     void HoldBar() { w_.ProgressBar()->setUpdatesEnabled(false); }
+    // Lets the window take a stop key or the close box while a stored query computes for long before
+    // its next row (its engine asks whether to stop about ten times a second).
+    void KeepResponsive() { RepaintSoon(); }
 
     void MessageDetailsSet(const std::string& details) override {
         details_ = QString::fromStdString(details);
@@ -193,12 +197,16 @@ void MainWindow::ExportTo(const QString& workbookPath) {
     exporting::ExportRequest request;
     request.database = choice;
     request.target = workbookPath.toStdString();
+    const exporting::ExportSettings stored = exporting::ReadExportSettings(settings::SettingsStore());
+    request.continueSheets = stored.continueSheets;
+    request.attachmentsFolder = exporting::AttachmentsFolderFor(stored.attachmentsFolder, request.target);
     {
         exportRunning_ = true;
         const auto runEnded = qScopeGuard([this] { exportRunning_ = false; });
         WindowProgress progress(*this, choice);
         RunInput input(*this);
         request.stopWanted = [this, &progress] {
+            if (stopRequest_ == StopRequest::None) progress.KeepResponsive();
             if (stopRequest_ == StopRequest::None) return false;
             progress.ShowAsItStands();
             const bool stop = AskStopExport();

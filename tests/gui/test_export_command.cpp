@@ -11,6 +11,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "core/export/export_run.h"
@@ -186,6 +187,34 @@ TEST_F(ExportCommand, SkippedTablesCannotFillABarThatStillEndsAt100) {
     EXPECT_EQ(std::make_pair(Window().ProgressBar()->maximum(), Window().ProgressBar()->value()),
               std::make_pair(100, 40));
     EXPECT_TRUE(fs::exists(Root() / "empty.xls"));
+}
+
+// The window reads the [Export] section of the settings file at each export: with AttachmentsFolder
+// set, OLE objects go to files in that folder (taken from the workbook's folder) and their cells name them.
+TEST_F(ExportCommand, TheExportSettingsAreReadAtEachExport) {
+    fixtures::Table pictures;
+    pictures.name = "Pictures";
+    pictures.columns = {{"ID", fixtures::ColumnType::Long}, {"Image", fixtures::ColumnType::Ole}};
+    pictures.rows = {{std::int64_t{1}, fixtures::Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}}};
+    fixtures::Database db;
+    db.tables = {pictures};
+    OpenDatabase(db, "pictures.mdb");
+
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((Root() / "config").string()));
+    ExportTo(Root() / "before.xlsx");
+    fs::create_directories(Root() / "config/Norrin Tabvert");
+    std::ofstream(Root() / "config/Norrin Tabvert/Norrin Tabvert.ini")
+        << "[Export]\nAttachmentsFolder=objects\n";
+    ExportTo(Root() / "after.xlsx");
+    qputenv("XDG_CONFIG_HOME", savedConfig);
+
+    EXPECT_TRUE(fs::exists(Root() / "before.xlsx") && fs::exists(Root() / "after.xlsx"));
+    EXPECT_EQ(FileText(Root() / "objects/Pictures/1-Image.gif"), std::string("GIF89a\1\0\1\0", 10));
+    std::size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(Root() / "objects"))
+        files += entry.is_regular_file();
+    EXPECT_EQ(files, 1u);  // the first export, without the setting, wrote none
 }
 
 }  // namespace

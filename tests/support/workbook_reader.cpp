@@ -41,6 +41,10 @@ ReadWorkbook BookFromJson(const QJsonObject& root) {
             cell.fontSize = c["font_size"].toDouble();
             sheet.cells.push_back(std::move(cell));
         }
+        const QJsonObject widths = s["widths"].toObject();
+        for (auto it = widths.begin(); it != widths.end(); ++it)
+            sheet.widths[it.key().toLong()] = it.value().toDouble();
+        sheet.freeze = s["freeze"].toString().toStdString();
         if (!std::is_sorted(sheet.cells.begin(), sheet.cells.end(), Before))
             std::stable_sort(sheet.cells.begin(), sheet.cells.end(), Before);
         book.sheets.push_back(std::move(sheet));

@@ -3,6 +3,7 @@
 // .xls), so tests check written files with readers that share no code with the writer.
 
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ struct ReadCell {
 struct ReadSheet {
     std::string name;
     std::vector<ReadCell> cells;                        // in row, then column order
+    std::map<long, double> widths;                      // columns (1-based) with a width of their own
+    std::string freeze;                                 // "A2" with row 1 frozen; "" when nothing is
     const ReadCell* Find(long row, long column) const;  // nullptr when the sheet has no such cell
 };
 

@@ -8,10 +8,13 @@ openpyxl for .xlsx, xlrd (formatting_info=True) for .xls. Run with Debian's /usr
 
 Output: {"format": "xlsx"|"xls", "active": <0-based index>, "sheets": [{"name": ..., "cells": [
   {"row": 1, "col": 1, "value": ..., "type": "s"|"n"|"d"|"b", "number_format": ...,
-   "bold": bool, "underline": bool, "font_size": float}, ...]}]}
+   "bold": bool, "underline": bool, "font_size": float}, ...],
+  "widths": {"<col>": float, ...}, "freeze": "A2"|null}]}
 Rows and columns count from 1. Text values are given as they are stored; numbers as numbers; date
 cells as their serial number (type "d"). Empty cells that carry a format are listed with value null
-and type "blank".
+and type "blank". "widths" has the columns (from 1) the file gives a width of their own, as the file
+stores it in characters (.xls: its 1/256 units divided by 256); "freeze" the top left cell of the
+scrolling pane when the panes are frozen.
 """
 import json
 import re
@@ -56,7 +59,12 @@ def read_xlsx(path):
                 "bold": bool(c.font.b), "underline": c.font.u not in (None, "none"),
                 "font_size": float(c.font.sz) if c.font.sz is not None else None,
             })
-        sheets.append({"name": ws.title, "cells": cells})
+        widths = {}
+        for dim in ws.column_dimensions.values():
+            if dim.width and dim.min:
+                for col in range(dim.min, (dim.max or dim.min) + 1):
+                    widths[str(col)] = dim.width
+        sheets.append({"name": ws.title, "cells": cells, "widths": widths, "freeze": ws.freeze_panes})
     return {"format": "xlsx", "active": wb.index(wb.active), "sheets": sheets}
 
 
@@ -87,7 +95,11 @@ def read_xls(path):
                     "bold": font.weight >= 700, "underline": font.underline_type != 0,
                     "font_size": font.height / 20.0,
                 })
-        sheets.append({"name": sh.name, "cells": cells})
+        widths = {str(col + 1): info.width / 256.0 for col, info in sh.colinfo_map.items()}
+        freeze = None
+        if sh.panes_are_frozen:
+            freeze = xlrd.formula.cellname(sh.horz_split_pos, sh.vert_split_pos)
+        sheets.append({"name": sh.name, "cells": cells, "widths": widths, "freeze": freeze})
     return {"format": "xls", "active": active, "sheets": sheets}
 
 

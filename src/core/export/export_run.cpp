@@ -3,12 +3,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <optional>
 
 #include "core/database/catalogue.h"
 #include "core/database/connection_rule.h"
+#include "core/export/object_files.h"
 #include "core/export/table_writer.h"
 #include "core/provider/ado.h"
 #include "core/provider/select_text.h"
@@ -25,11 +27,13 @@ namespace {
 struct TableLog {
     std::string table;
     bool storedQuery = false;
-    std::string sheet;        // the worksheet's name as it ended up
-    std::string refusedName;  // the name the workbook would not take, with its reason
+    std::string sheet;                         // the worksheet's name as it ended up
+    std::vector<std::string> continuedSheets;  // the further sheets its records went on to
+    std::string refusedName;                   // the name the workbook would not take, with its reason
     std::string refusedReason;
     std::string readFailure;  // the table could not be opened, or reading stopped early
     WriteTally tally;
+    CaughtFailures unwrittenFiles;  // OLE objects that could not be written as files
 };
 
 constexpr const char* kPassedOverText =
@@ -101,7 +105,10 @@ std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
                                            const std::vector<excel::Problem>& workbookProblems) {
     std::vector<ExportProblem> out;
     std::map<std::string, const TableLog*> bySheet;
-    for (const TableLog& log : logs) bySheet[log.sheet] = &log;
+    for (const TableLog& log : logs) {
+        bySheet[log.sheet] = &log;
+        for (const std::string& sheet : log.continuedSheets) bySheet[sheet] = &log;
+    }
 
     for (const TableLog& log : logs) {
         auto add = [&](std::string what) { out.push_back({log.table, std::move(what), log.storedQuery}); };
@@ -111,15 +118,27 @@ std::vector<ExportProblem> CollectProblems(const std::vector<TableLog>& logs,
         const WriteTally& t = log.tally;
         for (const auto& [reason, failures] : t.refusedCells) add(RefusalText(reason, failures));
         for (const excel::Problem& p : workbookProblems)
-            if (p.sheet == log.sheet) add(ProblemText(p));
+            if (p.sheet == log.sheet || std::find(log.continuedSheets.begin(), log.continuedSheets.end(),
+                                                  p.sheet) != log.continuedSheets.end())
+                add(ProblemText(p));
+        for (const FieldNote& note : t.fieldNotes) add("the field " + Quoted(note.field) + ": " + note.note);
         for (const UnreadField& unread : t.unreadValues) {
             const CaughtFailures& f = unread.failures;
+            const std::string first =
+                unread.firstRecord <= 0 ? ""
+                : f.count == 1          ? " (record " + std::to_string(unread.firstRecord) + ")"
+                                        : " (the first in record " + std::to_string(unread.firstRecord) + ")";
             add(Count(f.count, "value", "values") + " of the field " + Quoted(unread.field) +
-                " could not be read and " + (f.count == 1 ? "its cell is" : "their cells are") +
-                " empty: " + f.firstDescription);
+                " could not be read and " + (f.count == 1 ? "its cell is" : "their cells are") + " empty" +
+                first + ": " + f.firstDescription);
         }
         if (t.refusedFormats.count > 0)
             add("the header format was not fully applied: " + t.refusedFormats.firstDescription);
+        if (const long n = log.unwrittenFiles.count; n > 0)
+            add(Count(n, "OLE object", "OLE objects") +
+                (n == 1 ? " could not be written as a file and its cell is empty: "
+                        : " could not be written as files and their cells are empty: ") +
+                log.unwrittenFiles.firstDescription);
     }
     for (const excel::Problem& p : workbookProblems)
         if (!bySheet.count(p.sheet)) out.push_back({"", "sheet " + Quoted(p.sheet) + ": " + ProblemText(p)});
@@ -168,7 +187,14 @@ class Run {
   public:
     Run(const ExportRequest& request, ExportObserver& observer, NameDigitGenerator& digits,
         excel::Application& app)
-        : request_(request), observer_(observer), digits_(digits), app_(app), cells_(request.locale) {}
+        : request_(request), observer_(observer), digits_(digits), app_(app), cells_(request.locale) {
+        const excel::WorkbookTarget target = excel::ResolveWorkbookTarget(request.target);
+        lastRow_ = target.xlsx ? excel::kMaxRows : excel::kMaxXlsRows;
+        if (!request.attachmentsFolder.empty()) {
+            const std::filesystem::path workbookFolder = std::filesystem::path(target.path).parent_path();
+            objects_.emplace(request.attachmentsFolder, workbookFolder.empty() ? "." : workbookFolder);
+        }
+    }
 
     ExportResult Go() {
         try {
@@ -219,7 +245,9 @@ class Run {
                 "The list of tables could not be read, so no workbook was written.\n\n" + e.Description()));
         }
 
-        std::string catalogueFailure = WalkCatalogue(connection, *catalogue);
+        // A stop asked for while a query computes ends that query too, not only the walk between rows.
+        connection.SetQueryWatch({.stopWanted = [this] { return Stopped(); }});
+        const std::string catalogueFailure = WalkCatalogue(connection, *catalogue);
         try {
             catalogue->Close();
         } catch (const ado::ProviderError&) {
@@ -353,12 +381,31 @@ class Run {
         if (opened) WriteHeaderRow(*sheet, table, lastField, log.tally);
 
         long row = kFirstDataRow;
+        int part = 1;  // of the sheets the table's records fill
         observer_.BarMaximumSet(kProgressMaximum);
         observer_.BarValueSet(0);
         std::int64_t counter = 0;
         auto stoppedReading = [&](const ado::ProviderError& e) {
             log.readFailure =
                 "reading stopped after record " + std::to_string(counter) + ": " + e.Description();
+        };
+        // OLE objects (and whatever else the database holds as bytes) go to files of their own.
+        CellTextOverride toFile = [&](std::int16_t field,
+                                      const ado::Variant& value) -> std::optional<std::string> {
+            if (value.type() != ado::Variant::Type::Binary) return std::nullopt;
+            std::string fieldName = "#" + std::to_string(field + 1);
+            try {
+                fieldName = table.GetFields().Item(field).Name();
+            } catch (const ado::ProviderError&) {
+            }
+            const ObjectContent content = UnwrapOleObject(value.Bytes());
+            try {
+                return objects_->Write(name, std::to_string(counter) + "-" + fieldName, content.extension,
+                                       content.bytes);
+            } catch (const std::runtime_error& e) {
+                if (log.unwrittenFiles.count++ == 0) log.unwrittenFiles.firstDescription = e.what();
+                return std::string();
+            }
         };
         while (opened) {
             try {
@@ -368,9 +415,15 @@ class Run {
                 break;
             }
             if (Stopped()) break;
+            if (row > lastRow_ && request_.continueSheets) {
+                sheet = ContinuedSheet(log, table, lastField, ++part);
+                if (!sheet) break;
+                row = kFirstDataRow;
+            }
             ++counter;
+            log.tally.record = counter;
             observer_.RecordNumberShown(counter);
-            WriteRecordRow(*sheet, row, table, lastField, cells_, log.tally);
+            WriteRecordRow(*sheet, row, table, lastField, cells_, log.tally, objects_ ? &toFile : nullptr);
             observer_.BarValueSet(ProgressBarValue(counter, recordCount));
             ++row;
             try {
@@ -388,6 +441,39 @@ class Run {
         }
     }
 
+    // The next sheet of a table whose records fill more than one, with the table's header row; nothing
+    // (and the reason in the log) when the workbook takes no further sheet.
+    excel::Worksheet* ContinuedSheet(TableLog& log, ado::Recordset& table, std::int16_t lastField, int part) {
+        excel::Worksheet* sheet = nullptr;
+        try {
+            sheet = &book_->GetWorksheets().Add();
+        } catch (const excel::ExcelError& e) {
+            log.readFailure = "the records past row " + std::to_string(lastRow_) +
+                              " were not copied: no further worksheet could be added: " + e.Description();
+            return nullptr;
+        }
+        excel::Worksheets& sheets = book_->GetWorksheets();
+        const auto taken = [&](std::string_view candidate) {
+            for (long i = 1; i <= sheets.Count(); ++i) {
+                const excel::Worksheet& other = sheets.Item(i);
+                if (&other != sheet && excel::SameSheetName(other.Name(), candidate)) return true;
+            }
+            return false;
+        };
+        const std::string wanted = ContinuedSheetName(log.sheet, part, taken);
+        try {
+            sheet->SetName(wanted);
+        } catch (const excel::ExcelError& e) {
+            if (log.refusedName.empty()) {
+                log.refusedName = wanted;
+                log.refusedReason = e.Description();
+            }
+        }
+        log.continuedSheets.push_back(sheet->Name());
+        WriteHeaderRow(*sheet, table, lastField, log.tally);
+        return sheet;
+    }
+
     const ExportRequest& request_;
     ExportObserver& observer_;
     NameDigitGenerator& digits_;
@@ -396,6 +482,8 @@ class Run {
     std::vector<TableLog> logs_;
     const ValueCells cells_;
     bool stopped_ = false;                   // the user asked to stop: nothing is saved
+    long lastRow_ = excel::kMaxXlsRows;      // the last row a sheet of the target's format holds
+    std::optional<ObjectFolder> objects_;    // where OLE objects go as files, if anywhere
     std::vector<ExportProblem> passedOver_;  // user objects the "MSys" filter left out
 };
 

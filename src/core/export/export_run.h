@@ -55,6 +55,14 @@ struct ExportRequest {
     /// answers true the run stops there: the workbook is discarded unsaved (a file already at the
     /// target stays as it was) and the run ends with kStoppedText.
     std::function<bool()> stopWanted;
+    /// When set, the records past a sheet's last row (65,536 in an .xls file, 1,048,576 in an .xlsx
+    /// file, header included) go on to further sheets "Name (2)", "Name (3)", ..., each with the same
+    /// header row. When not set they are left out and counted among the problems.
+    bool continueSheets = false;
+    /// When not empty, every OLE object (every value the database holds as bytes) is written as a file
+    /// of its own under this folder (see object_files.h), and its cell holds the file's path relative to
+    /// the workbook's folder. Attachment fields keep showing their file names.
+    std::string attachmentsFolder;
 };
 
 /// One thing that went wrong on the way, tied to the table it concerns (empty for the workbook as a

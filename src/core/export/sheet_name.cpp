@@ -24,4 +24,15 @@ std::string GetSheetName(std::string_view tableName, NameDigitGenerator& digits)
     return name;
 }
 
+std::string ContinuedSheetName(std::string_view firstSheet, int part,
+                               const std::function<bool(std::string_view)>& taken) {
+    constexpr std::size_t kLongestName = 31;  // what Excel takes
+    for (int number = part;; ++number) {
+        const std::string suffix = " (" + std::to_string(number) + ")";
+        std::string name(text::Utf16Prefix(firstSheet, kLongestName - suffix.size()));
+        name += suffix;
+        if (!taken || !taken(name)) return name;
+    }
+}
+
 }  // namespace tabvert::exporting

@@ -3,6 +3,7 @@
 // apart.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -31,5 +32,12 @@ inline constexpr std::size_t kShortenedSheetName = 25;
 /// generator. Every other name is returned as it is; nothing else is checked. Lengths count UTF-16
 /// code units, as Excel does (an emoji counts two), and a character is never cut in half.
 std::string GetSheetName(std::string_view tableName, NameDigitGenerator& digits);
+
+/// The name of a further sheet that takes a table's records once its first sheet (named `firstSheet`)
+/// is full: "Name (2)", "Name (3)", ... for `part` 2, 3, ... The first sheet's name is cut (never inside
+/// a character) so that the whole stays within Excel's 31 characters. When `taken` says a name is in
+/// use already, the number goes up until one is free.
+std::string ContinuedSheetName(std::string_view firstSheet, int part,
+                               const std::function<bool(std::string_view)>& taken);
 
 }  // namespace tabvert::exporting

@@ -18,7 +18,7 @@ void Note(CaughtFailures& failures, const NumberedError& e, long row = 0, long c
     failures.firstColumn = column;
 }
 
-// The tally of the field at `index`, opened on its first failure.
+// The tally of the field at `index`, opened on its first failure (in the record being written).
 CaughtFailures& UnreadOf(WriteTally& tally, ado::Recordset& table, std::int16_t index) {
     std::string name = "#" + std::to_string(index + 1);
     try {
@@ -27,7 +27,7 @@ CaughtFailures& UnreadOf(WriteTally& tally, ado::Recordset& table, std::int16_t 
     }
     for (UnreadField& field : tally.unreadValues)
         if (field.field == name) return field.failures;
-    return tally.unreadValues.emplace_back(UnreadField{std::move(name), {}}).failures;
+    return tally.unreadValues.emplace_back(UnreadField{std::move(name), {}, tally.record}).failures;
 }
 
 template <typename Setter>
@@ -50,10 +50,21 @@ std::string HeaderText(const std::string& fieldName) {
 
 void WriteHeaderRow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t lastFieldIndex,
                     WriteTally& tally) {
+    // Before any cell: the file holds the column widths and the frozen header ahead of the rows.
+    try {
+        sheet.FitColumnWidths();
+        sheet.FreezeTopRow();
+    } catch (const excel::ExcelError& e) {
+        Note(tally.refusedFormats, e);
+    }
     for (std::int16_t i = 0; i <= lastFieldIndex; ++i) {
         std::string text;
         try {
-            text = HeaderText(table.GetFields().Item(i).Name());
+            const ado::Field& field = table.GetFields().Item(i);
+            text = HeaderText(field.Name());
+            const bool noted = std::any_of(tally.fieldNotes.begin(), tally.fieldNotes.end(),
+                                           [&](const FieldNote& n) { return n.field == field.Name(); });
+            if (!field.Note().empty() && !noted) tally.fieldNotes.push_back({field.Name(), field.Note()});
         } catch (const ado::ProviderError& e) {
             Note(UnreadOf(tally, table, i), e, kHeaderRow, i + 1L);
         }
@@ -69,14 +80,18 @@ void WriteHeaderRow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t
 }
 
 void WriteRecordRow(excel::Worksheet& sheet, long row, ado::Recordset& table, std::int16_t lastFieldIndex,
-                    const ValueCells& cells, WriteTally& tally) {
+                    const ValueCells& cells, WriteTally& tally, const CellTextOverride* override) {
     for (std::int16_t i = 0; i <= lastFieldIndex; ++i) {
         std::string text;
         std::optional<NumberCell> number;
         try {
             const ado::Variant& value = table.GetFields().Item(i).Value();
-            number = cells.Classify(value);
-            if (!number && !value.IsNull()) text = text::ValueToText(value, cells.Locale());
+            std::optional<std::string> given;
+            if (override && !value.IsNull()) given = (*override)(i, value);
+            if (given)
+                text = std::move(*given);
+            else if (!(number = cells.Classify(value)) && !value.IsNull())
+                text = text::ValueToText(value, cells.Locale());
         } catch (const ado::ProviderError& e) {
             Note(UnreadOf(tally, table, i), e, row, i + 1L);
         }

@@ -4,7 +4,9 @@
 // reason, so one bad cell never stops a table.
 
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +16,8 @@
 
 namespace tabvert::ado {
 class Recordset;
-}
+class Variant;
+}  // namespace tabvert::ado
 namespace tabvert::excel {
 class Worksheet;
 }
@@ -38,6 +41,13 @@ struct CaughtFailures {
 struct UnreadField {
     std::string field;  // the field's name, or "#N" when even the name cannot be read
     CaughtFailures failures;
+    std::int64_t firstRecord = 0;  // the record of the first, counted from 1; 0 when not known
+};
+
+/// What the provider says of a field as a whole (ado::Field::Note), once per field.
+struct FieldNote {
+    std::string field;
+    std::string note;
 };
 
 /// What the writer had to pass over on one worksheet.
@@ -45,20 +55,28 @@ struct WriteTally {
     std::map<ErrorReason, CaughtFailures> refusedCells;  // cell writes the workbook refused, by reason
     std::vector<UnreadField> unreadValues;               // by field, in the order met; their cells stay empty
     CaughtFailures refusedFormats;                       // header font settings the workbook refused
+    std::vector<FieldNote> fieldNotes;                   // in field order, each field once
+    std::int64_t record = 0;  // the record WriteRecordRow writes, counted from 1, when the caller sets it
 };
 
 /// The header text of a field: its name without any "_", nothing else changed.
 std::string HeaderText(const std::string& fieldName);
 
 /// Writes the names of fields 0..lastFieldIndex into row 1, then makes A1:Z1 bold, size 15 and
-/// underlined, looking the range up once for each of the three settings.
+/// underlined, looking the range up once for each of the three settings. The sheet's columns are
+/// sized to the header and the first records, and the header row stays in view.
 void WriteHeaderRow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t lastFieldIndex,
                     WriteTally& tally);
 
+/// The text a cell gets in place of its value's own (the field's index and its value), or nothing to
+/// leave the value to the usual rule.
+using CellTextOverride = std::function<std::optional<std::string>(std::int16_t, const ado::Variant&)>;
+
 /// Writes the current record's fields 0..lastFieldIndex into `row` as text (Null as the empty text);
 /// a value whose type decides what its text becomes goes in as that number or date straight away.
-/// Does not move the recordset.
+/// `override`, when given, is asked first for every value that is not Null. Does not move the
+/// recordset.
 void WriteRecordRow(excel::Worksheet& sheet, long row, ado::Recordset& table, std::int16_t lastFieldIndex,
-                    const ValueCells& cells, WriteTally& tally);
+                    const ValueCells& cells, WriteTally& tally, const CellTextOverride* override = nullptr);
 
 }  // namespace tabvert::exporting

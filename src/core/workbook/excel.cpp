@@ -34,6 +34,7 @@ struct SheetStore {
     explicit SheetStore(const std::string& folder) : spool(folder) {}
     CellSpool spool;
     std::vector<FontOp> fontOps;
+    SheetLayout layout;
 };
 
 struct WorkbookState {
@@ -170,6 +171,26 @@ void Worksheet::Activate() {
     for (size_t i = 0; i < book_->sheets.size(); ++i) {
         if (book_->sheets[i].get() == this) book_->active = i;
     }
+}
+
+void Worksheet::CheckLayoutOpen() const {
+    CheckOpen();
+    if (book_->stream && book_->stream->Started(id_)) {
+        throw ExcelError(ErrorReason::OutOfOrder, "The layout of the worksheet \"" + name_ +
+                                                      "\" is fixed: its first rows were already "
+                                                      "written towards \"" +
+                                                      book_->stream->Target().path + "\".");
+    }
+}
+
+void Worksheet::FitColumnWidths() {
+    CheckLayoutOpen();
+    store_->layout.fitColumns = true;
+}
+
+void Worksheet::FreezeTopRow() {
+    CheckLayoutOpen();
+    store_->layout.frozenHeader = true;
 }
 
 // ---- Range and Font ----
@@ -395,9 +416,10 @@ void Workbook::SaveAs(const std::string& fileName, long fileFormat) {
     };
     for (auto& sheet : state_->sheets) {
         SheetStore* store = sheet->store_.get();
-        book.sheets.push_back({sheet->Name(), [store] {
-                                   return std::make_unique<SheetCursor>(store->spool.Read(), store->fontOps);
-                               }});
+        book.sheets.push_back(
+            {sheet->Name(),
+             [store] { return std::make_unique<SheetCursor>(store->spool.Read(), store->fontOps); },
+             store->layout});
     }
     SaveAtomically(target.path, [&](const std::string& tempPath) {
         if (target.xlsx) {
@@ -424,6 +446,10 @@ void Workbook::PlanSaveAs(const std::string& fileName, long fileFormat) {
         [state](Problem::Kind kind, uint32_t sheetId, long row, long column) {
             const Worksheet* sheet = state->SheetById(sheetId);
             state->AddFileProblem(kind, sheet != nullptr ? sheet->Name() : std::string(), row, column);
+        },
+        [state](uint32_t sheetId) {
+            const Worksheet* sheet = state->SheetById(sheetId);
+            return sheet != nullptr && sheet->store_ ? sheet->store_->layout : SheetLayout{};
         });
 }
 

@@ -132,6 +132,14 @@ class Worksheet {
     // A1-style references ("A1", "Z1", "$B$2"); the range spans both cells.
     Range GetRange(const std::string& cell1, const std::string& cell2);
     void Activate();
+    // Sizes each column, when the sheet is written, to the widest text or number of its first 101
+    // rows (a header and 100 records): from 8.43 to 60 characters, numbers and dates as their number
+    // format shows them. The sheet's later rows are not looked at.
+    void FitColumnWidths();
+    // Keeps row 1 in view while the rows below it scroll.
+    void FreezeTopRow();
+    // In a workbook planned for a file (Workbook::PlanSaveAs) both are refused once a cell or font of
+    // the sheet was written: the file holds them before the cells.
 
   private:
     friend class Worksheets;
@@ -141,6 +149,7 @@ class Worksheet {
     friend struct WorkbookState;
     Worksheet(WorkbookState* book, std::string name);
     void CheckOpen() const;
+    void CheckLayoutOpen() const;
     WorkbookState* book_;
     std::uint32_t id_;  // order of creation, from 0
     std::string name_;

@@ -66,9 +66,34 @@ class SheetCursor {
     uint64_t last_ = 0;
 };
 
+// How a sheet is laid out beyond its cells: what the export asks for on each of its sheets.
+struct SheetLayout {
+    bool fitColumns = false;    // columns sized to the text of the first rows (see column_fit.h)
+    bool frozenHeader = false;  // row 1 stays in view while the rows below it scroll
+};
+
+// The width of columns first..last (1-based), in characters of the default font's digits as a user
+// sees it in Excel's column width box (8.43 is the default width).
+struct ColumnWidth {
+    uint16_t first = 0, last = 0;
+    double chars = 0;
+    bool operator==(const ColumnWidth&) const = default;
+};
+
+// Where a sheet's cells go: the .xlsx part or the .xls records of the sheet.
+class RowSink {
+  public:
+    virtual ~RowSink() = default;
+    // The widths of the columns, before the first cell (a sheet without it keeps the default widths).
+    virtual void SetColumns(const std::vector<ColumnWidth>& widths) = 0;
+    virtual void Add(const OutCell& cell) = 0;  // in (row, column) order
+    virtual void Finish(bool selected) = 0;
+};
+
 struct SheetOut {
     std::string name;
     std::function<std::unique_ptr<SheetCursor>()> cells;
+    SheetLayout layout{};
 };
 
 struct BookOut {

@@ -11,14 +11,6 @@
 
 namespace tabvert::excel {
 
-// Where a finished row's cells go: the .xlsx part or the .xls records of the sheet.
-class RowSink {
-  public:
-    virtual ~RowSink() = default;
-    virtual void Add(const OutCell& cell) = 0;  // in (row, column) order
-    virtual void Finish(bool selected) = 0;
-};
-
 class SheetStream {
   public:
     explicit SheetStream(std::unique_ptr<RowSink> sink) : sink_(std::move(sink)) {}

@@ -6,44 +6,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include "core/workbook/column_fit.h"
 #include "core/workbook/xlsx/xlsx_writer.h"
 
 namespace tabvert::excel {
 
-class StreamedBook::XlsxSink : public RowSink {
-  public:
-    XlsxSink(ZipPackage& zip, const std::string& part, XlsxStyles& styles,
-             XlsxSheetWriter::TextProblem problem)
-        : writer_(zip, part, styles, std::move(problem)) {}
-    void Add(const OutCell& cell) override { writer_.Add(cell); }
-    void Finish(bool selected) override { writer_.Finish(selected); }
-
-  private:
-    XlsxSheetWriter writer_;
-};
-
-// Cells beyond an .xls sheet never reach here, except the formatted empty ones of a font's range.
-class StreamedBook::XlsSink : public RowSink {
-  public:
-    XlsSink(XlsBook::Sheet& sheet, std::function<void(long row, long column)> leftOut)
-        : sheet_(sheet), leftOut_(std::move(leftOut)) {}
-    void Add(const OutCell& cell) override {
-        if (cell.row > kMaxXlsRows || cell.column > kMaxXlsColumns) {
-            leftOut_(cell.row, cell.column);
-            return;
-        }
-        sheet_.Add(cell);
-    }
-    void Finish(bool) override { sheet_.Finish(); }
-
-  private:
-    XlsBook::Sheet& sheet_;
-    std::function<void(long row, long column)> leftOut_;
-};
-
 StreamedBook::StreamedBook(const SaveTarget& target, const std::string& tempFolder,
-                           const std::vector<std::string>& formats, ProblemReport problem)
-    : target_(target), problem_(std::move(problem)) {
+                           const std::vector<std::string>& formats, ProblemReport problem, LayoutOf layoutOf)
+    : target_(target), formats_(formats), problem_(std::move(problem)), layoutOf_(std::move(layoutOf)) {
     if (target_.xlsx) {
         package_.emplace(PendingSave::Begin(target_.path));
         styles_ = std::make_unique<XlsxStyles>(formats);
@@ -60,17 +30,26 @@ std::string StreamedBook::PartName(uint32_t sheetId) const {
 }
 
 std::unique_ptr<RowSink> StreamedBook::MakeSink(uint32_t sheetId) {
+    const SheetLayout layout = layoutOf_ ? layoutOf_(sheetId) : SheetLayout{};
+    std::unique_ptr<RowSink> sink;
+    double defaultPoints = kXlsxDefaultPoints;
     if (target_.xlsx) {
-        return std::make_unique<XlsxSink>(*zip_, PartName(sheetId), *styles_,
-                                          [this, sheetId](long row, long column) {
-                                              problem_(Problem::Kind::TextNotExact, sheetId, row, column);
-                                          });
+        sink = std::make_unique<XlsxSheetWriter>(
+            *zip_, PartName(sheetId), *styles_,
+            [this, sheetId](long row, long column) {
+                problem_(Problem::Kind::TextNotExact, sheetId, row, column);
+            },
+            layout.frozenHeader);
+    } else {
+        if (xlsSheets_.size() <= sheetId) xlsSheets_.resize(sheetId + 1);
+        xlsSheets_[sheetId] = std::make_unique<XlsBook::Sheet>(*xls_, layout.frozenHeader);
+        sink = std::make_unique<XlsSheetSink>(*xlsSheets_[sheetId], [this, sheetId](long row, long column) {
+            problem_(Problem::Kind::LeftOutOfXls, sheetId, row, column);
+        });
+        defaultPoints = kXlsDefaultPoints;
     }
-    if (xlsSheets_.size() <= sheetId) xlsSheets_.resize(sheetId + 1);
-    xlsSheets_[sheetId] = std::make_unique<XlsBook::Sheet>(*xls_);
-    return std::make_unique<XlsSink>(*xlsSheets_[sheetId], [this, sheetId](long row, long column) {
-        problem_(Problem::Kind::LeftOutOfXls, sheetId, row, column);
-    });
+    if (layout.fitColumns) sink = std::make_unique<FittingSink>(std::move(sink), formats_, defaultPoints);
+    return sink;
 }
 
 void StreamedBook::FinishCurrent(const IsActive& isActive) {

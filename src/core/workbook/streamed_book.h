@@ -25,10 +25,12 @@ class StreamedBook {
   public:
     using ProblemReport = std::function<void(Problem::Kind, uint32_t sheetId, long row, long column)>;
     using IsActive = std::function<bool(uint32_t sheetId)>;
+    using LayoutOf = std::function<SheetLayout(uint32_t sheetId)>;
 
-    // Throws ExcelError when the package cannot be created beside the target.
+    // Throws ExcelError when the package cannot be created beside the target. A sheet's layout is
+    // asked for when its stream opens.
     StreamedBook(const SaveTarget& target, const std::string& tempFolder,
-                 const std::vector<std::string>& formats, ProblemReport problem);
+                 const std::vector<std::string>& formats, ProblemReport problem, LayoutOf layoutOf = {});
     ~StreamedBook();
 
     const SaveTarget& Target() const { return target_; }
@@ -36,14 +38,16 @@ class StreamedBook {
     // The sheet's stream, which becomes the one being written; the sheet written before is finished.
     // Throws ExcelError for a sheet that was finished already.
     SheetStream& Open(uint32_t sheetId, const IsActive& isActive);
+    // Whether the sheet's stream was opened (its layout is then fixed).
+    bool Started(uint32_t sheetId) const {
+        return current_ == sheetId || (sheetId < finished_.size() && finished_[sheetId]);
+    }
 
     // Writes the file at `path` (the planned format): the sheets in tab order, as (name, id).
     void Save(const std::string& path, const std::vector<std::pair<std::string, uint32_t>>& sheets,
               size_t active);
 
   private:
-    class XlsxSink;
-    class XlsSink;
     std::unique_ptr<RowSink> MakeSink(uint32_t sheetId);
     void FinishCurrent(const IsActive& isActive);
     std::string PartName(uint32_t sheetId) const;
@@ -52,7 +56,9 @@ class StreamedBook {
     void Abandon();  // after a failure of the .xlsx package: drops it and its file
 
     SaveTarget target_;
+    const std::vector<std::string>& formats_;
     ProblemReport problem_;
+    LayoutOf layoutOf_;
     std::vector<std::unique_ptr<SheetStream>> streams_;  // by sheet id
     std::vector<bool> finished_;
     std::optional<uint32_t> current_;

@@ -356,6 +356,56 @@ TEST(ExportRun, RowsBeyondAnOldFormatSheetAreListed) {
     ExpectCellShows(book->sheets[0], 65536, 2, "Row 65535");
 }
 
+// Asked to continue, a table longer than a sheet goes on to further sheets under the same header, and
+// nothing is left out. "Z/Tall" gets the sheet "Z-Tall7" (the first digit drawn); the table "Z-Tall7 (2)"
+// holds the name its second sheet would take, so the further sheets are "(3)" and "(4)".
+TEST(ExportRun, ContinuedSheetsTakeEveryRecord) {
+    QTemporaryDir dir;
+    constexpr long kPerSheet = 65535;  // below the header row
+    constexpr long kRecords = 2 * kPerSheet + 5;
+    fixtures::Database desc;
+    desc.tables = {NumberedTable("Z/Tall", kRecords), NumberedTable("Z-Tall7 (2)", 1)};
+    const std::string db = WriteDb(desc, dir.filePath("tall.mdb").toStdString());
+    NameDigitGenerator digits;
+    RecordingObserver observer;
+    ExportRequest request = Request(db, dir.filePath("t.xls").toStdString());
+    request.continueSheets = true;
+    const ExportResult result = RunExport(request, observer, digits);
+    EXPECT_EQ(result.outcome, Outcome::Completed) << result.message;
+    EXPECT_EQ(std::count(observer.events.begin(), observer.events.end(), "table:Z/Tall"), 1);
+
+    const auto book = tabvert::test::ReadWorkbookFile(dir.filePath("t.xls").toStdString());
+    ASSERT_TRUE(book.has_value());
+    std::map<std::string, const tabvert::test::ReadSheet*> byName;
+    for (const auto& sheet : book->sheets) byName[sheet.name] = &sheet;
+    ASSERT_TRUE(byName.count("Z-Tall7") && byName.count("Z-Tall7 (2)") && byName.count("Z-Tall7 (3)") &&
+                byName.count("Z-Tall7 (4)"))
+        << ::testing::PrintToString(book->SheetNames());
+    ExpectCellShows(*byName.at("Z-Tall7 (2)"), 2, 2, "Row 1");  // the one-row table, untouched
+    EXPECT_EQ(byName.at("Z-Tall7 (2)")->Find(3, 1), nullptr);
+
+    // The parts' records in order add up to the table, each part under the header row.
+    long next = 1;
+    for (const char* part : {"Z-Tall7", "Z-Tall7 (3)", "Z-Tall7 (4)"}) {
+        const auto& sheet = *byName.at(part);
+        SCOPED_TRACE(part);
+        ExpectCellShows(sheet, 1, 1, "ID");
+        ExpectCellShows(sheet, 1, 2, "Label");
+        ASSERT_NE(sheet.Find(1, 1), nullptr);
+        EXPECT_TRUE(sheet.Find(1, 1)->bold);
+        long rows = 0;
+        for (const auto& cell : sheet.cells) {
+            if (cell.row < 2 || cell.column != 1) continue;
+            ASSERT_EQ(cell.row, rows + 2);
+            ASSERT_EQ(cell.number, static_cast<double>(next)) << "row " << cell.row;
+            ++rows;
+            ++next;
+        }
+        EXPECT_LE(rows, kPerSheet);
+    }
+    EXPECT_EQ(next - 1, kRecords);
+}
+
 // Open files do not grow with the number of tables: 1,200 of them export under a limit of 64.
 TEST(ExportRun, ManyTablesExportUnderALowOpenFileLimit) {
     QTemporaryDir dir;

@@ -7,6 +7,7 @@
 #include "core/export/export_run.h"
 #include "core/export/export_target.h"
 #include "core/export/sheet_name.h"
+#include "core/text/strings.h"
 #include "core/workbook/limits.h"
 
 namespace tabvert::exporting {
@@ -139,6 +140,33 @@ INSTANTIATE_TEST_SUITE_P(
         TargetCase{"UncPathMdbBecomesXls", "\\\\server\\share\\x.mdb", "\\\\server\\share\\x.xls",
                    "\\\\server\\share\\x.xls"}),
     [](const ::testing::TestParamInfo<TargetCase>& testCase) { return std::string(testCase.param.label); });
+
+TEST(ContinuedSheetName, NumbersTheFurtherSheetsWithinExcelsLengthAndUnused) {
+    const auto none = [](std::string_view) { return false; };
+    EXPECT_EQ(ContinuedSheetName("Orders", 2, none), "Orders (2)");
+    EXPECT_EQ(ContinuedSheetName("Orders", 12, none), "Orders (12)");
+    // The name is cut to leave room for the number, by UTF-16 units, never inside a character.
+    const std::string thirty(30, 'x');
+    EXPECT_EQ(ContinuedSheetName(thirty, 2, none), std::string(27, 'x') + " (2)");
+    EXPECT_EQ(ContinuedSheetName(thirty, 10, none), std::string(26, 'x') + " (10)");
+    const std::string emoji = Times("\xF0\x9F\x98\x80", 14);  // 28 units
+    EXPECT_EQ(ContinuedSheetName(emoji, 2, none), Times("\xF0\x9F\x98\x80", 13) + " (2)");
+    for (const std::string& base : {thirty, emoji, std::string("a")})
+        for (int part : {2, 9, 10, 100, 1000})
+            EXPECT_FALSE(excel::SheetNameFault(ContinuedSheetName(base, part, none)).has_value())
+                << base << part;
+    for (int part : {2, 10, 1000}) EXPECT_LE(text::Utf16Length(ContinuedSheetName(emoji, part, none)), 31u);
+
+    // A name in use (without regard to case) is passed over for the next number.
+    const std::vector<std::string> used = {"orders (2)", "Orders (3)"};
+    const auto inUse = [&](std::string_view name) {
+        for (const std::string& u : used)
+            if (excel::SameSheetName(u, name)) return true;
+        return false;
+    };
+    EXPECT_EQ(ContinuedSheetName("Orders", 2, inUse), "Orders (4)");
+    EXPECT_EQ(ContinuedSheetName("Orders", 5, inUse), "Orders (5)");
+}
 
 }  // namespace
 }  // namespace tabvert::exporting

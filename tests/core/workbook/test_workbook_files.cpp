@@ -84,6 +84,8 @@ void WriteExportShapedWorkbook(Workbook& book, const std::vector<Expected>& valu
     for (const auto& [name, fields] : {std::pair<std::string, long>{"Orders", 30}, {"No Records", 3}}) {
         Worksheet& sheet = book.GetWorksheets().Add();
         sheet.SetName(name);
+        sheet.FitColumnWidths();
+        sheet.FreezeTopRow();
         for (long c = 1; c <= fields; ++c) sheet.Cells(1, c).SetValue("Field" + std::to_string(c));
         sheet.GetRange("A1", "Z1").GetFont().SetBold(true);
         sheet.GetRange("A1", "Z1").GetFont().SetSize(15);
@@ -140,6 +142,17 @@ TEST(WorkbookFiles, ExportShapedWorkbookReadsBackInBothFormats) {
             }
         }
         EXPECT_EQ(read->sheets[0].Find(2, 1), nullptr);
+        // Every column with a header or value is sized, the header row frozen; not on the engine's
+        // own first sheet.
+        EXPECT_EQ(read->sheets[1].widths.size(), 30u);
+        EXPECT_EQ(read->sheets[0].widths.size(), 3u);
+        EXPECT_TRUE(read->sheets[2].widths.empty());
+        EXPECT_EQ(read->sheets[1].freeze + read->sheets[0].freeze + read->sheets[2].freeze, "A2A2");
+        const long longText = static_cast<long>(values.size()) - 7;  // the 32,767 characters
+        ASSERT_EQ(read->sheets[1].Find(2, longText)->text.size(), size_t{kMaxCellChars});
+        EXPECT_GT(read->sheets[1].widths.at(longText), 60);
+        EXPECT_LT(read->sheets[1].widths.at(longText), 61);
+        EXPECT_LT(read->sheets[1].widths.at(1), 15);
         for (long r = 2; r <= 4; ++r) {
             for (size_t i = 0; i < values.size(); ++i) {
                 const Expected& want = values[i];
@@ -300,6 +313,15 @@ TEST(WorkbookFiles, LibreOfficeOpensBothFormats) {
         ASSERT_TRUE(a1 && aa1);
         EXPECT_TRUE(a1->text == "Field1" && a1->bold && a1->underline && a1->fontSize == 15);
         EXPECT_FALSE(aa1->bold || aa1->underline || aa1->fontSize == 15);
+        // The column of the long text wide, the others narrower; the header frozen where LibreOffice
+        // read our .xls (converting an .xlsx headless, it keeps no view settings, any writer's).
+        if (other == "xlsx") {
+            EXPECT_EQ(orders.freeze, "A2");
+        }
+        const long longText = static_cast<long>(values.size());  // the 32,767 characters
+        ASSERT_TRUE(orders.widths.contains(longText) && orders.widths.contains(1));
+        EXPECT_GT(orders.widths.at(longText), 55);
+        EXPECT_LT(orders.widths.at(1), orders.widths.at(longText) / 3);
         for (size_t i = 0; i < values.size(); ++i) {
             const auto* cell = orders.Find(2, static_cast<long>(i) + 1);
             if (values[i].type.empty()) continue;

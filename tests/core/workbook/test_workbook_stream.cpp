@@ -26,6 +26,8 @@ namespace fs = std::filesystem;
 void Fill(Workbook& book, long rows) {
     Worksheet& data = book.GetWorksheets().Add();
     data.SetName("Data");
+    data.FitColumnWidths();
+    data.FreezeTopRow();
     for (long c = 1; c <= 4; ++c) data.Cells(1, c).SetValue("Field" + std::to_string(c));
     data.GetRange("A1", "Z1").GetFont().SetBold(true);
     data.GetRange("A1", "Z1").GetFont().SetSize(15);
@@ -45,6 +47,8 @@ void ExpectSameCells(const test::ReadWorkbook& a, const test::ReadWorkbook& b) {
     ASSERT_EQ(a.SheetNames(), b.SheetNames());
     EXPECT_EQ(a.active, b.active);
     for (size_t s = 0; s < a.sheets.size(); ++s) {
+        EXPECT_EQ(a.sheets[s].widths, b.sheets[s].widths) << a.sheets[s].name;
+        EXPECT_EQ(a.sheets[s].freeze, b.sheets[s].freeze) << a.sheets[s].name;
         const auto &x = a.sheets[s].cells, &y = b.sheets[s].cells;
         ASSERT_EQ(x.size(), y.size()) << a.sheets[s].name;
         for (size_t i = 0; i < x.size(); ++i) {
@@ -79,6 +83,11 @@ TEST(PlannedWorkbook, ReadsBackLikeTheSameWorkbookKeptTheGeneralWay) {
         const auto b = test::ReadWorkbookFile(root / name);
         ASSERT_TRUE(a && b);
         ExpectSameCells(*a, *b);
+        // The sized columns are the four with values (not the header's formatted empty cells).
+        for (const auto& sheet : b->sheets) {
+            EXPECT_EQ(sheet.widths.size(), sheet.name == "Data" ? 4u : 0u) << sheet.name;
+            EXPECT_EQ(sheet.freeze, sheet.name == "Data" ? "A2" : "") << sheet.name;
+        }
         ASSERT_EQ(planned.Problems().size(), general.Problems().size());
         for (size_t i = 0; i < general.Problems().size(); ++i) {
             EXPECT_EQ(planned.Problems()[i].kind, general.Problems()[i].kind);

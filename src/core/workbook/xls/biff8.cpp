@@ -188,10 +188,24 @@ std::string Dimensions(uint32_t firstRow, uint32_t lastRowPlus1, uint16_t firstC
     return Record(record::kDimensions, b);
 }
 
-std::string Window2(bool active) {
+std::string ColInfo(uint16_t first, uint16_t last, uint16_t width) {
     std::string b;
-    // Grid lines, headers, zeros, automatic grid colour, outline symbols; selected and shown if active.
-    Put16(b, static_cast<uint16_t>(active ? 0x06B6 : 0x00B6));
+    Put16(b, first);
+    Put16(b, last);
+    Put16(b, width);
+    Put16(b, 15);      // the default cell XF
+    Put16(b, 0x0002);  // width set by the user, not hidden
+    Put16(b, 0);
+    return Record(record::kColInfo, b);
+}
+
+std::string Window2(bool active, bool frozenHeader) {
+    std::string b;
+    // Grid lines, headers, zeros, automatic grid colour, outline symbols; selected and shown if active;
+    // frozen panes without a split bar.
+    uint16_t flags = active ? 0x06B6 : 0x00B6;
+    if (frozenHeader) flags |= 0x0108;
+    Put16(b, flags);
     Put16(b, 0);     // top row
     Put16(b, 0);     // left column
     Put16(b, 0x40);  // grid colour index
@@ -200,6 +214,28 @@ std::string Window2(bool active) {
     Put16(b, 0);  // zoom in normal view (default)
     Put32(b, 0);
     return Record(record::kWindow2, b);
+}
+
+std::string FrozenHeaderPane() {
+    constexpr uint8_t kLowerLeft = 2;
+    std::string pane;
+    Put16(pane, 0);  // no columns frozen
+    Put16(pane, 1);  // one row frozen
+    Put16(pane, 1);  // the lower pane's first row
+    Put16(pane, 0);  // its first column
+    pane += static_cast<char>(kLowerLeft);
+    pane += '\0';
+    std::string selection;
+    selection += static_cast<char>(kLowerLeft);
+    Put16(selection, 1);  // active cell A2
+    Put16(selection, 0);
+    Put16(selection, 0);  // its reference in the list below
+    Put16(selection, 1);  // one reference: A2:A2
+    Put16(selection, 1);
+    Put16(selection, 1);
+    selection += '\0';
+    selection += '\0';
+    return Record(record::kPane, pane) + Record(record::kSelection, selection);
 }
 
 std::string Row(uint16_t row, uint16_t firstCol, uint16_t lastColPlus1, uint16_t heightTwips) {

@@ -19,7 +19,8 @@ inline constexpr uint16_t kBof = 0x0809, kEof = 0x000A, kCodepage = 0x0042, kWin
                           kDateMode = 0x0022, kFont = 0x0031, kFormat = 0x041E, kXf = 0x00E0, kStyle = 0x0293,
                           kBoundSheet = 0x0085, kSst = 0x00FC, kContinue = 0x003C, kExtSst = 0x00FF,
                           kDimensions = 0x0200, kWindow2 = 0x023E, kRow = 0x0208, kLabelSst = 0x00FD,
-                          kNumber = 0x0203, kBlank = 0x0201;
+                          kNumber = 0x0203, kBlank = 0x0201, kColInfo = 0x007D, kPane = 0x0041,
+                          kSelection = 0x001D;
 }
 
 // A text as BIFF8 stores it: 8-bit when every character fits (ISO 8859-1), UTF-16LE otherwise.
@@ -46,7 +47,12 @@ std::string CellXf(uint16_t font, uint16_t format);
 std::string NormalStyle();
 std::string BoundSheet(uint32_t offset, std::string_view name);
 std::string Dimensions(uint32_t firstRow, uint32_t lastRowPlus1, uint16_t firstCol, uint16_t lastColPlus1);
-std::string Window2(bool active);
+// Columns first..last (0-based) `width` 1/256 characters wide.
+std::string ColInfo(uint16_t first, uint16_t last, uint16_t width);
+// A frozen header adds the frozen-panes flags; PANE and SELECTION must then follow.
+std::string Window2(bool active, bool frozenHeader = false);
+// Row 1 frozen above the rest, the lower pane active with its cursor on A2.
+std::string FrozenHeaderPane();
 std::string Row(uint16_t row, uint16_t firstCol, uint16_t lastColPlus1, uint16_t heightTwips);
 std::string LabelSst(uint16_t row, uint16_t col, uint16_t xf, uint32_t sst);
 std::string Number(uint16_t row, uint16_t col, uint16_t xf, double value);

@@ -16,13 +16,15 @@
 #include <cstring>
 #include <map>
 
+#include "core/workbook/column_fit.h"
+
 namespace tabvert::excel {
 
 namespace {
 
 using namespace biff8;
 
-constexpr double kDefaultPoints = 10;  // Arial 10, the file's Normal font
+constexpr double kDefaultPoints = kXlsDefaultPoints;
 constexpr uint16_t kDefaultRowTwips = 255;
 constexpr uint16_t kDefaultCellXf = 15;
 
@@ -156,7 +158,19 @@ XlsBook::XlsBook(const std::string& tempFolder, const std::vector<std::string>& 
 
 XlsBook::~XlsBook() = default;
 
-XlsBook::Sheet::Sheet(XlsBook& book) : book_(book) { begin_ = book.cells_->size(); }
+XlsBook::Sheet::Sheet(XlsBook& book, bool frozenHeader) : book_(book), frozenHeader_(frozenHeader) {
+    begin_ = book.cells_->size();
+}
+
+void XlsBook::Sheet::SetColumns(const std::vector<ColumnWidth>& widths) {
+    columns_.clear();
+    for (const ColumnWidth& w : widths) {
+        if (w.first > kMaxXlsColumns) break;
+        const auto last = static_cast<uint16_t>(std::min<long>(w.last, kMaxXlsColumns));
+        columns_ += ColInfo(static_cast<uint16_t>(w.first - 1), static_cast<uint16_t>(last - 1),
+                            ColumnWidthUnits(w.chars));
+    }
+}
 
 void XlsBook::Sheet::Add(const OutCell& cell) {
     const auto row = static_cast<uint16_t>(cell.row - 1);
@@ -215,11 +229,12 @@ void XlsBook::Write(const std::string& path, const std::vector<NamedSheet>& shee
     std::vector<uint64_t> offsets;
     for (size_t i = 0; i < sheets.size(); ++i) {
         const Sheet& p = *sheets[i].second;
-        sheetHeads.push_back(Bof(Substream::Worksheet) +
+        sheetHeads.push_back(Bof(Substream::Worksheet) + p.columns_ +
                              (p.any_ ? Dimensions(p.firstRow_, p.lastRow_ + 1u, p.firstCol_,
                                                   static_cast<uint16_t>(p.lastCol_ + 1))
                                      : Dimensions(0, 0, 0, 0)));
-        sheetTails.push_back(Window2(i == active) + Eof());
+        sheetTails.push_back(Window2(i == active, p.frozenHeader_) +
+                             (p.frozenHeader_ ? FrozenHeaderPane() : std::string()) + Eof());
         offsets.push_back(offset);
         offset += sheetHeads.back().size() + (p.end_ - p.begin_) + sheetTails.back().size();
     }
@@ -256,23 +271,30 @@ void XlsBook::Write(const std::string& path, const std::vector<NamedSheet>& shee
     if (!gsf_output_is_closed(sink.get()) && !gsf_output_close(sink.get())) StreamWriter(sink.get()).Fail();
 }
 
+void XlsSheetSink::Add(const OutCell& cell) {
+    if (cell.row > kMaxXlsRows || cell.column > kMaxXlsColumns) {
+        if (leftOut_) leftOut_(cell.row, cell.column);
+        return;
+    }
+    sheet_.Add(cell);
+}
+
 void WriteXls(const std::string& path, const BookOut& book) {
     XlsBook xls(book.tempFolder, *book.formats);
     std::vector<std::unique_ptr<XlsBook::Sheet>> parts;
     std::vector<XlsBook::NamedSheet> named;
     for (const auto& sheet : book.sheets) {
-        parts.push_back(std::make_unique<XlsBook::Sheet>(xls));
+        parts.push_back(std::make_unique<XlsBook::Sheet>(xls, sheet.layout.frozenHeader));
+        std::unique_ptr<RowSink> sink =
+            std::make_unique<XlsSheetSink>(*parts.back(), [&](long row, long column) {
+                if (book.problem) book.problem(Problem::Kind::LeftOutOfXls, sheet.name, row, column);
+            });
+        if (sheet.layout.fitColumns)
+            sink = std::make_unique<FittingSink>(std::move(sink), *book.formats, kDefaultPoints);
         auto cursor = sheet.cells();
         OutCell cell;
-        while (cursor->Next(cell)) {
-            if (cell.row > kMaxXlsRows || cell.column > kMaxXlsColumns) {
-                if (book.problem)
-                    book.problem(Problem::Kind::LeftOutOfXls, sheet.name, cell.row, cell.column);
-                continue;
-            }
-            parts.back()->Add(cell);
-        }
-        parts.back()->Finish();
+        while (cursor->Next(cell)) sink->Add(cell);
+        sink->Finish(false);
         named.emplace_back(sheet.name, parts.back().get());
     }
     xls.Write(path, named, book.active);

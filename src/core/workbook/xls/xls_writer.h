@@ -4,6 +4,7 @@
 // strings into a second; Write puts the workbook stream together from them. Two open files, however
 // many sheets.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -13,6 +14,8 @@
 #include "core/workbook/xls/biff8.h"
 
 namespace tabvert::excel {
+
+inline constexpr double kXlsDefaultPoints = 10;  // Arial 10, the Normal style's font
 
 class XlsBook {
   public:
@@ -29,13 +32,18 @@ class XlsBook {
     // an .xls sheet (the caller leaves out the rest).
     class Sheet {
       public:
-        explicit Sheet(XlsBook& book);
+        // A frozen header keeps row 1 in view.
+        explicit Sheet(XlsBook& book, bool frozenHeader = false);
+        // Widths of columns beyond an .xls sheet are left out.
+        void SetColumns(const std::vector<ColumnWidth>& widths);
         void Add(const OutCell& cell);  // in (row, column) order
         void Finish();
 
       private:
         friend class XlsBook;
         XlsBook& book_;
+        bool frozenHeader_;
+        std::string columns_;  // COLINFO records
         std::vector<RowBuffer> block_;
         uint64_t begin_ = 0, end_ = 0;
         bool any_ = false, finished_ = false;
@@ -56,6 +64,20 @@ class XlsBook {
     std::unique_ptr<Styles> styles_;
     std::unique_ptr<biff8::SstWriter> sst_;
     std::unique_ptr<Spill> cells_;
+};
+
+// A sheet's cells as a RowSink: cells beyond an .xls sheet are not written, `leftOut` hears of each.
+class XlsSheetSink : public RowSink {
+  public:
+    XlsSheetSink(XlsBook::Sheet& sheet, std::function<void(long row, long column)> leftOut)
+        : sheet_(sheet), leftOut_(std::move(leftOut)) {}
+    void SetColumns(const std::vector<ColumnWidth>& widths) override { sheet_.SetColumns(widths); }
+    void Add(const OutCell& cell) override;
+    void Finish(bool) override { sheet_.Finish(); }
+
+  private:
+    XlsBook::Sheet& sheet_;
+    std::function<void(long row, long column)> leftOut_;
 };
 
 }  // namespace tabvert::excel

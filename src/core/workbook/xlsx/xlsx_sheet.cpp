@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/text/strings.h"
+#include "core/workbook/column_fit.h"
 #include "core/workbook/limits.h"
 
 namespace tabvert::excel {
@@ -11,7 +12,7 @@ namespace tabvert::excel {
 namespace {
 
 constexpr size_t kPiece = 256u << 10;  // bytes of XML handed to the package at a time
-constexpr double kDefaultPoints = 11;
+constexpr double kDefaultPoints = kXlsxDefaultPoints;
 
 constexpr std::string_view kSheetStart =
     "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
@@ -23,15 +24,28 @@ constexpr std::string_view kSheetTail =
     "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
     "footer=\"0.3\"/></worksheet>";
 
-// The head with the used range and the selection filled in; always the same length.
-std::string SheetHead(std::string_view ref, bool selected) {
+// Row 1 stays in view, the cursor below it.
+constexpr std::string_view kFrozenHeader =
+    "<pane ySplit=\"1\" topLeftCell=\"A2\" activePane=\"bottomLeft\" state=\"frozen\"/>"
+    "<selection pane=\"bottomLeft\" activeCell=\"A2\" sqref=\"A2\"/>";
+
+// The head with the used range and the selection filled in; for one sheet always the same length.
+std::string SheetHead(std::string_view ref, bool selected, bool frozenHeader) {
     std::string head(kSheetStart);
     head += ref;
     head += '"';
     head.append(kLongestRef - ref.size(), ' ');
     head += "/><sheetViews><sheetView ";
     head += selected ? kSelected : std::string(kSelected.size(), ' ');
-    head += "workbookViewId=\"0\"/></sheetViews><sheetFormatPr defaultRowHeight=\"15\"/><sheetData>";
+    head += "workbookViewId=\"0\"";
+    if (frozenHeader) {
+        head += '>';
+        head += kFrozenHeader;
+        head += "</sheetView>";
+    } else {
+        head += "/>";
+    }
+    head += "</sheetViews><sheetFormatPr defaultRowHeight=\"15\"/>";
     return head;
 }
 
@@ -145,8 +159,11 @@ bool AppendXmlText(std::string& out, std::string_view text) {
 }
 
 std::string XmlAttribute(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
-    for (const char ch : text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char ch = text[i];
+        const auto c = static_cast<unsigned char>(ch);
         switch (ch) {
             case '&':
                 out += "&amp;";
@@ -160,8 +177,21 @@ std::string XmlAttribute(std::string_view text) {
             case '"':
                 out += "&quot;";
                 break;
-            default:
+            case '_':
+                if (LooksEscaped(text, i)) out += "_x005F";  // a literal _xHHHH_, as in cell texts
                 out += ch;
+                break;
+            default:
+                // XML cannot hold control characters, and a reader turns a tab or line break in an
+                // attribute into a space: each is written as the _xHHHH_ escape Excel reads in names.
+                if (c < 0x20) {
+                    out += "_x00";
+                    out += kHex[c >> 4];
+                    out += kHex[c & 0xF];
+                    out += '_';
+                } else {
+                    out += ch;
+                }
         }
     }
     return out;
@@ -244,10 +274,35 @@ std::string XlsxStyles::Part() const {
 }
 
 XlsxSheetWriter::XlsxSheetWriter(ZipPackage& zip, const std::string& partName, XlsxStyles& styles,
-                                 TextProblem problem)
-    : zip_(zip), styles_(styles), problem_(std::move(problem)) {
-    zip_.BeginPart(partName, SheetHead("A1", false));
+                                 TextProblem problem, bool frozenHeader)
+    : zip_(zip), styles_(styles), problem_(std::move(problem)), frozenHeader_(frozenHeader) {
+    zip_.BeginPart(partName, SheetHead("A1", false, frozenHeader_));
     buffer_.reserve(kPiece + 64 * 1024);
+}
+
+void XlsxSheetWriter::SetColumns(const std::vector<ColumnWidth>& widths) {
+    if (!dataStarted_) widths_ = widths;
+}
+
+void XlsxSheetWriter::StartData() {
+    dataStarted_ = true;
+    if (!widths_.empty()) {
+        buffer_ += "<cols>";
+        for (const ColumnWidth& w : widths_) {
+            buffer_ += "<col min=\"";
+            AppendNumber(buffer_, w.first);
+            buffer_ += "\" max=\"";
+            AppendNumber(buffer_, w.last);
+            buffer_ += "\" width=\"";
+            char digits[32];
+            const auto res = std::to_chars(digits, digits + sizeof digits, ColumnWidthUnits(w.chars) / 256.0);
+            buffer_.append(digits, res.ptr);
+            buffer_ += "\" customWidth=\"1\"/>";
+        }
+        buffer_ += "</cols>";
+        widths_.clear();
+    }
+    buffer_ += "<sheetData>";
 }
 
 void XlsxSheetWriter::Text(const std::string& text, long row, long column) {
@@ -258,6 +313,7 @@ void XlsxSheetWriter::Text(const std::string& text, long row, long column) {
 }
 
 void XlsxSheetWriter::Add(const OutCell& cell) {
+    if (!dataStarted_) StartData();
     if (cell.row != row_) {
         if (row_ != 0) buffer_ += "</row>";
         if (buffer_.size() >= kPiece) zip_.Write(buffer_);
@@ -305,10 +361,11 @@ void XlsxSheetWriter::Add(const OutCell& cell) {
 }
 
 void XlsxSheetWriter::Finish(bool selected) {
+    if (!dataStarted_) StartData();
     if (row_ != 0) buffer_ += "</row>";
     zip_.Write(buffer_);
     const std::string ref = any_ ? Ref(firstRow_, firstCol_, lastRow_, lastCol_) : "A1";
-    zip_.EndPart(SheetHead(ref, selected), std::string(kSheetTail));
+    zip_.EndPart(SheetHead(ref, selected, frozenHeader_), std::string(kSheetTail));
 }
 
 }  // namespace tabvert::excel

@@ -14,6 +14,8 @@
 
 namespace tabvert::excel {
 
+inline constexpr double kXlsxDefaultPoints = 11;  // Calibri 11, the Normal style's font
+
 // The cellXfs of the workbook: one per font and number format in the order of first use, 0 plain.
 class XlsxStyles {
   public:
@@ -33,22 +35,29 @@ class XlsxStyles {
     std::vector<Key> order_;
 };
 
-class XlsxSheetWriter {
+class XlsxSheetWriter : public RowSink {
   public:
     using TextProblem = std::function<void(long row, long column)>;
     // Starts the part; `problem` hears of texts written unescaped because their escapes did not fit.
-    XlsxSheetWriter(ZipPackage& zip, const std::string& partName, XlsxStyles& styles, TextProblem problem);
-    void Add(const OutCell& cell);
+    // A frozen header keeps row 1 in view.
+    XlsxSheetWriter(ZipPackage& zip, const std::string& partName, XlsxStyles& styles, TextProblem problem,
+                    bool frozenHeader = false);
+    void SetColumns(const std::vector<ColumnWidth>& widths) override;
+    void Add(const OutCell& cell) override;
     // Completes the part: its used range, and whether it is the selected tab.
-    void Finish(bool selected);
+    void Finish(bool selected) override;
 
   private:
     void Text(const std::string& text, long row, long column);
+    void StartData();  // the column widths, if any, and the start of the cells
 
     ZipPackage& zip_;
     XlsxStyles& styles_;
     TextProblem problem_;
+    bool frozenHeader_;
     std::string buffer_;
+    std::vector<ColumnWidth> widths_;
+    bool dataStarted_ = false;
     uint32_t row_ = 0;
     bool any_ = false;
     uint32_t firstRow_ = 0, lastRow_ = 0;
@@ -59,6 +68,8 @@ class XlsxSheetWriter {
 // Returns false when the guard would take the text past Excel's cell limit: it is then written
 // without the guard (and a reader turns the sequence into its character).
 bool AppendXmlText(std::string& out, std::string_view text);
+// An attribute value between double quotes: & < > " escaped, control characters as _xHHHH_, a literal
+// _xHHHH_ guarded.
 std::string XmlAttribute(std::string_view text);
 
 }  // namespace tabvert::excel

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "core/workbook/column_fit.h"
+
 namespace tabvert::excel {
 
 namespace {
@@ -206,13 +208,18 @@ void WriteXlsx(const std::string& path, const BookOut& book) {
             const SheetOut& sheet = book.sheets[i];
             names.push_back(sheet.name);
             parts.push_back("xl/worksheets/sheet" + std::to_string(i + 1) + ".xml");
-            XlsxSheetWriter writer(zip, parts.back(), styles, [&](long row, long column) {
-                if (book.problem) book.problem(Problem::Kind::TextNotExact, sheet.name, row, column);
-            });
+            std::unique_ptr<RowSink> sink = std::make_unique<XlsxSheetWriter>(
+                zip, parts.back(), styles,
+                [&](long row, long column) {
+                    if (book.problem) book.problem(Problem::Kind::TextNotExact, sheet.name, row, column);
+                },
+                sheet.layout.frozenHeader);
+            if (sheet.layout.fitColumns)
+                sink = std::make_unique<FittingSink>(std::move(sink), *book.formats, kXlsxDefaultPoints);
             auto cursor = sheet.cells();
             OutCell cell;
-            while (cursor->Next(cell)) writer.Add(cell);
-            writer.Finish(i == book.active);
+            while (cursor->Next(cell)) sink->Add(cell);
+            sink->Finish(i == book.active);
         }
         WritePackageParts(zip, names, parts, book.active, styles);
     }
