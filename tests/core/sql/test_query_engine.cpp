@@ -16,6 +16,7 @@
 #include "fixtures/access_writer.h"
 #include "fixtures/fixture_set.h"
 #include "support/paths.h"
+#include "support/sqlite_reference.h"
 
 namespace tabvert::ado {
 namespace {
@@ -52,80 +53,14 @@ std::string Canonical(const Variant& v) {
     }
 }
 
-class Reference {
+// The fixture's tables in SQLite, dates as the canonical ISO text.
+class Reference : public test::SqliteReference {
   public:
-    explicit Reference(const fixtures::Database& db) {
-        sqlite3_open(":memory:", &db_);
-        for (const fixtures::Table& t : db.tables) {
-            std::string create = "CREATE TABLE \"" + t.name + "\"(",
-                        insert = "INSERT INTO \"" + t.name + "\" VALUES(";
-            for (std::size_t i = 0; i < t.columns.size(); ++i) {
-                create += (i ? ", \"" : "\"") + t.columns[i].name + "\"";
-                insert += i ? ", ?" : "?";
-            }
-            Exec(create + ")");
-            sqlite3_stmt* s = nullptr;
-            sqlite3_prepare_v2(db_, (insert + ")").c_str(), -1, &s, nullptr);
-            for (const fixtures::Row& row : t.rows) {
-                for (std::size_t i = 0; i < row.size(); ++i) Bind(s, static_cast<int>(i + 1), row[i]);
-                EXPECT_EQ(sqlite3_step(s), SQLITE_DONE);
-                sqlite3_reset(s);
-            }
-            sqlite3_finalize(s);
-        }
-    }
-    ~Reference() { sqlite3_close(db_); }
-
-    Rows rows(const std::string& sql) {
-        sqlite3_stmt* s = nullptr;
-        EXPECT_EQ(sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr), SQLITE_OK)
-            << sqlite3_errmsg(db_) << "\n"
-            << sql;
-        Rows out;
-        char buf[64];
-        while (s && sqlite3_step(s) == SQLITE_ROW) {
-            std::vector<std::string> row;
-            for (int i = 0; i < sqlite3_column_count(s); ++i) {
-                switch (sqlite3_column_type(s, i)) {
-                    case SQLITE_NULL:
-                        row.push_back("NULL");
-                        break;
-                    case SQLITE_INTEGER:
-                        row.push_back(std::to_string(sqlite3_column_int64(s, i)));
-                        break;
-                    case SQLITE_FLOAT:
-                        std::snprintf(buf, sizeof buf, "%.15g", sqlite3_column_double(s, i));
-                        row.push_back(buf);
-                        break;
-                    default:
-                        row.push_back(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
-                }
-            }
-            out.push_back(row);
-        }
-        sqlite3_finalize(s);
-        return out;
-    }
-
-  private:
-    void Exec(const std::string& sql) {
-        ASSERT_EQ(sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-    }
-    static void Bind(sqlite3_stmt* s, int i, const fixtures::Value& v) {
-        if (const auto* n = std::get_if<std::int64_t>(&v))
-            sqlite3_bind_int64(s, i, *n);
-        else if (const auto* b = std::get_if<bool>(&v))
-            sqlite3_bind_int(s, i, *b ? -1 : 0);
-        else if (const auto* t = std::get_if<std::string>(&v))
-            sqlite3_bind_text(s, i, t->c_str(), -1, SQLITE_TRANSIENT);
-        else if (const auto* c = std::get_if<fixtures::Currency>(&v))
-            sqlite3_bind_double(s, i, static_cast<double>(c->tenThousandths) / 10000.0);
-        else if (const auto* d = std::get_if<fixtures::DateTime>(&v))
-            sqlite3_bind_text(s, i, Canonical(Variant::Date(d->ole)).c_str(), -1, SQLITE_TRANSIENT);
-        else
-            sqlite3_bind_null(s, i);
-    }
-    sqlite3* db_ = nullptr;
+    explicit Reference(const fixtures::Database& db)
+        : SqliteReference(db, [](sqlite3_stmt* s, int i, double ole) {
+              sqlite3_bind_text(s, i, Canonical(Variant::Date(ole)).c_str(), -1, SQLITE_TRANSIENT);
+          }) {}
+    Rows rows(const std::string& sql) { return Query(sql); }
 };
 
 struct Read {

@@ -1,19 +1,16 @@
 // The temporary files of the workbook engine: read back by position exactly as written, enciphered on
 // disk with a key of their own, and a full temporary folder named in the message.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QTemporaryDir>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "core/workbook/excel.h"
 #include "core/workbook/spool.h"
+#include "support/full_folder.h"
 #include "workbook_test_util.h"
 
 namespace tabvert::excel {
@@ -103,52 +100,22 @@ TEST(CellSpool, CellsInATemporaryFolderAreNeverThereInPlainText) {
     EXPECT_NE(written.find(kSecret + "20000"), std::string::npos);
 }
 
-// Runs `body` in a child with a 64 KiB file system mounted on `folder`; false where this process may
-// not mount one.
-bool WithFullFolder(const fs::path& folder, const std::function<std::string()>& body, std::string& said) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return false;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeFds[0]);
-        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-            mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=64k") != 0) {
-            _exit(77);
-        }
-        const std::string message = body();
-        [[maybe_unused]] const ssize_t ignored = write(pipeFds[1], message.data(), message.size());
-        _exit(0);
-    }
-    close(pipeFds[1]);
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) said.append(buffer, static_cast<size_t>(n));
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 TEST(TempFile, AFullTemporaryFolderIsNamed) {
     QTemporaryDir dir;
     const fs::path folder = dir.path().toStdString();
-    std::string said;
-    const bool ran = WithFullFolder(
-        folder,
-        [&] {
-            try {
-                auto excel = testing::StartExcel(dir);
-                Worksheet& sheet = excel->GetWorkbooks().Add().ActiveSheet();
-                const std::string value = Payload().substr(0, 40);
-                for (long row = 1; row <= 200'000; ++row) sheet.Cells(row, 1).SetValue(value);
-            } catch (const ExcelError& e) {
-                return e.Description();
-            }
-            return std::string("no error");
-        },
-        said);
-    if (!ran) GTEST_SKIP() << "a file system cannot be mounted here";
-    EXPECT_NE(said.find("temporary folder " + folder.string() + " is full"), std::string::npos) << said;
+    const std::optional<std::string> said = test::InFullFolder(folder, [&] {
+        try {
+            auto excel = testing::StartExcel(dir);
+            Worksheet& sheet = excel->GetWorkbooks().Add().ActiveSheet();
+            const std::string value = Payload().substr(0, 40);
+            for (long row = 1; row <= 200'000; ++row) sheet.Cells(row, 1).SetValue(value);
+        } catch (const ExcelError& e) {
+            return e.Description();
+        }
+        return std::string("no error");
+    });
+    if (!said) GTEST_SKIP() << "a file system cannot be mounted here";
+    EXPECT_NE(said->find("temporary folder " + folder.string() + " is full"), std::string::npos) << *said;
 }
 
 }  // namespace
