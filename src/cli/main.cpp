@@ -37,8 +37,9 @@ constexpr Command kCommands[] = {
      "      Every table of DB into one workbook (.xlsx, or .xls for any other name), as the program's\n"
      "      Export to Excel does; with --table (repeatable) only the tables named, in the database's\n"
      "      order. --continue-sheets sends the records a sheet cannot hold on to further sheets\n"
-     "      (Name (2), ...); --attachments FOLDER writes OLE objects there as files, their cells naming\n"
-     "      them ([Export] ContinueSheets= and AttachmentsFolder= in the settings file do the same).\n"
+     "      (Name (2), ...); --attachments FOLDER writes OLE objects and attached files there,\n"
+     "      their cells naming (in .xlsx linking to) them ([Export] ContinueSheets= and\n"
+     "      AttachmentsFolder= in the settings file do the same).\n"
      "      Exit status 0 when complete, 1 when written with the listed warnings, 2 when nothing\n"
      "      was written."},
 };

@@ -89,6 +89,9 @@ class KeepingSource final : public RowSource {
     std::optional<std::int64_t> ExpectedRowCount() const override { return inner_->ExpectedRowCount(); }
     void KeepUnreadValues() override { inner_->KeepUnreadValues(); }
     const std::vector<std::string>& UnreadValues() const override { return inner_->UnreadValues(); }
+    std::optional<std::vector<AttachedFile>> AttachedFiles(std::size_t column) override {
+        return inner_->AttachedFiles(column);
+    }
 
   private:
     std::shared_ptr<const crypto::WipedBytes> plain_;  // declared first: released after the reader
@@ -437,6 +440,9 @@ class LinkedSource : public RowSource {
     std::optional<std::int64_t> ExpectedRowCount() const override { return rows_->ExpectedRowCount(); }
     void KeepUnreadValues() override { rows_->KeepUnreadValues(); }
     const std::vector<std::string>& UnreadValues() const override { return rows_->UnreadValues(); }
+    std::optional<std::vector<AttachedFile>> AttachedFiles(std::size_t column) override {
+        return rows_->AttachedFiles(column);
+    }
 
   private:
     std::shared_ptr<Database> database_;
@@ -608,6 +614,36 @@ detail::ComplexColumnValues Database::ComplexValues(const detail::TableReader& r
         std::string& text = values.texts[static_cast<std::int32_t>(key.ToInt64())];
         if (!text.empty()) text += ", ";
         text += text::ValueToText(value, locale);
+    }
+    if (valueColumn == "FileName") {
+        int typeAt = -1, dataAt = -1;
+        for (std::size_t i = 0; i < flat.Columns().size(); ++i) {
+            if (text::EqualsIgnoringCase(flat.Columns()[i].name, "FileType")) typeAt = static_cast<int>(i);
+            if (text::EqualsIgnoringCase(flat.Columns()[i].name, "FileData")) dataAt = static_cast<int>(i);
+        }
+        if (dataAt >= 0)
+            values.readFiles = [self = shared_from_this(), flatTable, keyAt, valueAt, typeAt, dataAt] {
+                // The values table is read again, now with the files' data, only when asked for.
+                detail::TableReader files(self->mdb_.get(), self->header_, flatTable->name,
+                                          flatTable->tablePage, std::nullopt, flatTable->properties);
+                const text::Locale fileLocale = text::Locale::System();
+                detail::ComplexColumnValues::FilesByKey byKey;
+                std::vector<Variant> fileRow;
+                auto at = [&](int i) -> const Variant& { return fileRow[static_cast<std::size_t>(i)]; };
+                while (files.Next(fileRow)) {
+                    if (at(keyAt).IsNull()) continue;
+                    AttachedFile file;
+                    if (!at(valueAt).IsNull()) file.name = text::ValueToText(at(valueAt), fileLocale);
+                    if (typeAt >= 0 && !at(typeAt).IsNull())
+                        file.type = text::ValueToText(at(typeAt), fileLocale);
+                    if (at(dataAt).type() == Variant::Type::Binary) {
+                        const auto bytes = at(dataAt).Bytes();
+                        file.data.assign(bytes.begin(), bytes.end());
+                    }
+                    byKey[static_cast<std::int32_t>(at(keyAt).ToInt64())].push_back(std::move(file));
+                }
+                return byKey;
+            };
     }
     return values;
 }

@@ -23,6 +23,13 @@ struct ColumnInfo {
     std::string note;
 };
 
+// One file of an attachment column's value, as Access keeps it.
+struct AttachedFile {
+    std::string name;                // the file's name when it was attached
+    std::string type;                // its extension as Access noted it ("jpg", "pdf", ...)
+    std::vector<std::uint8_t> data;  // the stored FileData: still wrapped and perhaps compressed
+};
+
 class RowSource {
   public:
     virtual ~RowSource() = default;
@@ -42,6 +49,13 @@ class RowSource {
     virtual const std::vector<std::string>& UnreadValues() const {
         static const std::vector<std::string> none;
         return none;
+    }
+    // For the row Next filled last: the files of an attachment column; nothing for a column of any
+    // other kind. The files' data are read on the first call, not by Next. Throws ProviderError when
+    // they cannot be read.
+    virtual std::optional<std::vector<AttachedFile>> AttachedFiles(std::size_t column) {
+        (void)column;
+        return std::nullopt;
     }
 };
 

@@ -459,6 +459,7 @@ bool TableReader::Next(std::vector<Variant>& values) {
     // Complex columns show their values (or, for version history, the memo of the same row).
     for (std::size_t i = 0; i < decoding_.size(); ++i) {
         const auto& complex = decoding_[i].complex;
+        decoding_[i].rowKey.reset();
         if (!complex || values[i].IsNull()) continue;
         if (complex->sameRowColumn >= 0) {
             const auto same = static_cast<std::size_t>(complex->sameRowColumn);
@@ -466,10 +467,32 @@ bool TableReader::Next(std::vector<Variant>& values) {
             if (!unread_.empty()) unread_[i] = unread_[same];
             continue;
         }
-        const auto found = complex->texts.find(static_cast<std::int32_t>(values[i].ToInt64()));
+        const auto key = static_cast<std::int32_t>(values[i].ToInt64());
+        decoding_[i].rowKey = key;
+        const auto found = complex->texts.find(key);
         values[i] = found == complex->texts.end() ? Variant() : Variant::Text(found->second);
     }
     return true;
+}
+
+std::optional<std::vector<AttachedFile>> TableReader::AttachedFiles(std::size_t column) {
+    if (column >= decoding_.size()) return std::nullopt;
+    Decoding& decoding = decoding_[column];
+    if (!decoding.complex || !decoding.complex->readFiles) return std::nullopt;
+    if (!decoding.rowKey) return std::vector<AttachedFile>();
+    // A values table that cannot be read fails every row the same way; it is read once only.
+    if (decoding.filesFault) std::rethrow_exception(decoding.filesFault);
+    if (!decoding.files) {
+        try {
+            decoding.files = decoding.complex->readFiles();
+        } catch (...) {
+            decoding.filesFault = std::current_exception();
+            throw;
+        }
+    }
+    const auto found = decoding.files->find(*decoding.rowKey);
+    if (found == decoding.files->end()) return std::vector<AttachedFile>();
+    return found->second;
 }
 
 void TableReader::Undecodable(std::size_t index, const std::string& why) const {

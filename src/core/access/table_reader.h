@@ -5,6 +5,8 @@
 // Large Number, memos longer than its bind buffer, Jet 3 code pages).
 
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -22,8 +24,12 @@ namespace tabvert::ado::detail {
 // What a complex column shows: the text of each key (multi-value lists and attachments), or the value
 // of another column of the same row (version history: the memo's current text).
 struct ComplexColumnValues {
+    using FilesByKey = std::unordered_map<std::int32_t, std::vector<AttachedFile>>;
     std::unordered_map<std::int32_t, std::string> texts;
     int sameRowColumn = -1;
+    // Attachments: reads every file of the column with its data, by key. Called only when a row's files
+    // are asked for, so that reading the table alone never holds them.
+    std::function<FilesByKey()> readFiles;
 };
 
 class TableReader : public RowSource {
@@ -41,6 +47,7 @@ class TableReader : public RowSource {
     std::optional<std::int64_t> ExpectedRowCount() const override { return expectedRows_; }
     void KeepUnreadValues() override { keepUnread_ = true; }
     const std::vector<std::string>& UnreadValues() const override { return unread_; }
+    std::optional<std::vector<AttachedFile>> AttachedFiles(std::size_t column) override;
     // Once the pages are walked to their end, fewer rows than the definition holds (or than `top`, when
     // that is smaller) make the table damaged: rows were lost on the way. Not for the file's own tables,
     // whose counts the program does not depend on.
@@ -57,6 +64,9 @@ class TableReader : public RowSource {
         int resultType = -1;  // calculated columns: the type of the stored result
         std::int32_t complexId = 0;
         std::optional<ComplexColumnValues> complex;
+        std::optional<std::int32_t> rowKey;  // complex columns: the last row's key, nothing when Null
+        std::optional<ComplexColumnValues::FilesByKey> files;  // read on first use
+        std::exception_ptr filesFault;                         // why they could not be read
     };
     void CheckDefinition(std::uint32_t tablePage);
     void CheckUnchanged() const;

@@ -389,22 +389,40 @@ class Run {
             log.readFailure =
                 "reading stopped after record " + std::to_string(counter) + ": " + e.Description();
         };
-        // OLE objects (and whatever else the database holds as bytes) go to files of their own.
+        // OLE objects (and whatever else the database holds as bytes) and the files of attachment columns
+        // go to files of their own.
+        auto unwritten = [&](const std::string& why) {
+            if (log.unwrittenFiles.count++ == 0) log.unwrittenFiles.firstDescription = why;
+        };
         CellTextOverride toFile = [&](std::int16_t field,
-                                      const ado::Variant& value) -> std::optional<std::string> {
-            if (value.type() != ado::Variant::Type::Binary) return std::nullopt;
+                                      const ado::Variant& value) -> std::optional<FileCell> {
             std::string fieldName = "#" + std::to_string(field + 1);
+            std::optional<std::vector<ado::AttachedFile>> attached;
             try {
-                fieldName = table.GetFields().Item(field).Name();
-            } catch (const ado::ProviderError&) {
+                const ado::Field& f = table.GetFields().Item(field);
+                fieldName = f.Name();
+                attached = f.Attachments();
+            } catch (const ado::ProviderError& e) {
+                unwritten("The attachments of the field '" + fieldName +
+                          "' could not be read: " + e.Description());
             }
+            const std::string stem = std::to_string(counter) + "-" + fieldName;
+            if (attached) {
+                const std::vector<std::string> paths =
+                    objects_->WriteAttachments(name, stem, *attached, unwritten);
+                if (paths.empty()) return std::nullopt;
+                FileCell cell{paths.front(), paths.size() == 1 ? paths.front() : ""};
+                for (std::size_t i = 1; i < paths.size(); ++i) cell.text += "; " + paths[i];
+                return cell;
+            }
+            if (value.type() != ado::Variant::Type::Binary) return std::nullopt;
             const ObjectContent content = UnwrapOleObject(value.Bytes());
             try {
-                return objects_->Write(name, std::to_string(counter) + "-" + fieldName, content.extension,
-                                       content.bytes);
+                const std::string path = objects_->Write(name, stem, content.extension, content.bytes);
+                return FileCell{path, path};
             } catch (const std::runtime_error& e) {
-                if (log.unwrittenFiles.count++ == 0) log.unwrittenFiles.firstDescription = e.what();
-                return std::string();
+                unwritten(e.what());
+                return FileCell{};
             }
         };
         while (opened) {

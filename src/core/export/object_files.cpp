@@ -5,6 +5,7 @@
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cctype>
@@ -14,6 +15,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "core/provider/ado.h"
 #include "core/text/strings.h"
 
 namespace tabvert::exporting {
@@ -214,6 +216,77 @@ ObjectContent UnwrapOleObject(Bytes stored) {
     return out;
 }
 
+namespace {
+
+constexpr std::uint32_t kAttachmentRaw = 0;
+constexpr std::uint32_t kAttachmentDeflated = 1;
+constexpr std::uint32_t kLargestAttachment = 0x7FFFFFFF;  // Access files end at 2 GB
+
+// Inflates a zlib stream into exactly `size` bytes; nothing when it holds another amount or is damaged.
+std::optional<std::vector<std::uint8_t>> Inflate(Bytes packed, std::size_t size) {
+    std::vector<std::uint8_t> out(size);
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return std::nullopt;
+    z.next_in = const_cast<Bytef*>(packed.data());
+    z.avail_in = static_cast<uInt>(packed.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    int status = inflate(&z, Z_FINISH);
+    if (status == Z_BUF_ERROR && z.avail_out == 0) {
+        // The content is done, but the stream says more: one byte more would show whether it is.
+        std::uint8_t extra = 0;
+        z.next_out = &extra;
+        z.avail_out = 1;
+        status = inflate(&z, Z_FINISH);
+        if (z.avail_out == 0) status = Z_DATA_ERROR;
+    }
+    const bool whole = status == Z_STREAM_END && z.total_out == size;
+    inflateEnd(&z);
+    if (!whole) return std::nullopt;
+    return out;
+}
+
+}  // namespace
+
+std::optional<ObjectContent> DecodeAttachment(Bytes stored, std::string_view fileType) {
+    Reader r(stored);
+    const auto flag = r.Uint(4);
+    const auto length = r.Uint(4);
+    if (!flag || !length || *length > kLargestAttachment) return std::nullopt;
+    std::vector<std::uint8_t> unpacked;
+    Bytes content;
+    if (*flag == kAttachmentRaw) {
+        const auto rest = r.Take(*length);
+        if (!rest) return std::nullopt;
+        content = *rest;
+    } else if (*flag == kAttachmentDeflated) {
+        auto inflated = Inflate(stored.subspan(r.Position()), *length);
+        if (!inflated) return std::nullopt;
+        unpacked = std::move(*inflated);
+        content = unpacked;
+    } else {
+        return std::nullopt;
+    }
+    Reader c(content);
+    const auto headerSize = c.Uint(4);
+    if (!headerSize || *headerSize < 8 || *headerSize > content.size() || !c.Uint(4)) return std::nullopt;
+    // The extension, in UTF-16 up to a NUL within the header; Access writes plain ASCII ones.
+    std::string extension;
+    for (std::size_t at = 8; at + 1 < *headerSize; at += 2) {
+        const unsigned unit = content[at] | (content[at + 1] << 8);
+        if (unit == 0) break;
+        extension += unit < 0x80 ? static_cast<char>(unit) : '_';
+    }
+    ObjectContent out;
+    const Bytes file = content.subspan(*headerSize);
+    out.bytes.assign(file.begin(), file.end());
+    out.extension = NameExtension("." + extension);
+    if (out.extension.empty()) out.extension = NameExtension("." + std::string(fileType));
+    if (out.extension.empty()) out.extension = ExtensionByContent(out.bytes);
+    if (out.extension.empty()) out.extension = "bin";
+    return out;
+}
+
 std::string SafeFileNamePart(std::string_view text) {
     std::string name;
     name.reserve(text.size());
@@ -279,6 +352,33 @@ std::string ObjectFolder::Write(std::string_view table, std::string_view stem, s
         }
         return path.lexically_relative(workbookFolder_).generic_string();
     }
+}
+
+}  // namespace tabvert::exporting
+
+namespace tabvert::exporting {
+
+std::vector<std::string> ObjectFolder::WriteAttachments(
+    std::string_view table, std::string_view stem, const std::vector<ado::AttachedFile>& files,
+    const std::function<void(const std::string&)>& unwritten) {
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const ado::AttachedFile& file = files[i];
+        const auto content = DecodeAttachment(file.data, file.type);
+        if (!content) {
+            unwritten("The attached file '" + file.name + "' of the table '" + std::string(table) +
+                      "' cannot be read: its stored data are damaged.");
+            continue;
+        }
+        const std::string name =
+            files.size() == 1 ? std::string(stem) : std::string(stem) + "-" + std::to_string(i + 1);
+        try {
+            paths.push_back(Write(table, name, content->extension, content->bytes));
+        } catch (const std::runtime_error& e) {
+            unwritten(e.what());
+        }
+    }
+    return paths;
 }
 
 }  // namespace tabvert::exporting

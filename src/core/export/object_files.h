@@ -5,11 +5,17 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <set>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace tabvert::ado {
+struct AttachedFile;
+}
 
 namespace tabvert::exporting {
 
@@ -27,6 +33,14 @@ struct ObjectContent {
 /// itself. The extension comes from the content's first bytes, then from the OLE class (Word and Excel
 /// documents), then from a packaged file's own name.
 ObjectContent UnwrapOleObject(std::span<const std::uint8_t> stored);
+
+/// Decodes the FileData of an attachment column's file as Access keeps it: a flag telling whether the
+/// rest is deflated (zlib) and the length of the unpacked content, then in the content a header holding
+/// the file's extension, and after it the file's bytes. The extension is the header's, else `fileType`
+/// (the FileType Access noted), else what the bytes show, else "bin". Nothing when the value does not
+/// decode (damaged, cut short, an unknown flag).
+std::optional<ObjectContent> DecodeAttachment(std::span<const std::uint8_t> stored,
+                                              std::string_view fileType = {});
 
 /// The file type its first bytes show: "bmp", "jpg", "png", "gif", "tif", "pdf", "rtf", "wmf", "cfb"
 /// (an OLE compound file: .doc, .xls, ...), "zip" (also .docx, .xlsx); "" when none of them.
@@ -52,6 +66,14 @@ class ObjectFolder {
     /// std::runtime_error saying why when the folder or the file cannot be written.
     std::string Write(std::string_view table, std::string_view stem, std::string_view extension,
                       std::span<const std::uint8_t> bytes);
+
+    /// Writes the files of one attachment value: a single file as <stem>.<extension>, several as
+    /// <stem>-1.<extension>, <stem>-2.<extension>, ... Returns the paths of those written, in order (none:
+    /// the cell then keeps the files' names). Each file that does not decode or cannot be written is told
+    /// to `unwritten` with the reason, and the others are still written.
+    std::vector<std::string> WriteAttachments(std::string_view table, std::string_view stem,
+                                              const std::vector<ado::AttachedFile>& files,
+                                              const std::function<void(const std::string&)>& unwritten);
 
   private:
     std::filesystem::path root_;

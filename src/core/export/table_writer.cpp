@@ -84,20 +84,24 @@ void WriteRecordRow(excel::Worksheet& sheet, long row, ado::Recordset& table, st
     for (std::int16_t i = 0; i <= lastFieldIndex; ++i) {
         std::string text;
         std::optional<NumberCell> number;
+        std::string link;
         try {
             const ado::Variant& value = table.GetFields().Item(i).Value();
-            std::optional<std::string> given;
+            std::optional<FileCell> given;
             if (override && !value.IsNull()) given = (*override)(i, value);
-            if (given)
-                text = std::move(*given);
-            else if (!(number = cells.Classify(value)) && !value.IsNull())
+            if (given) {
+                text = std::move(given->text);
+                link = std::move(given->link);
+            } else if (!(number = cells.Classify(value)) && !value.IsNull()) {
                 text = text::ValueToText(value, cells.Locale());
+            }
         } catch (const ado::ProviderError& e) {
             Note(UnreadOf(tally, table, i), e, row, i + 1L);
         }
         try {
             excel::Range cell = sheet.Cells(row, i + 1L);
             number ? cell.SetNumber(number->number, number->format) : cell.SetValue(text);
+            if (!link.empty()) sheet.SetHyperlink(row, i + 1L, link);
         } catch (const excel::ExcelError& e) {
             Note(tally.refusedCells[e.Reason()], e, row, i + 1L);
         }

@@ -68,9 +68,14 @@ std::string HeaderText(const std::string& fieldName);
 void WriteHeaderRow(excel::Worksheet& sheet, ado::Recordset& table, std::int16_t lastFieldIndex,
                     WriteTally& tally);
 
-/// The text a cell gets in place of its value's own (the field's index and its value), or nothing to
-/// leave the value to the usual rule.
-using CellTextOverride = std::function<std::optional<std::string>(std::int16_t, const ado::Variant&)>;
+/// What a cell gets in place of its value's own text: the paths of the files written for the value,
+/// relative to the workbook, and the one file the cell links to ("" for none: no file, or several).
+struct FileCell {
+    std::string text;
+    std::string link;
+};
+/// Asked with the field's index and its value; nothing leaves the value to the usual rule.
+using CellTextOverride = std::function<std::optional<FileCell>(std::int16_t, const ado::Variant&)>;
 
 /// Writes the current record's fields 0..lastFieldIndex into `row` as text (Null as the empty text);
 /// a value whose type decides what its text becomes goes in as that number or date straight away.

@@ -65,6 +65,11 @@ class SchemaSource : public RowSource {
 Field::Field(std::string name, Variant::Type declaredType, std::string note)
     : name_(std::move(name)), declaredType_(declaredType), note_(std::move(note)) {}
 
+std::optional<std::vector<AttachedFile>> Field::Attachments() const {
+    if (!source_) return std::nullopt;
+    return source_->AttachedFiles(column_);
+}
+
 Field& Fields::Item(long index) {
     if (index < 0 || index >= Count())
         throw ProviderError(ErrorReason::NoSuchField,
@@ -87,7 +92,11 @@ Recordset::Recordset(Recordset&&) noexcept = default;
 Recordset& Recordset::operator=(Recordset&&) noexcept = default;
 
 Recordset::Recordset(std::unique_ptr<RowSource> source) : source_(std::move(source)) {
-    for (const auto& c : source_->Columns()) fields_.Append(Field(c.name, c.type, c.note));
+    for (const auto& c : source_->Columns()) {
+        Field field(c.name, c.type, c.note);
+        field.SetSource(source_.get(), static_cast<std::size_t>(fields_.Count()));
+        fields_.Append(std::move(field));
+    }
     Load();
 }
 

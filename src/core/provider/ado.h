@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/access/row_source.h"
 #include "core/access/stored_query.h"
 #include "core/sql/query_engine.h"
 #include "core/value/provider_error.h"
@@ -39,10 +40,22 @@ class Field {
     // What the reader has to say of the column as a whole (a type it does not know); empty when nothing.
     const std::string& Note() const { return note_; }
 
+    // The files of the current record's value when the column is an attachment column, nothing for
+    // any other field. Their data are read from the file on the first call for the table (they can be
+    // large), so this is for whoever needs the files, not for showing the value. Throws ProviderError
+    // when they cannot be read.
+    std::optional<std::vector<AttachedFile>> Attachments() const;
+
     // unread: why the value could not be read, or empty.
     void SetValue(Variant value, std::string unread = {}) {
         value_ = std::move(value);
         unread_ = std::move(unread);
+    }
+
+    // Where Attachments looks: the recordset's source and the field's column in it.
+    void SetSource(RowSource* source, std::size_t column) {
+        source_ = source;
+        column_ = column;
     }
 
   private:
@@ -51,6 +64,8 @@ class Field {
     std::string note_;
     Variant value_;
     std::string unread_;
+    RowSource* source_ = nullptr;
+    std::size_t column_ = 0;
 };
 
 class Fields {
@@ -69,7 +84,6 @@ class Fields {
 };
 
 class Connection;
-class RowSource;  // what a recordset reads from: a table of the file or a schema rowset
 
 class Recordset {
   public:

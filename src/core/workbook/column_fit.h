@@ -55,6 +55,7 @@ class FittingSink : public RowSink {
                 uint32_t rows = kFittedRows, size_t maxHeldBytes = kMaxHeldBytes);
     void SetColumns(const std::vector<ColumnWidth>& widths) override { next_->SetColumns(widths); }
     void Add(const OutCell& cell) override;
+    void AddLink(Hyperlink link) override { next_->AddLink(std::move(link)); }
     void Finish(bool selected) override;
 
   private:

@@ -35,6 +35,7 @@ struct SheetStore {
     CellSpool spool;
     std::vector<FontOp> fontOps;
     SheetLayout layout;
+    std::vector<Hyperlink> links;  // of a workbook that is not planned
 };
 
 struct WorkbookState {
@@ -191,6 +192,16 @@ void Worksheet::FitColumnWidths() {
 void Worksheet::FreezeTopRow() {
     CheckLayoutOpen();
     store_->layout.frozenHeader = true;
+}
+
+void Worksheet::SetHyperlink(long row, long column, const std::string& target) {
+    Cells(row, column);  // checks the sheet and the grid
+    Hyperlink link{static_cast<uint32_t>(row), static_cast<uint16_t>(column), target};
+    if (book_->stream) {
+        book_->StreamFor(*this, row).AddLink(std::move(link));
+    } else {
+        store_->links.push_back(std::move(link));
+    }
 }
 
 // ---- Range and Font ----
@@ -419,7 +430,7 @@ void Workbook::SaveAs(const std::string& fileName, long fileFormat) {
         book.sheets.push_back(
             {sheet->Name(),
              [store] { return std::make_unique<SheetCursor>(store->spool.Read(), store->fontOps); },
-             store->layout});
+             store->layout, &store->links});
     }
     SaveAtomically(target.path, [&](const std::string& tempPath) {
         if (target.xlsx) {

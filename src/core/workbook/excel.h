@@ -138,6 +138,10 @@ class Worksheet {
     void FitColumnWidths();
     // Keeps row 1 in view while the rows below it scroll.
     void FreezeTopRow();
+    // Makes the cell a link to `target`, a path relative to the workbook's folder (or a URI) that the
+    // .xlsx file holds percent-encoded; an .xls file keeps the cell's value only. A cell outside the
+    // grid, or in a planned workbook a row already written out, is refused.
+    void SetHyperlink(long row, long column, const std::string& target);
     // In a workbook planned for a file (Workbook::PlanSaveAs) both are refused once a cell or font of
     // the sheet was written: the file holds them before the cells.
 

@@ -80,6 +80,13 @@ struct ColumnWidth {
     bool operator==(const ColumnWidth&) const = default;
 };
 
+// A cell that opens `target`, a URI reference (a path relative to the workbook, or absolute).
+struct Hyperlink {
+    uint32_t row = 0;
+    uint16_t column = 0;
+    std::string target;
+};
+
 // Where a sheet's cells go: the .xlsx part or the .xls records of the sheet.
 class RowSink {
   public:
@@ -87,6 +94,9 @@ class RowSink {
     // The widths of the columns, before the first cell (a sheet without it keeps the default widths).
     virtual void SetColumns(const std::vector<ColumnWidth>& widths) = 0;
     virtual void Add(const OutCell& cell) = 0;  // in (row, column) order
+    // A link on a cell, at any time before Finish; a later link on the same cell replaces it. A
+    // format without links keeps the cell's value only.
+    virtual void AddLink(Hyperlink link) { (void)link; }
     virtual void Finish(bool selected) = 0;
 };
 
@@ -94,6 +104,7 @@ struct SheetOut {
     std::string name;
     std::function<std::unique_ptr<SheetCursor>()> cells;
     SheetLayout layout{};
+    const std::vector<Hyperlink>* links = nullptr;  // in the order they were set
 };
 
 struct BookOut {

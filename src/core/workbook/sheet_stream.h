@@ -22,6 +22,8 @@ class SheetStream {
              std::string_view text);
     // The caller has checked that the range starts at FirstOpenRow() or later.
     void AddFont(const FontOp& op);
+    // Goes to the sink at once: a sheet's links are written after its cells.
+    void AddLink(Hyperlink link) { sink_->AddLink(std::move(link)); }
     // Sends the current row and the formatted rows after it, then completes the sink.
     void Finish(bool selected);
 

@@ -6,6 +6,7 @@
 #include <gsf/gsf-outfile.h>
 #include <gsf/gsf-output-memory.h>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <QTemporaryDir>
 #include <algorithm>
@@ -17,6 +18,7 @@
 
 #include "core/export/export_run.h"
 #include "core/export/object_files.h"
+#include "core/provider/ado.h"
 #include "support/export_test_support.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
@@ -310,6 +312,17 @@ TEST(ObjectExport, ObjectsBecomeFilesTheirCellsName) {
         EXPECT_EQ(pathIn(3), "");
         EXPECT_EQ(pathIn(4), "objects/Staff_Photos/3-Photo.pdf");
         EXPECT_EQ(pathIn(5), "objects/Staff_Photos/4-Photo.png");
+        if (std::string(format) == "xlsx") {  // the cell opens its file; .xls keeps the text only
+            std::string target;
+            tabvert::test::RunCommand(
+                std::string(tabvert::test::SystemPython()) + " -c " +
+                    tabvert::test::ShellQuote("import sys, openpyxl\n"
+                                              "c = openpyxl.load_workbook(sys.argv[1]).worksheets[0]['C2']\n"
+                                              "print(c.hyperlink.target if c.hyperlink else '', end='')") +
+                    " " + tabvert::test::ShellQuote(book.string()),
+                &target);
+            EXPECT_EQ(target, pathIn(2));
+        }
 
         const fs::path folder = book.parent_path();
         const std::string bmp = FileText(folder / pathIn(2));
@@ -375,6 +388,173 @@ TEST(ObjectExport, RealSampleObjects) {
                 }
         EXPECT_GE(linked, 1u);
     }
+}
+
+// An attachment's FileData as Access stores it: the flag and the content's length, then the content
+// (its header with the extension in UTF-16, then the file), deflated with zlib when `packed`.
+Bytes FileData(std::string_view extension, const Bytes& file, bool packed) {
+    Bytes content;
+    const std::size_t headerSize = 8 + 2 * (extension.size() + 1);
+    Put(content, static_cast<std::uint32_t>(headerSize), 4);
+    Put(content, 1, 4);
+    for (char c : extension) Put(content, static_cast<std::uint8_t>(c), 2);
+    Put(content, 0, 2);
+    content.insert(content.end(), file.begin(), file.end());
+    Bytes out;
+    Put(out, packed ? 1 : 0, 4);
+    Put(out, static_cast<std::uint32_t>(content.size()), 4);
+    if (!packed) {
+        out.insert(out.end(), content.begin(), content.end());
+        return out;
+    }
+    uLongf size = compressBound(static_cast<uLong>(content.size()));
+    Bytes deflated(size);
+    EXPECT_EQ(compress2(deflated.data(), &size, content.data(), static_cast<uLong>(content.size()), 9), Z_OK);
+    out.insert(out.end(), deflated.begin(), deflated.begin() + static_cast<std::ptrdiff_t>(size));
+    return out;
+}
+
+TEST(DecodeAttachment, TakesTheFileOutOfPlainAndDeflatedData) {
+    const Bytes png = PngHead(7, 3);
+    for (bool packed : {false, true}) {
+        SCOPED_TRACE(packed ? "deflated" : "plain");
+        const auto content = DecodeAttachment(FileData("PNG", png, packed));
+        ASSERT_TRUE(content.has_value());
+        EXPECT_EQ(content->bytes, png);
+        EXPECT_EQ(content->extension, "png");
+    }
+    // Without an extension in its header the FileType decides, then the content, then "bin".
+    const Bytes pdf = Of("%PDF-1.4\n");
+    EXPECT_EQ(DecodeAttachment(FileData("", pdf, true), "Txt")->extension, "txt");
+    EXPECT_EQ(DecodeAttachment(FileData("", pdf, true))->extension, "pdf");
+    EXPECT_EQ(DecodeAttachment(FileData("", Of("plain words"), false))->extension, "bin");
+    // An extension that is no plain one is not taken for one.
+    EXPECT_EQ(DecodeAttachment(FileData("../x", pdf, false))->extension, "pdf");
+    const auto empty = DecodeAttachment(FileData("txt", {}, true));
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_TRUE(empty->bytes.empty());
+}
+
+TEST(DecodeAttachment, RefusesDamagedData) {
+    const Bytes good =
+        FileData("jpg", Of("\xFF\xD8\xFF\xE0 some picture bytes, repeated to deflate well"), true);
+    ASSERT_TRUE(DecodeAttachment(good).has_value());
+    Bytes cut(good.begin(), good.end() - 6);  // the stream ends early
+    EXPECT_FALSE(DecodeAttachment(cut).has_value());
+    Bytes flipped = good;
+    flipped[12] ^= 0xFF;  // inside the deflated stream
+    EXPECT_FALSE(DecodeAttachment(flipped).has_value());
+    Bytes unknownFlag = good;
+    unknownFlag[0] = 7;
+    EXPECT_FALSE(DecodeAttachment(unknownFlag).has_value());
+    Bytes longer = good;  // the content is shorter than its declared length
+    longer[4] = static_cast<std::uint8_t>(longer[4] + 1);
+    EXPECT_FALSE(DecodeAttachment(longer).has_value());
+    Bytes shorter = good;  // ... or longer
+    shorter[4] = static_cast<std::uint8_t>(shorter[4] - 1);
+    EXPECT_FALSE(DecodeAttachment(shorter).has_value());
+    Bytes plain = FileData("txt", Of("words"), false);
+    plain[8] = 200;  // a header longer than the content
+    EXPECT_FALSE(DecodeAttachment(plain).has_value());
+    EXPECT_FALSE(DecodeAttachment(Bytes(plain.begin(), plain.end() - 1)).has_value());
+    EXPECT_FALSE(DecodeAttachment(Of("\x01\x00")).has_value());
+    EXPECT_FALSE(DecodeAttachment({}).has_value());
+}
+
+// Several files of one value each get a file; a damaged one is told and the others still written.
+TEST(ObjectFolder, WritesTheFilesOfAnAttachmentValue) {
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    ObjectFolder folder(root / "files", root);
+    const Bytes bmp = Bitmap(2, 2);
+    const Bytes pdf = Of("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n1 0 obj\n");
+    Bytes damaged = FileData("doc", Of("anything"), true);
+    damaged.resize(damaged.size() / 2);
+    const std::vector<ado::AttachedFile> files = {
+        {"photo.bmp", "bmp", FileData("bmp", bmp, true)},
+        {"report.doc", "doc", damaged},
+        {"scan.pdf", "pdf", FileData("pdf", pdf, false)},
+    };
+    std::vector<std::string> told;
+    const auto tell = [&](const std::string& why) { told.push_back(why); };
+    const auto paths = folder.WriteAttachments("Staff", "4-Files", files, tell);
+    EXPECT_EQ(paths, (std::vector<std::string>{"files/Staff/4-Files-1.bmp", "files/Staff/4-Files-3.pdf"}));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_NE(told[0].find("report.doc"), std::string::npos) << told[0];
+    EXPECT_EQ(FileText(root / "files/Staff/4-Files-1.bmp"), std::string(bmp.begin(), bmp.end()));
+    EXPECT_EQ(FileText(root / "files/Staff/4-Files-3.pdf"), std::string(pdf.begin(), pdf.end()));
+    EXPECT_NE(FileSays(root / "files/Staff/4-Files-1.bmp").find("PC bitmap"), std::string::npos);
+    EXPECT_NE(FileSays(root / "files/Staff/4-Files-3.pdf").find("PDF document"), std::string::npos);
+
+    // A single file takes the stem alone; a value none of whose files decodes keeps its text.
+    told.clear();
+    EXPECT_EQ(folder.WriteAttachments("Staff", "5-Files", {files[0]}, tell),
+              std::vector<std::string>{"files/Staff/5-Files.bmp"});
+    EXPECT_TRUE(folder.WriteAttachments("Staff", "6-Files", {files[1]}, tell).empty());
+    EXPECT_EQ(told.size(), 1u);
+    EXPECT_TRUE(folder.WriteAttachments("Staff", "7-Files", {}, tell).empty());
+}
+
+// The attachment column of a real sample: the provider gives its files only when asked, and the export
+// writes them where the cells say, with the content Access stored.
+TEST(ObjectExport, RealSampleAttachments) {
+    const fs::path samples = tabvert::test::SamplesDir();
+    if (samples.empty()) GTEST_SKIP() << "no sample databases";
+    const fs::path db = samples / "complexDataTestV2010.accdb";
+    const std::string first = "this is some test data for attachment.";
+    const std::string second = "this is some more test data for attachment.";
+
+    ado::Connection connection;
+    connection.Open("Provider=Microsoft.ACE.OLEDB.12.0;Data Source=" + db.string());
+    ado::Recordset rows;
+    rows.Open("select * from [Table1]", connection);
+    std::vector<std::string> seen;
+    for (; !rows.Eof(); rows.MoveNext()) {
+        EXPECT_EQ(rows.GetFields().Item("memo-data").Attachments(), std::nullopt);
+        const auto files = rows.GetFields().Item("attach-data").Attachments();
+        ASSERT_TRUE(files.has_value());
+        std::string names;
+        for (const auto& f : *files) names += f.name + ":" + f.type + " ";
+        seen.push_back(names);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{"", "test_data.txt:txt test_data2.txt:txt ", "",
+                                              "test_data2.txt:txt "}));
+
+    QTemporaryDir dir;
+    const fs::path root = dir.path().toStdString();
+    const fs::path book = root / "complex.xlsx";
+    test::RecordingObserver observer;
+    NameDigitGenerator digits;
+    ExportRequest request = test::Request(db.string(), book.string());
+    request.attachmentsFolder = (root / "files").string();
+    const ExportResult result = RunExport(request, observer, digits);
+    ASSERT_EQ(result.outcome, ExportResult::Outcome::Completed) << result.message;
+    const auto read = tabvert::test::ReadWorkbookFile(book);
+    ASSERT_TRUE(read.has_value());
+    const auto* sheet = &read->sheets.at(0);
+    for (const auto& s : read->sheets)
+        if (s.name == "Table1") sheet = &s;
+    const auto textAt = [&](long row) -> std::string {
+        const auto* cell = sheet->Find(row, 6);
+        return cell ? cell->text : "";
+    };
+    EXPECT_EQ(textAt(3), "files/Table1/2-attach-data-1.txt; files/Table1/2-attach-data-2.txt");
+    EXPECT_EQ(textAt(4), "");
+    EXPECT_EQ(textAt(5), "files/Table1/4-attach-data.txt");
+    EXPECT_EQ(FileText(root / "files/Table1/2-attach-data-1.txt"), first);
+    EXPECT_EQ(FileText(root / "files/Table1/2-attach-data-2.txt"), second);
+    EXPECT_EQ(FileText(root / "files/Table1/4-attach-data.txt"), second);
+    EXPECT_NE(FileSays(root / "files/Table1/4-attach-data.txt").find("ASCII text"), std::string::npos);
+
+    // Without a folder the cells keep the files' names.
+    const fs::path plainBook = root / "plain.xlsx";
+    const ExportResult plain = RunExport(test::Request(db.string(), plainBook.string()), observer, digits);
+    ASSERT_EQ(plain.outcome, ExportResult::Outcome::Completed) << plain.message;
+    const auto plainRead = tabvert::test::ReadWorkbookFile(plainBook);
+    ASSERT_TRUE(plainRead.has_value());
+    for (const auto& s : plainRead->sheets)
+        if (s.name == "Table1") sheet = &s;
+    EXPECT_EQ(textAt(3), "test_data.txt, test_data2.txt");
 }
 
 }  // namespace

@@ -319,7 +319,7 @@ TEST(QueryWalls, HostileQueryTextFailsAloneWithinMemoryAndTime) {
     }
     {
         SCOPED_TRACE("a query that runs too long");
-        const Outcome o = query("runaway", {.stepTimeLimit = std::chrono::seconds(1)});
+        const Outcome o = query("runaway", {.stopWanted = {}, .stepTimeLimit = std::chrono::seconds(1)});
         EXPECT_EQ(o.fault, "");
         EXPECT_PRED2(Matches, o.text, "error: The query ran for more than *");
     }

@@ -246,19 +246,6 @@ TEST(WorkbookFiles, SavingSaysWhatItLeftOutOrCouldNotWriteExactly) {
               static_cast<size_t>(kMaxCellChars) - 6);  // "A" + y...
 }
 
-// A LibreOffice profile that records a version as already run. A headless conversion never records
-// one, so LibreOffice takes every start for the first after an upgrade and runs its graphics self-tests
-// before converting, several seconds each time; a version above any real one is never upgraded from.
-void WriteLibreOfficeProfile(const fs::path& profile) {
-    fs::create_directories(profile / "user");
-    std::ofstream(profile / "user" / "registrymodifications.xcu")
-        << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\">\n"
-           "<item oor:path=\"/org.openoffice.Setup/Product\"><prop oor:name=\"ooSetupLastVersion\" "
-           "oor:op=\"fuse\"><value>9999.0</value></prop></item>\n"
-           "</oor:items>\n";
-}
-
 // LibreOffice, headless, converts our files: to the other format (read back again) and to CSV,
 // which shows each cell as displayed, so number formats must show exactly the text written.
 TEST(WorkbookFiles, LibreOfficeOpensBothFormats) {
@@ -281,15 +268,8 @@ TEST(WorkbookFiles, LibreOfficeOpensBothFormats) {
     // A profile of its own per conversion: a second start on a profile still in use fails.
     int conversions = 0;
     const auto convert = [&](const std::string& filter, const std::vector<std::string>& names) {
-        const fs::path profile = root / ("profile-" + std::to_string(++conversions));
-        WriteLibreOfficeProfile(profile);
-        const std::string home = test::ShellQuote(root.string());
-        std::string sources;
-        for (const auto& name : names) sources += " " + test::ShellQuote((root / name).string());
-        return test::RunCommand("cd " + home + " && HOME=" + home + " soffice --headless --norestore " +
-                                "-env:UserInstallation=file://" + profile.string() + " --convert-to " +
-                                test::ShellQuote(filter) + " --outdir " + test::ShellQuote(outDir.string()) +
-                                sources + " >/dev/null 2>&1");
+        return testing::ConvertWithLibreOffice(root, "profile-" + std::to_string(++conversions), filter,
+                                               outDir, names);
     };
     std::vector<fs::path> converted;
     for (const auto& [name, other] : files) {

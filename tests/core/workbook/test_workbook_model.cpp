@@ -79,7 +79,7 @@ TEST(Worksheets, NewSheetsGoBeforeTheActiveOneAndRefusedNamesAreKept) {
         EXPECT_EQ(ThrownReason([&] { sheet.SetName(name); }), ErrorReason::SheetNameInvalid) << name;
         EXPECT_EQ(sheet.Name(), "Sheet6");
     }
-    for (const std::string& name : {"SHEET1", "orders"}) {
+    for (const char* name : {"SHEET1", "orders"}) {
         EXPECT_EQ(ThrownNumber([&] { sheet.SetName(name); }), kErrorObjectDefined) << name;
         EXPECT_EQ(ThrownReason([&] { sheet.SetName(name); }), ErrorReason::SheetNameTaken) << name;
     }

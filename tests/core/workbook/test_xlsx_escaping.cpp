@@ -55,7 +55,9 @@ class XlsxEscaping : public ::testing::Test {
         for (const char* part : {"xl/workbook.xml", "docProps/app.xml", "xl/worksheets/sheet1.xml",
                                  "xl/worksheets/sheet2.xml", "xl/styles.xml"}) {
             const std::string xml = Part(part);
-            if (xml != "(missing)") EXPECT_EQ(XmlFault(xml), "") << part;
+            if (xml != "(missing)") {
+                EXPECT_EQ(XmlFault(xml), "") << part;
+            }
         }
     }
     std::string Part(const std::string& name) const { return PartOf(path_, name); }

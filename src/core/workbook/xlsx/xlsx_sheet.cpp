@@ -1,5 +1,6 @@
 #include "core/workbook/xlsx/xlsx_sheet.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 
@@ -21,7 +22,7 @@ constexpr std::string_view kSheetStart =
 constexpr size_t kLongestRef = 13;  // A1:XFD1048576
 constexpr std::string_view kSelected = "tabSelected=\"1\" ";
 constexpr std::string_view kSheetTail =
-    "</sheetData><pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
+    "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" "
     "footer=\"0.3\"/></worksheet>";
 
 // Row 1 stays in view, the cursor below it.
@@ -96,21 +97,43 @@ bool NeedsCare(std::string_view text) {
     return false;
 }
 
+constexpr char kHex[] = "0123456789ABCDEF";
+
+// A character as it is, or a control character as _xHHHH_.
+void AppendCharacter(std::string& out, char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x20) {
+        out += "_x00";
+        out += kHex[c >> 4];
+        out += kHex[c & 0xF];
+        out += '_';
+    } else {
+        out += ch;
+    }
+}
+
+// & < > as XML entities; false, with nothing appended, for any other character.
+bool AppendEntity(std::string& out, char ch) {
+    switch (ch) {
+        case '&':
+            out += "&amp;";
+            return true;
+        case '<':
+            out += "&lt;";
+            return true;
+        case '>':
+            out += "&gt;";
+            return true;
+        default:
+            return false;
+    }
+}
+
 void AppendEscaped(std::string& out, std::string_view text, bool guard) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     for (size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
-        const auto c = static_cast<unsigned char>(ch);
+        if (AppendEntity(out, ch)) continue;
         switch (ch) {
-            case '&':
-                out += "&amp;";
-                continue;
-            case '<':
-                out += "&lt;";
-                continue;
-            case '>':
-                out += "&gt;";
-                continue;
             case '\t':
             case '\n':
                 out += ch;
@@ -122,14 +145,7 @@ void AppendEscaped(std::string& out, std::string_view text, bool guard) {
             default:
                 break;
         }
-        if (c < 0x20) {
-            out += "_x00";
-            out += kHex[c >> 4];
-            out += kHex[c & 0xF];
-            out += '_';
-        } else {
-            out += ch;
-        }
+        AppendCharacter(out, ch);
     }
 }
 
@@ -144,7 +160,45 @@ size_t GuardChars(std::string_view text) {
 
 bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
+// "xl/worksheets/sheet1.xml" -> "xl/worksheets/_rels/sheet1.xml.rels"
+std::string RelationshipsPart(const std::string& partName) {
+    const size_t slash = partName.rfind('/') + 1;
+    return partName.substr(0, slash) + "_rels/" + partName.substr(slash) + ".rels";
+}
+
+// Keeps a cell's last link; the rest in (row, column) order.
+void SortLinks(std::vector<Hyperlink>& links) {
+    auto before = [](const Hyperlink& a, const Hyperlink& b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    };
+    std::stable_sort(links.begin(), links.end(), before);
+    size_t kept = 0;
+    for (size_t i = 0; i < links.size(); ++i) {
+        if (i + 1 < links.size() && !before(links[i], links[i + 1])) continue;  // a later one replaces it
+        if (kept != i) links[kept] = std::move(links[i]);
+        ++kept;
+    }
+    links.resize(kept);
+}
+
 }  // namespace
+
+std::string UriReference(std::string_view path) {
+    static constexpr std::string_view kKept = "-._~/!$&'()*+,;=";
+    std::string out;
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            kKept.find(ch) != std::string_view::npos) {
+            out += ch;
+        } else {
+            out += '%';
+            out += kHex[c >> 4];
+            out += kHex[c & 0xF];
+        }
+    }
+    return out;
+}
 
 bool AppendXmlText(std::string& out, std::string_view text) {
     if (!NeedsCare(text)) {
@@ -159,21 +213,11 @@ bool AppendXmlText(std::string& out, std::string_view text) {
 }
 
 std::string XmlAttribute(std::string_view text) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         const char ch = text[i];
-        const auto c = static_cast<unsigned char>(ch);
+        if (AppendEntity(out, ch)) continue;
         switch (ch) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
             case '"':
                 out += "&quot;";
                 break;
@@ -184,14 +228,7 @@ std::string XmlAttribute(std::string_view text) {
             default:
                 // XML cannot hold control characters, and a reader turns a tab or line break in an
                 // attribute into a space: each is written as the _xHHHH_ escape Excel reads in names.
-                if (c < 0x20) {
-                    out += "_x00";
-                    out += kHex[c >> 4];
-                    out += kHex[c & 0xF];
-                    out += '_';
-                } else {
-                    out += ch;
-                }
+                AppendCharacter(out, ch);
         }
     }
     return out;
@@ -275,7 +312,11 @@ std::string XlsxStyles::Part() const {
 
 XlsxSheetWriter::XlsxSheetWriter(ZipPackage& zip, const std::string& partName, XlsxStyles& styles,
                                  TextProblem problem, bool frozenHeader)
-    : zip_(zip), styles_(styles), problem_(std::move(problem)), frozenHeader_(frozenHeader) {
+    : zip_(zip),
+      partName_(partName),
+      styles_(styles),
+      problem_(std::move(problem)),
+      frozenHeader_(frozenHeader) {
     zip_.BeginPart(partName, SheetHead("A1", false, frozenHeader_));
     buffer_.reserve(kPiece + 64 * 1024);
 }
@@ -363,9 +404,39 @@ void XlsxSheetWriter::Add(const OutCell& cell) {
 void XlsxSheetWriter::Finish(bool selected) {
     if (!dataStarted_) StartData();
     if (row_ != 0) buffer_ += "</row>";
+    buffer_ += "</sheetData>";
+    SortLinks(links_);
+    std::string relationships;
+    if (!links_.empty()) {
+        relationships =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+            "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+        buffer_ += "<hyperlinks>";
+        uint64_t id = 0;
+        for (const Hyperlink& link : links_) {
+            buffer_ += "<hyperlink ref=\"";
+            AppendCellRef(buffer_, link.row, link.column);
+            buffer_ += "\" r:id=\"rId";
+            AppendNumber(buffer_, ++id);
+            buffer_ += "\"/>";
+            relationships += "<Relationship Id=\"rId" + std::to_string(id) +
+                             "\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/"
+                             "hyperlink\" Target=\"";
+            // Percent-encoding leaves & as the one character XML needs escaped in an attribute.
+            for (const char ch : UriReference(link.target))
+                relationships += ch == '&' ? "&amp;" : std::string(1, ch);
+            relationships += "\" TargetMode=\"External\"/>";
+            if (buffer_.size() >= kPiece) zip_.Write(buffer_);
+        }
+        buffer_ += "</hyperlinks>";
+        relationships += "</Relationships>";
+        links_.clear();
+        links_.shrink_to_fit();
+    }
     zip_.Write(buffer_);
     const std::string ref = any_ ? Ref(firstRow_, firstCol_, lastRow_, lastCol_) : "A1";
     zip_.EndPart(SheetHead(ref, selected, frozenHeader_), std::string(kSheetTail));
+    if (!relationships.empty()) zip_.AddPart(RelationshipsPart(partName_), std::move(relationships));
 }
 
 }  // namespace tabvert::excel

@@ -44,6 +44,7 @@ class XlsxSheetWriter : public RowSink {
                     bool frozenHeader = false);
     void SetColumns(const std::vector<ColumnWidth>& widths) override;
     void Add(const OutCell& cell) override;
+    void AddLink(Hyperlink link) override { links_.push_back(std::move(link)); }
     // Completes the part: its used range, and whether it is the selected tab.
     void Finish(bool selected) override;
 
@@ -52,6 +53,7 @@ class XlsxSheetWriter : public RowSink {
     void StartData();  // the column widths, if any, and the start of the cells
 
     ZipPackage& zip_;
+    std::string partName_;
     XlsxStyles& styles_;
     TextProblem problem_;
     bool frozenHeader_;
@@ -62,6 +64,7 @@ class XlsxSheetWriter : public RowSink {
     bool any_ = false;
     uint32_t firstRow_ = 0, lastRow_ = 0;
     uint16_t firstCol_ = 0, lastCol_ = 0;
+    std::vector<Hyperlink> links_;  // written after the cells, with the part's relationships
 };
 
 // XML character data: & < > escaped, control characters as _xHHHH_, a literal _xHHHH_ guarded.
@@ -71,5 +74,8 @@ bool AppendXmlText(std::string& out, std::string_view text);
 // An attribute value between double quotes: & < > " escaped, control characters as _xHHHH_, a literal
 // _xHHHH_ guarded.
 std::string XmlAttribute(std::string_view text);
+// A path as a URI reference: the bytes other than letters, digits, - . _ ~ / and the sub-delimiters
+// ! $ & ' ( ) * + , ; = percent-encoded (a space as %20, a UTF-8 character byte by byte).
+std::string UriReference(std::string_view path);
 
 }  // namespace tabvert::excel

@@ -219,6 +219,8 @@ void WriteXlsx(const std::string& path, const BookOut& book) {
             auto cursor = sheet.cells();
             OutCell cell;
             while (cursor->Next(cell)) sink->Add(cell);
+            if (sheet.links)
+                for (const Hyperlink& link : *sheet.links) sink->AddLink(link);
             sink->Finish(i == book.active);
         }
         WritePackageParts(zip, names, parts, book.active, styles);
