@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "fixtures/access_objects.h"
 #include "fixtures/fixture_set.h"
 #include "support/export_test_support.h"
 #include "support/paths.h"
@@ -153,9 +154,6 @@ TEST(CliWrites, OutputThatCannotBeWrittenIsAFailure) {
 TEST(CliRows, AValueThatCannotBeReadIsPrintedEmptyAndTheCommandFails) {
     QTemporaryDir dir;
     const fs::path root = dir.path().toStdString();
-    const auto extended = [](const std::string& days) {
-        return std::string(19 - days.size(), '0') + days + ":000000036000" + "0000000" + ":7" + '\0';
-    };
     fixtures::Table table;
     table.name = "Mixed";
     fixtures::Column odd{"Odd", fixtures::ColumnType::Binary};
@@ -163,8 +161,8 @@ TEST(CliRows, AValueThatCannotBeReadIsPrintedEmptyAndTheCommandFails) {
     table.columns = {
         {"ID", fixtures::ColumnType::Long}, {"When", fixtures::ColumnType::ExtendedDateTime}, odd};
     for (std::int64_t id = 1; id <= 3; ++id)
-        table.rows.push_back(
-            {id, extended(id == 2 ? "3652059" : "738521"), fixtures::Bytes{0x00, 0xAB, 0x7F}});
+        table.rows.push_back({id, fixtures::ExtendedDateTimeText(id == 2 ? 3652059 : 738521, 36000, 0),
+                              fixtures::Bytes{0x00, 0xAB, 0x7F}});
     fixtures::Database desc;
     desc.format = fixtures::Format::Ace12;
     desc.tables = {table};

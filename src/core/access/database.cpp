@@ -78,12 +78,13 @@ std::map<std::string, int> ColumnIndexes(const std::vector<ColumnInfo>& columns,
     return at;
 }
 
-// A reader that keeps the decrypted copy of its file alive: its mdbtools handle reads from that memory,
-// and a recordset may outlive the connection that opened it.
+// A reader that keeps alive what its rows are read from: the decrypted copy of an encrypted file (its
+// mdbtools handle reads from that memory), or the other database of a linked table, which stays open
+// while they are read; a recordset may outlive the connection that opened it.
 class KeepingSource final : public RowSource {
   public:
-    KeepingSource(std::unique_ptr<RowSource> inner, std::shared_ptr<const crypto::WipedBytes> plain)
-        : plain_(std::move(plain)), inner_(std::move(inner)) {}
+    KeepingSource(std::unique_ptr<RowSource> inner, std::shared_ptr<const void> owner)
+        : owner_(std::move(owner)), inner_(std::move(inner)) {}
     const std::vector<ColumnInfo>& Columns() const override { return inner_->Columns(); }
     bool Next(std::vector<Variant>& values) override { return inner_->Next(values); }
     std::optional<std::int64_t> ExpectedRowCount() const override { return inner_->ExpectedRowCount(); }
@@ -94,7 +95,7 @@ class KeepingSource final : public RowSource {
     }
 
   private:
-    std::shared_ptr<const crypto::WipedBytes> plain_;  // declared first: released after the reader
+    std::shared_ptr<const void> owner_;  // declared first: released after the reader
     std::unique_ptr<RowSource> inner_;
 };
 
@@ -430,25 +431,6 @@ std::unique_ptr<RowSource> Database::OpenTable(const std::string& name, std::opt
 
 namespace {
 
-// The rows of a table of another file, which stays open while they are read.
-class LinkedSource : public RowSource {
-  public:
-    LinkedSource(std::shared_ptr<Database> database, std::unique_ptr<RowSource> rows)
-        : database_(std::move(database)), rows_(std::move(rows)) {}
-    const std::vector<ColumnInfo>& Columns() const override { return rows_->Columns(); }
-    bool Next(std::vector<Variant>& values) override { return rows_->Next(values); }
-    std::optional<std::int64_t> ExpectedRowCount() const override { return rows_->ExpectedRowCount(); }
-    void KeepUnreadValues() override { rows_->KeepUnreadValues(); }
-    const std::vector<std::string>& UnreadValues() const override { return rows_->UnreadValues(); }
-    std::optional<std::vector<AttachedFile>> AttachedFiles(std::size_t column) override {
-        return rows_->AttachedFiles(column);
-    }
-
-  private:
-    std::shared_ptr<Database> database_;
-    std::unique_ptr<RowSource> rows_;
-};
-
 // The value of one key ("PWD", "DATABASE") of a link's connect string, ";KEY=value;..."; nothing when
 // the key is absent.
 std::optional<std::string> ConnectValue(const std::string& connect, const std::string& key) {
@@ -498,7 +480,7 @@ std::unique_ptr<RowSource> Database::OpenLink(const CatalogObject& link, std::op
     }
     const std::string table = link.linkedName.empty() ? link.name : link.linkedName;
     auto rows = linked->OpenTable(table, top, linkDepth + 1);
-    return std::make_unique<LinkedSource>(std::move(linked), std::move(rows));
+    return std::make_unique<KeepingSource>(std::move(rows), std::move(linked));
 }
 
 const CatalogObject* Database::ObjectAt(std::uint32_t tablePage) const {

@@ -10,6 +10,7 @@
 #include "core/database/connection_rule.h"
 #include "core/provider/ado.h"
 #include "core/value/value_text.h"
+#include "fixtures/access_objects.h"
 #include "fixtures/access_writer.h"
 #include "support/export_test_support.h"
 #include "support/workbook_reader.h"
@@ -46,13 +47,11 @@ TEST(UnreadValues, OneBadValueLeavesOneCellEmpty) {
     QTemporaryDir dir;
     const fs::path root = dir.path().toStdString();
     // Days since 1 Jan 0001, seconds of the day and 100-nanosecond units, as 42 characters.
-    const auto extended = [](const std::string& days) {
-        return std::string(19 - days.size(), '0') + days + ":000000036000" + "0000000" + ":7" + '\0';
-    };
-    const std::string good = extended("738521");  // 2 Jan 2023, 10:00
+    const std::string good = fixtures::ExtendedDateTimeText(738521, 36000, 0);  // 2 Jan 2023, 10:00
     ASSERT_EQ(good.size(), 42u);
-    const std::string afterYear9999 = extended("3652059");
-    const std::string letters = extended("7385x1");
+    const std::string afterYear9999 = fixtures::ExtendedDateTimeText(3652059, 36000, 0);
+    std::string letters = good;
+    letters[17] = 'x';  // "...7385x1:..."
     fixtures::Table table;
     table.name = "Mixed";
     fixtures::Column odd{"Odd", fixtures::ColumnType::Binary};
